@@ -1,0 +1,25 @@
+#pragma once
+
+// The process entry: the three command-line modes, or the window.
+
+#include <QString>
+#include <QStringList>
+
+namespace moss::Main {
+
+// Dispatches the arguments (program path first) and returns the exit status.
+int main(int argc, char** argv);
+
+// Which mode a list of arguments selects, with its values.
+struct Dispatch {
+    enum class Mode { window, scan, killAndUndo, snapshot };
+    Mode mode = Mode::window;
+    QStringList values;
+};
+Dispatch dispatch(const QStringList& args);
+
+int scan(const QString& path);
+int killAndUndo(const QString& path);
+void snapshot(const QString& target, const QString& out);
+
+}  // namespace moss::Main

@@ -1,0 +1,67 @@
+#pragma once
+
+// An inspected bundle: an application, a plug-in or a widget, with the
+// identity the leftover search works from.
+
+#include <QHashFunctions>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <optional>
+
+namespace moss {
+
+enum class BundleKind { application, plugin, widget };
+
+QString rawValue(BundleKind kind);
+std::optional<BundleKind> bundleKindFromRawValue(const QString& raw);
+const std::array<BundleKind, 3>& allBundleKinds();
+
+struct AppBundle {
+    // The bundle's location: an absolute path, standardised and with symbolic
+    // links resolved. Never the path as the caller passed it.
+    QString url;
+    BundleKind kind = BundleKind::plugin;
+    std::optional<QString> bundleIdentifier;
+    // Name keys for the matcher: no empty string, no two equal ignoring case;
+    // the first is the most authoritative.
+    QStringList names;
+    QString displayName;
+    std::optional<QString> version;
+    std::optional<QString> teamIdentifier;
+    // Identifiers of bundles and helper tools nested inside; sorted, unique.
+    QStringList nestedIdentifiers;
+
+    const QString& id() const { return url; }
+
+    // The own identifier first, then the nested ones, de-duplicated ignoring
+    // case (the first spelling is kept).
+    QStringList allIdentifiers() const;
+
+    friend bool operator==(const AppBundle&, const AppBundle&) = default;
+
+    // Path extensions (lower case) that the catalogue treats as plug-ins or
+    // widgets when it walks the plug-in folders.
+    static const QStringList& pluginExtensions();
+    // Folders below Contents searched for nested bundles, in search order.
+    static const QStringList& nestedFolders();
+    // Path extensions (lower case) of entries opened as nested bundles.
+    static const QStringList& nestedBundleExtensions();
+    // Identifier prefixes (lower case) whose nested bundles are ignored.
+    static const QStringList& ignoredNestedPrefixes();
+
+    // Reads the bundle at path; nullopt when the path is not a bundle.
+    static std::optional<AppBundle> load(const QString& path, bool readSignature = true);
+
+    // Team identifier of the code signature of the bundle at path.
+    static std::optional<QString> teamIdentifierOf(const QString& path);
+};
+
+// Identifiers of the bundles nested in the bundle at bundlePath, leaving out
+// `excluding` (the host's own identifier).
+QStringList nestedIdentifiers(const QString& bundlePath, const std::optional<QString>& excluding);
+
+size_t qHash(const AppBundle& bundle, size_t seed = 0);
+
+}  // namespace moss

@@ -1,0 +1,37 @@
+#pragma once
+
+// Installed applications, plug-ins and widgets, in titled sections.
+
+#include "AppBundle.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <utility>
+
+namespace moss {
+
+struct CatalogSection {
+    QString title;
+    bool isSystem = false;
+    QList<AppBundle> bundles;  // sorted by display name; never empty
+
+    const QString& id() const { return title; }
+    friend bool operator==(const CatalogSection&, const CatalogSection&) = default;
+};
+
+namespace Catalog {
+
+// (user folders, system folders) of a kind; "~" stands for the home folder.
+const std::pair<QStringList, QStringList>& folders(BundleKind kind);
+// (user section title, system section title) of a kind.
+const std::pair<QString, QString>& titles(BundleKind kind);
+
+QList<CatalogSection> sections(BundleKind kind);
+QList<AppBundle> scan(const QStringList& folders, BundleKind kind);
+QStringList findBundles(const QString& folder, BundleKind kind, int depth);
+
+}  // namespace Catalog
+
+}  // namespace moss

@@ -1,0 +1,72 @@
+#pragma once
+
+// Judges a file name against a bundle's identifiers and names.
+
+#include <QList>
+#include <QRegularExpression>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace moss {
+
+struct AppBundle;
+
+class Matcher {
+public:
+    enum class Strength { weak = 0, strong = 1 };
+
+    static constexpr int minimumNameLength = 4;
+
+    Matcher(const QStringList& identifiers, const QStringList& names,
+            const std::optional<QString>& teamIdentifier);
+    explicit Matcher(const AppBundle& bundle);
+
+    // Normalised identifiers, each at least 3 characters, in input order.
+    const QStringList& identifiers() const { return identifiers_; }
+    // Name keys: variants of every name, unique ignoring case, not generic.
+    const QStringList& names() const { return names_; }
+    const std::optional<QString>& teamIdentifier() const { return teamIdentifier_; }
+
+    static QString normalizeIdentifier(const QString& identifier);
+    static QStringList nameVariants(const QString& name);
+    static QStringList uniqueNames(const QStringList& names);
+    static Strength tailStrength(const QString& tail);
+
+    static const QSet<QString>& genericNames();
+    static const QSet<QString>& ownSuffixWords();
+
+    // Queries take a single file or folder name, never a path.
+    bool matchesIdentifier(const QString& candidate) const;
+    bool matchesName(const QString& candidate) const;
+    int identifierMatchLength(const QString& candidate) const;
+    // Like identifierMatchLength, over the identifiers as they were given
+    // (trimmed, not normalised): tells editions of one product apart.
+    int exactIdentifierMatchLength(const QString& candidate) const;
+    std::optional<Strength> strength(const QString& candidate, bool byName) const;
+    bool matches(const QString& candidate, bool byName) const;
+    bool hasStrongNameMatch(const QString& candidate) const;
+    std::optional<Strength> groupContainerStrength(const QString& candidate) const;
+    bool matchesGroupContainer(const QString& candidate) const;
+    bool mentions(const QString& text, const std::optional<QString>& appPath) const;
+
+private:
+    QStringList identifiers_;
+    QStringList names_;
+    std::optional<QString> teamIdentifier_;
+    QList<QRegularExpression> idRegexes_;
+    QList<QRegularExpression> nameRegexes_;
+    // Identifier patterns over the un-normalised identifiers (see
+    // exactIdentifierMatchLength), with the character count of each.
+    QList<QRegularExpression> exactIdRegexes_;
+    QList<int> exactIdLengths_;
+    QList<int> idLengths_;
+    QList<int> nameLengths_;
+};
+
+// Number of user-perceived characters (grapheme clusters) in text.
+int characterCount(const QString& text);
+
+}  // namespace moss

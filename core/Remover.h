@@ -1,0 +1,42 @@
+#pragma once
+
+// Moves chosen items to the Trash, and puts them back.
+
+#include "Scanner.h"
+
+#include <QFuture>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+namespace moss {
+
+struct RemovalResult {
+    QMap<QString, QString> trashed;  // former location -> location in the Trash
+    QMap<QString, QString> failed;   // former location -> message
+    qint64 freedBytes = 0;
+
+    friend bool operator==(const RemovalResult&, const RemovalResult&) = default;
+};
+
+namespace Remover {
+
+// Stops the user's launch agents among the files, then moves the files to the
+// Trash in up to three stages. Must be called on a thread with an event loop
+// (the main thread); the slow copy of stage 2 runs on a worker thread and the
+// future finishes on the calling thread's event loop. Never fails as a whole.
+QFuture<RemovalResult> moveToTrash(const QList<FoundFile>& files);
+
+// Puts trashed items back; returns the former locations that were restored.
+QStringList restore(const QMap<QString, QString>& trashed);
+
+void unloadLaunchJobs(const QList<FoundFile>& files);
+
+// Asks the Finder to delete the item; true when it is gone.
+bool finderDelete(const QString& url);
+// The Finder script that finderDelete runs for a path.
+QString finderDeleteScript(const QString& path);
+
+}  // namespace Remover
+
+}  // namespace moss

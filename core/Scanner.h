@@ -1,0 +1,107 @@
+#pragma once
+
+// The leftover search: categories and records of found items, the searched
+// locations, and the scanner that lists them and arbitrates between bundles.
+
+#include "AppBundle.h"
+#include "Matcher.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <functional>
+#include <optional>
+
+namespace moss {
+
+enum class FileCategory {
+    bundle,
+    support,
+    containers,
+    preferences,
+    caches,
+    logs,
+    savedState,
+    launch,
+    web,
+    plugins,
+    receipts,
+    installers,
+    other,
+};
+
+// The category's display title.
+QString rawValue(FileCategory category);
+std::optional<FileCategory> fileCategoryFromRawValue(const QString& title);
+// The thirteen categories in display order.
+const std::array<FileCategory, 13>& allFileCategories();
+size_t qHash(FileCategory category, size_t seed = 0);
+
+struct FoundFile {
+    QString url;  // absolute, standardised path (symbolic links not resolved)
+    FileCategory category = FileCategory::other;
+    qint64 size = 0;  // bytes allocated on disk
+    bool needsAdmin = false;
+    bool selectedByDefault = false;
+
+    const QString& id() const { return url; }
+    friend bool operator==(const FoundFile&, const FoundFile&) = default;
+};
+
+size_t qHash(const FoundFile& file, size_t seed = 0);
+
+// Result order: category position, then path under a numeric,
+// case-insensitive collation. Stable.
+bool resultOrderLess(const FoundFile& a, const FoundFile& b);
+void sortByResultOrder(QList<FoundFile>& files);
+
+struct Location {
+    enum class Rule { idOrName, idOnly, groupContainers, launchd, receipts, installers };
+
+    QString path;  // relative to a Library folder
+    FileCategory category = FileCategory::other;
+    Rule rule = Rule::idOnly;
+    bool userOnly = false;
+};
+
+struct SearchRoots {
+    QString home;
+    QStringList system;
+    QStringList userTemp;
+
+    // The running user's roots, built anew on every call.
+    static SearchRoots live();
+};
+
+class Scanner {
+public:
+    // Finds installer files: name keys and a folder path ending in "/".
+    using InstallerSource = std::function<QStringList(const QStringList& names,
+                                                      const QString& folder)>;
+
+    explicit Scanner(SearchRoots roots);
+
+    const SearchRoots& roots() const { return roots_; }
+
+    // Replaceable; by default the platform's installer search of this scanner.
+    InstallerSource installerSource;
+
+    // The bundle itself first, then its leftovers in result order.
+    QList<FoundFile> relatedFiles(const AppBundle& bundle, const QList<AppBundle>& competitors,
+                                  bool includeInstallers) const;
+
+    static const QList<Location>& libraryLocations();
+    bool isProtectedPath(const QString& url, bool appleOwned) const;
+
+    bool launchdMentions(const QString& file, const Matcher& matcher,
+                         const QString& appPath) const;
+    QStringList spotlightInstallers(const QStringList& names, const QString& folder) const;
+    static qint64 allocatedSize(const QString& url);
+
+private:
+    SearchRoots roots_;
+};
+
+}  // namespace moss

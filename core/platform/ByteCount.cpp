@@ -1,0 +1,1 @@
+#include "platform/ByteCount.h"

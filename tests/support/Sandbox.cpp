@@ -1,0 +1,111 @@
+#include "Sandbox.h"
+
+#include "platform/FileSystem.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <ftw.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace moss::test {
+
+namespace {
+
+const char* const kVariables[] = {"HOME",           "TMPDIR",          "XDG_DATA_HOME",
+                                  "XDG_CACHE_HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"};
+
+int allowOwner(const char* path, const struct stat* st, int type, FTW*) {
+    if (type == FTW_D || type == FTW_DNR)
+        ::chmod(path, (st->st_mode & 07777) | S_IRWXU);
+    return 0;
+}
+
+}  // namespace
+
+Sandbox::Sandbox() : dir_(QDir::tempPath() + QStringLiteral("/sandbox-XXXXXX")) {
+    root_ = fs::resolvingSymlinks(dir_.path());
+    makeDir(QStringLiteral("home"));
+    makeDir(QStringLiteral("tmp"));
+    QFile::setPermissions(makeDir(QStringLiteral("runtime")),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+Sandbox::~Sandbox() {
+    if (active_) {
+        for (const char* name : kVariables) {
+            const QString key = QString::fromLatin1(name);
+            if (saved_.contains(key))
+                qputenv(name, saved_.value(key).toLocal8Bit());
+            else
+                qunsetenv(name);
+        }
+    }
+    // Tests may leave read-only or unlistable folders: open them up first.
+    ::nftw(fs::encodePath(root_).constData(), allowOwner, 64, FTW_PHYS);
+    QDir(root_).removeRecursively();
+}
+
+QString Sandbox::path(const QString& relative) const {
+    return relative.isEmpty() ? root_ : root_ + u'/' + relative;
+}
+
+QProcessEnvironment Sandbox::environment() const {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home());
+    env.insert(QStringLiteral("TMPDIR"), path(QStringLiteral("tmp")));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home() + QStringLiteral("/.local/share"));
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), home() + QStringLiteral("/.cache"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home() + QStringLiteral("/.config"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), path(QStringLiteral("runtime")));
+    env.insert(QStringLiteral("QML_DISABLE_DISK_CACHE"), QStringLiteral("1"));
+    return env;
+}
+
+void Sandbox::activate() {
+    if (!active_)
+        saved_ = QProcessEnvironment::systemEnvironment();
+    active_ = true;
+    const QProcessEnvironment env = environment();
+    for (const char* name : kVariables)
+        qputenv(name, env.value(QString::fromLatin1(name)).toLocal8Bit());
+}
+
+QString Sandbox::makeDir(const QString& relative) const {
+    const QString full = path(relative);
+    fs::makePath(full);
+    return full;
+}
+
+QString Sandbox::writeFile(const QString& relative, const QByteArray& contents) const {
+    const QString full = path(relative);
+    fs::makePath(fs::parentPath(full));
+    QFile file(full);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(contents);
+    return full;
+}
+
+QString Sandbox::writePlist(const QString& relative, const QVariantMap& dict,
+                            plist::Format format) const {
+    return writeFile(relative, plist::dataFromDictionary(dict, format));
+}
+
+QString Sandbox::symlink(const QString& target, const QString& relativeLink) const {
+    const QString full = path(relativeLink);
+    fs::makePath(fs::parentPath(full));
+    [[maybe_unused]] const int rc =
+        ::symlink(fs::encodePath(target).constData(), fs::encodePath(full).constData());
+    return full;
+}
+
+QString Sandbox::makeBundle(const QString& relative, const QVariantMap& info,
+                            plist::Format format) const {
+    const QString full = makeDir(relative);
+    if (!info.isEmpty())
+        writePlist(relative + QStringLiteral("/Contents/Info.plist"), info, format);
+    return full;
+}
+
+}  // namespace moss::test
