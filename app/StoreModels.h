@@ -1,0 +1,119 @@
+#pragma once
+
+// List models that the QML views bind to: the installed bundles of the
+// filtered catalogue, and one session's found files grouped by category.
+// Both are flat lists whose rows carry their group's title, so that a
+// ListView draws the headings with `section.property`.
+
+#include "Catalog.h"
+#include "Protection.h"
+#include "Scanner.h"
+
+#include <QAbstractListModel>
+#include <QList>
+#include <QString>
+
+namespace moss {
+
+class Session;
+
+// The image source of a file's icon: "image://fileicon/" followed by the
+// percent-encoded absolute path. The window registers the image provider
+// named "fileicon".
+QString iconSource(const QString& path);
+
+// The folder that holds a file, with the home folder path shown as "~".
+QString displayFolder(const QString& path);
+
+// "версия 2.1 · org.example.app": the present ones of the version and the
+// identifier; empty when the bundle has neither.
+QString bundleSubtitle(const AppBundle& bundle);
+
+// The installed bundles of `Store::filteredSections`, one row per bundle.
+class InstalledListModel : public QAbstractListModel {
+    Q_OBJECT
+    Q_PROPERTY(int count READ count NOTIFY countChanged)
+
+public:
+    enum Role {
+        displayNameRole = Qt::UserRole + 1,
+        versionRole,          // string, empty when absent
+        bundleIdentifierRole, // string, empty when absent
+        subtitleRole,         // bundleSubtitle
+        pathRole,             // the bundle's location
+        iconSourceRole,       // iconSource(path)
+        sectionTitleRole,     // the section's title
+        sectionIsSystemRole,  // the section's isSystem flag
+        protectionRole,       // "none", "system" or "userProtected"
+        inProtectedListRole,  // the identifier is in Store::protectedIDs exactly
+    };
+
+    using QAbstractListModel::QAbstractListModel;
+
+    // Replaces the rows; the status of every bundle is computed against
+    // `userProtected`.
+    void reset(const QList<CatalogSection>& sections, const QSet<QString>& userProtected);
+
+    int count() const { return int(rows_.size()); }
+    // The bundle shown in a row; nullptr outside the rows.
+    const AppBundle* bundleAt(int row) const;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+signals:
+    void countChanged();
+
+private:
+    struct Row {
+        AppBundle bundle;
+        QString sectionTitle;
+        bool sectionIsSystem = false;
+        ProtectionStatus status = ProtectionStatus::none;
+        bool inProtectedList = false;
+    };
+    QList<Row> rows_;
+};
+
+// A session's files grouped by category in display order, one row per file.
+// Follows the session's files and ticks by itself.
+class SessionFilesModel : public QAbstractListModel {
+    Q_OBJECT
+    Q_PROPERTY(int count READ count NOTIFY countChanged)
+
+public:
+    enum Role {
+        nameRole = Qt::UserRole + 1, // last path component
+        folderRole,                  // displayFolder(path)
+        pathRole,
+        iconSourceRole,
+        sizeRole,          // bytes (qint64)
+        sizeTextRole,      // formatByteCount(size)
+        categoryTitleRole, // the category's title
+        checkedRole,       // the path is in Session::selected; writable
+        needsAdminRole,
+    };
+
+    explicit SessionFilesModel(Session* session);
+
+    int count() const { return int(files_.size()); }
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+signals:
+    void countChanged();
+
+private:
+    void reload();
+    void refreshChecks();
+
+    Session* session_;
+    QList<FoundFile> files_; // grouped order
+};
+
+} // namespace moss
