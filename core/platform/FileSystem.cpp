@@ -1,12 +1,12 @@
 #include "platform/FileSystem.h"
 
 #include <QDir>
-
 #include <cerrno>
 #include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
 #include <fts.h>
+#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,7 +16,9 @@ namespace {
 
 constexpr char16_t kEscapeBase = 0xDC00;
 
-bool isContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+bool isContinuation(unsigned char c) {
+    return (c & 0xC0) == 0x80;
+}
 
 // Length of the valid UTF-8 sequence starting at p (at most n bytes), and its
 // code point; 0 when the bytes there are not a valid sequence.
@@ -33,7 +35,7 @@ int utf8Sequence(const unsigned char* p, qsizetype n, char32_t& cp) {
     if (c >= 0xE0 && c <= 0xEF && n >= 3 && isContinuation(p[1]) && isContinuation(p[2])) {
         cp = (char32_t(c & 0x0F) << 12) | (char32_t(p[1] & 0x3F) << 6) | (p[2] & 0x3F);
         if (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))
-            return 0;  // overlong, or an encoded surrogate
+            return 0; // overlong, or an encoded surrogate
         return 3;
     }
     if (c >= 0xF0 && c <= 0xF4 && n >= 4 && isContinuation(p[1]) && isContinuation(p[2]) &&
@@ -62,7 +64,7 @@ QString joinComponents(const QStringList& parts) {
     return out;
 }
 
-}  // namespace
+} // namespace
 
 QByteArray encodePath(const QString& path) {
     QByteArray out;
@@ -73,7 +75,7 @@ QByteArray encodePath(const QString& path) {
         if (u < 0x80) {
             out.append(char(u));
         } else if (u >= 0xDC80 && u <= 0xDCFF) {
-            out.append(char(u - kEscapeBase));  // an escaped raw byte
+            out.append(char(u - kEscapeBase)); // an escaped raw byte
         } else if (QChar::isHighSurrogate(u) && i + 1 < n &&
                    QChar::isLowSurrogate(path.at(i + 1).unicode())) {
             const char32_t cp = QChar::surrogateToUcs4(u, path.at(i + 1).unicode());
@@ -121,7 +123,9 @@ QString decodePath(const QByteArray& bytes) {
     return out;
 }
 
-QString decodePath(const char* bytes) { return decodePath(QByteArray(bytes)); }
+QString decodePath(const char* bytes) {
+    return decodePath(QByteArray(bytes));
+}
 
 QString standardized(const QString& path) {
     QString absolute = path;
@@ -160,7 +164,7 @@ QString resolvingSymlinks(const QString& path) {
         if (::lstat(current.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
             continue;
         if (++linksFollowed > 40)
-            return standardized(path);  // a loop: give up resolving
+            return standardized(path); // a loop: give up resolving
         QByteArray target(PATH_MAX, '\0');
         const ssize_t len = ::readlink(current.constData(), target.data(), target.size());
         if (len <= 0)
@@ -221,14 +225,18 @@ EntryType entryType(const QString& path) {
     return EntryType::other;
 }
 
-bool exists(const QString& path) { return entryType(path) != EntryType::missing; }
+bool exists(const QString& path) {
+    return entryType(path) != EntryType::missing;
+}
 
 bool isDirectory(const QString& path) {
     struct stat st {};
     return ::stat(encodePath(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool isRealDirectory(const QString& path) { return entryType(path) == EntryType::directory; }
+bool isRealDirectory(const QString& path) {
+    return entryType(path) == EntryType::directory;
+}
 
 bool isWritable(const QString& path) {
     return ::access(encodePath(path).constData(), W_OK) == 0;
@@ -253,15 +261,63 @@ std::optional<QStringList> listDirectory(const QString& dir, bool includeHidden)
     return names;
 }
 
-std::optional<QByteArray> readFile(const QString& path, qint64 maxBytes) {
-    const int fd = ::open(encodePath(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return std::nullopt;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return std::nullopt;
+namespace {
+
+// An open regular file, closed when it goes out of scope. Never blocks on a
+// FIFO or a device: those are not regular files and are refused.
+class RegularFile {
+public:
+    explicit RegularFile(const QString& path)
+        : fd_(::open(encodePath(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {
+        struct stat st {};
+        if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))) {
+            ::close(fd_);
+            fd_ = -1;
+        }
+        size_ = fd_ >= 0 ? quint64(st.st_size) : 0;
     }
+    ~RegularFile() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    RegularFile(const RegularFile&) = delete;
+    RegularFile& operator=(const RegularFile&) = delete;
+
+    bool isOpen() const { return fd_ >= 0; }
+    int fd() const { return fd_; }
+    quint64 size() const { return size_; }
+
+private:
+    int fd_;
+    quint64 size_ = 0;
+};
+
+} // namespace
+
+std::optional<QByteArray> readFileRange(const QString& path, quint64 offset, quint64 length) {
+    const RegularFile file(path);
+    if (!file.isOpen() || offset > file.size() || length > file.size() - offset ||
+        length > quint64(std::numeric_limits<qsizetype>::max()))
+        return std::nullopt;
+    QByteArray data(qsizetype(length), Qt::Uninitialized);
+    qsizetype done = 0;
+    while (done < data.size()) {
+        const ssize_t got = ::pread(file.fd(), data.data() + done, size_t(data.size() - done),
+                                    off_t(offset + quint64(done)));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return std::nullopt; // shrank meanwhile, or an I/O error
+        done += got;
+    }
+    return data;
+}
+
+std::optional<QByteArray> readFile(const QString& path, qint64 maxBytes) {
+    const RegularFile file(path);
+    if (!file.isOpen())
+        return std::nullopt;
+    const int fd = file.fd();
     QByteArray data;
     char buffer[65536];
     while (data.size() < maxBytes) {
@@ -272,7 +328,6 @@ std::optional<QByteArray> readFile(const QString& path, qint64 maxBytes) {
             break;
         data.append(buffer, qsizetype(std::min<qint64>(got, maxBytes - data.size())));
     }
-    ::close(fd);
     return data;
 }
 
@@ -291,10 +346,10 @@ qint64 allocatedSize(const QString& path) {
     qint64 total = 0;
     while (FTSENT* entry = ::fts_read(tree)) {
         if (entry->fts_level == 0)
-            continue;  // the folder's own entry is not counted
+            continue; // the folder's own entry is not counted
         switch (entry->fts_info) {
         case FTS_DP:
-            break;  // a folder seen again on the way back up
+            break; // a folder seen again on the way back up
         case FTS_D:
         case FTS_DC:
         case FTS_DNR:
@@ -306,7 +361,7 @@ qint64 allocatedSize(const QString& path) {
                 total += qint64(entry->fts_statp->st_blocks) * 512;
             break;
         default:
-            break;  // FTS_NS, FTS_ERR: unreadable, adds nothing
+            break; // FTS_NS, FTS_ERR: unreadable, adds nothing
         }
     }
     ::fts_close(tree);
@@ -327,8 +382,8 @@ bool makePath(const QString& path) {
 bool moveNoReplace(const QString& from, const QString& to) {
     const QByteArray source = encodePath(from);
     const QByteArray target = encodePath(to);
-    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(),
-                    RENAME_NOREPLACE) == 0)
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) ==
+        0)
         return true;
     if (errno != EINVAL && errno != ENOSYS)
         return false;
@@ -339,8 +394,12 @@ bool moveNoReplace(const QString& from, const QString& to) {
     return ::rename(source.constData(), target.constData()) == 0;
 }
 
-QString homePath() { return standardized(QDir::homePath()); }
+QString homePath() {
+    return standardized(QDir::homePath());
+}
 
-QString tempPath() { return resolvingSymlinks(QDir::tempPath()); }
+QString tempPath() {
+    return resolvingSymlinks(QDir::tempPath());
+}
 
-}  // namespace moss::fs
+} // namespace moss::fs

@@ -11,7 +11,6 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
-
 #include <optional>
 
 namespace moss::fs {
@@ -29,10 +28,10 @@ QString standardized(const QString& path);
 // that do not exist are kept as they are.
 QString resolvingSymlinks(const QString& path);
 
-QString lastComponent(const QString& path);  // "Foo.app" for "/A/Foo.app"
-QString parentPath(const QString& path);     // "/A" for "/A/Foo.app", "/" for "/x"
-QString pathExtension(const QString& path);  // "app" for "/A/Foo.app", "" for "/A/.hidden"
-QString deletingExtension(const QString& name);  // "Foo" for "Foo.app"
+QString lastComponent(const QString& path);     // "Foo.app" for "/A/Foo.app"
+QString parentPath(const QString& path);        // "/A" for "/A/Foo.app", "/" for "/x"
+QString pathExtension(const QString& path);     // "app" for "/A/Foo.app", "" for "/A/.hidden"
+QString deletingExtension(const QString& name); // "Foo" for "Foo.app"
 QString appending(const QString& dir, const QString& component);
 
 enum class EntryType { missing, file, directory, symlink, other };
@@ -55,6 +54,9 @@ std::optional<QStringList> listDirectory(const QString& dir, bool includeHidden 
 
 // Reads at most maxBytes of a regular file (symbolic links followed).
 std::optional<QByteArray> readFile(const QString& path, qint64 maxBytes = 16 * 1024 * 1024);
+// Reads exactly `length` bytes of a regular file from `offset` (symbolic links
+// followed); nullopt when the file is shorter or cannot be read.
+std::optional<QByteArray> readFileRange(const QString& path, quint64 offset, quint64 length);
 
 // Space allocated on disk: st_blocks * 512 of the item (never following a
 // symbolic link); for a folder, the sum over every entry below it at all
@@ -69,6 +71,6 @@ bool makePath(const QString& path);
 bool moveNoReplace(const QString& from, const QString& to);
 
 QString homePath();
-QString tempPath();  // $TMPDIR or /tmp, symbolic links resolved
+QString tempPath(); // $TMPDIR or /tmp, symbolic links resolved
 
-}  // namespace moss::fs
+} // namespace moss::fs

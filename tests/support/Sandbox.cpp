@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <fcntl.h>
 #include <ftw.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,6 +20,12 @@ const char* const kVariables[] = {"HOME",           "TMPDIR",          "XDG_DATA
 int allowOwner(const char* path, const struct stat* st, int type, FTW*) {
     if (type == FTW_D || type == FTW_DNR)
         ::chmod(path, (st->st_mode & 07777) | S_IRWXU);
+    return 0;
+}
+
+// Byte-exact removal: names that are not valid UTF-8 go too.
+int removeEntry(const char* path, const struct stat*, int, FTW*) {
+    ::remove(path);
     return 0;
 }
 
@@ -43,8 +50,9 @@ Sandbox::~Sandbox() {
         }
     }
     // Tests may leave read-only or unlistable folders: open them up first.
-    ::nftw(fs::encodePath(root_).constData(), allowOwner, 64, FTW_PHYS);
-    QDir(root_).removeRecursively();
+    const QByteArray root = fs::encodePath(root_);
+    ::nftw(root.constData(), allowOwner, 64, FTW_PHYS);
+    ::nftw(root.constData(), removeEntry, 64, FTW_PHYS | FTW_DEPTH);
 }
 
 QString Sandbox::path(const QString& relative) const {
@@ -81,9 +89,14 @@ QString Sandbox::makeDir(const QString& relative) const {
 QString Sandbox::writeFile(const QString& relative, const QByteArray& contents) const {
     const QString full = path(relative);
     fs::makePath(fs::parentPath(full));
-    QFile file(full);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    // Through the byte-exact path encoding: names may be invalid UTF-8.
+    QFile file;
+    const int fd = ::open(fs::encodePath(full).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
+                          0644);
+    if (fd >= 0 && file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle))
         file.write(contents);
+    else if (fd >= 0)
+        ::close(fd);
     return full;
 }
 
