@@ -6,7 +6,7 @@
 #include <QHashFunctions>
 #include <QString>
 #include <QStringList>
-
+#include <QVariantMap>
 #include <array>
 #include <optional>
 
@@ -51,6 +51,11 @@ struct AppBundle {
     // Identifier prefixes (lower case) whose nested bundles are ignored.
     static const QStringList& ignoredNestedPrefixes();
 
+    // The bundle's Info property list: the first of Contents/Info.plist,
+    // Resources/Info.plist and Info.plist that exists. Empty when there is
+    // none or it cannot be read.
+    static QVariantMap infoDictionary(const QString& bundlePath);
+
     // Reads the bundle at path; nullopt when the path is not a bundle.
     static std::optional<AppBundle> load(const QString& path, bool readSignature = true);
 
@@ -64,4 +69,4 @@ QStringList nestedIdentifiers(const QString& bundlePath, const std::optional<QSt
 
 size_t qHash(const AppBundle& bundle, size_t seed = 0);
 
-}  // namespace moss
+} // namespace moss
