@@ -1,8 +1,319 @@
 #include "Matcher.h"
 
+#include "AppBundle.h"
+
+#include <QRegularExpressionMatch>
 #include <QSet>
+#include <QStringView>
+#include <QTextBoundaryFinder>
+#include <algorithm>
 
 namespace moss {
+
+namespace {
+
+// What may follow a key in a matching name.
+const QString identifierSuffix = QStringLiteral(R"((?:[.\-_ ].*|\d.*|beta.*)?)");
+const QString nameSuffix = QStringLiteral(R"((?:[.\-_ \d].*)?)");
+
+const QString groupPrefix = QStringLiteral("group.");
+
+constexpr char16_t replacementCharacter = u'\uFFFD';
+// Private-use plane 15 holds the spelling of lone surrogates in matchable().
+constexpr char32_t loneSurrogateBase = 0xF0000;
+
+// Digits and white space of any script; "." also crosses line breaks, so that
+// every key pattern describes the whole candidate.
+QRegularExpression compile(const QString& pattern, QRegularExpression::PatternOptions options) {
+    QRegularExpression expression(pattern, options |
+                                               QRegularExpression::UseUnicodePropertiesOption |
+                                               QRegularExpression::DotMatchesEverythingOption);
+    expression.optimize();
+    return expression;
+}
+
+QRegularExpression compileCaseInsensitive(const QString& pattern) {
+    return compile(pattern, QRegularExpression::CaseInsensitiveOption);
+}
+
+// Version or channel suffix at the end of an identifier.
+const QRegularExpression& versionSuffix() {
+    static const QRegularExpression expression = compileCaseInsensitive(
+        QStringLiteral(R"((?:[.\-_]?(?:beta|alpha|dev|nightly|preview))?[\d.\-_]*\z)"));
+    return expression;
+}
+
+const QRegularExpression& applicationExtension() {
+    static const QRegularExpression expression =
+        compileCaseInsensitive(QStringLiteral(R"(\.(app|application)\z)"));
+    return expression;
+}
+
+// Edition or version suffix at the end of a name.
+const QRegularExpression& editionSuffix() {
+    static const QRegularExpression expression = compileCaseInsensitive(
+        QStringLiteral(R"((?:[\s\-_]+(?:demo|trial|beta|lite|free))?[\s\-_]*[\d.]*\z)"));
+    return expression;
+}
+
+// The date stamp of crash reports; case matters.
+const QRegularExpression& dateStamp() {
+    static const QRegularExpression expression =
+        compile(QStringLiteral(R"(_\d{4}-\d{2}-\d{2})"), QRegularExpression::NoPatternOption);
+    return expression;
+}
+
+bool isLoneSurrogateAt(const QString& text, qsizetype i) {
+    const QChar unit = text.at(i);
+    if (unit.isHighSurrogate())
+        return i + 1 == text.size() || !text.at(i + 1).isLowSurrogate();
+    if (unit.isLowSurrogate())
+        return i == 0 || !text.at(i - 1).isHighSurrogate();
+    return false;
+}
+
+// The regular-expression engine refuses text that is not valid UTF-16, and
+// file names carry their invalid bytes as lone surrogates. This copy, of the
+// same length, has U+FFFD in their place: it keeps every position, for the
+// patterns that look for a suffix or a stamp.
+QString withoutLoneSurrogates(const QString& text) {
+    QString valid = text;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (isLoneSurrogateAt(text, i))
+            valid[i] = QChar(replacementCharacter);
+    }
+    return valid;
+}
+
+// Keys and candidates are matched in this valid form, in which a lone
+// surrogate becomes U+FFFD followed by a private-use character that names it,
+// and a genuine U+FFFD is doubled. Distinct texts stay distinct, and a key
+// stays a prefix of a candidate exactly when it was one before.
+QString matchable(const QString& text) {
+    const bool valid = std::none_of(text.cbegin(), text.cend(), [](QChar unit) {
+        return unit.isSurrogate() || unit == QChar(replacementCharacter);
+    });
+    if (valid)
+        return text;
+    QString spelled;
+    spelled.reserve(text.size() + 16);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar unit = text.at(i);
+        if (isLoneSurrogateAt(text, i)) {
+            spelled += QChar(replacementCharacter);
+            spelled += QChar::fromUcs4(loneSurrogateBase + (unit.unicode() - 0xD800));
+            continue;
+        }
+        if (unit == QChar(replacementCharacter))
+            spelled += unit;
+        spelled += unit;
+    }
+    return spelled;
+}
+
+// A pattern that matches text literally: every character but ASCII letters,
+// digits and "_" is spelled as a code point (QRegularExpression::escape turns
+// a NUL followed by digits into an octal escape).
+QString literalPattern(const QString& text) {
+    QString pattern;
+    for (const char32_t codePoint : text.toUcs4()) {
+        const bool plain = (codePoint >= U'a' && codePoint <= U'z') ||
+                           (codePoint >= U'A' && codePoint <= U'Z') ||
+                           (codePoint >= U'0' && codePoint <= U'9') || codePoint == U'_';
+        if (plain)
+            pattern += QChar(char16_t(codePoint));
+        else
+            pattern += QStringLiteral("\\x{%1}").arg(quint32(codePoint), 0, 16);
+    }
+    return pattern;
+}
+
+QRegularExpression keyExpression(const QString& key, const QString& suffix) {
+    return compileCaseInsensitive(
+        QRegularExpression::anchoredPattern(literalPattern(matchable(key)) + suffix));
+}
+
+// Where the first match of expression starts in text, -1 when there is none.
+qsizetype firstMatchStart(const QString& text, const QRegularExpression& expression) {
+    return expression.match(withoutLoneSurrogates(text)).capturedStart();
+}
+
+// text up to the first match of a pattern anchored at its end.
+QString withoutEndMatch(const QString& text, const QRegularExpression& expression) {
+    const qsizetype start = firstMatchStart(text, expression);
+    return start < 0 ? text : text.left(start);
+}
+
+bool isBlank(QChar unit) {
+    return unit == u'\t' || unit.category() == QChar::Separator_Space;
+}
+
+// text without leading and trailing spaces and tabs; line breaks stay.
+QString trimmedBlanks(const QString& text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isBlank(text.at(begin)))
+        ++begin;
+    while (end > begin && isBlank(text.at(end - 1)))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+// text split into user-perceived characters.
+QStringList characters(const QString& text) {
+    QStringList parts;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    qsizetype start = 0;
+    for (qsizetype end = finder.toNextBoundary(); end != -1; end = finder.toNextBoundary()) {
+        parts.append(text.mid(start, end - start));
+        start = end;
+    }
+    return parts;
+}
+
+// text without its first `count` user-perceived characters.
+QString dropCharacters(const QString& text, int count) {
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    qsizetype position = 0;
+    for (int i = 0; i < count && position != -1; ++i)
+        position = finder.toNextBoundary();
+    return position == -1 ? QString() : text.mid(position);
+}
+
+char32_t firstCodePoint(QStringView character) {
+    if (character.size() >= 2 && character[0].isHighSurrogate() && character[1].isLowSurrogate())
+        return QChar::surrogateToUcs4(character[0], character[1]);
+    return character[0].unicode();
+}
+
+bool isLetter(QStringView character) {
+    return QChar::isLetter(firstCodePoint(character));
+}
+
+// The letters among the hexadecimal digits: a-f and A-F, ASCII or fullwidth.
+bool isHexLetter(QStringView character) {
+    if (character.size() != 1)
+        return false;
+    const char16_t unit = character[0].unicode();
+    const auto within = [unit](char16_t first) { return unit >= first && unit < first + 6; };
+    return within(u'a') || within(u'A') || within(u'\uFF41') || within(u'\uFF21');
+}
+
+// Maximal runs of letters, each as its list of characters.
+QList<QStringList> letterWords(const QString& text) {
+    QList<QStringList> words;
+    QStringList word;
+    for (const QString& character : characters(text)) {
+        if (isLetter(character)) {
+            word.append(character);
+        } else if (!word.isEmpty()) {
+            words.append(word);
+            word.clear();
+        }
+    }
+    if (!word.isEmpty())
+        words.append(word);
+    return words;
+}
+
+bool isHarmless(const QStringList& word) {
+    return word.size() <= 2 || Matcher::ownSuffixWords().contains(word.join(QString())) ||
+           std::all_of(word.cbegin(), word.cend(),
+                       [](const QString& character) { return isHexLetter(character); });
+}
+
+bool anyMatches(const QList<QRegularExpression>& expressions, const QString& subject) {
+    return std::any_of(expressions.cbegin(), expressions.cend(),
+                       [&subject](const QRegularExpression& expression) {
+                           return expression.match(subject).hasMatch();
+                       });
+}
+
+// The largest of `lengths` whose expression matches subject, 0 when none does.
+int longestMatch(const QList<QRegularExpression>& expressions, const QList<int>& lengths,
+                 const QString& subject) {
+    int longest = 0;
+    for (qsizetype i = 0; i < expressions.size(); ++i) {
+        if (lengths.at(i) > longest && expressions.at(i).match(subject).hasMatch())
+            longest = lengths.at(i);
+    }
+    return longest;
+}
+
+// text without `prefix` when text, lower-cased, begins with it (an ASCII prefix).
+std::optional<QString> withoutLowerPrefix(const QString& text, const QString& prefix) {
+    if (!text.toLower().startsWith(prefix))
+        return std::nullopt;
+    return text.mid(prefix.size());
+}
+
+} // namespace
+
+int characterCount(const QString& text) {
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    int count = 0;
+    while (finder.toNextBoundary() != -1)
+        ++count;
+    return count;
+}
+
+Matcher::Matcher(const QStringList& identifiers, const QStringList& names,
+                 const std::optional<QString>& teamIdentifier)
+    : teamIdentifier_(teamIdentifier) {
+    for (const QString& identifier : identifiers) {
+        const QString normalized = normalizeIdentifier(identifier);
+        if (characterCount(normalized) > 2)
+            identifiers_.append(normalized);
+        const QString exact = trimmedBlanks(identifier);
+        const int exactLength = characterCount(exact);
+        if (exactLength > 2) {
+            exactIdRegexes_.append(keyExpression(exact, identifierSuffix));
+            exactIdLengths_.append(exactLength);
+        }
+    }
+    QStringList variants;
+    for (const QString& name : names)
+        variants += nameVariants(name);
+    for (const QString& key : uniqueNames(variants)) {
+        if (characterCount(key) >= minimumNameLength && !genericNames().contains(key.toLower()))
+            names_.append(key);
+    }
+    for (const QString& identifier : std::as_const(identifiers_)) {
+        idRegexes_.append(keyExpression(identifier, identifierSuffix));
+        idLengths_.append(characterCount(identifier));
+    }
+    for (const QString& name : std::as_const(names_)) {
+        nameRegexes_.append(keyExpression(name, nameSuffix));
+        nameLengths_.append(characterCount(name));
+    }
+}
+
+Matcher::Matcher(const AppBundle& bundle)
+    : Matcher(bundle.allIdentifiers(), bundle.names, bundle.teamIdentifier) {}
+
+QString Matcher::normalizeIdentifier(const QString& identifier) {
+    const QString trimmed = trimmedBlanks(identifier);
+    const qsizetype suffixStart = firstMatchStart(trimmed, versionSuffix());
+    if (suffixStart > 0) {
+        const QString stem = trimmed.left(suffixStart);
+        if (stem.split(u'.', Qt::SkipEmptyParts).size() >= 3)
+            return stem;
+    }
+    return trimmed;
+}
+
+QStringList Matcher::nameVariants(const QString& name) {
+    const QString bare =
+        withoutEndMatch(withoutEndMatch(name, applicationExtension()), editionSuffix());
+    QString core = trimmedBlanks(bare);
+    if (core.isEmpty())
+        core = name;
+    QString joined = core;
+    joined.remove(u' ');
+    QString dashed = core;
+    dashed.replace(u' ', u'-');
+    return {name, core, joined, dashed};
+}
 
 QStringList Matcher::uniqueNames(const QStringList& names) {
     QStringList kept;
@@ -19,4 +330,149 @@ QStringList Matcher::uniqueNames(const QStringList& names) {
     return kept;
 }
 
-}  // namespace moss
+Matcher::Strength Matcher::tailStrength(const QString& tail) {
+    const QList<QStringList> words = letterWords(withoutEndMatch(tail, dateStamp()));
+    return std::all_of(words.cbegin(), words.cend(), isHarmless) ? Strength::strong
+                                                                 : Strength::weak;
+}
+
+const QSet<QString>& Matcher::genericNames() {
+    static const QSet<QString> words{
+        QStringLiteral("app"),      QStringLiteral("apps"),      QStringLiteral("helper"),
+        QStringLiteral("launcher"), QStringLiteral("agent"),     QStringLiteral("daemon"),
+        QStringLiteral("service"),  QStringLiteral("update"),    QStringLiteral("updater"),
+        QStringLiteral("setup"),    QStringLiteral("installer"), QStringLiteral("uninstaller"),
+        QStringLiteral("plugin"),   QStringLiteral("plugins"),   QStringLiteral("data"),
+        QStringLiteral("cache"),    QStringLiteral("caches"),    QStringLiteral("logs"),
+        QStringLiteral("user"),     QStringLiteral("users"),     QStringLiteral("default"),
+        QStringLiteral("common"),   QStringLiteral("shared"),    QStringLiteral("library"),
+        QStringLiteral("support"),  QStringLiteral("mac"),       QStringLiteral("macos"),
+        QStringLiteral("desktop"),  QStringLiteral("client"),    QStringLiteral("server"),
+        QStringLiteral("tools"),    QStringLiteral("utility"),   QStringLiteral("utilities"),
+        QStringLiteral("google"),   QStringLiteral("apple"),     QStringLiteral("microsoft"),
+        QStringLiteral("adobe"),    QStringLiteral("electron"),
+    };
+    return words;
+}
+
+const QSet<QString>& Matcher::ownSuffixWords() {
+    static const QSet<QString> words{
+        QStringLiteral("helper"),      QStringLiteral("helpers"),
+        QStringLiteral("updater"),     QStringLiteral("update"),
+        QStringLiteral("updates"),     QStringLiteral("launcher"),
+        QStringLiteral("agent"),       QStringLiteral("daemon"),
+        QStringLiteral("service"),     QStringLiteral("crashpad"),
+        QStringLiteral("crashes"),     QStringLiteral("shipit"),
+        QStringLiteral("gpu"),         QStringLiteral("renderer"),
+        QStringLiteral("plugin"),      QStringLiteral("plugins"),
+        QStringLiteral("cache"),       QStringLiteral("caches"),
+        QStringLiteral("data"),        QStringLiteral("logs"),
+        QStringLiteral("log"),         QStringLiteral("backup"),
+        QStringLiteral("backups"),     QStringLiteral("settings"),
+        QStringLiteral("prefs"),       QStringLiteral("preferences"),
+        QStringLiteral("support"),     QStringLiteral("installer"),
+        QStringLiteral("uninstaller"), QStringLiteral("app"),
+        QStringLiteral("diag"),        QStringLiteral("plist"),
+        QStringLiteral("savedstate"),  QStringLiteral("binarycookies"),
+        QStringLiteral("crash"),
+    };
+    return words;
+}
+
+bool Matcher::matchesIdentifier(const QString& candidate) const {
+    return anyMatches(idRegexes_, matchable(candidate));
+}
+
+bool Matcher::matchesName(const QString& candidate) const {
+    return anyMatches(nameRegexes_, matchable(candidate));
+}
+
+int Matcher::identifierMatchLength(const QString& candidate) const {
+    return longestMatch(idRegexes_, idLengths_, matchable(candidate));
+}
+
+int Matcher::exactIdentifierMatchLength(const QString& candidate) const {
+    return longestMatch(exactIdRegexes_, exactIdLengths_, matchable(candidate));
+}
+
+std::optional<Matcher::Strength> Matcher::strength(const QString& candidate, bool byName) const {
+    const QString subject = matchable(candidate);
+    if (anyMatches(idRegexes_, subject))
+        return Strength::strong;
+    if (!byName)
+        return std::nullopt;
+    return nameStrength(candidate, subject);
+}
+
+// The best tail strength among the name keys that match; the tail is what
+// follows the key in the lower-cased candidate.
+std::optional<Matcher::Strength> Matcher::nameStrength(const QString& candidate,
+                                                       const QString& subject) const {
+    std::optional<Strength> best;
+    QString lower;
+    for (qsizetype i = 0; i < nameRegexes_.size() && best != Strength::strong; ++i) {
+        if (!nameRegexes_.at(i).match(subject).hasMatch())
+            continue;
+        if (lower.isNull())
+            lower = candidate.toLower();
+        const Strength tail = tailStrength(dropCharacters(lower, nameLengths_.at(i)));
+        best = best ? std::max(*best, tail) : tail;
+    }
+    return best;
+}
+
+bool Matcher::matches(const QString& candidate, bool byName) const {
+    return strength(candidate, byName).has_value();
+}
+
+bool Matcher::hasStrongNameMatch(const QString& candidate) const {
+    if (names_.isEmpty())
+        return false;
+    const QString subject = matchable(candidate);
+    return !anyMatches(idRegexes_, subject) && nameStrength(candidate, subject) == Strength::strong;
+}
+
+std::optional<Matcher::Strength> Matcher::groupContainerStrength(const QString& candidate) const {
+    const std::optional<QString> grouped = withoutLowerPrefix(candidate, groupPrefix);
+    const QString name = grouped.value_or(candidate);
+    if (teamIdentifier_ && !teamIdentifier_->isEmpty() &&
+        name.toUpper().startsWith(teamIdentifier_->toUpper() + u'.')) {
+        QString rest = dropCharacters(name, characterCount(*teamIdentifier_) + 1);
+        rest = withoutLowerPrefix(rest, groupPrefix).value_or(rest);
+        return teamContainerStrength(rest);
+    }
+    if (grouped && anyMatches(idRegexes_, matchable(name)))
+        return Strength::strong;
+    return std::nullopt;
+}
+
+// What follows the team prefix of a group container's name: an identifier
+// claims it, a name key inside it (spaces removed) makes a weak claim.
+std::optional<Matcher::Strength> Matcher::teamContainerStrength(const QString& rest) const {
+    if (anyMatches(idRegexes_, matchable(rest)))
+        return Strength::strong;
+    const QString lowerRest = rest.toLower();
+    for (const QString& name : names_) {
+        const QString key = name.toLower().remove(u' ');
+        if (!key.isEmpty() && lowerRest.contains(key))
+            return Strength::weak;
+    }
+    return std::nullopt;
+}
+
+bool Matcher::matchesGroupContainer(const QString& candidate) const {
+    return groupContainerStrength(candidate).has_value();
+}
+
+bool Matcher::mentions(const QString& text, const std::optional<QString>& appPath) const {
+    const QString lowerText = text.toLower();
+    if (appPath && !appPath->isEmpty() && lowerText.contains(appPath->toLower()))
+        return true;
+    return std::any_of(
+        identifiers_.cbegin(), identifiers_.cend(), [&lowerText](const QString& identifier) {
+            const QString lowerIdentifier = identifier.toLower();
+            return lowerText == lowerIdentifier || lowerText.startsWith(lowerIdentifier + u'.');
+        });
+}
+
+} // namespace moss

@@ -53,6 +53,9 @@ public:
     bool mentions(const QString& text, const std::optional<QString>& appPath) const;
 
 private:
+    std::optional<Strength> nameStrength(const QString& candidate, const QString& subject) const;
+    std::optional<Strength> teamContainerStrength(const QString& rest) const;
+
     QStringList identifiers_;
     QStringList names_;
     std::optional<QString> teamIdentifier_;
