@@ -1,5 +1,7 @@
 #include "Matcher.h"
 
+#include "AppBundle.h"
+
 #include <gtest/gtest.h>
 #include <optional>
 #include <thread>
@@ -34,6 +36,19 @@ TEST(MatcherConstruction, keepsNormalisedIdentifiersAndNameVariants) {
     EXPECT_EQ(matcher.names(), QStringList({s(u"Sketcher Pro"), s(u"SketcherPro"),
                                             s(u"Sketcher-Pro"), s(u"Sketcher")}));
     EXPECT_EQ(matcher.teamIdentifier(), s(u"ABCDE12345"));
+}
+
+TEST(MatcherConstruction, fromBundleUsesAllIdentifiersNamesAndTeam) {
+    AppBundle bundle;
+    bundle.bundleIdentifier = s(u"com.acme.Sketcher");
+    bundle.nestedIdentifiers = {s(u"com.acme.Sketcher.helper"), s(u"COM.ACME.SKETCHER")};
+    bundle.names = {s(u"Sketcher Pro"), s(u"Sketcher")};
+    bundle.teamIdentifier = s(u"ABCDE12345");
+    const Matcher matcher(bundle);
+    const Matcher expected = sketcher();
+    EXPECT_EQ(matcher.identifiers(), expected.identifiers());
+    EXPECT_EQ(matcher.names(), expected.names());
+    EXPECT_EQ(matcher.teamIdentifier(), expected.teamIdentifier());
 }
 
 TEST(MatcherConstruction, dropsShortAndGenericKeys) {
