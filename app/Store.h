@@ -53,6 +53,13 @@ QString showSystem();
 QString rozudOdizuv();
 } // namespace SettingsKey
 
+// The installed list as shown: system sections left out when `showSystem` is
+// false (except for applications), then the bundles whose display name or
+// identifier contains the query (blanks and tabs trimmed), ignoring case;
+// sections left empty are dropped.
+QList<CatalogSection> filterSections(const QList<CatalogSection>& sections, BundleKind kind,
+                                     bool showSystem, const QString& query);
+
 struct UndoEntry {
     QString name;                   // the removed bundle's display name
     QMap<QString, QString> trashed; // former location -> location in the Trash
@@ -204,6 +211,7 @@ private:
     std::optional<UndoEntry> lastRemoval_;
     std::optional<AlertInfo> alert_;
     std::optional<QList<AppBundle>> installedCache_;
+    quint64 listGeneration_ = 0; // numbers the loads; only the latest publishes
     InstalledListModel* filteredModel_;
 };
 

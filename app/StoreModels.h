@@ -18,8 +18,9 @@ namespace moss {
 class Session;
 
 // The image source of a file's icon: "image://fileicon/" followed by the
-// percent-encoded absolute path. The window registers the image provider
-// named "fileicon".
+// percent-encoded bytes of the absolute path (fs::encodePath; decode with
+// QByteArray::fromPercentEncoding and fs::decodePath). The window registers
+// the image provider named "fileicon".
 QString iconSource(const QString& path);
 
 // The folder that holds a file, with the home folder path shown as "~".

@@ -1,0 +1,201 @@
+#include "StoreModels.h"
+
+#include "Store.h"
+#include "platform/ByteCount.h"
+#include "platform/FileSystem.h"
+
+using namespace Qt::StringLiterals;
+
+namespace moss {
+
+namespace {
+
+QString protectionKey(ProtectionStatus status) {
+    switch (status) {
+    case ProtectionStatus::system:
+        return u"system"_s;
+    case ProtectionStatus::userProtected:
+        return u"userProtected"_s;
+    case ProtectionStatus::none:
+        break;
+    }
+    return u"none"_s;
+}
+
+} // namespace
+
+QString iconSource(const QString& path) {
+    return u"image://fileicon/"_s + QString::fromLatin1(fs::encodePath(path).toPercentEncoding());
+}
+
+QString displayFolder(const QString& path) {
+    const QString folder = fs::parentPath(path);
+    const QString home = fs::homePath();
+    if (folder == home)
+        return u"~"_s;
+    if (folder.startsWith(home + u'/'))
+        return u'~' + folder.mid(home.size());
+    return folder;
+}
+
+QString bundleSubtitle(const AppBundle& bundle) {
+    QStringList parts;
+    if (bundle.version)
+        parts.append(u"версия "_s + *bundle.version);
+    if (bundle.bundleIdentifier)
+        parts.append(*bundle.bundleIdentifier);
+    return parts.join(u" · "_s);
+}
+
+// MARK: - InstalledListModel
+
+void InstalledListModel::reset(const QList<CatalogSection>& sections,
+                               const QSet<QString>& userProtected) {
+    const int before = count();
+    beginResetModel();
+    rows_.clear();
+    for (const CatalogSection& section : sections)
+        for (const AppBundle& bundle : section.bundles)
+            rows_.append(
+                {bundle, section.title, section.isSystem, Protection::status(bundle, userProtected),
+                 bundle.bundleIdentifier && userProtected.contains(*bundle.bundleIdentifier)});
+    endResetModel();
+    if (count() != before)
+        emit countChanged();
+}
+
+const AppBundle* InstalledListModel::bundleAt(int row) const {
+    return row >= 0 && row < count() ? &rows_[row].bundle : nullptr;
+}
+
+int InstalledListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : count();
+}
+
+QVariant InstalledListModel::data(const QModelIndex& index, int role) const {
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return {};
+    const Row& row = rows_[index.row()];
+    const AppBundle& bundle = row.bundle;
+    switch (role) {
+    case Qt::DisplayRole:
+    case displayNameRole:
+        return bundle.displayName;
+    case versionRole:
+        return bundle.version.value_or(QString());
+    case bundleIdentifierRole:
+        return bundle.bundleIdentifier.value_or(QString());
+    case subtitleRole:
+        return bundleSubtitle(bundle);
+    case pathRole:
+        return bundle.url;
+    case iconSourceRole:
+        return iconSource(bundle.url);
+    case sectionTitleRole:
+        return row.sectionTitle;
+    case sectionIsSystemRole:
+        return row.sectionIsSystem;
+    case protectionRole:
+        return protectionKey(row.status);
+    case inProtectedListRole:
+        return row.inProtectedList;
+    default:
+        return {};
+    }
+}
+
+QHash<int, QByteArray> InstalledListModel::roleNames() const {
+    return {{displayNameRole, "displayName"},
+            {versionRole, "version"},
+            {bundleIdentifierRole, "bundleIdentifier"},
+            {subtitleRole, "subtitle"},
+            {pathRole, "path"},
+            {iconSourceRole, "iconSource"},
+            {sectionTitleRole, "sectionTitle"},
+            {sectionIsSystemRole, "sectionIsSystem"},
+            {protectionRole, "protection"},
+            {inProtectedListRole, "inProtectedList"}};
+}
+
+// MARK: - SessionFilesModel
+
+SessionFilesModel::SessionFilesModel(Session* session)
+    : QAbstractListModel(session), session_(session) {
+    connect(session, &Session::filesChanged, this, &SessionFilesModel::reload);
+    connect(session, &Session::selectedChanged, this, &SessionFilesModel::refreshChecks);
+}
+
+void SessionFilesModel::reload() {
+    const int before = count();
+    beginResetModel();
+    files_.clear();
+    for (const auto& [category, members] : session_->grouped())
+        files_ += members;
+    endResetModel();
+    if (count() != before)
+        emit countChanged();
+}
+
+void SessionFilesModel::refreshChecks() {
+    if (!files_.isEmpty())
+        emit dataChanged(index(0), index(count() - 1), {checkedRole});
+}
+
+int SessionFilesModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : count();
+}
+
+QVariant SessionFilesModel::data(const QModelIndex& index, int role) const {
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return {};
+    const FoundFile& file = files_[index.row()];
+    switch (role) {
+    case Qt::DisplayRole:
+    case nameRole:
+        return fs::lastComponent(file.url);
+    case folderRole:
+        return displayFolder(file.url);
+    case pathRole:
+        return file.url;
+    case iconSourceRole:
+        return iconSource(file.url);
+    case sizeRole:
+        return file.size;
+    case sizeTextRole:
+        return formatByteCount(file.size);
+    case categoryTitleRole:
+        return rawValue(file.category);
+    case checkedRole:
+        return session_->isChecked(file.url);
+    case needsAdminRole:
+        return file.needsAdmin;
+    default:
+        return {};
+    }
+}
+
+bool SessionFilesModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (role != checkedRole ||
+        !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return false;
+    session_->setChecked(files_[index.row()].url, value.toBool());
+    return true;
+}
+
+Qt::ItemFlags SessionFilesModel::flags(const QModelIndex& index) const {
+    return QAbstractListModel::flags(index) | Qt::ItemIsEditable | Qt::ItemIsUserCheckable;
+}
+
+QHash<int, QByteArray> SessionFilesModel::roleNames() const {
+    return {{nameRole, "name"},
+            {folderRole, "folder"},
+            {pathRole, "path"},
+            {iconSourceRole, "iconSource"},
+            {sizeRole, "size"},
+            {sizeTextRole, "sizeText"},
+            {categoryTitleRole, "categoryTitle"},
+            {checkedRole, "checked"},
+            {needsAdminRole, "needsAdmin"}};
+}
+
+} // namespace moss
