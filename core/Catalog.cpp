@@ -1,1 +1,141 @@
 #include "Catalog.h"
+
+#include "platform/Collation.h"
+#include "platform/FileSystem.h"
+
+#include <algorithm>
+
+namespace moss::Catalog {
+
+namespace {
+
+QStringList inLibrary(const QString& library, const QStringList& folders) {
+    QStringList paths;
+    for (const QString& folder : folders)
+        paths.append(library + u'/' + folder);
+    return paths;
+}
+
+const QStringList& pluginFolders() {
+    static const QStringList folders = {
+        QStringLiteral("PreferencePanes"),
+        QStringLiteral("QuickLook"),
+        QStringLiteral("Screen Savers"),
+        QStringLiteral("Spotlight"),
+        QStringLiteral("Internet Plug-Ins"),
+        QStringLiteral("Mail/Bundles"),
+        QStringLiteral("Contextual Menu Items"),
+        QStringLiteral("Services"),
+        QStringLiteral("ColorPickers"),
+        QStringLiteral("Input Methods"),
+        QStringLiteral("Audio/Plug-Ins/Components"),
+    };
+    return folders;
+}
+
+QString expandingTilde(const QString& folder) {
+    return folder.startsWith(u'~') ? fs::homePath() + folder.mid(1) : folder;
+}
+
+bool matchesKind(const QString& extension, BundleKind kind) {
+    switch (kind) {
+    case BundleKind::application:
+        return extension == u"app";
+    case BundleKind::widget:
+        return extension == u"wdgt";
+    case BundleKind::plugin:
+        return AppBundle::pluginExtensions().contains(extension);
+    }
+    return false;
+}
+
+} // namespace
+
+const std::pair<QStringList, QStringList>& folders(BundleKind kind) {
+    static const std::pair<QStringList, QStringList> applications = {
+        {QStringLiteral("~/Applications")}, {QStringLiteral("/Applications")}};
+    static const std::pair<QStringList, QStringList> plugins = {
+        inLibrary(QStringLiteral("~/Library"), pluginFolders()),
+        inLibrary(QStringLiteral("/Library"), pluginFolders())
+            << QStringLiteral("/Library/Audio/Plug-Ins/HAL")};
+    static const std::pair<QStringList, QStringList> widgets = {
+        {QStringLiteral("~/Library/Widgets")}, {QStringLiteral("/Library/Widgets")}};
+    switch (kind) {
+    case BundleKind::application:
+        return applications;
+    case BundleKind::plugin:
+        return plugins;
+    case BundleKind::widget:
+        return widgets;
+    }
+    return applications;
+}
+
+const std::pair<QString, QString>& titles(BundleKind kind) {
+    static const std::pair<QString, QString> applications = {
+        QStringLiteral("Приложения пользователя"), QStringLiteral("Приложения")};
+    static const std::pair<QString, QString> plugins = {QStringLiteral("Плагины пользователя"),
+                                                        QStringLiteral("Системные плагины")};
+    static const std::pair<QString, QString> widgets = {QStringLiteral("Виджеты пользователя"),
+                                                        QStringLiteral("Системные виджеты")};
+    switch (kind) {
+    case BundleKind::application:
+        return applications;
+    case BundleKind::plugin:
+        return plugins;
+    case BundleKind::widget:
+        return widgets;
+    }
+    return applications;
+}
+
+QList<CatalogSection> sections(BundleKind kind) {
+    const auto& [userFolders, systemFolders] = folders(kind);
+    const auto& [userTitle, systemTitle] = titles(kind);
+    const CatalogSection candidates[] = {
+        {userTitle, false, scan(userFolders, kind)},
+        {systemTitle, true, scan(systemFolders, kind)},
+    };
+    QList<CatalogSection> result;
+    for (const CatalogSection& section : candidates) {
+        if (!section.bundles.isEmpty())
+            result.append(section);
+    }
+    return result;
+}
+
+QList<AppBundle> scan(const QStringList& folderList, BundleKind kind) {
+    const int depth = kind == BundleKind::application ? 2 : 1;
+    QStringList candidates;
+    for (const QString& folder : folderList)
+        candidates += findBundles(expandingTilde(folder), kind, depth);
+    QList<AppBundle> bundles;
+    for (const QString& candidate : candidates) {
+        if (std::optional<AppBundle> bundle = AppBundle::load(candidate, false))
+            bundles.append(std::move(*bundle));
+    }
+    std::stable_sort(bundles.begin(), bundles.end(), [](const AppBundle& a, const AppBundle& b) {
+        return localizedCaseInsensitiveCompare(a.displayName, b.displayName) < 0;
+    });
+    return bundles;
+}
+
+QStringList findBundles(const QString& folder, BundleKind kind, int depth) {
+    if (depth <= 0)
+        return {};
+    const std::optional<QStringList> entries = fs::listDirectory(folder, false);
+    if (!entries)
+        return {};
+    QStringList found;
+    for (const QString& name : *entries) {
+        const QString path = fs::appending(folder, name);
+        const QString extension = fs::pathExtension(name).toLower();
+        if (matchesKind(extension, kind))
+            found.append(path);
+        else if (extension.isEmpty() && fs::isRealDirectory(path))
+            found += findBundles(path, kind, depth - 1);
+    }
+    return found;
+}
+
+} // namespace moss::Catalog

@@ -9,7 +9,6 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
-
 #include <array>
 #include <functional>
 #include <optional>
@@ -40,9 +39,9 @@ const std::array<FileCategory, 13>& allFileCategories();
 size_t qHash(FileCategory category, size_t seed = 0);
 
 struct FoundFile {
-    QString url;  // absolute, standardised path (symbolic links not resolved)
+    QString url; // absolute, standardised path (symbolic links not resolved)
     FileCategory category = FileCategory::other;
-    qint64 size = 0;  // bytes allocated on disk
+    qint64 size = 0; // bytes allocated on disk
     bool needsAdmin = false;
     bool selectedByDefault = false;
 
@@ -60,7 +59,7 @@ void sortByResultOrder(QList<FoundFile>& files);
 struct Location {
     enum class Rule { idOrName, idOnly, groupContainers, launchd, receipts, installers };
 
-    QString path;  // relative to a Library folder
+    QString path; // relative to a Library folder
     FileCategory category = FileCategory::other;
     Rule rule = Rule::idOnly;
     bool userOnly = false;
@@ -78,8 +77,8 @@ struct SearchRoots {
 class Scanner {
 public:
     // Finds installer files: name keys and a folder path ending in "/".
-    using InstallerSource = std::function<QStringList(const QStringList& names,
-                                                      const QString& folder)>;
+    using InstallerSource =
+        std::function<QStringList(const QStringList& names, const QString& folder)>;
 
     explicit Scanner(SearchRoots roots);
 
@@ -95,13 +94,22 @@ public:
     static const QList<Location>& libraryLocations();
     bool isProtectedPath(const QString& url, bool appleOwned) const;
 
-    bool launchdMentions(const QString& file, const Matcher& matcher,
-                         const QString& appPath) const;
+    bool launchdMentions(const QString& file, const Matcher& matcher, const QString& appPath) const;
     QStringList spotlightInstallers(const QStringList& names, const QString& folder) const;
     static qint64 allocatedSize(const QString& url);
 
+    // The metadata query for files whose names begin with one of the keys.
+    static QString installerQuery(const QStringList& names);
+    // Runs a metadata search tool on installerQuery(names), stopping it after
+    // five seconds, and keeps the installer files directly inside folder.
+    static QStringList metadataInstallers(const QString& tool, const QStringList& names,
+                                          const QString& folder);
+
 private:
+    // The metadata search where the platform has it, else a listing of folder.
+    static QStringList findInstallers(const QStringList& names, const QString& folder);
+
     SearchRoots roots_;
 };
 
-}  // namespace moss
+} // namespace moss
