@@ -460,9 +460,12 @@ TEST_F(EditionsTest, ASecondCopyOfTheSameEditionIsStillNoCompetitor) {
     const QString support = make(QStringLiteral("home/Library/Application Support/TaxMac/"));
     AppBundle copy = tax2023;
     copy.url = sandbox.makeDir(QStringLiteral("Applications/TaxMac 2023.app"));
+    const QList<FoundFile> alone = search(tax2023, {copy});
+    ASSERT_NE(find(alone, support), nullptr);
+    EXPECT_TRUE(find(alone, support)->selectedByDefault);
+    EXPECT_EQ(alone.size(), 1 + 7 + 1);
+
     const QList<FoundFile> files = search(tax2023, {copy, tax2024});
-    ASSERT_NE(find(files, support), nullptr);
-    EXPECT_TRUE(find(files, support)->selectedByDefault);
     for (const QString& file : filesOf("2023"))
         EXPECT_NE(find(files, file), nullptr) << file.toStdString();
     for (const QString& file : filesOf("2024"))
