@@ -4,6 +4,7 @@
 #include "platform/FileSystem.h"
 
 #include <algorithm>
+#include <array>
 
 namespace moss::Catalog {
 
@@ -51,42 +52,36 @@ bool matchesKind(const QString& extension, BundleKind kind) {
 
 } // namespace
 
+namespace {
+
+// Where each kind is installed and how its sections are titled.
+struct KindTable {
+    std::pair<QStringList, QStringList> folders;
+    std::pair<QString, QString> titles;
+};
+
+const KindTable& table(BundleKind kind) {
+    static const std::array<KindTable, 3> tables = {
+        KindTable{{{QStringLiteral("~/Applications")}, {QStringLiteral("/Applications")}},
+                  {QStringLiteral("Приложения пользователя"), QStringLiteral("Приложения")}},
+        KindTable{{inLibrary(QStringLiteral("~/Library"), pluginFolders()),
+                   inLibrary(QStringLiteral("/Library"), pluginFolders())
+                       << QStringLiteral("/Library/Audio/Plug-Ins/HAL")},
+                  {QStringLiteral("Плагины пользователя"), QStringLiteral("Системные плагины")}},
+        KindTable{{{QStringLiteral("~/Library/Widgets")}, {QStringLiteral("/Library/Widgets")}},
+                  {QStringLiteral("Виджеты пользователя"), QStringLiteral("Системные виджеты")}},
+    };
+    return tables.at(static_cast<size_t>(kind)); // in BundleKind order
+}
+
+} // namespace
+
 const std::pair<QStringList, QStringList>& folders(BundleKind kind) {
-    static const std::pair<QStringList, QStringList> applications = {
-        {QStringLiteral("~/Applications")}, {QStringLiteral("/Applications")}};
-    static const std::pair<QStringList, QStringList> plugins = {
-        inLibrary(QStringLiteral("~/Library"), pluginFolders()),
-        inLibrary(QStringLiteral("/Library"), pluginFolders())
-            << QStringLiteral("/Library/Audio/Plug-Ins/HAL")};
-    static const std::pair<QStringList, QStringList> widgets = {
-        {QStringLiteral("~/Library/Widgets")}, {QStringLiteral("/Library/Widgets")}};
-    switch (kind) {
-    case BundleKind::application:
-        return applications;
-    case BundleKind::plugin:
-        return plugins;
-    case BundleKind::widget:
-        return widgets;
-    }
-    return applications;
+    return table(kind).folders;
 }
 
 const std::pair<QString, QString>& titles(BundleKind kind) {
-    static const std::pair<QString, QString> applications = {
-        QStringLiteral("Приложения пользователя"), QStringLiteral("Приложения")};
-    static const std::pair<QString, QString> plugins = {QStringLiteral("Плагины пользователя"),
-                                                        QStringLiteral("Системные плагины")};
-    static const std::pair<QString, QString> widgets = {QStringLiteral("Виджеты пользователя"),
-                                                        QStringLiteral("Системные виджеты")};
-    switch (kind) {
-    case BundleKind::application:
-        return applications;
-    case BundleKind::plugin:
-        return plugins;
-    case BundleKind::widget:
-        return widgets;
-    }
-    return applications;
+    return table(kind).titles;
 }
 
 QList<CatalogSection> sections(BundleKind kind) {
