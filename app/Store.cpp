@@ -28,6 +28,22 @@ void requireMainThread() {
     }
 }
 
+// Writes a published field and notifies its observers when the value changed.
+template <typename Owner, typename T, typename V>
+void assign(Owner* owner, T& field, V&& value, void (Owner::*changed)()) {
+    requireMainThread();
+    if (field == value)
+        return;
+    field = std::forward<V>(value);
+    emit(owner->*changed)();
+}
+
+QStringList sortedList(const QSet<QString>& set) {
+    QStringList list(set.begin(), set.end());
+    std::sort(list.begin(), list.end());
+    return list;
+}
+
 // Blanks (space separators) and tabs removed from both ends; line breaks kept.
 QString trimBlanks(const QString& text) {
     const auto isBlank = [](QChar c) {
@@ -143,43 +159,23 @@ Store::Store(QObject* parent) : QObject(parent), filteredModel_(new InstalledLis
 Store::~Store() = default;
 
 void Store::setScreen(Screen screen) {
-    requireMainThread();
-    if (screen_ == screen)
-        return;
-    screen_ = screen;
-    emit screenChanged();
+    assign(this, screen_, screen, &Store::screenChanged);
 }
 
 void Store::setKind(BundleKind kind) {
-    requireMainThread();
-    if (kind_ == kind)
-        return;
-    kind_ = kind;
-    emit kindChanged();
+    assign(this, kind_, kind, &Store::kindChanged);
 }
 
 void Store::setQuery(const QString& query) {
-    requireMainThread();
-    if (query_ == query)
-        return;
-    query_ = query;
-    emit queryChanged();
+    assign(this, query_, query, &Store::queryChanged);
 }
 
 void Store::setSession(QSharedPointer<Session> session) {
-    requireMainThread();
-    if (session_ == session)
-        return;
-    session_ = std::move(session);
-    emit sessionChanged();
+    assign(this, session_, std::move(session), &Store::sessionChanged);
 }
 
 void Store::setToast(std::optional<QString> toast) {
-    requireMainThread();
-    if (toast_ == toast)
-        return;
-    toast_ = std::move(toast);
-    emit toastChanged();
+    assign(this, toast_, std::move(toast), &Store::toastChanged);
 }
 
 void Store::setAlert(std::optional<AlertInfo> alert) {
@@ -203,11 +199,7 @@ void Store::setSections(QList<CatalogSection> sections) {
 }
 
 void Store::setLoadingList(bool loading) {
-    requireMainThread();
-    if (isLoadingList_ == loading)
-        return;
-    isLoadingList_ = loading;
-    emit isLoadingListChanged();
+    assign(this, isLoadingList_, loading, &Store::isLoadingListChanged);
 }
 
 // MARK: Settings
@@ -222,11 +214,8 @@ QSet<QString> Store::protectedIDs() const {
 }
 
 void Store::setProtectedIDs(const QSet<QString>& ids) {
-    requireMainThread();
-    QStringList sorted(ids.begin(), ids.end());
-    std::sort(sorted.begin(), sorted.end());
-    QSettings().setValue(SettingsKey::protectedApps(), sorted.join(u'\n'));
-    emit protectedIDsChanged();
+    writeSetting(SettingsKey::protectedApps(), sortedList(ids).join(u'\n'),
+                 &Store::protectedIDsChanged);
 }
 
 bool Store::showSystem() const {
@@ -234,9 +223,7 @@ bool Store::showSystem() const {
 }
 
 void Store::setShowSystem(bool show) {
-    requireMainThread();
-    QSettings().setValue(SettingsKey::showSystem(), show);
-    emit showSystemChanged();
+    writeSetting(SettingsKey::showSystem(), show, &Store::showSystemChanged);
 }
 
 bool Store::rozudOdizuv() const {
@@ -244,9 +231,13 @@ bool Store::rozudOdizuv() const {
 }
 
 void Store::setRozudOdizuv(bool on) {
+    writeSetting(SettingsKey::rozudOdizuv(), on, &Store::rozudOdizuvChanged);
+}
+
+void Store::writeSetting(const QString& key, const QVariant& value, void (Store::*changed)()) {
     requireMainThread();
-    QSettings().setValue(SettingsKey::rozudOdizuv(), on);
-    emit rozudOdizuvChanged();
+    QSettings().setValue(key, value);
+    emit(this->*changed)();
 }
 
 // MARK: Operations
@@ -488,10 +479,7 @@ QVariant Store::alertData() const {
 }
 
 QStringList Store::protectedIDList() const {
-    const QSet<QString> ids = protectedIDs();
-    QStringList sorted(ids.begin(), ids.end());
-    std::sort(sorted.begin(), sorted.end());
-    return sorted;
+    return sortedList(protectedIDs());
 }
 
 void Store::setProtectedIDList(const QStringList& ids) {
@@ -517,35 +505,19 @@ Session::Session(const AppBundle& bundle, bool fromTrash)
 Session::~Session() = default;
 
 void Session::setSelected(QSet<QString> selected) {
-    requireMainThread();
-    if (selected_ == selected)
-        return;
-    selected_ = std::move(selected);
-    emit selectedChanged();
+    assign(this, selected_, std::move(selected), &Session::selectedChanged);
 }
 
 void Session::setSearching(bool searching) {
-    requireMainThread();
-    if (isSearching_ == searching)
-        return;
-    isSearching_ = searching;
-    emit isSearchingChanged();
+    assign(this, isSearching_, searching, &Session::isSearchingChanged);
 }
 
 void Session::setRemoving(bool removing) {
-    requireMainThread();
-    if (isRemoving_ == removing)
-        return;
-    isRemoving_ = removing;
-    emit isRemovingChanged();
+    assign(this, isRemoving_, removing, &Session::isRemovingChanged);
 }
 
 void Session::setRunning(QList<RunningApplication> running) {
-    requireMainThread();
-    if (running_ == running)
-        return;
-    running_ = std::move(running);
-    emit runningChanged();
+    assign(this, running_, std::move(running), &Session::runningChanged);
 }
 
 QList<FoundFile> Session::selectedFiles() const {
@@ -642,9 +614,7 @@ QVariantList Session::fileData() const {
 }
 
 QStringList Session::selectedList() const {
-    QStringList list(selected_.begin(), selected_.end());
-    std::sort(list.begin(), list.end());
-    return list;
+    return sortedList(selected_);
 }
 
 QVariantList Session::runningData() const {

@@ -154,6 +154,7 @@ public:
     Q_INVOKABLE void openInstalled(const QString& path);
     Q_INVOKABLE void removeSession(moss::Session* session) { remove(session); }
     Q_INVOKABLE void closeSession();
+    // Closes the alert and runs its "Удалить всё равно" action, if it has one.
     Q_INVOKABLE void runRemoveAnyway();
     Q_INVOKABLE void dismissAlert() { setAlert(std::nullopt); }
     Q_INVOKABLE void clearToast() { setToast(std::nullopt); }
@@ -198,6 +199,7 @@ private:
     QStringList protectedIDList() const;
     void setProtectedIDList(const QStringList& ids);
 
+    void writeSetting(const QString& key, const QVariant& value, void (Store::*changed)());
     void finishRemoval(Session& session, const RemovalResult& result);
     void refreshFilteredModel();
 
