@@ -5,13 +5,13 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-declarative-dev libplist-dev
+    qt6-base-dev qt6-declarative-dev qt6-svg-dev libplist-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-layouts
     qml6-module-qtquick-window qml6-module-qtquick-shapes qml6-module-qtquick-templates
     qml6-module-qtquick-dialogs qml6-module-qtqml-models qml6-module-qtqml-workerscript
     qml6-module-qt-labs-platform qml6-module-qttest
-    qt6-image-formats-plugins fonts-inter fonts-dejavu-core
+    qt6-image-formats-plugins fonts-inter fonts-dejavu-core fonts-material-design-icons-iconfont
 )
 
 missing=()

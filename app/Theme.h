@@ -1,0 +1,34 @@
+#pragma once
+
+// The window's look on the C++ side: the interface fonts and the soft
+// shadows that the views draw under raised panels.
+
+#include <QQuickImageProvider>
+
+class QGuiApplication;
+
+namespace moss::ui {
+
+namespace Theme {
+
+// Family of the interface font; it has every weight from light to heavy.
+inline constexpr auto fontFamily = "Inter";
+
+// Makes the interface font the application's default font.
+void applyFonts(QGuiApplication& app);
+
+}  // namespace Theme
+
+// "image://shadow/R/B/COLOR": the blurred shadow of a rounded rectangle of
+// corner radius R and blur radius B in COLOR (aarrggbb hex digits, no "#"), as a nine-patch of
+// side 2 × (R + 2B) + 1 whose borders are R + 2B wide (see ShadowBox.qml).
+class ShadowImageProvider : public QQuickImageProvider {
+public:
+    ShadowImageProvider() : QQuickImageProvider(QQuickImageProvider::Image) {}
+    QImage requestImage(const QString& id, QSize* size, const QSize& requestedSize) override;
+
+    // The shadow image itself; a null image for a malformed description.
+    static QImage render(int radius, int blur, const QColor& color);
+};
+
+}  // namespace moss::ui

@@ -1,0 +1,155 @@
+import QtQuick
+import QtQuick.Controls.Basic
+
+// The second screen: search, the kind switch and the installed bundles of
+// that kind in sections.
+Item {
+    id: view
+
+    property var store
+    readonly property var model: store ? store.filteredSections : null
+
+    Component.onCompleted: {
+        if (store && store.sections.length === 0)
+            store.loadList()
+    }
+    Connections {
+        target: view.store
+        function onKindChanged() { view.store.loadList() }
+    }
+
+    Column {
+        id: controls
+        anchors { top: parent.top; left: parent.left; right: parent.right; margins: 12 }
+        spacing: 10
+
+        Rectangle {
+            id: searchField
+            width: parent.width
+            height: 30
+            radius: height / 2
+            color: Theme.surfaceRaised
+            border.width: 1
+            border.color: Theme.line
+
+            Row {
+                anchors { fill: parent; leftMargin: 12; rightMargin: 12 }
+                spacing: 6
+                Symbol {
+                    anchors.verticalCenter: parent.verticalCenter
+                    name: "magnifyingglass"
+                    size: 12
+                    color: Theme.muted
+                }
+                TextField {
+                    objectName: "searchField"
+                    anchors.verticalCenter: parent.verticalCenter
+                    width: parent.width - x
+                    padding: 0
+                    background: null
+                    placeholderText: "Поиск"
+                    placeholderTextColor: Theme.muted
+                    color: Theme.muted
+                    selectionColor: Theme.accent
+                    font.family: Theme.fontFamily
+                    font.pixelSize: 13
+                    text: view.store ? view.store.query : ""
+                    onTextEdited: view.store.query = text
+                }
+            }
+        }
+
+        Segmented {
+            objectName: "kindSwitch"
+            options: [
+                { value: "application", title: "Приложения" },
+                { value: "plugin", title: "Плагины" },
+                { value: "widget", title: "Виджеты" }
+            ]
+            selection: view.store ? view.store.kind : ""
+            onSelected: value => view.store.kind = value
+        }
+    }
+
+    Item {
+        id: body
+        anchors { top: controls.bottom; topMargin: 12; left: parent.left; right: parent.right; bottom: parent.bottom }
+
+        Row {
+            objectName: "loadingIndicator"
+            visible: view.store && view.store.isLoadingList
+            anchors.centerIn: parent
+            spacing: 8
+            Spinner { anchors.verticalCenter: parent.verticalCenter }
+            Text {
+                anchors.verticalCenter: parent.verticalCenter
+                text: "Загружаю список…"
+                font.family: Theme.fontFamily
+                font.pixelSize: 13
+                color: Theme.accent
+            }
+        }
+
+        Text {
+            objectName: "emptyNote"
+            visible: view.store && !view.store.isLoadingList && view.model && view.model.count === 0
+            anchors.centerIn: parent
+            text: "Ничего не найдено"
+            font.family: Theme.fontFamily
+            font.pixelSize: 13
+            color: Theme.muted
+        }
+
+        ListView {
+            id: list
+            objectName: "bundleList"
+            visible: view.store && !view.store.isLoadingList && view.model && view.model.count > 0
+            anchors.fill: parent
+            clip: true
+            model: view.model
+            spacing: 4
+            leftMargin: 8
+            rightMargin: 8
+            bottomMargin: 12
+            boundsBehavior: Flickable.StopAtBounds
+            ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
+
+            section.property: "sectionTitle"
+            section.criteria: ViewSection.FullString
+            section.labelPositioning: ViewSection.InlineLabels | ViewSection.CurrentLabelAtStart
+            section.delegate: Rectangle {
+                required property string section
+                width: ListView.view.width - 16
+                height: heading.implicitHeight + 12
+                color: Theme.background
+                Text {
+                    id: heading
+                    anchors { left: parent.left; leftMargin: 14; verticalCenter: parent.verticalCenter }
+                    text: parent.section.toUpperCase()
+                    font.family: Theme.fontFamily
+                    font.pixelSize: 10
+                    font.weight: Theme.semibold
+                    font.letterSpacing: 0.6
+                    color: Theme.muted
+                }
+            }
+
+            delegate: BundleRow {
+                width: ListView.view.width - 16
+                store: view.store
+            }
+        }
+    }
+
+    // Drops open the first item, as on the drop zone, without a highlight.
+    DropArea {
+        anchors.fill: parent
+        keys: ["text/uri-list"]
+        onEntered: drag => drag.accepted = drag.hasUrls
+        onDropped: drop => {
+            drop.accept(Qt.CopyAction)
+            if (drop.hasUrls && drop.urls.length > 0 && drop.urls[0].toString().startsWith("file:"))
+                view.store.openUrls([drop.urls[0]])
+        }
+    }
+}

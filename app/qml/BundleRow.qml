@@ -1,0 +1,109 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import Mossbin.Native
+
+// One installed bundle: icon, name, version and identifier, and a lock when
+// it is protected. A click opens it; the context menu reveals and protects.
+Item {
+    id: row
+
+    property var store
+    required property int index
+    required property string displayName
+    required property string subtitle
+    required property string path
+    required property string iconSource
+    required property string bundleIdentifier
+    required property string protection
+    required property bool inProtectedList
+
+    objectName: "bundleRow:" + displayName
+    implicitHeight: content.implicitHeight + 12
+
+    Rectangle {
+        anchors.fill: parent
+        radius: 10
+        color: pointer.containsMouse ? Theme.surfaceRaised : "transparent"
+    }
+
+    Row {
+        id: content
+        anchors { left: parent.left; right: parent.right; leftMargin: 10; rightMargin: 10; verticalCenter: parent.verticalCenter }
+        spacing: 12
+
+        Image {
+            anchors.verticalCenter: parent.verticalCenter
+            width: 30
+            height: 30
+            source: row.iconSource
+            sourceSize: Qt.size(60, 60)
+            fillMode: Image.Stretch
+            smooth: true
+            asynchronous: false
+        }
+        Column {
+            anchors.verticalCenter: parent.verticalCenter
+            width: content.width - 30 - 12 - (lock.visible ? lock.width + 12 : 0)
+            spacing: 1
+            Text {
+                width: parent.width
+                text: row.displayName
+                elide: Text.ElideRight
+                font.family: Theme.fontFamily
+                font.pixelSize: 13
+                font.weight: Theme.medium
+                color: Theme.text
+            }
+            Text {
+                width: parent.width
+                text: row.subtitle
+                elide: Text.ElideRight
+                maximumLineCount: 1
+                font.family: Theme.fontFamily
+                font.pixelSize: 11
+                color: Theme.muted
+            }
+        }
+        Symbol {
+            id: lock
+            objectName: "lock"
+            anchors.verticalCenter: parent.verticalCenter
+            visible: row.protection !== "none"
+            name: "lock"
+            size: 11
+            color: Theme.muted
+            ToolTip.visible: visible && pointer.containsMouse && pointer.mouseX > row.width - 40
+            ToolTip.delay: 800
+            ToolTip.text: row.protection === "system" ? "Встроено в macOS" : "В списке защищённых"
+        }
+    }
+
+    MouseArea {
+        id: pointer
+        anchors.fill: parent
+        hoverEnabled: true
+        acceptedButtons: Qt.LeftButton | Qt.RightButton
+        onClicked: mouse => {
+            if (mouse.button === Qt.RightButton)
+                menu.popup()
+            else
+                row.store.openInstalled(row.path)
+        }
+    }
+
+    Menu {
+        id: menu
+        objectName: "bundleMenu"
+        MenuItem {
+            text: "Показать в Finder"
+            onTriggered: Desktop.reveal(row.path)
+        }
+        MenuItem {
+            objectName: "protectItem"
+            visible: row.bundleIdentifier !== ""
+            height: visible ? implicitHeight : 0
+            text: row.inProtectedList ? "Снять защиту" : "Защитить от удаления"
+            onTriggered: row.store.setProtected(row.bundleIdentifier, !row.inProtectedList)
+        }
+    }
+}
