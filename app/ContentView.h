@@ -37,7 +37,11 @@ QQuickWindow* createMainWindow(QQmlEngine& engine, QObject* store);
 // the executable. Empty when neither exists or decodes as an image.
 QString brandLogo();
 
+// The windowed start: a GUI application showing the main window for
+// Store::shared(); returns the application's exit status.
+int runMainWindow(int& argc, char** argv);
+
 // The application's first window whose objectName starts with "main".
 QQuickWindow* mainWindow();
 
-}  // namespace moss::ui
+} // namespace moss::ui

@@ -43,8 +43,8 @@ QString iconFileOf(const QString& bundlePath) {
     if (plistPath.isEmpty())
         return {};
     const auto info = plist::dictionaryFromFile(plistPath);
-    const auto name = info ? plist::stringValue(*info, QStringLiteral("CFBundleIconFile"))
-                           : std::nullopt;
+    const auto name =
+        info ? plist::stringValue(*info, QStringLiteral("CFBundleIconFile")) : std::nullopt;
     if (!name || name->isEmpty() || name->contains(u'/'))
         return {};
     QStringList names{*name};
@@ -130,7 +130,8 @@ QImage genericIcon(bool folder, int side) {
 // "file://" and the path's bytes percent-encoded, so that any file name
 // survives the trip.
 QString fileUri(const QString& path) {
-    return QStringLiteral("file://") + QString::fromLatin1(fs::encodePath(path).toPercentEncoding("/"));
+    return QStringLiteral("file://") +
+           QString::fromLatin1(fs::encodePath(path).toPercentEncoding("/"));
 }
 
 bool showInFileManager(const QString& path) {
@@ -139,14 +140,14 @@ bool showInFileManager(const QString& path) {
     if (!bus.isConnected() || !bus.interface() ||
         !bus.interface()->isServiceRegistered(service).value())
         return false;
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        service, QStringLiteral("/org/freedesktop/FileManager1"), service,
-        QStringLiteral("ShowItems"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(service, QStringLiteral("/org/freedesktop/FileManager1"),
+                                       service, QStringLiteral("ShowItems"));
     call << QStringList{fileUri(path)} << QString();
     return bus.send(call);
 }
 
-}  // namespace
+} // namespace
 
 QString FileIconProvider::pathFromId(const QString& id) {
     return fs::decodePath(QByteArray::fromPercentEncoding(id.toUtf8()));
@@ -169,17 +170,22 @@ QImage FileIconProvider::icon(const QString& path, int side) {
 }
 
 QImage FileIconProvider::requestImage(const QString& id, QSize* size, const QSize& requestedSize) {
-    const int side = requestedSize.isValid() ? std::max(requestedSize.width(), requestedSize.height())
-                                             : defaultSide;
+    const int side = requestedSize.isValid()
+                         ? std::max(requestedSize.width(), requestedSize.height())
+                         : defaultSide;
     QImage image = icon(pathFromId(id), side);
     if (size)
         *size = image.size();
     return image;
 }
 
-QString Desktop::brandLogo() const { return ui::brandLogo(); }
+QString Desktop::brandLogo() const {
+    return ui::brandLogo();
+}
 
-void Desktop::setRevealHandler(Handler handler) { revealHandler() = std::move(handler); }
+void Desktop::setRevealHandler(Handler handler) {
+    revealHandler() = std::move(handler);
+}
 
 void Desktop::reveal(const QString& path) const {
     if (revealHandler()) {
@@ -190,4 +196,4 @@ void Desktop::reveal(const QString& path) const {
         QDesktopServices::openUrl(QUrl(fileUri(fs::parentPath(path)), QUrl::StrictMode));
 }
 
-}  // namespace moss::ui
+} // namespace moss::ui

@@ -7,7 +7,6 @@
 #include <QObject>
 #include <QQuickImageProvider>
 #include <QString>
-
 #include <functional>
 
 namespace moss::ui {
@@ -51,4 +50,4 @@ public:
     static void setRevealHandler(Handler handler);
 };
 
-}  // namespace moss::ui
+} // namespace moss::ui

@@ -1,11 +1,19 @@
 #include "Main.h"
 
 #include "AppBundle.h"
+#include "ContentView.h"
+#include "Store.h"
+#include "Theme.h"
 #include "platform/FileSystem.h"
 
+#include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QGuiApplication>
+#include <QQmlEngine>
+#include <QQuickView>
 #include <QTextStream>
-
+#include <QTimer>
+#include <chrono>
 #include <cstdio>
 
 namespace moss::Main {
@@ -23,7 +31,79 @@ Dispatch dispatch(const QStringList& args) {
 
 int scan(const QString&) { return 0; }
 int killAndUndo(const QString&) { return 0; }
-void snapshot(const QString&, const QString&) {}
+
+namespace {
+
+// Lets queued work (searches, list loads, animations) run on the main thread
+// for the given time.
+void runMainLoop(std::chrono::milliseconds duration) {
+    QEventLoop loop;
+    QTimer::singleShot(duration, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// The snapshot needs a GUI application; without a display it renders through
+// the offscreen platform.
+void ensureGuiApplication() {
+    if (QCoreApplication::instance())
+        return;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "mossbin";
+    static char* argv[] = {name, nullptr};
+    // Never destroyed: the process exits right after the snapshot.
+    auto* app = new QGuiApplication(argc, argv);
+    setApplicationIdentity();
+    ui::Theme::applyFonts(*app);
+}
+
+} // namespace
+
+void snapshot(const QString& target, const QString& out) {
+    using namespace std::chrono_literals;
+    ensureGuiApplication();
+    Store& store = Store::shared();
+    if (target == u"drop")
+        store.setScreen(Store::Screen::drop);
+    else if (target == u"list")
+        store.setScreen(Store::Screen::list);
+    else
+        store.open(QStringList{fs::standardized(target)});
+
+    // The window is never closed; the process exits right after this.
+    auto* engine = new QQmlEngine;
+    ui::prepareEngine(*engine);
+    QQuickView& view = *new QQuickView(engine, nullptr);
+    view.setInitialProperties({{QStringLiteral("store"), QVariant::fromValue(&store)}});
+    view.setResizeMode(QQuickView::SizeRootObjectToView);
+    view.setColor(QColor(7, 7, 7));
+    view.setFlags(Qt::FramelessWindowHint);
+    view.setGeometry(-3000, 0, ui::idealWidth, ui::idealHeight);
+    view.setSource(ui::moduleFile(QStringLiteral("ContentView")));
+    view.show();
+
+    const QDeadlineTimer deadline(30s);
+    for (;;) {
+        runMainLoop(500ms);
+        if (deadline.hasExpired())
+            break;
+        if (store.session() && store.session()->isSearching())
+            continue;
+        if (store.isLoadingList())
+            continue;
+        break;
+    }
+    runMainLoop(1s);
+
+    const QImage image = view.grabWindow();
+    if (image.isNull())
+        return;
+    image.save(out, "PNG");
+    const QByteArray line = QStringLiteral("Снимок: ").toUtf8() + fs::encodePath(out) + '\n';
+    std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
+    std::fflush(stdout);
+}
 
 int main(int argc, char** argv) {
     QStringList args;
@@ -41,8 +121,7 @@ int main(int argc, char** argv) {
     case Dispatch::Mode::window:
         break;
     }
-    QGuiApplication app(argc, argv);
-    return app.exec();
+    return ui::runMainWindow(argc, argv);
 }
 
-}  // namespace moss::Main
+} // namespace moss::Main

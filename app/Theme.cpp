@@ -4,7 +4,6 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
-
 #include <cmath>
 #include <vector>
 
@@ -56,7 +55,7 @@ void gaussianBlur(std::vector<float>& plane, int side, int blur) {
     }
 }
 
-}  // namespace
+} // namespace
 
 QImage ShadowImageProvider::render(int radius, int blur, const QColor& color) {
     if (radius < 0 || blur < 0 || radius > 256 || blur > 256 || !color.isValid())
@@ -109,4 +108,4 @@ QImage ShadowImageProvider::requestImage(const QString& id, QSize* size, const Q
     return image;
 }
 
-}  // namespace moss::ui
+} // namespace moss::ui

@@ -17,7 +17,7 @@ inline constexpr auto fontFamily = "Inter";
 // Makes the interface font the application's default font.
 void applyFonts(QGuiApplication& app);
 
-}  // namespace Theme
+} // namespace Theme
 
 // "image://shadow/R/B/COLOR": the blurred shadow of a rounded rectangle of
 // corner radius R and blur radius B in COLOR (aarrggbb hex digits, no "#"), as a nine-patch of
@@ -31,4 +31,4 @@ public:
     static QImage render(int radius, int blur, const QColor& color);
 };
 
-}  // namespace moss::ui
+} // namespace moss::ui

@@ -12,6 +12,7 @@ packages=(
     qml6-module-qtquick-dialogs qml6-module-qtqml-models qml6-module-qtqml-workerscript
     qml6-module-qt-labs-platform qml6-module-qttest
     qt6-image-formats-plugins fonts-inter fonts-dejavu-core fonts-material-design-icons-iconfont
+    adwaita-icon-theme
 )
 
 missing=()

@@ -9,18 +9,18 @@ Item {
     id: alertView
 
     property var store
+    // Absent alerts and toasts come as undefined or null: compare with "!= null".
     readonly property var alert: store ? store.alert : null
-    readonly property bool hasAction: alert !== null && alert.hasRemoveAnyway
+    readonly property bool hasAction: alert != null && alert.hasRemoveAnyway
 
-    visible: alert !== null
+    visible: alert != null
 
     function dismiss() {
         store.dismissAlert()
     }
+    // The store clears the alert and then runs its action.
     function removeAnyway() {
-        // The action reads the alert, so it runs before the alert is cleared.
         store.runRemoveAnyway()
-        store.dismissAlert()
     }
 
     Shortcut {

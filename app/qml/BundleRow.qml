@@ -10,7 +10,7 @@ Item {
     property var store
     required property int index
     required property string displayName
-    required property string subtitle
+    required property string version
     required property string path
     required property string iconSource
     required property string bundleIdentifier
@@ -56,7 +56,7 @@ Item {
             }
             Text {
                 width: parent.width
-                text: row.subtitle
+                text: [row.version, row.bundleIdentifier].filter(part => part !== "").join(" · ")
                 elide: Text.ElideRight
                 maximumLineCount: 1
                 font.family: Theme.fontFamily

@@ -36,6 +36,7 @@ Item {
         id: highlight
         objectName: "segmentedHighlight"
         readonly property Item target: control.selectedIndex >= 0
+                                       && control.selectedIndex < repeater.count
                                        ? repeater.itemAt(control.selectedIndex) : null
         visible: target !== null
         radius: height / 2

@@ -8,7 +8,7 @@ Item {
     id: toastView
 
     property var store
-    readonly property bool present: store ? store.toast !== null : false
+    readonly property bool present: store ? store.toast != null : false
     // The text shown; kept while the pill leaves.
     property string text: ""
 

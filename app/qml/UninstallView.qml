@@ -15,7 +15,7 @@ Item {
     readonly property bool isSearching: session ? session.isSearching : false
     readonly property bool isRemoving: session ? session.isRemoving : false
     readonly property bool hasRunning: session ? session.running.length > 0 : false
-    readonly property bool alertShown: store ? store.alert !== null : false
+    readonly property bool alertShown: store ? store.alert != null : false
 
     function close() {
         if (session && !session.isRemoving)
