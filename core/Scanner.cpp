@@ -443,13 +443,14 @@ private:
             return;
         std::optional<bool> folderNeedsAdmin; // asked once, when something is admitted
         for (const QString& name : *entries) {
-            const QString path = fs::appending(folder, name);
-            const std::optional<Strength> strength = settle(name, strengthOf(name, path, location));
+            const std::optional<Strength> strength =
+                settle(name, strengthOf(folder, name, location));
             if (!strength)
                 continue;
             if (!folderNeedsAdmin)
                 folderNeedsAdmin = isSystem && !fs::isWritable(folder);
-            admit(path, location.category, *folderNeedsAdmin, *strength == Strength::strong);
+            admit(fs::appending(folder, name), location.category, *folderNeedsAdmin,
+                  *strength == Strength::strong);
         }
     }
 
@@ -464,7 +465,7 @@ private:
         }
     }
 
-    std::optional<Strength> strengthOf(const QString& name, const QString& path,
+    std::optional<Strength> strengthOf(const QString& folder, const QString& name,
                                        const Location& location) const {
         switch (location.rule) {
         case Location::Rule::idOrName:
@@ -474,7 +475,8 @@ private:
         case Location::Rule::groupContainers:
             return own_.groupContainerStrength(name);
         case Location::Rule::launchd:
-            if (own_.matchesIdentifier(name) || scanner_.launchdMentions(path, own_, appPath_))
+            if (own_.matchesIdentifier(name) ||
+                scanner_.launchdMentions(fs::appending(folder, name), own_, appPath_))
                 return Strength::strong;
             return std::nullopt;
         case Location::Rule::receipts:
