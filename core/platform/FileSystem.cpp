@@ -238,6 +238,15 @@ bool isRealDirectory(const QString& path) {
     return entryType(path) == EntryType::directory;
 }
 
+std::optional<QString> symlinkTarget(const QString& path) {
+    QByteArray target(PATH_MAX, '\0');
+    const ssize_t len = ::readlink(encodePath(path).constData(), target.data(), target.size());
+    if (len < 0)
+        return std::nullopt;
+    target.truncate(len);
+    return decodePath(target);
+}
+
 bool isWritable(const QString& path) {
     return ::access(encodePath(path).constData(), W_OK) == 0;
 }

@@ -44,6 +44,8 @@ bool exists(const QString& path);
 bool isDirectory(const QString& path);
 // True when the path leads to a folder without following a final link.
 bool isRealDirectory(const QString& path);
+// The target of a symbolic link, as it is written in the link.
+std::optional<QString> symlinkTarget(const QString& path);
 // access(W_OK) for the current user.
 bool isWritable(const QString& path);
 
