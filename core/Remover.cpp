@@ -1,1 +1,170 @@
 #include "Remover.h"
+
+#include "platform/FileSystem.h"
+#include "platform/Trash.h"
+
+#include <QObject>
+#include <QPromise>
+#include <QSet>
+#include <QThreadPool>
+#include <memory>
+#include <unistd.h>
+
+namespace moss {
+
+namespace {
+
+using namespace Qt::StringLiterals;
+
+const QString kNotMoved = u"Не удалось переместить"_s;
+
+// The first occurrence of every location: an item is handled once, so that
+// it cannot end up both trashed and failed.
+QList<FoundFile> withoutRepeats(const QList<FoundFile>& files) {
+    QList<FoundFile> unique;
+    QSet<QString> seen;
+    for (const FoundFile& file : files) {
+        if (!seen.contains(file.url)) {
+            seen.insert(file.url);
+            unique.append(file);
+        }
+    }
+    return unique;
+}
+
+bool isUserLaunchAgent(const FoundFile& file, const QString& home) {
+    return file.category == FileCategory::launch && fs::pathExtension(file.url) == u"plist" &&
+           file.url.startsWith(home + u'/');
+}
+
+// Whether a path can be written into a script's text: raw bytes that are not
+// UTF-8 cannot, and would name a different file.
+bool isScriptSafe(const QString& path) {
+    for (const QChar c : path) {
+        if (c.unicode() >= 0xDC80 && c.unicode() <= 0xDCFF)
+            return false;
+    }
+    return true;
+}
+
+// Stage 2's outcome and, when the recycle failed as a whole, stage 3.
+void finishStages(RemovalResult& result, const QList<FoundFile>& pending,
+                  const workspace::RecycleResult& recycled, const RemovalServices& services) {
+    if (recycled.error) {
+        for (const FoundFile& file : pending) {
+            if (Remover::finderDelete(file.url, services))
+                result.freedBytes += file.size;
+            else
+                result.failed.insert(file.url, *recycled.error);
+        }
+        return;
+    }
+    for (const FoundFile& file : pending) {
+        const auto location = recycled.newLocations.constFind(file.url);
+        if (location == recycled.newLocations.cend())
+            continue;
+        result.trashed.insert(file.url, *location);
+        result.freedBytes += file.size;
+    }
+    for (const FoundFile& file : pending) {
+        if (!recycled.newLocations.contains(file.url))
+            result.failed.insert(file.url, kNotMoved);
+    }
+}
+
+using Promise = std::shared_ptr<QPromise<RemovalResult>>;
+
+void deliver(const Promise& promise, const RemovalResult& result, const RemovalServices& services) {
+    if (!result.trashed.isEmpty())
+        services.playTrashSound();
+    promise->addResult(result);
+    promise->finish();
+}
+
+} // namespace
+
+RemovalServices RemovalServices::live() {
+    return {
+        .trashItem = [](const QString& url) { return trash::moveToTrash(url); },
+        .recycle = [](const QStringList& urls) { return workspace::recycle(urls); },
+        .runFinderScript = [](const QString& script) { return workspace::runFinderScript(script); },
+        .bootoutLaunchAgent = [](const QString& plist) { workspace::bootoutLaunchAgent(plist); },
+        .playTrashSound = [] { workspace::playTrashSound(); },
+    };
+}
+
+QFuture<RemovalResult> Remover::moveToTrash(const QList<FoundFile>& files,
+                                            const RemovalServices& services) {
+    const Promise promise = std::make_shared<QPromise<RemovalResult>>();
+    QFuture<RemovalResult> future = promise->future();
+    promise->start();
+
+    const QList<FoundFile> chosen = withoutRepeats(files);
+    unloadLaunchJobs(chosen, services);
+
+    RemovalResult result;
+    QList<FoundFile> pending;
+    for (const FoundFile& file : chosen) {
+        if (const std::optional<QString> location = services.trashItem(file.url)) {
+            result.trashed.insert(file.url, *location);
+            result.freedBytes += file.size;
+        } else {
+            pending.append(file);
+        }
+    }
+    if (pending.isEmpty()) {
+        deliver(promise, result, services);
+        return future;
+    }
+
+    // The copy runs on a worker; its outcome comes back to this thread, where
+    // the Finder stage and the delivery run.
+    QStringList urls;
+    for (const FoundFile& file : std::as_const(pending))
+        urls.append(file.url);
+    auto* receiver = new QObject;
+    QThreadPool::globalInstance()->start([=] {
+        const workspace::RecycleResult recycled = services.recycle(urls);
+        QMetaObject::invokeMethod(
+            receiver,
+            [=]() mutable {
+                finishStages(result, pending, recycled, services);
+                deliver(promise, result, services);
+                receiver->deleteLater();
+            },
+            Qt::QueuedConnection);
+    });
+    return future;
+}
+
+QStringList Remover::restore(const QMap<QString, QString>& trashed) {
+    QStringList restored;
+    for (auto entry = trashed.cbegin(); entry != trashed.cend(); ++entry) {
+        if (trash::restore(entry.value(), entry.key()))
+            restored.append(entry.key());
+    }
+    return restored;
+}
+
+void Remover::unloadLaunchJobs(const QList<FoundFile>& files, const RemovalServices& services) {
+    const QString home = fs::homePath();
+    for (const FoundFile& file : files) {
+        if (isUserLaunchAgent(file, home))
+            services.bootoutLaunchAgent(file.url);
+    }
+}
+
+bool Remover::finderDelete(const QString& url, const RemovalServices& services) {
+    if (!isScriptSafe(url) || !services.runFinderScript(finderDeleteScript(url)))
+        return false;
+    return !fs::exists(url);
+}
+
+QString Remover::finderDeleteScript(const QString& path) {
+    QString escaped = path;
+    escaped.replace(u'\\', u"\\\\"_s);
+    escaped.replace(u'"', u"\\\""_s);
+    return u"tell application \"Finder\" to delete (POSIX file \""_s + escaped + u"\" as alias)"_s;
+}
+
+} // namespace moss

@@ -3,20 +3,38 @@
 // Moves chosen items to the Trash, and puts them back.
 
 #include "Scanner.h"
+#include "platform/Workspace.h"
 
 #include <QFuture>
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <functional>
+#include <optional>
 
 namespace moss {
 
 struct RemovalResult {
-    QMap<QString, QString> trashed;  // former location -> location in the Trash
-    QMap<QString, QString> failed;   // former location -> message
+    QMap<QString, QString> trashed; // former location -> location in the Trash
+    QMap<QString, QString> failed;  // former location -> message
     qint64 freedBytes = 0;
 
     friend bool operator==(const RemovalResult&, const RemovalResult&) = default;
+};
+
+// The platform services that removal goes through. live() is the real
+// desktop; tests replace single services.
+struct RemovalServices {
+    // Stage 1: the item's location in the Trash, or nullopt when not moved.
+    std::function<std::optional<QString>(const QString& url)> trashItem;
+    // Stage 2, called on a worker thread.
+    std::function<workspace::RecycleResult(const QStringList& urls)> recycle;
+    // Stage 3: true when the script ran without an error.
+    std::function<bool(const QString& script)> runFinderScript;
+    std::function<void(const QString& plist)> bootoutLaunchAgent;
+    std::function<void()> playTrashSound;
+
+    static RemovalServices live();
 };
 
 namespace Remover {
@@ -25,18 +43,20 @@ namespace Remover {
 // Trash in up to three stages. Must be called on a thread with an event loop
 // (the main thread); the slow copy of stage 2 runs on a worker thread and the
 // future finishes on the calling thread's event loop. Never fails as a whole.
-QFuture<RemovalResult> moveToTrash(const QList<FoundFile>& files);
+QFuture<RemovalResult> moveToTrash(const QList<FoundFile>& files,
+                                   const RemovalServices& services = RemovalServices::live());
 
 // Puts trashed items back; returns the former locations that were restored.
 QStringList restore(const QMap<QString, QString>& trashed);
 
-void unloadLaunchJobs(const QList<FoundFile>& files);
+void unloadLaunchJobs(const QList<FoundFile>& files,
+                      const RemovalServices& services = RemovalServices::live());
 
 // Asks the Finder to delete the item; true when it is gone.
-bool finderDelete(const QString& url);
+bool finderDelete(const QString& url, const RemovalServices& services = RemovalServices::live());
 // The Finder script that finderDelete runs for a path.
 QString finderDeleteScript(const QString& path);
 
-}  // namespace Remover
+} // namespace Remover
 
-}  // namespace moss
+} // namespace moss
