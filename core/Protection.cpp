@@ -1,1 +1,109 @@
 #include "Protection.h"
+
+#include "platform/FileSystem.h"
+#include "platform/Workspace.h"
+
+#include <QHash>
+#include <sys/statvfs.h>
+
+namespace moss {
+
+namespace {
+
+using namespace Qt::StringLiterals;
+
+// Whether the current user may remove the item at the path: its folder must
+// be writable.
+bool isDeletable(const QString& path) {
+    return path != u"/" && fs::isWritable(fs::parentPath(path));
+}
+
+bool isAtOrBelow(const QString& path, const QString& folder) {
+    return path == folder || path.startsWith(folder + u'/');
+}
+
+// A running process described as an application, from its bundle.
+RunningApplication applicationFor(const workspace::BundleProcess& process,
+                                  QHash<QString, std::optional<AppBundle>>& bundles) {
+    auto bundle = bundles.constFind(process.bundlePath);
+    if (bundle == bundles.cend())
+        bundle = bundles.insert(process.bundlePath, AppBundle::load(process.bundlePath, false));
+    RunningApplication application;
+    application.processIdentifier = process.pid;
+    application.bundleURL = process.bundlePath;
+    application.localizedName = fs::lastComponent(process.executable);
+    if (*bundle) {
+        application.bundleIdentifier = (*bundle)->bundleIdentifier;
+        application.localizedName = (*bundle)->displayName;
+    }
+    return application;
+}
+
+bool belongsTo(const RunningApplication& application, const QSet<QString>& identifiers,
+               const QString& bundlePath) {
+    if (application.bundleIdentifier &&
+        identifiers.contains(application.bundleIdentifier->toLower()))
+        return true;
+    return application.bundleURL &&
+           isAtOrBelow(fs::standardized(*application.bundleURL), bundlePath);
+}
+
+} // namespace
+
+bool RunningApplication::terminate() const {
+    return workspace::terminate(processIdentifier);
+}
+
+const QStringList& Protection::defaultProtected() {
+    static const QStringList identifiers = {
+        u"com.apple.finder"_s,   u"com.apple.Safari"_s,
+        u"com.apple.AppStore"_s, u"com.apple.systempreferences"_s,
+        u"com.apple.Terminal"_s, u"com.apple.mail"_s,
+        u"com.apple.dock"_s,     QStringLiteral(MOSSBIN_BUNDLE_IDENTIFIER),
+    };
+    return identifiers;
+}
+
+ProtectionStatus Protection::status(const AppBundle& bundle, const QSet<QString>& userProtected) {
+    const QString& path = bundle.url;
+    if (path.startsWith(u"/System/"_s) || path.startsWith(u"/Library/Apple/"_s))
+        return ProtectionStatus::system;
+    if (!bundle.bundleIdentifier)
+        return ProtectionStatus::none;
+    const QString& identifier = *bundle.bundleIdentifier;
+    if (identifier.toLower().startsWith(u"com.apple."_s) && !isDeletable(path) &&
+        isOnSealedVolume(path))
+        return ProtectionStatus::system;
+    for (const QString& entry : userProtected) {
+        if (entry.compare(identifier, Qt::CaseInsensitive) == 0)
+            return ProtectionStatus::userProtected;
+    }
+    return ProtectionStatus::none;
+}
+
+bool Protection::isOnSealedVolume(const QString& url) {
+    if (fs::resolvingSymlinks(url).startsWith(u"/System/"_s))
+        return true;
+    struct statvfs volume {};
+    if (::statvfs(fs::encodePath(url).constData(), &volume) != 0)
+        return false;
+    return (volume.f_flag & ST_RDONLY) != 0;
+}
+
+QList<RunningApplication> Protection::runningApplications(const AppBundle& bundle) {
+    QSet<QString> identifiers;
+    for (const QString& identifier : bundle.allIdentifiers())
+        identifiers.insert(identifier.toLower());
+    const QString bundlePath = fs::standardized(bundle.url);
+
+    QHash<QString, std::optional<AppBundle>> bundles;
+    QList<RunningApplication> applications;
+    for (const workspace::BundleProcess& process : workspace::bundleProcesses()) {
+        const RunningApplication application = applicationFor(process, bundles);
+        if (belongsTo(application, identifiers, bundlePath))
+            applications.append(application);
+    }
+    return applications;
+}
+
+} // namespace moss
