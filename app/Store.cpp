@@ -44,20 +44,6 @@ QStringList sortedList(const QSet<QString>& set) {
     return list;
 }
 
-// Blanks (space separators) and tabs removed from both ends; line breaks kept.
-QString trimBlanks(const QString& text) {
-    const auto isBlank = [](QChar c) {
-        return c == u'\t' || c.category() == QChar::Separator_Space;
-    };
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && isBlank(text[begin]))
-        ++begin;
-    while (end > begin && isBlank(text[end - 1]))
-        --end;
-    return text.mid(begin, end - begin);
-}
-
 QList<AppBundle> allInstalledApplications() {
     QList<AppBundle> apps;
     for (const CatalogSection& section : Catalog::sections(BundleKind::application))
@@ -103,6 +89,19 @@ Store::AlertInfo makeAlert(const QString& title, const QString& message,
 }
 
 } // namespace
+
+QString trimBlanks(const QString& text) {
+    const auto isBlank = [](QChar c) {
+        return c == u'\t' || c.category() == QChar::Separator_Space;
+    };
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isBlank(text[begin]))
+        ++begin;
+    while (end > begin && isBlank(text[end - 1]))
+        --end;
+    return text.mid(begin, end - begin);
+}
 
 QList<CatalogSection> filterSections(const QList<CatalogSection>& sections, BundleKind kind,
                                      bool showSystem, const QString& query) {

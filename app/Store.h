@@ -47,6 +47,9 @@ namespace moss {
 // settings under. The shell and the tests call it before the store is used.
 void setApplicationIdentity();
 
+// Blanks (space separators) and tabs removed from both ends; line breaks kept.
+QString trimBlanks(const QString& text);
+
 namespace SettingsKey {
 QString protectedApps();
 QString showSystem();
