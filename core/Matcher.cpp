@@ -36,31 +36,24 @@ QRegularExpression compileCaseInsensitive(const QString& pattern) {
     return compile(pattern, QRegularExpression::CaseInsensitiveOption);
 }
 
-// Version or channel suffix at the end of an identifier.
-const QRegularExpression& versionSuffix() {
-    static const QRegularExpression expression = compileCaseInsensitive(
+// The fixed patterns, compiled once on first use.
+struct FixedPatterns {
+    // Version or channel suffix at the end of an identifier.
+    QRegularExpression versionSuffix = compileCaseInsensitive(
         QStringLiteral(R"((?:[.\-_]?(?:beta|alpha|dev|nightly|preview))?[\d.\-_]*\z)"));
-    return expression;
-}
-
-const QRegularExpression& applicationExtension() {
-    static const QRegularExpression expression =
+    QRegularExpression applicationExtension =
         compileCaseInsensitive(QStringLiteral(R"(\.(app|application)\z)"));
-    return expression;
-}
-
-// Edition or version suffix at the end of a name.
-const QRegularExpression& editionSuffix() {
-    static const QRegularExpression expression = compileCaseInsensitive(
+    // Edition or version suffix at the end of a name.
+    QRegularExpression editionSuffix = compileCaseInsensitive(
         QStringLiteral(R"((?:[\s\-_]+(?:demo|trial|beta|lite|free))?[\s\-_]*[\d.]*\z)"));
-    return expression;
-}
-
-// The date stamp of crash reports; case matters.
-const QRegularExpression& dateStamp() {
-    static const QRegularExpression expression =
+    // The date stamp of crash reports; case matters.
+    QRegularExpression dateStamp =
         compile(QStringLiteral(R"(_\d{4}-\d{2}-\d{2})"), QRegularExpression::NoPatternOption);
-    return expression;
+};
+
+const FixedPatterns& fixedPatterns() {
+    static const FixedPatterns patterns;
+    return patterns;
 }
 
 bool isLoneSurrogateAt(const QString& text, qsizetype i) {
@@ -293,7 +286,7 @@ Matcher::Matcher(const AppBundle& bundle)
 
 QString Matcher::normalizeIdentifier(const QString& identifier) {
     const QString trimmed = trimmedBlanks(identifier);
-    const qsizetype suffixStart = firstMatchStart(trimmed, versionSuffix());
+    const qsizetype suffixStart = firstMatchStart(trimmed, fixedPatterns().versionSuffix);
     if (suffixStart > 0) {
         const QString stem = trimmed.left(suffixStart);
         if (stem.split(u'.', Qt::SkipEmptyParts).size() >= 3)
@@ -303,8 +296,8 @@ QString Matcher::normalizeIdentifier(const QString& identifier) {
 }
 
 QStringList Matcher::nameVariants(const QString& name) {
-    const QString bare =
-        withoutEndMatch(withoutEndMatch(name, applicationExtension()), editionSuffix());
+    const QString bare = withoutEndMatch(
+        withoutEndMatch(name, fixedPatterns().applicationExtension), fixedPatterns().editionSuffix);
     QString core = trimmedBlanks(bare);
     if (core.isEmpty())
         core = name;
@@ -331,7 +324,7 @@ QStringList Matcher::uniqueNames(const QStringList& names) {
 }
 
 Matcher::Strength Matcher::tailStrength(const QString& tail) {
-    const QList<QStringList> words = letterWords(withoutEndMatch(tail, dateStamp()));
+    const QList<QStringList> words = letterWords(withoutEndMatch(tail, fixedPatterns().dateStamp));
     return std::all_of(words.cbegin(), words.cend(), isHarmless) ? Strength::strong
                                                                  : Strength::weak;
 }
