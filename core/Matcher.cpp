@@ -36,24 +36,11 @@ QRegularExpression compileCaseInsensitive(const QString& pattern) {
     return compile(pattern, QRegularExpression::CaseInsensitiveOption);
 }
 
-// The fixed patterns, compiled once on first use.
-struct FixedPatterns {
-    // Version or channel suffix at the end of an identifier.
-    QRegularExpression versionSuffix = compileCaseInsensitive(
-        QStringLiteral(R"((?:[.\-_]?(?:beta|alpha|dev|nightly|preview))?[\d.\-_]*\z)"));
-    QRegularExpression applicationExtension =
-        compileCaseInsensitive(QStringLiteral(R"(\.(app|application)\z)"));
-    // Edition or version suffix at the end of a name.
-    QRegularExpression editionSuffix = compileCaseInsensitive(
-        QStringLiteral(R"((?:[\s\-_]+(?:demo|trial|beta|lite|free))?[\s\-_]*[\d.]*\z)"));
-    // The date stamp of crash reports; case matters.
-    QRegularExpression dateStamp =
+// The date stamp of crash reports; case matters.
+const QRegularExpression& dateStamp() {
+    static const QRegularExpression expression =
         compile(QStringLiteral(R"(_\d{4}-\d{2}-\d{2})"), QRegularExpression::NoPatternOption);
-};
-
-const FixedPatterns& fixedPatterns() {
-    static const FixedPatterns patterns;
-    return patterns;
+    return expression;
 }
 
 bool isLoneSurrogateAt(const QString& text, qsizetype i) {
@@ -67,8 +54,7 @@ bool isLoneSurrogateAt(const QString& text, qsizetype i) {
 
 // The regular-expression engine refuses text that is not valid UTF-16, and
 // file names carry their invalid bytes as lone surrogates. This copy, of the
-// same length, has U+FFFD in their place: it keeps every position, for the
-// patterns that look for a suffix or a stamp.
+// same length, has U+FFFD in their place: it keeps every position.
 QString withoutLoneSurrogates(const QString& text) {
     QString valid = text;
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -126,15 +112,94 @@ QRegularExpression keyExpression(const QString& key, const QString& suffix) {
         QRegularExpression::anchoredPattern(literalPattern(matchable(key)) + suffix));
 }
 
-// Where the first match of expression starts in text, -1 when there is none.
-qsizetype firstMatchStart(const QString& text, const QRegularExpression& expression) {
-    return expression.match(withoutLoneSurrogates(text)).capturedStart();
+// The suffixes that keys lose are found by hand, from the end: searched for
+// with an expression anchored only at the end, a long run of separators costs
+// time quadratic in its length.
+
+struct CodePoint {
+    char32_t value;
+    qsizetype start;
+};
+
+CodePoint codePointBefore(const QString& text, qsizetype end) {
+    const QChar last = text.at(end - 1);
+    if (last.isLowSurrogate() && end >= 2 && text.at(end - 2).isHighSurrogate())
+        return {QChar::surrogateToUcs4(text.at(end - 2), last), end - 2};
+    return {last.unicode(), end - 1};
 }
 
-// text up to the first match of a pattern anchored at its end.
-QString withoutEndMatch(const QString& text, const QRegularExpression& expression) {
-    const qsizetype start = firstMatchStart(text, expression);
-    return start < 0 ? text : text.left(start);
+// Start of the longest run of characters that `belongs` accepts ending at `end`.
+template <typename Predicate>
+qsizetype runStart(const QString& text, qsizetype end, Predicate belongs) {
+    while (end > 0) {
+        const CodePoint point = codePointBefore(text, end);
+        if (!belongs(point.value))
+            break;
+        end = point.start;
+    }
+    return end;
+}
+
+// Where one of `words` ends the text at `end`, ignoring case; -1 when none does.
+qsizetype wordBefore(const QString& text, qsizetype end, std::initializer_list<QStringView> words) {
+    for (const QStringView word : words) {
+        const qsizetype start = end - word.size();
+        if (start >= 0 &&
+            QStringView(text).mid(start, word.size()).compare(word, Qt::CaseInsensitive) == 0)
+            return start;
+    }
+    return -1;
+}
+
+bool isVersionSeparator(char32_t c) {
+    return c == U'.' || c == U'-' || c == U'_';
+}
+
+bool isVersionCharacter(char32_t c) {
+    return QChar::isDigit(c) || isVersionSeparator(c);
+}
+
+bool isEditionSeparator(char32_t c) {
+    return QChar::isSpace(c) || c == U'-' || c == U'_';
+}
+
+bool isEditionNumber(char32_t c) {
+    return QChar::isDigit(c) || c == U'.';
+}
+
+// Leftmost start of a version or channel suffix, "-beta3", ".nightly", "2":
+// an optional channel word (with one separator before it) followed by digits
+// and separators up to the end. text.size() when there is none.
+qsizetype versionSuffixStart(const QString& text) {
+    const qsizetype numbers = runStart(text, text.size(), isVersionCharacter);
+    const qsizetype channel =
+        wordBefore(text, numbers, {u"beta", u"alpha", u"dev", u"nightly", u"preview"});
+    if (channel < 0)
+        return numbers;
+    return channel > 0 && isVersionSeparator(text.at(channel - 1).unicode()) ? channel - 1
+                                                                             : channel;
+}
+
+// Leftmost start of an edition or version suffix of a name, " Lite 2.1",
+// " 3": separators and an edition word, optionally, then separators, then
+// digits and dots up to the end. text.size() when there is none.
+qsizetype editionSuffixStart(const QString& text) {
+    const qsizetype numbers = runStart(text, text.size(), isEditionNumber);
+    const qsizetype separated = runStart(text, numbers, isEditionSeparator);
+    const qsizetype edition =
+        wordBefore(text, separated, {u"demo", u"trial", u"beta", u"lite", u"free"});
+    if (edition < 0)
+        return separated;
+    const qsizetype separators = runStart(text, edition, isEditionSeparator);
+    return separators < edition ? separators : separated;
+}
+
+QString withoutApplicationExtension(const QString& name) {
+    for (const QStringView extension : {u".app", u".application"}) {
+        if (name.endsWith(extension, Qt::CaseInsensitive))
+            return name.chopped(extension.size());
+    }
+    return name;
 }
 
 bool isBlank(QChar unit) {
@@ -215,10 +280,16 @@ bool isHarmless(const QStringList& word) {
                        [](const QString& character) { return isHexLetter(character); });
 }
 
+// A key too long for the engine (tens of thousands of characters) gives an
+// invalid expression; no file name is that long, so it matches nothing.
+bool matchesWhole(const QRegularExpression& expression, const QString& subject) {
+    return expression.isValid() && expression.match(subject).hasMatch();
+}
+
 bool anyMatches(const QList<QRegularExpression>& expressions, const QString& subject) {
     return std::any_of(expressions.cbegin(), expressions.cend(),
                        [&subject](const QRegularExpression& expression) {
-                           return expression.match(subject).hasMatch();
+                           return matchesWhole(expression, subject);
                        });
 }
 
@@ -227,7 +298,7 @@ int longestMatch(const QList<QRegularExpression>& expressions, const QList<int>&
                  const QString& subject) {
     int longest = 0;
     for (qsizetype i = 0; i < expressions.size(); ++i) {
-        if (lengths.at(i) > longest && expressions.at(i).match(subject).hasMatch())
+        if (lengths.at(i) > longest && matchesWhole(expressions.at(i), subject))
             longest = lengths.at(i);
     }
     return longest;
@@ -286,7 +357,7 @@ Matcher::Matcher(const AppBundle& bundle)
 
 QString Matcher::normalizeIdentifier(const QString& identifier) {
     const QString trimmed = trimmedBlanks(identifier);
-    const qsizetype suffixStart = firstMatchStart(trimmed, fixedPatterns().versionSuffix);
+    const qsizetype suffixStart = versionSuffixStart(trimmed);
     if (suffixStart > 0) {
         const QString stem = trimmed.left(suffixStart);
         if (stem.split(u'.', Qt::SkipEmptyParts).size() >= 3)
@@ -296,8 +367,8 @@ QString Matcher::normalizeIdentifier(const QString& identifier) {
 }
 
 QStringList Matcher::nameVariants(const QString& name) {
-    const QString bare = withoutEndMatch(
-        withoutEndMatch(name, fixedPatterns().applicationExtension), fixedPatterns().editionSuffix);
+    const QString named = withoutApplicationExtension(name);
+    const QString bare = named.left(editionSuffixStart(named));
     QString core = trimmedBlanks(bare);
     if (core.isEmpty())
         core = name;
@@ -324,7 +395,8 @@ QStringList Matcher::uniqueNames(const QStringList& names) {
 }
 
 Matcher::Strength Matcher::tailStrength(const QString& tail) {
-    const QList<QStringList> words = letterWords(withoutEndMatch(tail, fixedPatterns().dateStamp));
+    const qsizetype stamp = dateStamp().match(withoutLoneSurrogates(tail)).capturedStart();
+    const QList<QStringList> words = letterWords(stamp < 0 ? tail : tail.left(stamp));
     return std::all_of(words.cbegin(), words.cend(), isHarmless) ? Strength::strong
                                                                  : Strength::weak;
 }
@@ -404,7 +476,7 @@ std::optional<Matcher::Strength> Matcher::nameStrength(const QString& candidate,
     std::optional<Strength> best;
     QString lower;
     for (qsizetype i = 0; i < nameRegexes_.size() && best != Strength::strong; ++i) {
-        if (!nameRegexes_.at(i).match(subject).hasMatch())
+        if (!matchesWhole(nameRegexes_.at(i), subject))
             continue;
         if (lower.isNull())
             lower = candidate.toLower();

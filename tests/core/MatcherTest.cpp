@@ -407,6 +407,36 @@ TEST(MatcherOddCandidates, veryLongCandidates) {
     EXPECT_FALSE(matcher.mentions(filler, std::nullopt));
 }
 
+TEST(MatcherOddCandidates, longRunsOfSeparatorsInKeys) {
+    const QString spaces(100'000, u' ');
+    EXPECT_EQ(Matcher::nameVariants(spaces + s(u"x")).at(1), s(u"x"));
+    EXPECT_EQ(Matcher::nameVariants(s(u"Tool") + spaces + s(u"Lite") + spaces + s(u"2.0")).at(1),
+              s(u"Tool"));
+    const QString dotted = s(u"a.") + s(u"1.").repeated(50'000) + s(u"x");
+    EXPECT_EQ(Matcher::normalizeIdentifier(dotted), dotted);
+    EXPECT_EQ(Matcher::normalizeIdentifier(s(u"com.acme.App") + s(u".1").repeated(100'000)),
+              s(u"com.acme.App"));
+}
+
+int messagesLogged = 0;
+
+void countMessage(QtMsgType, const QMessageLogContext&, const QString&) {
+    ++messagesLogged;
+}
+
+TEST(MatcherOddCandidates, keysTooLongForTheEngineMatchNothingQuietly) {
+    const QString huge(100'000, QChar(0x0436));
+    const Matcher matcher({s(u"com.acme.") + huge}, {huge, s(u"Sketcher")}, std::nullopt);
+    EXPECT_EQ(matcher.names(), QStringList({huge, s(u"Sketcher")}));
+    messagesLogged = 0;
+    const QtMessageHandler previous = qInstallMessageHandler(countMessage);
+    EXPECT_FALSE(matcher.matchesName(huge));
+    EXPECT_EQ(matcher.identifierMatchLength(s(u"com.acme.") + huge), 0);
+    EXPECT_EQ(matcher.strength(s(u"Sketcher Helper"), true), Strength::strong);
+    qInstallMessageHandler(previous);
+    EXPECT_EQ(messagesLogged, 0);
+}
+
 TEST(MatcherConcurrency, queriesFromSeveralThreadsAgree) {
     const Matcher matcher = sketcher();
     const QStringList candidates{s(u"com.acme.Sketcher.plist"), s(u"Sketcher Notes"),
