@@ -31,15 +31,6 @@ qint64 modificationTime(const QString& path) {
     return st.st_mtim.tv_sec;
 }
 
-// A file whose name may hold raw bytes (Sandbox::writeFile goes through QFile).
-QString writeRaw(const QString& path, const QByteArray& contents) {
-    fs::makePath(fs::parentPath(path));
-    const int fd = ::open(fs::encodePath(path).constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
-    EXPECT_EQ(::write(fd, contents.constData(), size_t(contents.size())), contents.size());
-    ::close(fd);
-    return path;
-}
-
 // A folder with a file, a read-only file, a sub-folder, and a link to
 // something outside that must not be followed.
 QString makeTree(const test::Sandbox& sandbox, const QString& relative) {
@@ -83,7 +74,7 @@ TEST(TrashTest, MovesIntoHomeTrashWithDescriptionOtherFileManagersRead) {
     test::Sandbox sandbox;
     sandbox.activate();
     const QString name = u"a b%ü\"\\\n"_s + fs::decodePath(QByteArray("\xff"));
-    const QString item = writeRaw(sandbox.path(u"docs/"_s + name), "x");
+    const QString item = sandbox.writeFile(u"docs/"_s + name, "x");
 
     const std::optional<QString> trashed = trash::moveToTrash(item);
 
