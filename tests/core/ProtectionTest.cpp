@@ -3,6 +3,7 @@
 #include "Sandbox.h"
 #include "platform/FileSystem.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
 #include <gtest/gtest.h>
@@ -82,9 +83,10 @@ TEST(ProtectionTest, WritableOrMissingLocationsAreNotSealed) {
 class RunningApplicationsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        app = sandbox.makeBundle(
-            u"Applications/Foo.app"_s,
-            {{u"CFBundleIdentifier"_s, u"com.example.Foo"_s}, {u"CFBundleExecutable"_s, u"foo"_s}});
+        // Unique to this test process: test runs may overlap.
+        identifier = u"com.example.Foo"_s + QString::number(QCoreApplication::applicationPid());
+        app = sandbox.makeBundle(u"Applications/Foo.app"_s, {{u"CFBundleIdentifier"_s, identifier},
+                                                             {u"CFBundleExecutable"_s, u"foo"_s}});
         helper = app + u"/Contents/Helpers/Helper.app"_s;
         mainProcess = start(app + u"/Contents/MacOS/foo"_s);
         helperProcess = start(helper + u"/Contents/MacOS/helper"_s);
@@ -106,6 +108,7 @@ protected:
     }
 
     test::Sandbox sandbox;
+    QString identifier;
     QString app;
     QString helper;
     std::unique_ptr<QProcess> mainProcess;
@@ -114,11 +117,11 @@ protected:
 
 TEST_F(RunningApplicationsTest, FindsTheApplicationByIdentifierAnywhere) {
     const QList<RunningApplication> found =
-        Protection::runningApplications(bundleAt(u"/elsewhere/Copy.app"_s, u"COM.EXAMPLE.FOO"_s));
+        Protection::runningApplications(bundleAt(u"/elsewhere/Copy.app"_s, identifier.toUpper()));
 
     ASSERT_EQ(found.size(), 1);
     EXPECT_EQ(found[0].processIdentifier, mainProcess->processId());
-    EXPECT_EQ(found[0].bundleIdentifier, u"com.example.Foo"_s);
+    EXPECT_EQ(found[0].bundleIdentifier, identifier);
     EXPECT_EQ(found[0].bundleURL, app);
 }
 

@@ -256,11 +256,10 @@ protected:
             QDir(topTrash + u"/files/"_s + name).removeRecursively();
             ::unlink(fs::encodePath(topTrash + u"/files/"_s + name).constData());
         }
-        if (!hadTopTrash && fs::exists(topTrash)) {
-            ::rmdir(fs::encodePath(topTrash + u"/files"_s).constData());
-            ::rmdir(fs::encodePath(topTrash + u"/info"_s).constData());
+        // Left in place while another test run has an entry in it.
+        if (!hadTopTrash && ::rmdir(fs::encodePath(topTrash + u"/info"_s).constData()) == 0 &&
+            ::rmdir(fs::encodePath(topTrash + u"/files"_s).constData()) == 0)
             ::rmdir(fs::encodePath(topTrash).constData());
-        }
     }
     QString writeElsewhere(const QString& name, const QByteArray& contents) const {
         const QString path = elsewhere.path() + u'/' + name;
