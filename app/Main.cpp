@@ -29,10 +29,32 @@ Dispatch dispatch(const QStringList& args) {
     return {};
 }
 
-int scan(const QString&) { return 0; }
-int killAndUndo(const QString&) { return 0; }
+int killAndUndo(const QString&) {
+    return 0;
+}
 
 namespace {
+
+using namespace Qt::Literals::StringLiterals;
+
+// Writes one line as raw bytes, so that names read from disk (including bytes
+// that are not UTF-8) come out exactly as they are on disk.
+void writeLine(std::FILE* stream, const QString& line) {
+    const QByteArray bytes = fs::encodePath(line + u'\n');
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+}
+
+void print(const QString& line) {
+    writeLine(stdout, line);
+}
+
+// The two lines that say which bundle this is.
+void printBundleHeader(const AppBundle& bundle) {
+    print(bundle.displayName + u' ' + bundle.version.value_or(QString()) + u" — "_s +
+          bundle.bundleIdentifier.value_or(u"без id"_s));
+    print(u"team: "_s + bundle.teamIdentifier.value_or(u"-"_s) + u", вложенные id: "_s +
+          bundle.nestedIdentifiers.join(u", "_s));
+}
 
 // Lets queued work (searches, list loads, animations) run on the main thread
 // for the given time.
@@ -59,6 +81,16 @@ void ensureGuiApplication() {
 }
 
 } // namespace
+
+int scan(const QString& path) {
+    const std::optional<AppBundle> bundle = AppBundle::load(fs::standardized(path), true);
+    if (!bundle) {
+        writeLine(stderr, u"Не бандл: "_s + path);
+        return 1;
+    }
+    printBundleHeader(*bundle);
+    return 0;
+}
 
 void snapshot(const QString& target, const QString& out) {
     using namespace std::chrono_literals;
