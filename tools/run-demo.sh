@@ -1,6 +1,33 @@
 #!/usr/bin/env bash
-# Builds a demo home under the build folder and runs Mossbin against it.
+# Lays out a fresh demo home under the build folder and runs Mossbin against
+# it: the window when a display is available, otherwise the --scan report of
+# the demo's main application. Nothing outside the demo home is touched.
 set -euo pipefail
-build=${1:-build}
-echo "The demo home is not built yet."
-"$build/mossbin" --scan /nonexistent || true
+
+build=$(cd "${1:-build}" && pwd -P)
+home="$build/demo-home"
+
+rm -rf -- "$home"
+"$build/make-demo-home" "$home"
+
+# The X server's cookie stays where it is when HOME moves.
+if [[ -n "${DISPLAY:-}" ]]; then
+    export XAUTHORITY="${XAUTHORITY:-$HOME/.Xauthority}"
+fi
+# XDG_RUNTIME_DIR is left alone: it holds the display's and the session bus's sockets.
+export HOME="$home"
+export TMPDIR="$home/.tmp"
+export XDG_CACHE_HOME="$home/.cache"
+export XDG_DATA_HOME="$home/.local/share"
+export XDG_CONFIG_HOME="$home/.config"
+export XDG_STATE_HOME="$home/.local/state"
+
+if [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]]; then
+    echo "Demo home: $home"
+    exec "$build/mossbin"
+fi
+
+echo "No display: the --scan report of a demo application (demo home: $home)"
+echo
+cd "$home"
+exec "$build/mossbin" --scan "Applications/Quillstone.app"
