@@ -1,13 +1,20 @@
 #include "Main.h"
 
 #include "AppBundle.h"
+#include "Catalog.h"
 #include "ContentView.h"
+#include "Matcher.h"
+#include "Remover.h"
+#include "Scanner.h"
 #include "Store.h"
 #include "Theme.h"
+#include "platform/ByteCount.h"
 #include "platform/FileSystem.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
+#include <QFuture>
 #include <QGuiApplication>
 #include <QQmlEngine>
 #include <QQuickView>
@@ -15,6 +22,7 @@
 #include <QTimer>
 #include <chrono>
 #include <cstdio>
+#include <numeric>
 
 namespace moss::Main {
 
@@ -27,10 +35,6 @@ Dispatch dispatch(const QStringList& args) {
     if (const qsizetype k = args.indexOf(QStringLiteral("--snapshot")); k >= 0 && k + 2 < n)
         return {Dispatch::Mode::snapshot, {args[k + 1], args[k + 2]}};
     return {};
-}
-
-int killAndUndo(const QString&) {
-    return 0;
 }
 
 namespace {
@@ -54,6 +58,39 @@ void printBundleHeader(const AppBundle& bundle) {
           bundle.bundleIdentifier.value_or(u"без id"_s));
     print(u"team: "_s + bundle.teamIdentifier.value_or(u"-"_s) + u", вложенные id: "_s +
           bundle.nestedIdentifiers.join(u", "_s));
+}
+
+QString foundFileLine(const FoundFile& file) {
+    QString line =
+        u'[' + rawValue(file.category) + u"] "_s + file.url + u" — "_s + formatByteCount(file.size);
+    if (file.needsAdmin)
+        line += u" [admin]"_s;
+    if (!file.selectedByDefault)
+        line += u" [не отмечен]"_s;
+    return line;
+}
+
+QString totalLine(const QList<FoundFile>& files) {
+    const qint64 bytes =
+        std::accumulate(files.begin(), files.end(), qint64(0),
+                        [](qint64 sum, const FoundFile& file) { return sum + file.size; });
+    return u"Итого: "_s + QString::number(files.size()) + u" файлов, "_s + formatByteCount(bytes);
+}
+
+// How long the kill-and-undo check lets the event loop run between two looks
+// at the removal.
+constexpr std::chrono::milliseconds kEventLoopSlice{100};
+
+QString yesNo(bool value) {
+    return value ? u"true"_s : u"false"_s;
+}
+
+// Every installed application, user section first, in catalogue order.
+QList<AppBundle> installedApplications() {
+    QList<AppBundle> bundles;
+    for (const CatalogSection& section : Catalog::sections(BundleKind::application))
+        bundles += section.bundles;
+    return bundles;
 }
 
 // Lets queued work (searches, list loads, animations) run on the main thread
@@ -80,6 +117,43 @@ void ensureGuiApplication() {
     ui::Theme::applyFonts(*app);
 }
 
+QList<FoundFile> chosenByDefault(const QList<FoundFile>& found) {
+    QList<FoundFile> chosen;
+    std::copy_if(found.begin(), found.end(), std::back_inserter(chosen),
+                 [](const FoundFile& file) { return file.selectedByDefault; });
+    return chosen;
+}
+
+// Runs the removal and keeps the event loop turning, in short slices, until it
+// has finished: the removal finishes through the event loop.
+RemovalResult removeAndWait(const QList<FoundFile>& files) {
+    const QFuture<RemovalResult> removal = Remover::moveToTrash(files);
+    while (!removal.isFinished()) {
+        QEventLoop slice;
+        QTimer::singleShot(kEventLoopSlice, &slice, &QEventLoop::quit);
+        slice.exec();
+    }
+    // A removal that ended without a result reported nothing as moved.
+    return removal.resultCount() > 0 ? removal.result() : RemovalResult{};
+}
+
+// The map keeps former paths in plain string order, the order of the report.
+void printTrashed(const QMap<QString, QString>& trashed) {
+    for (auto entry = trashed.cbegin(); entry != trashed.cend(); ++entry)
+        print(u"В Корзину: "_s + entry.key() + u" → "_s + fs::lastComponent(entry.value()) +
+              u"; на месте: "_s + yesNo(fs::exists(entry.key())));
+}
+
+void printFailed(const QMap<QString, QString>& failed) {
+    for (auto entry = failed.cbegin(); entry != failed.cend(); ++entry)
+        print(u"Ошибка: "_s + entry.key() + u" — "_s + entry.value());
+}
+
+bool allInPlace(const QList<FoundFile>& files) {
+    return std::all_of(files.begin(), files.end(),
+                       [](const FoundFile& file) { return fs::exists(file.url); });
+}
+
 } // namespace
 
 int scan(const QString& path) {
@@ -89,7 +163,38 @@ int scan(const QString& path) {
         return 1;
     }
     printBundleHeader(*bundle);
+
+    const Matcher matcher(bundle->allIdentifiers(), bundle->names, bundle->teamIdentifier);
+    print(u"ключи имён: "_s + matcher.names().join(u" | "_s));
+
+    const Scanner scanner(SearchRoots::live());
+    const QList<FoundFile> found = scanner.relatedFiles(*bundle, installedApplications(), true);
+    for (const FoundFile& file : found)
+        print(foundFileLine(file));
+    print(totalLine(found));
     return 0;
+}
+
+int killAndUndo(const QString& path) {
+    const std::optional<AppBundle> bundle = AppBundle::load(fs::standardized(path), true);
+    if (!bundle)
+        return 1;
+
+    const Scanner scanner(SearchRoots::live());
+    const QList<FoundFile> chosen = chosenByDefault(scanner.relatedFiles(*bundle, {}, true));
+
+    const RemovalResult removal = removeAndWait(chosen);
+    printTrashed(removal.trashed);
+    printFailed(removal.failed);
+
+    const QStringList restored = Remover::restore(removal.trashed);
+    print(u"Возвращено: "_s + QString::number(restored.size()) + u" из "_s +
+          QString::number(removal.trashed.size()) + u"; всё на месте: "_s +
+          yesNo(allInPlace(chosen)));
+
+    if (!removal.failed.isEmpty())
+        return 2;
+    return restored.size() == chosen.size() ? 0 : 2;
 }
 
 void snapshot(const QString& target, const QString& out) {
@@ -145,8 +250,11 @@ int main(int argc, char** argv) {
     switch (chosen.mode) {
     case Dispatch::Mode::scan:
         return scan(chosen.values[0]);
-    case Dispatch::Mode::killAndUndo:
+    case Dispatch::Mode::killAndUndo: {
+        // The removal finishes through the event loop.
+        QCoreApplication app(argc, argv);
         return killAndUndo(chosen.values[0]);
+    }
     case Dispatch::Mode::snapshot:
         snapshot(chosen.values[0], chosen.values[1]);
         return 0;

@@ -10,6 +10,7 @@
 // Run Mossbin with HOME=FOLDER, TMPDIR=FOLDER/.tmp, XDG_CACHE_HOME=FOLDER/.cache
 // and XDG_DATA_HOME=FOLDER/.local/share.
 
+#include "MachOWriter.h"
 #include "platform/FileSystem.h"
 #include "platform/PropertyList.h"
 
@@ -93,7 +94,7 @@ public:
             info[u"CFBundleVersion"_s] = app.build;
         plist(app.path + u"/Contents/Info.plist"_s, info, infoFormat);
         file(app.path + u"/Contents/PkgInfo"_s, "APPL????");
-        file(app.path + u"/Contents/MacOS/"_s + app.name, executable(app.team));
+        file(app.path + u"/Contents/MacOS/"_s + app.name, executable(app.identifier, app.team));
         file(app.path + u"/Contents/Resources/"_s + app.name + u".icns"_s, icon(app.color));
         filler(app.path + u"/Contents/Resources/en.lproj/Localizable.strings"_s, 3000);
     }
@@ -104,7 +105,7 @@ public:
         plist(relative + u"/Contents/Info.plist"_s, {{u"CFBundleIdentifier"_s, identifier},
                                                      {u"CFBundleExecutable"_s, executableName},
                                                      {u"CFBundleName"_s, executableName}});
-        file(relative + u"/Contents/MacOS/"_s + executableName, executable(team));
+        file(relative + u"/Contents/MacOS/"_s + executableName, executable(identifier, team));
     }
 
     // A folder that an application keeps its state in, with a few files.
@@ -120,8 +121,9 @@ public:
 
     bool failed() const { return failed_; }
 
-    // A main executable, signed by the team when one is given.
-    static QByteArray executable(const QString& team);
+    // A universal (Intel and Arm) executable whose code signature carries
+    // the identifier and the team; unsigned when the team is empty.
+    static QByteArray executable(const QString& identifier, const QString& team);
 
 private:
     static QByteArray icon(const QColor& color);
@@ -130,10 +132,14 @@ private:
     mutable bool failed_ = false;
 };
 
-QByteArray DemoHome::executable(const QString& team) {
-    // TODO(cli): sign with the team identifier once the Mach-O writer lands.
-    Q_UNUSED(team);
-    return QByteArrayLiteral("\xCF\xFA\xED\xFE demo executable\n");
+QByteArray DemoHome::executable(const QString& identifier, const QString& team) {
+    moss::tools::MachOSlice arm;
+    arm.sign = !team.isEmpty();
+    arm.codeDirectory.identifier = identifier.toUtf8();
+    arm.codeDirectory.teamIdentifier = team.toUtf8();
+    moss::tools::MachOSlice intel = arm;
+    intel.cpuType = moss::tools::kCpuTypeX86_64;
+    return moss::tools::universalMachO({intel, arm});
 }
 
 // An .icns file holding one 128 x 128 PNG image: a rounded tile in the
@@ -214,7 +220,7 @@ void addQuillstone(const DemoHome& home) {
     home.nested(contents + u"Frameworks/Updater.framework/Versions/B/Updater.app"_s,
                 u"org.sparkle-project.Updater"_s, u"Updater"_s, app.team);
     home.file(contents + u"Library/LaunchServices/com.fernleaf.Quillstone.PrivilegedTool"_s,
-              DemoHome::executable(app.team));
+              DemoHome::executable(u"com.fernleaf.Quillstone.PrivilegedTool"_s, app.team));
 
     home.stateFolder(u"Library/Application Support/Quillstone"_s, 180'000);
     home.stateFolder(u"Library/Application Support/com.fernleaf.Quillstone"_s, 12'000);
@@ -224,7 +230,8 @@ void addQuillstone(const DemoHome& home) {
               "Quillstone_0F3A9B7C-51D2-4E8A-9C1B-7D2E4F6A8B90.plist"_s,
               moss::plist::dataFromDictionary({{u"Count"_s, 2}}, Format::binary));
     home.stateFolder(u"Library/Containers/com.fernleaf.Quillstone.ShareExtension/Data"_s, 6'000);
-    home.file(u"Library/Application Scripts/com.fernleaf.Quillstone.ShareExtension/.keep"_s, "");
+    home.filler(u"Library/Application Scripts/com.fernleaf.Quillstone.ShareExtension/Clip.scpt"_s,
+                900);
     home.stateFolder(u"Library/Group Containers/FERN7LEAF2.com.fernleaf.Quillstone"_s, 40'000);
     home.stateFolder(u"Library/Group Containers/group.com.fernleaf.Quillstone.shared"_s, 2'000);
     home.plist(u"Library/Preferences/com.fernleaf.Quillstone.plist"_s,
@@ -338,7 +345,8 @@ void addPlugins(const DemoHome& home) {
                 {u"CFBundleName"_s, u"Lanternfly"_s},
                 {u"CFBundleExecutable"_s, u"Lanternfly"_s},
                 {u"CFBundleShortVersionString"_s, u"2.0.3"_s}});
-    home.file(pane + u"/Contents/MacOS/Lanternfly"_s, DemoHome::executable(u"LNTRNF1Y07"_s));
+    home.file(pane + u"/Contents/MacOS/Lanternfly"_s,
+              DemoHome::executable(u"com.lanternfly.LanternflyPane"_s, u"LNTRNF1Y07"_s));
     home.plist(u"Library/Preferences/com.lanternfly.LanternflyPane.plist"_s,
                {{u"Brightness"_s, 0.8}}, Format::binary);
     home.stateFolder(u"Library/Caches/com.lanternfly.LanternflyPane"_s, 14'000);
