@@ -77,10 +77,6 @@ QString totalLine(const QList<FoundFile>& files) {
     return u"Итого: "_s + QString::number(files.size()) + u" файлов, "_s + formatByteCount(bytes);
 }
 
-// How long the kill-and-undo check lets the event loop run between two looks
-// at the removal.
-constexpr std::chrono::milliseconds kEventLoopSlice{100};
-
 QString yesNo(bool value) {
     return value ? u"true"_s : u"false"_s;
 }
@@ -124,15 +120,16 @@ QList<FoundFile> chosenByDefault(const QList<FoundFile>& found) {
     return chosen;
 }
 
+// How long the kill-and-undo check lets the event loop run between two looks
+// at the removal.
+constexpr std::chrono::milliseconds kEventLoopSlice{100};
+
 // Runs the removal and keeps the event loop turning, in short slices, until it
 // has finished: the removal finishes through the event loop.
 RemovalResult removeAndWait(const QList<FoundFile>& files) {
     const QFuture<RemovalResult> removal = Remover::moveToTrash(files);
-    while (!removal.isFinished()) {
-        QEventLoop slice;
-        QTimer::singleShot(kEventLoopSlice, &slice, &QEventLoop::quit);
-        slice.exec();
-    }
+    while (!removal.isFinished())
+        runMainLoop(kEventLoopSlice);
     // A removal that ended without a result reported nothing as moved.
     return removal.resultCount() > 0 ? removal.result() : RemovalResult{};
 }
