@@ -1,5 +1,6 @@
 #include "Main.h"
 
+#include "App.h"
 #include "AppBundle.h"
 #include "Catalog.h"
 #include "ContentView.h"
@@ -258,7 +259,7 @@ int main(int argc, char** argv) {
     case Dispatch::Mode::window:
         break;
     }
-    return ui::runMainWindow(argc, argv);
+    return App::run(argc, argv);
 }
 
 } // namespace moss::Main
