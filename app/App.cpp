@@ -26,6 +26,7 @@
 #include <QQuickWindow>
 #include <QSystemTrayIcon>
 #include <QTranslator>
+#include <QUrl>
 #include <unistd.h>
 
 namespace moss {
@@ -115,6 +116,13 @@ void installTranslations(QApplication& app) {
     if (translator->load(QLocale(QLocale::Russian), u"qtbase"_s, u"_"_s,
                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(translator);
+}
+
+// The logo, else the icon theme's Trash.
+QIcon trayIcon() {
+    const QUrl logo(ui::brandLogo());
+    const QString file = logo.scheme() == u"qrc" ? u':' + logo.path() : logo.toLocalFile();
+    return file.isEmpty() ? QIcon::fromTheme(u"user-trash"_s) : QIcon(file);
 }
 
 QByteArray encodePaths(const QStringList& paths) {
@@ -335,8 +343,7 @@ void App::createTray() {
     quitAction->setShortcut(QKeySequence::Quit);
     connect(quitAction, &QAction::triggered, this, &App::quit);
 
-    const QIcon logo(u":/Mossbin/Logo.png"_s);
-    tray_ = std::make_unique<QSystemTrayIcon>(QIcon::fromTheme(u"user-trash"_s, logo));
+    tray_ = std::make_unique<QSystemTrayIcon>(trayIcon());
     tray_->setToolTip(u"Mossbin"_s);
     tray_->setContextMenu(trayMenu_.get());
     followSetting();

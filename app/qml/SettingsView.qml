@@ -100,6 +100,29 @@ Window {
         id: scroll
         anchors.fill: parent
         contentWidth: availableWidth
+        // The dark appearance for every control of the form.
+        palette {
+            window: Theme.background
+            windowText: Theme.text
+            base: Theme.surfaceRaised
+            alternateBase: Theme.surface
+            text: Theme.text
+            placeholderText: Theme.muted
+            button: Theme.surfaceRaised
+            buttonText: Theme.text
+            highlight: Theme.accent
+            highlightedText: "white"
+            light: Qt.rgba(1, 1, 1, 0.2)
+            midlight: Qt.rgba(1, 1, 1, 0.12)
+            mid: Qt.rgba(1, 1, 1, 0.08)
+            dark: Qt.rgba(0, 0, 0, 0.6)
+            shadow: "black"
+            disabled {
+                text: Theme.muted
+                buttonText: Theme.muted
+                windowText: Theme.muted
+            }
+        }
 
         ColumnLayout {
             width: scroll.availableWidth
