@@ -11,7 +11,7 @@ packages=(
     qml6-module-qtquick-window qml6-module-qtquick-shapes qml6-module-qtquick-templates
     qml6-module-qtquick-dialogs qml6-module-qtqml-models qml6-module-qtqml-workerscript
     qml6-module-qt-labs-platform qml6-module-qttest
-    qt6-image-formats-plugins fonts-inter fonts-dejavu-core fonts-material-design-icons-iconfont
+    qt6-image-formats-plugins qt6-translations-l10n fonts-inter fonts-dejavu-core fonts-material-design-icons-iconfont
     adwaita-icon-theme
 )
 
