@@ -1,15 +1,17 @@
-// Entry of every test executable: a QCoreApplication for event loops, and a
+// Entry of every test executable: a QCoreApplication for event loops (a
+// QGuiApplication on the offscreen platform for the window's tests), and a
 // sandbox that HOME, TMPDIR and the XDG folders point into before any test
 // runs, so that no test can reach the real user's files.
 
 #include <QCoreApplication>
+#ifdef MOSS_TEST_GUI
+#include <QGuiApplication>
+#endif
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
 #include <cstdlib>
+#include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
     QTemporaryDir sandbox(QDir::tempPath() + QStringLiteral("/mossbin-tests-XXXXXX"));
@@ -27,7 +29,11 @@ int main(int argc, char** argv) {
     qputenv("QML_DISABLE_DISK_CACHE", "1");
     qputenv("QT_QPA_PLATFORM", "offscreen");
 
+#ifdef MOSS_TEST_GUI
+    QGuiApplication app(argc, argv);
+#else
     QCoreApplication app(argc, argv);
+#endif
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

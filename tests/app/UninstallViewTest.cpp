@@ -1,0 +1,213 @@
+// The uninstall sheet driven headless: subtitle, grouping, ticks, the count
+// text, the remove button's rules, the close button and the keys.
+
+#include "Scanner.h"
+#include "ViewHarness.h"
+#include "platform/ByteCount.h"
+
+namespace moss::test {
+namespace {
+
+class UninstallViewTest : public ::testing::Test {
+protected:
+    Sandbox sandbox;
+    Store store;
+    ViewHarness harness{store};
+
+    QString visibleText(const char* name) {
+        return ViewHarness::text(harness.find(QString::fromLatin1(name)));
+    }
+    bool removeEnabled() {
+        QQuickItem* button = harness.find(QStringLiteral("removeButton"));
+        return button && button->isEnabled();
+    }
+    // Clicks rows until exactly `count` files are ticked.
+    void tickExactly(Session& session, int count) {
+        for (const FoundFile& file : session.files())
+            session.setChecked(file.url, false);
+        for (int i = 0; i < count; ++i) {
+            const QString name = fs::lastComponent(session.files()[i].url);
+            harness.click(harness.find(QStringLiteral("fileRow:") + name));
+        }
+    }
+};
+
+TEST_F(UninstallViewTest, SubtitleJoinsVersionAndIdentifier) {
+    DemoApp app(sandbox);
+    Session* session = openAndSearch(store, app.path);
+    ASSERT_NE(session, nullptr);
+    EXPECT_EQ(visibleText("sheetTitle"), QStringLiteral("Tiny Paint"));
+    EXPECT_EQ(visibleText("subtitle"), QStringLiteral("версия 2.1 · org.example.tinypaint"));
+}
+
+TEST_F(UninstallViewTest, SubtitleWithoutVersionOrIdentifier) {
+    QVariantMap info = DemoApp::defaultInfo();
+    info.remove(QStringLiteral("CFBundleShortVersionString"));
+    DemoApp app(sandbox, info);
+    ASSERT_NE(openAndSearch(store, app.path), nullptr);
+    EXPECT_EQ(visibleText("subtitle"), QStringLiteral("org.example.tinypaint"));
+
+    const QString bare =
+        sandbox.makeBundle(QStringLiteral("home/Applications/Bare.app"),
+                           {{QStringLiteral("CFBundleName"), QStringLiteral("Bare")}});
+    ASSERT_NE(openAndSearch(store, bare), nullptr);
+    EXPECT_EQ(ViewHarness::text(harness.findAny(QStringLiteral("subtitle"))), QString());
+}
+
+TEST_F(UninstallViewTest, SessionFromTrashSaysSoAndNeverWarnsOfRunning) {
+    DemoApp app(sandbox);
+    const auto bundle = AppBundle::load(app.path);
+    ASSERT_TRUE(bundle);
+    store.open(*bundle, true, false);
+    Session* session = store.session();
+    ASSERT_NE(session, nullptr);
+    ASSERT_TRUE(waitFor([&] { return !session->isSearching(); }));
+    ViewHarness::settle();
+    EXPECT_EQ(visibleText("subtitle"),
+              QStringLiteral("Приложение уже в Корзине — остались его файлы"));
+    EXPECT_EQ(harness.find(QStringLiteral("runningWarning")), nullptr);
+    EXPECT_EQ(harness.find(QStringLiteral("fileRow:Tiny Paint.app")), nullptr);
+}
+
+TEST_F(UninstallViewTest, HeadingsOnlyForCategoriesWithFiles) {
+    DemoApp app(sandbox);
+    Session* session = openAndSearch(store, app.path);
+    ASSERT_NE(session, nullptr);
+    for (FileCategory category : allFileCategories()) {
+        const bool hasFiles =
+            std::any_of(session->files().begin(), session->files().end(),
+                        [&](const FoundFile& f) { return f.category == category; });
+        const QString heading = QStringLiteral("heading:") + rawValue(category);
+        EXPECT_EQ(harness.find(heading) != nullptr, hasFiles) << qPrintable(heading);
+    }
+    EXPECT_NE(harness.find(QStringLiteral("heading:") + rawValue(FileCategory::bundle)), nullptr);
+    EXPECT_EQ(harness.find(QStringLiteral("heading:") + rawValue(FileCategory::logs)), nullptr);
+}
+
+TEST_F(UninstallViewTest, NothingFoundShowsTheEmptyNote) {
+    DemoApp app(sandbox);
+    const auto bundle = AppBundle::load(app.path);
+    QDir(sandbox.path(QStringLiteral("home/Library"))).removeRecursively();
+    store.open(*bundle, true, false); // from the Trash: the bundle itself is not listed
+    ASSERT_TRUE(waitFor([&] { return !store.session()->isSearching(); }));
+    ViewHarness::settle();
+    EXPECT_EQ(visibleText("emptyNote"), QStringLiteral("Лишних файлов не найдено"));
+    EXPECT_EQ(harness.find(QStringLiteral("fileList")), nullptr);
+}
+
+TEST_F(UninstallViewTest, ClickingARowOrItsBoxFlipsTheTick) {
+    DemoApp app(sandbox);
+    Session* session = openAndSearch(store, app.path);
+    ASSERT_NE(session, nullptr);
+    const QString url = fs::appending(
+        sandbox.home(), QStringLiteral("Library/Preferences/org.example.tinypaint.plist"));
+    const bool before = session->isChecked(url);
+    QQuickItem* row = harness.find(QStringLiteral("fileRow:org.example.tinypaint.plist"));
+    ASSERT_NE(row, nullptr);
+    harness.click(row);
+    EXPECT_NE(session->isChecked(url), before);
+    harness.click(row->findChild<QQuickItem*>(QStringLiteral("checkBox")));
+    EXPECT_EQ(session->isChecked(url), before);
+}
+
+TEST_F(UninstallViewTest, CountTextUsesTheRussianNounForms) {
+    DemoApp app(sandbox);
+    Session* session = openAndSearch(store, app.path);
+    ASSERT_NE(session, nullptr);
+    ASSERT_GE(session->files().size(), 5);
+    const std::pair<int, const char*> forms[] = {
+        {0, "файлов"}, {1, "файл"}, {2, "файла"}, {4, "файла"}, {5, "файлов"}};
+    for (const auto& [count, noun] : forms) {
+        tickExactly(*session, count);
+        const QString expected =
+            QStringLiteral("Выбрано %1 %2 · %3")
+                .arg(count)
+                .arg(QString::fromUtf8(noun), formatByteCount(session->selectedSize()));
+        EXPECT_EQ(visibleText("countText"), expected);
+    }
+    EXPECT_EQ(visibleText("countText"),
+              QStringLiteral("Выбрано 5 файлов · ") + formatByteCount(session->selectedSize()));
+}
+
+TEST_F(UninstallViewTest, RemoveButtonIsDisabledWhileSearchingEmptyRunningOrRemoving) {
+    DemoApp app(sandbox);
+    store.open(QStringList{app.path});
+    Session* session = store.session();
+    ASSERT_NE(session, nullptr);
+    ViewHarness::settle();
+    if (session->isSearching()) {
+        EXPECT_NE(harness.find(QStringLiteral("searchingIndicator")), nullptr);
+        EXPECT_FALSE(removeEnabled());
+    }
+    ASSERT_TRUE(waitFor([&] { return !session->isSearching(); }));
+    ViewHarness::settle();
+    EXPECT_TRUE(removeEnabled());
+
+    tickExactly(*session, 0);
+    EXPECT_FALSE(removeEnabled());
+    tickExactly(*session, 1);
+    EXPECT_TRUE(removeEnabled());
+
+    session->setRunning({RunningApplication{QStringLiteral("org.example.tinypaint"), app.path, 4242,
+                                            QStringLiteral("Tiny Paint")}});
+    ViewHarness::settle();
+    EXPECT_FALSE(removeEnabled());
+    EXPECT_NE(harness.find(QStringLiteral("runningWarning")), nullptr);
+    EXPECT_NE(harness.find(QStringLiteral("quitButton")), nullptr);
+    session->setRunning({});
+    ViewHarness::settle();
+    EXPECT_TRUE(removeEnabled());
+    EXPECT_EQ(harness.find(QStringLiteral("runningWarning")), nullptr);
+
+    session->setRemoving(true);
+    ViewHarness::settle();
+    EXPECT_FALSE(removeEnabled());
+    EXPECT_NE(harness.find(QStringLiteral("removingIndicator")), nullptr);
+    session->setRemoving(false);
+}
+
+TEST_F(UninstallViewTest, CloseButtonScrimAndEscapeCloseExceptDuringRemoval) {
+    DemoApp app(sandbox);
+    Session* session = openAndSearch(store, app.path);
+    ASSERT_NE(session, nullptr);
+
+    session->setRemoving(true);
+    ViewHarness::settle();
+    harness.click(harness.find(QStringLiteral("closeButton")));
+    harness.clickAt(QPoint(5, 300)); // the dim area beside the sheet
+    harness.key(Qt::Key_Escape);
+    EXPECT_EQ(store.session(), session);
+    session->setRemoving(false);
+    ViewHarness::settle();
+
+    harness.click(harness.find(QStringLiteral("closeButton")));
+    EXPECT_EQ(store.session(), nullptr);
+
+    ASSERT_NE(openAndSearch(store, app.path), nullptr);
+    harness.clickAt(QPoint(5, 300));
+    EXPECT_EQ(store.session(), nullptr);
+
+    ASSERT_NE(openAndSearch(store, app.path), nullptr);
+    harness.key(Qt::Key_Escape);
+    EXPECT_EQ(store.session(), nullptr);
+}
+
+TEST_F(UninstallViewTest, ReturnRemovesOnlyWhenTheButtonIsEnabled) {
+    DemoApp app(sandbox);
+    Session* session = openAndSearch(store, app.path);
+    ASSERT_NE(session, nullptr);
+    tickExactly(*session, 0);
+    harness.key(Qt::Key_Return);
+    EXPECT_EQ(store.session(), session);
+    EXPECT_FALSE(session->isRemoving());
+    EXPECT_EQ(store.toast(), std::nullopt);
+
+    tickExactly(*session, 2);
+    harness.key(Qt::Key_Return);
+    ASSERT_TRUE(waitFor([&] { return store.session() == nullptr; }));
+    ASSERT_TRUE(store.toast().has_value());
+    EXPECT_TRUE(store.toast()->startsWith(QStringLiteral("Tiny Paint удалено · освобождено ")));
+}
+
+} // namespace
+} // namespace moss::test

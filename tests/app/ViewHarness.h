@@ -1,0 +1,152 @@
+#pragma once
+
+// Drives the window's QML views headless in tests: a QQuickView on the
+// offscreen platform showing one view of the module bound to a store, with
+// helpers to find items by objectName and click or type into them.
+
+#include "ContentView.h"
+#include "Sandbox.h"
+#include "Store.h"
+#include "platform/FileSystem.h"
+
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickView>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace moss::test {
+
+// Waits (pumping events) until the condition holds; false after 20 s.
+template <typename Condition> bool waitFor(Condition condition) {
+    return QTest::qWaitFor(condition, 20000);
+}
+
+class ViewHarness {
+public:
+    explicit ViewHarness(Store& store) {
+        setApplicationIdentity();
+        ui::prepareEngine(engine_);
+        view_ = new QQuickView(&engine_, nullptr);
+        view_->setInitialProperties({{QStringLiteral("store"), QVariant::fromValue(&store)}});
+        view_->setResizeMode(QQuickView::SizeRootObjectToView);
+        view_->resize(ui::idealWidth, ui::idealHeight);
+        view_->setSource(ui::moduleFile(QStringLiteral("ContentView")));
+        EXPECT_EQ(view_->status(), QQuickView::Ready) << qPrintable(errors());
+        view_->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(view_));
+    }
+    ~ViewHarness() { delete view_; }
+    ViewHarness(const ViewHarness&) = delete;
+    ViewHarness& operator=(const ViewHarness&) = delete;
+
+    QQuickView& view() { return *view_; }
+
+    // The first visible item, in the visual tree, whose objectName is name.
+    // Menus and other popups live in the window's overlay, outside the root.
+    QQuickItem* find(const QString& name) const { return find(view_->contentItem(), name, true); }
+    // The same, visible or not.
+    QQuickItem* findAny(const QString& name) const {
+        return find(view_->contentItem(), name, false);
+    }
+    QObject* findObject(const QString& name) const {
+        return view_->rootObject()->findChild<QObject*>(name);
+    }
+
+    void click(QQuickItem* item, Qt::MouseButton button = Qt::LeftButton) {
+        ASSERT_NE(item, nullptr);
+        const QPointF centre = restingCentre(item);
+        clickAt(centre.toPoint(), button);
+    }
+    void clickAt(QPoint point, Qt::MouseButton button = Qt::LeftButton) {
+        QTest::mouseClick(view_, button, Qt::NoModifier, point);
+        settle();
+    }
+    void key(Qt::Key key) {
+        QTest::keyClick(view_, key);
+        settle();
+    }
+    // Lets bindings, animations and queued work run.
+    static void settle() { QTest::qWait(50); }
+
+    static QString text(const QQuickItem* item) {
+        return item ? item->property("text").toString() : QString();
+    }
+
+private:
+    // The item's centre in the window once sliding sheets and toasts have
+    // come to rest.
+    QPointF restingCentre(QQuickItem* item) const {
+        const auto centre = [item] {
+            return item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
+        };
+        QPointF last = centre();
+        waitFor([&] {
+            QTest::qWait(20);
+            const QPointF now = centre();
+            const bool resting = now == last && view_->contentItem()->contains(now);
+            last = now;
+            return resting;
+        });
+        return last;
+    }
+
+    static QQuickItem* find(QQuickItem* from, const QString& name, bool visibleOnly) {
+        if (!from || (visibleOnly && !from->isVisible()))
+            return nullptr;
+        if (from->objectName() == name)
+            return from;
+        for (QQuickItem* child : from->childItems())
+            if (QQuickItem* found = find(child, name, visibleOnly))
+                return found;
+        return nullptr;
+    }
+    QString errors() const {
+        QStringList lines;
+        for (const QQmlError& error : view_->errors())
+            lines << error.toString();
+        return lines.join(u'\n');
+    }
+
+    QQmlEngine engine_;
+    QQuickView* view_ = nullptr;
+};
+
+// A sandboxed application "Tiny Paint" with four leftovers in the home
+// Library: its support folder, preferences, caches and saved state.
+struct DemoApp {
+    explicit DemoApp(Sandbox& sandbox, const QVariantMap& info = defaultInfo()) {
+        sandbox.activate();
+        path = sandbox.makeBundle(QStringLiteral("home/Applications/Tiny Paint.app"), info);
+        sandbox.writeFile(QStringLiteral("home/Library/Application Support/Tiny Paint/data"),
+                          QByteArray(5000, 'x'));
+        sandbox.writeFile(QStringLiteral("home/Library/Preferences/org.example.tinypaint.plist"),
+                          "<plist/>");
+        sandbox.writeFile(QStringLiteral("home/Library/Caches/org.example.tinypaint/cache.db"),
+                          QByteArray(9000, 'c'));
+        sandbox.writeFile(
+            QStringLiteral("home/Library/Saved Application State/org.example.tinypaint.savedState/"
+                           "windows.plist"),
+            "<plist/>");
+    }
+    static QVariantMap defaultInfo() {
+        return {{QStringLiteral("CFBundleIdentifier"), QStringLiteral("org.example.tinypaint")},
+                {QStringLiteral("CFBundleName"), QStringLiteral("Tiny Paint")},
+                {QStringLiteral("CFBundleShortVersionString"), QStringLiteral("2.1")},
+                {QStringLiteral("CFBundlePackageType"), QStringLiteral("APPL")}};
+    }
+    QString path;
+};
+
+// Opens the bundle at path in the store and waits for its search.
+inline Session* openAndSearch(Store& store, const QString& path) {
+    store.open(QStringList{path});
+    if (!store.session())
+        return nullptr;
+    Session* session = store.session();
+    EXPECT_TRUE(waitFor([&] { return !session->isSearching(); }));
+    ViewHarness::settle();
+    return session;
+}
+
+} // namespace moss::test
