@@ -6,7 +6,7 @@ BUILD ?= build
 PRESET ?= default
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build test demo clean
+.PHONY: all deps configure build test demo snapshots clean
 
 all: build
 
@@ -25,6 +25,10 @@ test: build
 
 demo: build
 	@tools/run-demo.sh $(BUILD)
+
+# Regenerates the README's screenshots in docs/ (no display needed).
+snapshots: build
+	@tools/snapshots.sh $(BUILD)
 
 clean:
 	@rm -rf $(BUILD) build-release build-asan

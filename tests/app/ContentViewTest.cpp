@@ -126,7 +126,7 @@ TEST_F(ContentViewTest, ToastGoesAwayWhenItsTimerRunsOut) {
 
 TEST_F(ContentViewTest, ToastUndoButtonRestoresTheLastRemoval) {
     DemoApp app(sandbox);
-    Session* session = openAndSearch(store, app.path);
+    Session* session = harness.openAndSearch(store, app.path);
     ASSERT_NE(session, nullptr);
     harness.click(find("removeButton"));
     ASSERT_TRUE(waitFor([&] { return store.session() == nullptr && store.toast(); }));

@@ -34,7 +34,7 @@ protected:
 
 TEST_F(UninstallViewTest, SubtitleJoinsVersionAndIdentifier) {
     DemoApp app(sandbox);
-    Session* session = openAndSearch(store, app.path);
+    Session* session = harness.openAndSearch(store, app.path);
     ASSERT_NE(session, nullptr);
     EXPECT_EQ(visibleText("sheetTitle"), QStringLiteral("Tiny Paint"));
     EXPECT_EQ(visibleText("subtitle"), QStringLiteral("версия 2.1 · org.example.tinypaint"));
@@ -44,13 +44,13 @@ TEST_F(UninstallViewTest, SubtitleWithoutVersionOrIdentifier) {
     QVariantMap info = DemoApp::defaultInfo();
     info.remove(QStringLiteral("CFBundleShortVersionString"));
     DemoApp app(sandbox, info);
-    ASSERT_NE(openAndSearch(store, app.path), nullptr);
+    ASSERT_NE(harness.openAndSearch(store, app.path), nullptr);
     EXPECT_EQ(visibleText("subtitle"), QStringLiteral("org.example.tinypaint"));
 
     const QString bare =
         sandbox.makeBundle(QStringLiteral("home/Applications/Bare.app"),
                            {{QStringLiteral("CFBundleName"), QStringLiteral("Bare")}});
-    ASSERT_NE(openAndSearch(store, bare), nullptr);
+    ASSERT_NE(harness.openAndSearch(store, bare), nullptr);
     EXPECT_EQ(ViewHarness::text(harness.findAny(QStringLiteral("subtitle"))), QString());
 }
 
@@ -71,7 +71,7 @@ TEST_F(UninstallViewTest, SessionFromTrashSaysSoAndNeverWarnsOfRunning) {
 
 TEST_F(UninstallViewTest, HeadingsOnlyForCategoriesWithFiles) {
     DemoApp app(sandbox);
-    Session* session = openAndSearch(store, app.path);
+    Session* session = harness.openAndSearch(store, app.path);
     ASSERT_NE(session, nullptr);
     for (FileCategory category : allFileCategories()) {
         const bool hasFiles =
@@ -97,7 +97,7 @@ TEST_F(UninstallViewTest, NothingFoundShowsTheEmptyNote) {
 
 TEST_F(UninstallViewTest, ClickingARowOrItsBoxFlipsTheTick) {
     DemoApp app(sandbox);
-    Session* session = openAndSearch(store, app.path);
+    Session* session = harness.openAndSearch(store, app.path);
     ASSERT_NE(session, nullptr);
     const QString url = fs::appending(
         sandbox.home(), QStringLiteral("Library/Preferences/org.example.tinypaint.plist"));
@@ -112,7 +112,7 @@ TEST_F(UninstallViewTest, ClickingARowOrItsBoxFlipsTheTick) {
 
 TEST_F(UninstallViewTest, CountTextUsesTheRussianNounForms) {
     DemoApp app(sandbox);
-    Session* session = openAndSearch(store, app.path);
+    Session* session = harness.openAndSearch(store, app.path);
     ASSERT_NE(session, nullptr);
     ASSERT_GE(session->files().size(), 5);
     const std::pair<int, const char*> forms[] = {
@@ -168,7 +168,7 @@ TEST_F(UninstallViewTest, RemoveButtonIsDisabledWhileSearchingEmptyRunningOrRemo
 
 TEST_F(UninstallViewTest, CloseButtonScrimAndEscapeCloseExceptDuringRemoval) {
     DemoApp app(sandbox);
-    Session* session = openAndSearch(store, app.path);
+    Session* session = harness.openAndSearch(store, app.path);
     ASSERT_NE(session, nullptr);
 
     session->setRemoving(true);
@@ -183,18 +183,18 @@ TEST_F(UninstallViewTest, CloseButtonScrimAndEscapeCloseExceptDuringRemoval) {
     harness.click(harness.find(QStringLiteral("closeButton")));
     EXPECT_EQ(store.session(), nullptr);
 
-    ASSERT_NE(openAndSearch(store, app.path), nullptr);
+    ASSERT_NE(harness.openAndSearch(store, app.path), nullptr);
     harness.clickAt(QPoint(5, 300));
     EXPECT_EQ(store.session(), nullptr);
 
-    ASSERT_NE(openAndSearch(store, app.path), nullptr);
+    ASSERT_NE(harness.openAndSearch(store, app.path), nullptr);
     harness.key(Qt::Key_Escape);
     EXPECT_EQ(store.session(), nullptr);
 }
 
 TEST_F(UninstallViewTest, ReturnRemovesOnlyWhenTheButtonIsEnabled) {
     DemoApp app(sandbox);
-    Session* session = openAndSearch(store, app.path);
+    Session* session = harness.openAndSearch(store, app.path);
     ASSERT_NE(session, nullptr);
     tickExactly(*session, 0);
     harness.key(Qt::Key_Return);

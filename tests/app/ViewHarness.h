@@ -66,6 +66,22 @@ public:
         QTest::keyClick(view_, key);
         settle();
     }
+    // Opens the bundle at path in the store and waits for its search and
+    // for the sheet to come to rest.
+    Session* openAndSearch(Store& store, const QString& path) {
+        store.open(QStringList{path});
+        if (!store.session())
+            return nullptr;
+        Session* session = store.session();
+        EXPECT_TRUE(waitFor([&] { return !session->isSearching(); }));
+        EXPECT_TRUE(waitFor([&] {
+            const QQuickItem* sheet = find(QStringLiteral("sheet"));
+            return sheet && sheet->property("progress").toDouble() == 1.0;
+        }));
+        settle();
+        return session;
+    }
+
     // Lets bindings, animations and queued work run.
     static void settle() { QTest::qWait(50); }
 
@@ -137,16 +153,5 @@ struct DemoApp {
     }
     QString path;
 };
-
-// Opens the bundle at path in the store and waits for its search.
-inline Session* openAndSearch(Store& store, const QString& path) {
-    store.open(QStringList{path});
-    if (!store.session())
-        return nullptr;
-    Session* session = store.session();
-    EXPECT_TRUE(waitFor([&] { return !session->isSearching(); }));
-    ViewHarness::settle();
-    return session;
-}
 
 } // namespace moss::test
