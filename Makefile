@@ -5,8 +5,10 @@ SHELL := /bin/bash
 BUILD ?= build
 PRESET ?= default
 JOBS ?= $(shell nproc)
+# How long `make fuzz` runs each fuzz target.
+FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build test demo snapshots clean
+.PHONY: all deps configure build test sanitize fuzz demo snapshots clean
 
 all: build
 
@@ -23,6 +25,18 @@ test: PRESET = $(if $(CI),ci,default)
 test: build
 	@ctest --test-dir $(BUILD) --output-on-failure --parallel $(JOBS) --timeout 600
 
+# The core tests under AddressSanitizer and UndefinedBehaviorSanitizer.
+sanitize: deps
+	@cmake --preset asan >/dev/null
+	@cmake --build build-asan --parallel $(JOBS)
+	@ctest --test-dir build-asan --output-on-failure --parallel $(JOBS) --timeout 900
+
+# Every libFuzzer target for FUZZ_SECONDS, from the seeds in tests/fuzz/corpus.
+fuzz: deps
+	@cmake --preset fuzz >/dev/null
+	@cmake --build build-fuzz --parallel $(JOBS)
+	@tools/run-fuzz.sh build-fuzz $(FUZZ_SECONDS)
+
 demo: build
 	@tools/run-demo.sh $(BUILD)
 
@@ -31,4 +45,4 @@ snapshots: build
 	@tools/snapshots.sh $(BUILD)
 
 clean:
-	@rm -rf $(BUILD) build-release build-asan
+	@rm -rf $(BUILD) build-release build-asan build-fuzz

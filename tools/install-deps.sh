@@ -3,8 +3,9 @@
 # any is missing. Safe to run again: it does nothing when all are present.
 set -euo pipefail
 
+# clang and its runtime build the libFuzzer targets (make fuzz, CI).
 packages=(
-    cmake ninja-build g++ pkg-config
+    cmake ninja-build g++ pkg-config clang libclang-rt-14-dev
     qt6-base-dev qt6-declarative-dev qt6-svg-dev libplist-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-layouts

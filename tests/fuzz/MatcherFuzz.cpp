@@ -1,0 +1,70 @@
+// The matcher with arbitrary keys and candidates: UTF-16 taken as it comes
+// (lone surrogates included), optionally repeated into very long strings.
+// Nothing crashes and the queries agree with one another.
+#include "Matcher.h"
+
+#include <QString>
+#include <QStringList>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+using namespace Qt::StringLiterals;
+using moss::Matcher;
+
+namespace {
+
+void require(bool condition) {
+    if (!condition)
+        std::abort();
+}
+
+// Fields of the input are separated by U+0000; the first code unit says how
+// often the candidate is repeated.
+QList<QString> fields(const uint8_t* data, size_t size) {
+    const QString text(reinterpret_cast<const QChar*>(data), qsizetype(size / 2));
+    return text.split(QChar(0));
+}
+
+void checkCandidate(const Matcher& matcher, const QString& candidate) {
+    const std::optional<Matcher::Strength> byId = matcher.strength(candidate, false);
+    const std::optional<Matcher::Strength> byName = matcher.strength(candidate, true);
+    require(byId.has_value() == matcher.matchesIdentifier(candidate));
+    require(!byId || byId == Matcher::Strength::strong);
+    require(!byId || byName == Matcher::Strength::strong);
+    require(matcher.matches(candidate, false) == byId.has_value());
+    require(matcher.matches(candidate, true) == byName.has_value());
+    require(matcher.matchesIdentifier(candidate) == (matcher.identifierMatchLength(candidate) > 0));
+    require(!matcher.hasStrongNameMatch(candidate) || !byId);
+    matcher.exactIdentifierMatchLength(candidate);
+    matcher.matchesName(candidate);
+    matcher.groupContainerStrength(candidate);
+    matcher.mentions(candidate, u"/Applications/Fuzz.app"_s);
+    Matcher::tailStrength(candidate);
+    moss::characterCount(candidate);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 2)
+        return 0;
+    const int repeats = 1 + data[0] % 64;
+    const QList<QString> parts = fields(data + 2, size - 2);
+    const QStringList identifiers = parts.value(0).split(QChar(1));
+    const QStringList names = parts.value(1).split(QChar(1));
+    const std::optional<QString> team =
+        parts.size() > 2 ? std::optional<QString>(parts.at(2)) : std::nullopt;
+
+    const Matcher matcher(identifiers, names, team);
+    for (const QString& identifier : matcher.identifiers())
+        require(identifier.size() >= 3);
+    for (const QString& name : identifiers + names)
+        Matcher::nameVariants(name);
+    for (qsizetype i = 3; i < parts.size(); ++i) {
+        checkCandidate(matcher, parts.at(i));
+        if (repeats > 1)
+            checkCandidate(matcher, parts.at(i).repeated(repeats));
+    }
+    return 0;
+}

@@ -1,0 +1,63 @@
+// The property-list reading behind bundle loading and the launch-job search:
+// arbitrary bytes as a dictionary, as a bundle's Info.plist and as a launch
+// agent. Nothing crashes; a dictionary read survives writing and reading back.
+#include "AppBundle.h"
+#include "Scanner.h"
+#include "platform/FileSystem.h"
+#include "platform/PropertyList.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+using namespace Qt::StringLiterals;
+using namespace moss;
+
+namespace {
+
+struct Files {
+    QTemporaryDir dir;
+    QString bundle = dir.path() + u"/Fuzz.app"_s;
+    QString info = bundle + u"/Contents/Info.plist"_s;
+    QString agent = dir.path() + u"/com.fuzz.agent.plist"_s;
+    Files() { fs::makePath(bundle + u"/Contents"_s); }
+};
+
+void write(const QString& path, const QByteArray& data) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(data) != data.size())
+        std::abort();
+}
+
+void readBack(const QVariantMap& dict, plist::Format format) {
+    const QByteArray data = plist::dataFromDictionary(dict, format);
+    if (!data.isEmpty() && !plist::dictionaryFromData(data))
+        std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+    static Files files;
+    static const Matcher matcher({u"com.fuzz.agent"_s}, {u"Fuzzer"_s}, u"TEAM012345"_s);
+    static const Scanner scanner(SearchRoots{files.dir.path(), {}, {}});
+
+    const QByteArray data(reinterpret_cast<const char*>(bytes), qsizetype(size));
+    if (const std::optional<QVariantMap> dict = plist::dictionaryFromData(data)) {
+        plist::stringValue(*dict, u"CFBundleIdentifier"_s);
+        readBack(*dict, plist::Format::xml);
+        readBack(*dict, plist::Format::binary);
+    }
+
+    write(files.info, data);
+    if (const std::optional<AppBundle> bundle = AppBundle::load(files.bundle, false)) {
+        if (bundle->url.isEmpty())
+            std::abort();
+        Matcher{*bundle}.matches(u"com.fuzz.agent"_s, true);
+    }
+    write(files.agent, data);
+    scanner.launchdMentions(files.agent, matcher, files.bundle);
+    return 0;
+}
