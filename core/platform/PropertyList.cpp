@@ -71,13 +71,12 @@ QVariant toVariant(plist_t node, int depth) {
         plist_get_real_val(node, &value);
         return value;
     }
-    case PLIST_STRING:
-    case PLIST_KEY: {
-        char* value = nullptr;
-        plist_get_string_val(node, &value);
-        QString text = value ? QString::fromUtf8(value) : QString();
-        std::free(value);
-        return text;
+    case PLIST_STRING: {
+        // Through the pointer and its length: the copying getter aborts on a
+        // string with a NUL inside, which a binary list can hold.
+        uint64_t length = 0;
+        const char* value = plist_get_string_ptr(node, &length);
+        return value ? QString::fromUtf8(value, qsizetype(length)) : QString();
     }
     case PLIST_DATA: {
         char* value = nullptr;
@@ -109,6 +108,7 @@ QVariant toVariant(plist_t node, int depth) {
 }
 
 // libplist reads UTF-8 only and gives up on a byte-order mark: convert first.
+// Text with a NUL character comes back empty (malformed).
 QByteArray asUtf8(const QByteArray& data) {
     auto startsWith = [&](std::initializer_list<unsigned char> bytes) {
         if (data.size() < qsizetype(bytes.size()))
@@ -127,11 +127,14 @@ QByteArray asUtf8(const QByteArray& data) {
     else if (startsWith({0xFE, 0xFF}) || startsWith({0x00, '<'}))
         utf16 = QStringDecoder::Utf16BE;
     if (!utf16)
-        return data;
+        return data.contains('\0') && !data.startsWith("bplist") ? QByteArray() : data;
     QStringDecoder decoder(*utf16, QStringDecoder::Flag::Stateless);
     QString text = decoder(data);
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
+    // A NUL is no XML character, and libplist aborts on strings that hold one.
+    if (text.contains(QChar(0)))
+        return {};
     return text.toUtf8();
 }
 
