@@ -6,11 +6,9 @@
 #include <QStringDecoder>
 #include <QTimeZone>
 #include <QVariantList>
-
-#include <plist/plist.h>
-
 #include <cstdlib>
 #include <memory>
+#include <plist/plist.h>
 
 namespace moss::plist {
 
@@ -182,13 +180,124 @@ void setNode(plist_t dict, const QString& key, const QVariant& value) {
     plist_dict_set_item(dict, key.toUtf8().constData(), fromVariant(value));
 }
 
-}  // namespace
+} // namespace
+
+// libplist aborts the process when a dictionary key holds a NUL character,
+// which a binary list can encode. This reads the object table of a binary
+// list, bounds-checked, and tells whether some dictionary key is a string
+// with a NUL in it. A table that cannot be read counts as unsafe.
+class BinaryListKeys {
+public:
+    explicit BinaryListKeys(const QByteArray& data)
+        : bytes_(reinterpret_cast<const unsigned char*>(data.constData())),
+          size_(quint64(data.size())) {}
+
+    bool haveNul() const {
+        if (size_ < kHeader + kTrailer)
+            return true;
+        const quint64 trailer = size_ - kTrailer;
+        offsetWidth_ = bytes_[trailer + 6];
+        refWidth_ = bytes_[trailer + 7];
+        quint64 tableOffset = 0;
+        if (!read(trailer + 8, 8, objectCount_) || !read(trailer + 24, 8, tableOffset) ||
+            offsetWidth_ == 0 || offsetWidth_ > 8 || refWidth_ == 0 || refWidth_ > 8 ||
+            tableOffset >= trailer || objectCount_ > (trailer - tableOffset) / offsetWidth_)
+            return true;
+        end_ = trailer;
+        tableOffset_ = tableOffset;
+        for (quint64 i = 0; i < objectCount_; ++i) {
+            quint64 offset = 0;
+            if (!objectOffset(i, offset))
+                return true;
+            if ((bytes_[offset] >> 4) == 0xD && dictionaryKeysHaveNul(offset))
+                return true;
+        }
+        return false;
+    }
+
+private:
+    static constexpr quint64 kHeader = 8;
+    static constexpr quint64 kTrailer = 32;
+
+    bool read(quint64 at, unsigned width, quint64& out) const {
+        if (width == 0 || width > 8 || at > size_ || width > size_ - at)
+            return false;
+        out = 0;
+        for (unsigned i = 0; i < width; ++i)
+            out = (out << 8) | bytes_[at + i];
+        return true;
+    }
+
+    bool objectOffset(quint64 index, quint64& offset) const {
+        return index < objectCount_ &&
+               read(tableOffset_ + index * offsetWidth_, offsetWidth_, offset) &&
+               offset >= kHeader && offset < end_;
+    }
+
+    // The count in a marker's low nibble, or in the integer object after it.
+    bool count(quint64 offset, quint64& value, quint64& contentStart) const {
+        value = bytes_[offset] & 0x0F;
+        contentStart = offset + 1;
+        if (value != 0x0F)
+            return true;
+        if (contentStart >= end_ || (bytes_[contentStart] >> 4) != 0x1 ||
+            (bytes_[contentStart] & 0x0F) > 3)
+            return false;
+        const unsigned width = 1u << (bytes_[contentStart] & 0x0F);
+        if (!read(contentStart + 1, width, value))
+            return false;
+        contentStart += 1 + width;
+        return true;
+    }
+
+    bool dictionaryKeysHaveNul(quint64 offset) const {
+        quint64 entries = 0;
+        quint64 refs = 0;
+        if (!count(offset, entries, refs) || refs > end_ || entries > (end_ - refs) / refWidth_)
+            return true;
+        for (quint64 k = 0; k < entries; ++k) {
+            quint64 keyIndex = 0;
+            quint64 keyOffset = 0;
+            if (!read(refs + k * refWidth_, refWidth_, keyIndex) ||
+                !objectOffset(keyIndex, keyOffset) || stringHasNul(keyOffset))
+                return true;
+        }
+        return false;
+    }
+
+    bool stringHasNul(quint64 offset) const {
+        const unsigned type = bytes_[offset] >> 4;
+        if (type != 0x5 && type != 0x6)
+            return false;                         // not a string; libplist refuses such keys itself
+        const quint64 unit = type == 0x5 ? 1 : 2; // ASCII or UTF-16
+        quint64 length = 0;
+        quint64 start = 0;
+        if (!count(offset, length, start) || start > end_ || length > (end_ - start) / unit)
+            return true;
+        for (quint64 k = 0; k < length; ++k) {
+            const quint64 at = start + k * unit;
+            if (bytes_[at] == 0 && (unit == 1 || bytes_[at + 1] == 0))
+                return true;
+        }
+        return false;
+    }
+
+    const unsigned char* bytes_;
+    quint64 size_;
+    mutable quint64 end_ = 0;
+    mutable quint64 tableOffset_ = 0;
+    mutable quint64 objectCount_ = 0;
+    mutable unsigned offsetWidth_ = 0;
+    mutable unsigned refWidth_ = 0;
+};
 
 std::optional<QVariantMap> dictionaryFromData(const QByteArray& raw) {
     if (raw.isEmpty() || raw.size() > kMaxInput)
         return std::nullopt;
     const QByteArray data = asUtf8(raw);
     if (data.isEmpty())
+        return std::nullopt;
+    if (data.startsWith("bplist") && BinaryListKeys(data).haveNul())
         return std::nullopt;
     plist_t root = nullptr;
     plist_from_memory(data.constData(), uint32_t(data.size()), &root);
@@ -228,4 +337,4 @@ QByteArray dataFromDictionary(const QVariantMap& dict, Format format) {
     return bytes;
 }
 
-}  // namespace moss::plist
+} // namespace moss::plist

@@ -37,3 +37,32 @@ TEST(PropertyListTest, TheFuzzerFindingIsRefused) {
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_FALSE(plist::dictionaryFromData(file.readAll()));
 }
+
+// A dictionary key with a NUL inside made libplist abort while the dictionary
+// was read: such a list is malformed.
+TEST(PropertyListTest, ABinaryKeyWithANulInsideIsRefused) {
+    const auto binaryDictionary = [](char keyByte) {
+        // { "a?b": "x" } with one-byte offsets and references.
+        QByteArray data("bplist00"
+                        "\xd1\x01\x02"  // object 0 at 8: dictionary, key 1, value 2
+                        "\x53\x61?\x62" // object 1 at 11: ASCII string "a?b"
+                        "\x51\x78"      // object 2 at 15: ASCII string "x"
+                        "\x08\x0b\x0f", // offset table at 17
+                        20);
+        data[13] = keyByte;
+        const char trailer[32] = {0, 0, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 3,
+                                  0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 17};
+        return data + QByteArray(trailer, 32);
+    };
+    const std::optional<QVariantMap> clean = plist::dictionaryFromData(binaryDictionary('-'));
+    ASSERT_TRUE(clean);
+    EXPECT_EQ(plist::stringValue(*clean, u"a-b"_s), u"x"_s);
+    EXPECT_FALSE(plist::dictionaryFromData(binaryDictionary('\0')));
+}
+
+TEST(PropertyListTest, ABinaryListWithALyingTrailerIsRefused) {
+    QByteArray data = plist::dataFromDictionary({{u"Key"_s, u"value"_s}}, plist::Format::binary);
+    ASSERT_TRUE(plist::dictionaryFromData(data));
+    data[data.size() - 1] = char(0xff); // offset table beyond the end
+    EXPECT_FALSE(plist::dictionaryFromData(data));
+}
