@@ -44,6 +44,41 @@ QStringList sortedList(const QSet<QString>& set) {
     return list;
 }
 
+// Hands a task's result to `deliver` on the receiver's thread, always in a
+// later turn of its event loop (a continuation with a context runs at once
+// when the task has already finished). Nothing is delivered once the receiver
+// is gone.
+template <typename T, typename Deliver>
+void deliverLater(QFuture<T> future, QObject* receiver, Deliver deliver) {
+    future.then([receiver = QPointer<QObject>(receiver), deliver = std::move(deliver)](T value) {
+        QMetaObject::invokeMethod(
+            receiver.get(),
+            [deliver, value = std::move(value)]() mutable { deliver(std::move(value)); },
+            Qt::QueuedConnection);
+    });
+}
+
+// Sessions that a search or a removal is working on, each held once per task
+// until the task has been handled on the main thread. Tasks capture plain
+// pointers: one that never ends (the application quits first) must not drop
+// the last reference while Qt tears down its event queues. Never destroyed;
+// main thread only.
+QList<QSharedPointer<Session>>& sessionsInFlight() {
+    static auto* const sessions = new QList<QSharedPointer<Session>>;
+    return *sessions;
+}
+
+void holdWhileBusy(Session* session) {
+    sessionsInFlight().append(session->sharedFromThis());
+}
+
+void release(Session* session) {
+    QList<QSharedPointer<Session>>& sessions = sessionsInFlight();
+    const auto held = std::find(sessions.begin(), sessions.end(), session);
+    if (held != sessions.end())
+        sessions.erase(held);
+}
+
 QList<AppBundle> allInstalledApplications() {
     QList<AppBundle> apps;
     for (const CatalogSection& section : Catalog::sections(BundleKind::application))
@@ -281,17 +316,25 @@ void Store::open(const AppBundle& bundle, bool fromTrash, bool force) {
     emit activationRequested();
 }
 
-void Store::remove(Session* target) {
-    if (!target)
+void Store::remove(Session* session) {
+    if (!session)
         return;
-    const QSharedPointer<Session> session = target->sharedFromThis();
     const QList<FoundFile> files = session->selectedFiles();
     if (files.isEmpty())
         return;
     session->setRemoving(true);
-    // The continuation holds the session until the removal has been handled.
-    Remover::moveToTrash(files).then(
-        this, [this, session](const RemovalResult& result) { finishRemoval(*session, result); });
+    holdWhileBusy(session);
+    // The removal starts in a later turn of the event loop, so that the
+    // removing state is shown first.
+    QMetaObject::invokeMethod(
+        this,
+        [this, session, files] {
+            Remover::moveToTrash(files).then(this, [this, session](const RemovalResult& result) {
+                finishRemoval(*session, result);
+                release(session);
+            });
+        },
+        Qt::QueuedConnection);
 }
 
 void Store::finishRemoval(Session& session, const RemovalResult& result) {
@@ -332,16 +375,15 @@ void Store::loadList() {
     setLoadingList(true);
     const BundleKind kind = kind_;
     const quint64 generation = ++listGeneration_;
-    QtConcurrent::run([kind] {
-        return Catalog::sections(kind);
-    }).then(this, [this, generation](QList<CatalogSection> sections) {
-        // Only the latest load publishes: an earlier one may be of
-        // another kind.
-        if (generation != listGeneration_)
-            return;
-        setSections(std::move(sections));
-        setLoadingList(false);
-    });
+    deliverLater(QtConcurrent::run([kind] { return Catalog::sections(kind); }), this,
+                 [this, generation](QList<CatalogSection> sections) {
+                     // Only the latest load publishes: an earlier one may be of
+                     // another kind.
+                     if (generation != listGeneration_)
+                         return;
+                     setSections(std::move(sections));
+                     setLoadingList(false);
+                 });
 }
 
 QFuture<QList<AppBundle>> Store::installedApps() {
@@ -488,7 +530,8 @@ void Store::setProtectedIDList(const QStringList& ids) {
 // MARK: - Session
 
 QSharedPointer<Session> Session::create(const AppBundle& bundle, bool fromTrash) {
-    // deleteLater: the last reference may be dropped by a task's continuation.
+    // deleteLater: the last reference may go while the session is still
+    // handling a signal or the end of its own task.
     return QSharedPointer<Session>(new Session(bundle, fromTrash), &QObject::deleteLater);
 }
 
@@ -549,16 +592,18 @@ QList<QPair<FileCategory, QList<FoundFile>>> Session::grouped() const {
 
 void Session::search() {
     setSearching(true);
-    // The continuation holds the session until the search has published, even
-    // when the store has dropped it meanwhile. The scan sees only copies.
-    const QSharedPointer<Session> self = sharedFromThis();
-    Store::shared()
-        .installedApps()
-        .then(QtFuture::Launch::Async,
-              [bundle = bundle_, fromTrash = fromTrash_](const QList<AppBundle>& competitors) {
-                  return leftovers(bundle, fromTrash, competitors);
-              })
-        .then(this, [self](QList<FoundFile> files) { self->publish(std::move(files)); });
+    // Held until the search has published, even when the store has dropped
+    // the session meanwhile. The scan sees only copies.
+    holdWhileBusy(this);
+    QFuture<QList<FoundFile>> scan = Store::shared().installedApps().then(
+        QtFuture::Launch::Async,
+        [bundle = bundle_, fromTrash = fromTrash_](const QList<AppBundle>& competitors) {
+            return leftovers(bundle, fromTrash, competitors);
+        });
+    deliverLater(std::move(scan), this, [this](QList<FoundFile> files) {
+        publish(std::move(files));
+        release(this);
+    });
 }
 
 void Session::publish(QList<FoundFile> files) {

@@ -9,10 +9,11 @@
 // is written.
 //
 // Lifetime: the store holds its current session through a QSharedPointer
-// whose deleter is deleteLater(). A running search or removal holds another
-// reference, so a session that the store drops lives on until its task ends:
-// a late search writes into that dropped session, which nobody shows any
-// more. Sessions are only made by Session::create.
+// whose deleter is deleteLater(). While a search or a removal works on a
+// session, a main-thread list of busy sessions holds another reference, so a
+// session that the store drops lives on until its task has been handled: a
+// late search writes into that dropped session, which nobody shows any more.
+// Sessions are only made by Session::create.
 //
 // QML: `screen` and `kind` read and write their C++ enumerators by name
 // ("drop", "list"; "application", "plugin", "widget"), since QML reaches
