@@ -8,7 +8,7 @@ JOBS ?= $(shell nproc)
 # How long `make fuzz` runs each fuzz target.
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build test sanitize fuzz demo snapshots clean
+.PHONY: all deps configure build test sanitize fuzz demo snapshots bench clean
 
 all: build
 
@@ -43,6 +43,15 @@ demo: build
 # Regenerates the README's screenshots in docs/ (no display needed).
 snapshots: build
 	@tools/snapshots.sh $(BUILD)
+
+# Release build, generated homes (cached in build-release/bench-data), the
+# benchmarks and the commands they are compared with; writes BENCHMARKS.md.
+bench: deps
+	@cmake --preset release >/dev/null
+	@cmake --build build-release --parallel $(JOBS) --target mossbench make-bench-home
+	@cmake --build build-release --parallel $(JOBS) --target mossbin >/dev/null 2>&1 || \
+		echo "mossbin did not build: the whole-process benchmark is skipped"
+	@bench/run-benchmarks.py build-release
 
 clean:
 	@rm -rf $(BUILD) build-release build-asan build-fuzz

@@ -427,12 +427,14 @@ public:
         }
     }
 
-    // The bundle item first, then the admitted items in result order, sized.
-    QList<FoundFile> result() {
+    // The bundle item first, then the admitted items in result order, sized
+    // when asked to.
+    QList<FoundFile> result(bool sized) {
         sortByResultOrder(found_);
         const bool bundleNeedsAdmin = !fs::isWritable(fs::parentPath(bundle_.url));
         found_.prepend(FoundFile{bundle_.url, FileCategory::bundle, 0, bundleNeedsAdmin, true});
-        measureSizes(found_);
+        if (sized)
+            measureSizes(found_);
         return std::move(found_);
     }
 
@@ -556,7 +558,7 @@ QList<FoundFile> Scanner::relatedFiles(const AppBundle& bundle, const QList<AppB
         search.searchTemporary(folder);
     if (includeInstallers && source)
         search.searchInstallers(source, roots_.home);
-    return search.result();
+    return search.result(measureSizes);
 }
 
 } // namespace moss

@@ -86,6 +86,9 @@ public:
 
     // Replaceable; by default the platform's installer search of this scanner.
     InstallerSource installerSource;
+    // When false, relatedFiles leaves every size at 0 and walks no folder
+    // (for callers that only need the list, and for timing the search alone).
+    bool measureSizes = true;
 
     // The bundle itself first, then its leftovers in result order.
     QList<FoundFile> relatedFiles(const AppBundle& bundle, const QList<AppBundle>& competitors,

@@ -494,6 +494,27 @@ TEST_F(SearchTest, SizesAreMeasuredAfterAdmission) {
     EXPECT_LT(find(files, link)->size, Scanner::allocatedSize(big));
 }
 
+TEST_F(SearchTest, WithoutSizesTheSameFilesComeBackUnmeasured) {
+    make(QStringLiteral("home/Applications/Sketcher.app/Contents/Info.plist"));
+    make(QStringLiteral("home/Library/Application Support/com.acme.Sketcher/"));
+    sandbox.writeFile(QStringLiteral("home/Library/Application Support/com.acme.Sketcher/a"),
+                      QByteArray(10000, 'a'));
+    make(QStringLiteral("home/Library/Preferences/com.acme.Sketcher.plist"));
+    const QList<FoundFile> sized = search(sketcher);
+    Scanner scanner(roots());
+    scanner.installerSource = [](const QStringList&, const QString&) { return QStringList(); };
+    scanner.measureSizes = false;
+    const QList<FoundFile> unsized = scanner.relatedFiles(sketcher, {}, false);
+    ASSERT_EQ(unsized.size(), 3);
+    ASSERT_EQ(urls(unsized), urls(sized));
+    for (qsizetype i = 0; i < unsized.size(); ++i) {
+        EXPECT_GT(sized.at(i).size, 0);
+        EXPECT_EQ(unsized.at(i).size, 0);
+        EXPECT_EQ(unsized.at(i).category, sized.at(i).category);
+        EXPECT_EQ(unsized.at(i).selectedByDefault, sized.at(i).selectedByDefault);
+    }
+}
+
 TEST_F(SearchTest, ALibraryFolderThatIsALinkIsListedThroughIt) {
     const QString real = sandbox.makeDir(QStringLiteral("elsewhere/Preferences"));
     sandbox.writeFile(QStringLiteral("elsewhere/Preferences/com.acme.Sketcher.plist"));
