@@ -340,15 +340,19 @@ std::optional<QByteArray> readFile(const QString& path, qint64 maxBytes) {
     return data;
 }
 
-qint64 allocatedSize(const QString& path) {
-    const QByteArray encoded = encodePath(path);
-    struct stat st {};
-    if (::lstat(encoded.constData(), &st) != 0)
-        return 0;
-    if (!S_ISDIR(st.st_mode))
-        return qint64(st.st_blocks) * 512;
+namespace {
 
-    char* roots[] = {const_cast<char*>(encoded.constData()), nullptr};
+// Folders deeper than this below the measured one are walked by path, so that
+// a deep tree never holds more than this many descriptors open.
+constexpr int maxOpenDepth = 64;
+
+qint64 allocatedBytes(const struct stat& st) {
+    return qint64(st.st_blocks) * 512;
+}
+
+// The sum over every entry below the folder at path, by path (fts).
+qint64 allocatedBelowPath(const QByteArray& path) {
+    char* roots[] = {const_cast<char*>(path.constData()), nullptr};
     FTS* tree = ::fts_open(roots, FTS_PHYSICAL | FTS_NOCHDIR, nullptr);
     if (!tree)
         return 0;
@@ -367,7 +371,7 @@ qint64 allocatedSize(const QString& path) {
         case FTS_SLNONE:
         case FTS_DEFAULT:
             if (entry->fts_statp)
-                total += qint64(entry->fts_statp->st_blocks) * 512;
+                total += allocatedBytes(*entry->fts_statp);
             break;
         default:
             break; // FTS_NS, FTS_ERR: unreadable, adds nothing
@@ -375,6 +379,54 @@ qint64 allocatedSize(const QString& path) {
     }
     ::fts_close(tree);
     return total;
+}
+
+bool isDotOrDotDot(const char* name) {
+    return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0));
+}
+
+// The sum over every entry below an open folder, each entry looked up
+// relative to its folder's descriptor; takes ownership of folder. path names
+// the folder, for the walk by path past maxOpenDepth.
+qint64 allocatedBelow(int folder, const QByteArray& path, int depth) {
+    DIR* listing = ::fdopendir(folder);
+    if (!listing) {
+        ::close(folder);
+        return 0;
+    }
+    qint64 total = 0;
+    while (const dirent* entry = ::readdir(listing)) {
+        const char* name = entry->d_name;
+        struct stat st {};
+        if (isDotOrDotDot(name) || ::fstatat(folder, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
+        total += allocatedBytes(st);
+        if (!S_ISDIR(st.st_mode))
+            continue;
+        const QByteArray childPath = path + '/' + name;
+        if (depth >= maxOpenDepth) {
+            total += allocatedBelowPath(childPath);
+            continue;
+        }
+        const int child = ::openat(folder, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (child >= 0)
+            total += allocatedBelow(child, childPath, depth + 1);
+    }
+    ::closedir(listing);
+    return total;
+}
+
+} // namespace
+
+qint64 allocatedSize(const QString& path) {
+    const QByteArray encoded = encodePath(path);
+    struct stat st {};
+    if (::lstat(encoded.constData(), &st) != 0)
+        return 0;
+    if (!S_ISDIR(st.st_mode))
+        return allocatedBytes(st);
+    const int folder = ::open(encoded.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    return folder < 0 ? 0 : allocatedBelow(folder, encoded, 0);
 }
 
 bool makePath(const QString& path) {

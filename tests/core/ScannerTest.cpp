@@ -388,3 +388,27 @@ TEST(AllocatedSizeTest, FilesFoldersAndLinks) {
     EXPECT_EQ(Scanner::allocatedSize(sandbox.path(QStringLiteral("tree"))),
               blocksOf(link) + blocksOf(dirlink) + blocksOf(sub) + blocksOf(inner));
 }
+
+TEST(AllocatedSizeTest, DeepTreesAreMeasuredToTheBottom) {
+    Sandbox sandbox;
+    // Deeper than the walk keeps folders open, so the bottom is walked by path.
+    QString relative = QStringLiteral("deep");
+    qint64 expected = 0;
+    for (int level = 0; level < 80; ++level) {
+        relative += QStringLiteral("/d");
+        sandbox.writeFile(relative + QStringLiteral("/f"), QByteArray(3000, 'z'));
+        expected += blocksOf(sandbox.path(relative)) +
+                    blocksOf(sandbox.path(relative + QStringLiteral("/f")));
+    }
+    sandbox.symlink(sandbox.path(QStringLiteral("deep")), relative + QStringLiteral("/up"));
+    expected += blocksOf(sandbox.path(relative + QStringLiteral("/up")));
+    EXPECT_EQ(Scanner::allocatedSize(sandbox.path(QStringLiteral("deep"))), expected);
+}
+
+TEST(AllocatedSizeTest, AFolderReachedThroughALinkIsMeasuredAsTheLink) {
+    Sandbox sandbox;
+    sandbox.writeFile(QStringLiteral("real/f"), QByteArray(9000, 'q'));
+    const QString link =
+        sandbox.symlink(sandbox.path(QStringLiteral("real")), QStringLiteral("link"));
+    EXPECT_EQ(Scanner::allocatedSize(link), blocksOf(link));
+}
