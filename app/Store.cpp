@@ -409,7 +409,7 @@ void Store::openUrls(const QList<QUrl>& urls) {
     QStringList paths;
     for (const QUrl& url : urls)
         if (url.isLocalFile())
-            paths.append(url.toLocalFile());
+            paths.append(fs::pathFromFileUrl(url));
     open(paths);
 }
 

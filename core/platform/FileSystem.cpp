@@ -455,6 +455,15 @@ bool moveNoReplace(const QString& from, const QString& to) {
     return ::rename(source.constData(), target.constData()) == 0;
 }
 
+QString pathFromFileUrl(const QUrl& url) {
+    if (!url.isLocalFile())
+        return {};
+    // toLocalFile() decodes as UTF-8 and replaces what is not; decode the
+    // percent-encoded bytes ourselves instead.
+    const QByteArray encoded = url.path(QUrl::FullyEncoded).toLatin1();
+    return decodePath(QByteArray::fromPercentEncoding(encoded));
+}
+
 QString homePath() {
     return standardized(QDir::homePath());
 }

@@ -11,6 +11,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 #include <optional>
 
 namespace moss::fs {
@@ -71,6 +72,10 @@ bool makePath(const QString& path);
 // rename(2); fails across file systems. Never replaces an existing target:
 // an occupied destination is an error.
 bool moveNoReplace(const QString& from, const QString& to);
+
+// The local path of a file URL, byte-exact: percent-encoded bytes that are not
+// UTF-8 (a dropped file with such a name) are kept. Empty for other URLs.
+QString pathFromFileUrl(const QUrl& url);
 
 QString homePath();
 QString tempPath(); // $TMPDIR or /tmp, symbolic links resolved
