@@ -8,7 +8,7 @@ JOBS ?= $(shell nproc)
 # How long `make fuzz` runs each fuzz target.
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build test sanitize fuzz demo snapshots bench clean
+.PHONY: all deps configure build test package package-check sanitize fuzz demo snapshots bench clean
 
 all: build
 
@@ -21,9 +21,25 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD) --parallel $(JOBS)
 
+# In CI the Debian package is also built, installed and run (before the tests,
+# so that the tests' summary stays the last thing printed).
 test: PRESET = $(if $(CI),ci,default)
 test: build
+	@$(if $(CI),$(MAKE) --no-print-directory package-check,echo "Package check skipped outside CI (make package-check installs the package)")
 	@ctest --test-dir $(BUILD) --output-on-failure --parallel $(JOBS) --timeout 600
+
+# The Debian package, from a Release build in build-package.
+package: deps
+	@cmake --preset package >/dev/null
+	@cmake --build build-package --parallel $(JOBS)
+	@rm -f build-package/mossbin_*.deb
+	@cd build-package && cpack >cpack.log 2>&1 || { cat cpack.log; exit 1; }
+	@ls build-package/mossbin_*.deb
+
+# Installs the package (apt-get, as root or through sudo) and runs the
+# installed mossbin on a demo home in a temporary folder.
+package-check: package
+	@tools/check-package.sh build-package
 
 # The core tests under AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize: deps
@@ -54,4 +70,4 @@ bench: deps
 	@bench/run-benchmarks.py build-release
 
 clean:
-	@rm -rf $(BUILD) build-release build-asan build-fuzz
+	@rm -rf $(BUILD) build-release build-asan build-fuzz build-package
