@@ -123,31 +123,16 @@ bool writeAll(int fd, const QByteArray& data) {
     return true;
 }
 
-// `name` shortened from its end until `tail` fits after it in a description's
-// file name; empty when nothing of it fits.
-QString shortenedFor(QString name, const QString& tail) {
-    while (!name.isEmpty() && bytes(name + tail + kInfoSuffix).size() > kNameMax) {
+// The n-th candidate name in the Trash for an item called `name`, short
+// enough for its description's file name to be a valid name.
+QString candidateName(QString name, int n) {
+    const QString suffix = n == 1 ? QString() : u"."_s + QString::number(n);
+    while (!name.isEmpty() && bytes(name + suffix + kInfoSuffix).size() > kNameMax) {
         name.chop(1);
         if (!name.isEmpty() && name.back().isHighSurrogate())
             name.chop(1);
     }
-    return name;
-}
-
-// The n-th candidate name in the Trash for an item called `name`: the name
-// itself, then "Foo.2.app", "Foo.3.app"... The number goes before the
-// extension, as desktop file managers do, so that the entry keeps its kind.
-QString candidateName(const QString& name, int n) {
-    const QString number = n == 1 ? QString() : u"."_s + QString::number(n);
-    const QString extension = fs::pathExtension(name);
-    if (!extension.isEmpty()) {
-        const QString tail = number + u"."_s + extension;
-        const QString stem = shortenedFor(name.left(name.size() - extension.size() - 1), tail);
-        if (!stem.isEmpty())
-            return stem + tail;
-    }
-    const QString stem = shortenedFor(name, number);
-    return stem.isEmpty() ? QString() : stem + number;
+    return name + suffix;
 }
 
 struct Reservation {

@@ -99,26 +99,6 @@ TEST(TrashTest, EncodesOnlyWhatMustBeEncoded) {
     EXPECT_EQ(trash::decodeInfoPath(trash::encodeInfoPath(raw)), raw);
 }
 
-TEST(TrashTest, ANumberForAClashGoesBeforeTheExtension) {
-    test::Sandbox sandbox;
-    sandbox.activate();
-    QStringList names;
-    for (const QString& folder : {u"a"_s, u"b"_s, u"c"_s}) {
-        const auto trashed = trash::moveToTrash(sandbox.makeDir(folder + u"/Foo.app"_s));
-        ASSERT_TRUE(trashed);
-        names.append(fs::lastComponent(*trashed));
-    }
-    EXPECT_EQ(names, QStringList({u"Foo.app"_s, u"Foo.2.app"_s, u"Foo.3.app"_s}));
-
-    // A name too long for a number keeps its extension and loses from its stem.
-    const QString longName = QString(250, u'x') + u".app"_s;
-    ASSERT_TRUE(trash::moveToTrash(sandbox.makeDir(u"d/"_s + longName)));
-    const auto clash = trash::moveToTrash(sandbox.makeDir(u"e/"_s + longName));
-    ASSERT_TRUE(clash);
-    EXPECT_TRUE(fs::lastComponent(*clash).endsWith(u".2.app"_s));
-    EXPECT_LE(fs::encodePath(fs::lastComponent(*clash) + u".trashinfo"_s).size(), 255);
-}
-
 TEST(TrashTest, ClashingNamesGetTheirOwnEntries) {
     test::Sandbox sandbox;
     sandbox.activate();
