@@ -15,6 +15,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QFuture>
 #include <QGuiApplication>
 #include <QQmlEngine>
@@ -23,7 +24,9 @@
 #include <QTimer>
 #include <chrono>
 #include <cstdio>
+#include <fcntl.h>
 #include <numeric>
+#include <unistd.h>
 
 namespace moss::Main {
 
@@ -152,6 +155,21 @@ bool allInPlace(const QList<FoundFile>& files) {
                        [](const FoundFile& file) { return fs::exists(file.url); });
 }
 
+// Writes the image as PNG to a path given byte-exactly (QImage::save would
+// re-encode the name and lose bytes that are not UTF-8).
+bool writePng(const QImage& image, const QString& out) {
+    const int fd = ::open(fs::encodePath(fs::standardized(out)).constData(),
+                          O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    QFile file;
+    if (!file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    return image.save(&file, "PNG") && file.flush();
+}
+
 } // namespace
 
 int scan(const QString& path) {
@@ -195,7 +213,7 @@ int killAndUndo(const QString& path) {
     return restored.size() == chosen.size() ? 0 : 2;
 }
 
-void snapshot(const QString& target, const QString& out) {
+bool snapshot(const QString& target, const QString& out) {
     using namespace std::chrono_literals;
     ensureGuiApplication();
     Store& store = Store::shared();
@@ -233,11 +251,12 @@ void snapshot(const QString& target, const QString& out) {
 
     const QImage image = view.grabWindow();
     if (image.isNull())
-        return;
-    image.save(out, "PNG");
+        return false;
+    const bool written = writePng(image, out);
     const QByteArray line = QStringLiteral("Снимок: ").toUtf8() + fs::encodePath(out) + '\n';
     std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
     std::fflush(stdout);
+    return written;
 }
 
 int main(int argc, char** argv) {
@@ -254,8 +273,8 @@ int main(int argc, char** argv) {
         return killAndUndo(chosen.values[0]);
     }
     case Dispatch::Mode::snapshot:
-        snapshot(chosen.values[0], chosen.values[1]);
-        return 0;
+        // A picture that could not be written is a failure, not a success.
+        return snapshot(chosen.values[0], chosen.values[1]) ? 0 : 2;
     case Dispatch::Mode::window:
         break;
     }

@@ -20,6 +20,7 @@ Dispatch dispatch(const QStringList& args);
 
 int scan(const QString& path);
 int killAndUndo(const QString& path);
-void snapshot(const QString& target, const QString& out);
+// Prints "Снимок: OUT" in every case; false when no image could be written.
+bool snapshot(const QString& target, const QString& out);
 
-}  // namespace moss::Main
+} // namespace moss::Main

@@ -5,6 +5,7 @@
 #include "platform/FileSystem.h"
 
 #include <QDirIterator>
+#include <QImage>
 #include <QProcess>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -501,3 +502,29 @@ TEST_F(DemoHome, TheGeneratorIsDeterministic) {
 }
 
 } // namespace
+
+// ---------------------------------------------------------------- snapshot
+
+TEST(MainSnapshot, WritesA480By620PictureAndSaysWhere) {
+    moss::test::Sandbox sandbox;
+    QProcessEnvironment env = sandbox.environment();
+    env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+    const Outcome run =
+        runMossbin({u"--snapshot"_s, u"drop"_s, u"drop.png"_s}, env, sandbox.root());
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out.toStdString(), "Снимок: drop.png\n");
+    const QImage image(sandbox.path(u"drop.png"_s));
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.width() * 620, image.height() * 480); // 480 × 620 points at any scale
+}
+
+TEST(MainSnapshot, APictureThatCannotBeWrittenIsAFailure) {
+    moss::test::Sandbox sandbox;
+    QProcessEnvironment env = sandbox.environment();
+    env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+    const Outcome run =
+        runMossbin({u"--snapshot"_s, u"drop"_s, u"missing/folder/drop.png"_s}, env, sandbox.root());
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out.toStdString(), "Снимок: missing/folder/drop.png\n");
+    EXPECT_FALSE(moss::fs::exists(sandbox.path(u"missing"_s)));
+}
