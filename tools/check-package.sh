@@ -37,6 +37,8 @@ for file in /usr/bin/mossbin /usr/share/applications/mossbin.desktop \
     dpkg -S "$file" >/dev/null 2>&1 || fail "$file is not installed by the package"
 done
 
+desktop-file-validate /usr/share/applications/mossbin.desktop ||
+    fail "the desktop entry does not validate"
 appstreamcli validate --no-net /usr/share/metainfo/org.mossbin.Mossbin.metainfo.xml >/dev/null ||
     fail "the installed AppStream metadata does not validate"
 

@@ -5,7 +5,8 @@ set -euo pipefail
 
 # clang and its runtime build the libFuzzer targets (make fuzz, CI). dpkg-dev
 # and file let CPack work out the package's library dependencies; appstreamcli
-# checks the installed AppStream metadata (make package-check, CI).
+# and desktop-file-validate check the installed metadata (make package-check,
+# CI).
 packages=(
     cmake ninja-build g++ pkg-config clang libclang-rt-14-dev
     qt6-base-dev qt6-declarative-dev qt6-svg-dev libplist-dev
@@ -16,7 +17,7 @@ packages=(
     qml6-module-qt-labs-platform qml6-module-qttest
     qt6-image-formats-plugins qt6-translations-l10n fonts-inter fonts-dejavu-core fonts-material-design-icons-iconfont
     adwaita-icon-theme
-    dpkg-dev file appstream
+    dpkg-dev file appstream desktop-file-utils
 )
 
 missing=()
