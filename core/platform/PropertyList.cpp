@@ -1,6 +1,7 @@
 #include "platform/PropertyList.h"
 
 #include "platform/FileSystem.h"
+#include "platform/PropertyListLimits.h"
 
 #include <QDateTime>
 #include <QStringDecoder>
@@ -16,8 +17,10 @@ namespace {
 
 // Seconds between the Unix epoch and 2001-01-01, libplist's date epoch.
 constexpr qint64 kPlistEpochOffset = 978307200;
-// Nesting deeper than this is not followed (hostile input).
+// Nesting deeper than this is refused before libplist sees it (hostile input).
 constexpr int kMaxDepth = 128;
+// Nor are property lists that libplist would expand into more values.
+constexpr quint64 kMaxNodes = 1 << 20;
 // Larger inputs are not property lists that anything here needs to read.
 constexpr qsizetype kMaxInput = 16 * 1024 * 1024;
 
@@ -295,7 +298,7 @@ std::optional<QVariantMap> dictionaryFromData(const QByteArray& raw) {
     if (raw.isEmpty() || raw.size() > kMaxInput)
         return std::nullopt;
     const QByteArray data = asUtf8(raw);
-    if (data.isEmpty())
+    if (data.isEmpty() || !withinLimits(data, {kMaxDepth, kMaxNodes}))
         return std::nullopt;
     if (data.startsWith("bplist") && BinaryListKeys(data).haveNul())
         return std::nullopt;
