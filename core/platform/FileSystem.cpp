@@ -3,6 +3,7 @@
 #include <QDir>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <fts.h>
@@ -51,6 +52,14 @@ int utf8Sequence(const unsigned char* p, qsizetype n, char32_t& cp) {
 
 QStringList splitComponents(const QString& path) {
     return path.split(u'/', Qt::SkipEmptyParts);
+}
+
+// The current folder, byte-exactly (QDir would lose invalid UTF-8 bytes).
+QString currentPath() {
+    char* cwd = ::getcwd(nullptr, 0);
+    const QString path = cwd ? decodePath(cwd) : QStringLiteral("/");
+    std::free(cwd);
+    return path;
 }
 
 QString joinComponents(const QStringList& parts) {
@@ -130,7 +139,7 @@ QString decodePath(const char* bytes) {
 QString standardized(const QString& path) {
     QString absolute = path;
     if (!absolute.startsWith(u'/'))
-        absolute = QDir::currentPath() + u'/' + absolute;
+        absolute = currentPath() + u'/' + absolute;
     QStringList parts;
     for (const QString& part : splitComponents(absolute)) {
         if (part == u".")
