@@ -5,10 +5,11 @@ SHELL := /bin/bash
 BUILD ?= build
 PRESET ?= default
 JOBS ?= $(shell nproc)
-# How long `make fuzz` runs each fuzz target.
+# How long `make fuzz` runs each fuzz target, and `make test` in its short run.
 FUZZ_SECONDS ?= 60
+TEST_FUZZ_SECONDS ?= 15
 
-.PHONY: all deps configure build test package package-check sanitize fuzz demo snapshots bench clean
+.PHONY: all deps configure build test package package-check sanitize sanitize-thread fuzz demo snapshots bench clean
 
 all: build
 
@@ -21,11 +22,14 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD) --parallel $(JOBS)
 
-# In CI the Debian package is also built, installed and run (before the tests,
-# so that the tests' summary stays the last thing printed).
+# In CI the Debian package is also built, installed and run; the core tests
+# run under ASan/UBSan and every fuzz target for TEST_FUZZ_SECONDS. All of it
+# comes before the tests, so that their summary stays the last thing printed.
 test: PRESET = $(if $(CI),ci,default)
 test: build
 	@$(if $(CI),$(MAKE) --no-print-directory package-check,echo "Package check skipped outside CI (make package-check installs the package)")
+	@$(MAKE) --no-print-directory sanitize
+	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$(TEST_FUZZ_SECONDS)
 	@ctest --test-dir $(BUILD) --output-on-failure --parallel $(JOBS) --timeout 600
 
 # The Debian package, from a Release build in build-package.
@@ -46,6 +50,12 @@ sanitize: deps
 	@cmake --preset asan >/dev/null
 	@cmake --build build-asan --parallel $(JOBS)
 	@ctest --test-dir build-asan --output-on-failure --parallel $(JOBS) --timeout 900
+
+# The core, store, session and watcher tests under ThreadSanitizer.
+sanitize-thread: deps
+	@cmake --preset tsan >/dev/null
+	@cmake --build --preset tsan --parallel $(JOBS)
+	@ctest --preset tsan --parallel $(JOBS) --timeout 900
 
 # Every libFuzzer target for FUZZ_SECONDS, from the seeds in tests/fuzz/corpus.
 fuzz: deps
@@ -70,4 +80,4 @@ bench: deps
 	@bench/run-benchmarks.py build-release
 
 clean:
-	@rm -rf $(BUILD) build-release build-asan build-fuzz build-package
+	@rm -rf $(BUILD) build-release build-asan build-tsan build-fuzz build-package
