@@ -44,16 +44,21 @@ QStringList sortedList(const QSet<QString>& set) {
     return list;
 }
 
-// Hands a task's result to `deliver` on the receiver's thread, always in a
+// Hands a task's result to `deliver` on the main thread, always in a
 // later turn of its event loop (a continuation with a context runs at once
 // when the task has already finished). Nothing is delivered once the receiver
 // is gone.
 template <typename T, typename Deliver>
 void deliverLater(QFuture<T> future, QObject* receiver, Deliver deliver) {
+    // The continuation runs on the worker thread, where the receiver may be
+    // destroyed at any moment: it is only looked at on the main thread.
     future.then([receiver = QPointer<QObject>(receiver), deliver = std::move(deliver)](T value) {
         QMetaObject::invokeMethod(
-            receiver.get(),
-            [deliver, value = std::move(value)]() mutable { deliver(std::move(value)); },
+            QCoreApplication::instance(),
+            [receiver, deliver, value = std::move(value)]() mutable {
+                if (receiver)
+                    deliver(std::move(value));
+            },
             Qt::QueuedConnection);
     });
 }
