@@ -12,44 +12,16 @@ namespace moss {
 
 namespace {
 
-// What may follow a key in a matching name.
-const QString identifierSuffix = QStringLiteral(R"((?:[.\-_ ].*|\d.*|beta.*)?)");
-const QString nameSuffix = QStringLiteral(R"((?:[.\-_ \d].*)?)");
-
 const QString groupPrefix = QStringLiteral("group.");
 
 constexpr char16_t replacementCharacter = u'\uFFFD';
-// Private-use plane 15 holds the spelling of lone surrogates in matchable().
-constexpr char32_t loneSurrogateBase = 0xF0000;
 
-// Digits and white space of any script; "." also crosses line breaks, so that
-// every key pattern describes the whole candidate.
-QRegularExpression compile(const QString& pattern, QRegularExpression::PatternOptions options) {
-    QRegularExpression expression(pattern, options |
-                                               QRegularExpression::UseUnicodePropertiesOption |
-                                               QRegularExpression::DotMatchesEverythingOption);
-    expression.optimize();
-    return expression;
-}
-
-QRegularExpression compileCaseInsensitive(const QString& pattern) {
-    return compile(pattern, QRegularExpression::CaseInsensitiveOption);
-}
-
-// The date stamp of crash reports; case matters.
+// The date stamp of crash reports, with digits of any script; case matters.
 const QRegularExpression& dateStamp() {
-    static const QRegularExpression expression =
-        compile(QStringLiteral(R"(_\d{4}-\d{2}-\d{2})"), QRegularExpression::NoPatternOption);
+    static const QRegularExpression expression(QStringLiteral(R"(_\d{4}-\d{2}-\d{2})"),
+                                               QRegularExpression::UseUnicodePropertiesOption |
+                                                   QRegularExpression::DotMatchesEverythingOption);
     return expression;
-}
-
-bool isLoneSurrogateAt(const QString& text, qsizetype i) {
-    const QChar unit = text.at(i);
-    if (unit.isHighSurrogate())
-        return i + 1 == text.size() || !text.at(i + 1).isLowSurrogate();
-    if (unit.isLowSurrogate())
-        return i == 0 || !text.at(i - 1).isHighSurrogate();
-    return false;
 }
 
 // The regular-expression engine refuses text that is not valid UTF-16, and
@@ -62,54 +34,6 @@ QString withoutLoneSurrogates(const QString& text) {
             valid[i] = QChar(replacementCharacter);
     }
     return valid;
-}
-
-// Keys and candidates are matched in this valid form, in which a lone
-// surrogate becomes U+FFFD followed by a private-use character that names it,
-// and a genuine U+FFFD is doubled. Distinct texts stay distinct, and a key
-// stays a prefix of a candidate exactly when it was one before.
-QString matchable(const QString& text) {
-    const bool valid = std::none_of(text.cbegin(), text.cend(), [](QChar unit) {
-        return unit.isSurrogate() || unit == QChar(replacementCharacter);
-    });
-    if (valid)
-        return text;
-    QString spelled;
-    spelled.reserve(text.size() + 16);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar unit = text.at(i);
-        if (isLoneSurrogateAt(text, i)) {
-            spelled += QChar(replacementCharacter);
-            spelled += QChar::fromUcs4(loneSurrogateBase + (unit.unicode() - 0xD800));
-            continue;
-        }
-        if (unit == QChar(replacementCharacter))
-            spelled += unit;
-        spelled += unit;
-    }
-    return spelled;
-}
-
-// A pattern that matches text literally: every character but ASCII letters,
-// digits and "_" is spelled as a code point (QRegularExpression::escape turns
-// a NUL followed by digits into an octal escape).
-QString literalPattern(const QString& text) {
-    QString pattern;
-    for (const char32_t codePoint : text.toUcs4()) {
-        const bool plain = (codePoint >= U'a' && codePoint <= U'z') ||
-                           (codePoint >= U'A' && codePoint <= U'Z') ||
-                           (codePoint >= U'0' && codePoint <= U'9') || codePoint == U'_';
-        if (plain)
-            pattern += QChar(char16_t(codePoint));
-        else
-            pattern += QStringLiteral("\\x{%1}").arg(quint32(codePoint), 0, 16);
-    }
-    return pattern;
-}
-
-QRegularExpression keyExpression(const QString& key, const QString& suffix) {
-    return compileCaseInsensitive(
-        QRegularExpression::anchoredPattern(literalPattern(matchable(key)) + suffix));
 }
 
 // The suffixes that keys lose are found by hand, from the end: searched for
@@ -280,25 +204,17 @@ bool isHarmless(const QStringList& word) {
                        [](const QString& character) { return isHexLetter(character); });
 }
 
-// A key too long for the engine (tens of thousands of characters) gives an
-// invalid expression; no file name is that long, so it matches nothing.
-bool matchesWhole(const QRegularExpression& expression, const QString& subject) {
-    return expression.isValid() && expression.match(subject).hasMatch();
+bool anyMatches(const QList<KeyPattern>& patterns, const QString& subject) {
+    return std::any_of(patterns.cbegin(), patterns.cend(),
+                       [&subject](const KeyPattern& pattern) { return pattern.matches(subject); });
 }
 
-bool anyMatches(const QList<QRegularExpression>& expressions, const QString& subject) {
-    return std::any_of(expressions.cbegin(), expressions.cend(),
-                       [&subject](const QRegularExpression& expression) {
-                           return matchesWhole(expression, subject);
-                       });
-}
-
-// The largest of `lengths` whose expression matches subject, 0 when none does.
-int longestMatch(const QList<QRegularExpression>& expressions, const QList<int>& lengths,
+// The largest of `lengths` whose pattern matches subject, 0 when none does.
+int longestMatch(const QList<KeyPattern>& patterns, const QList<int>& lengths,
                  const QString& subject) {
     int longest = 0;
-    for (qsizetype i = 0; i < expressions.size(); ++i) {
-        if (lengths.at(i) > longest && matchesWhole(expressions.at(i), subject))
+    for (qsizetype i = 0; i < patterns.size(); ++i) {
+        if (lengths.at(i) > longest && patterns.at(i).matches(subject))
             longest = lengths.at(i);
     }
     return longest;
@@ -331,7 +247,7 @@ Matcher::Matcher(const QStringList& identifiers, const QStringList& names,
         const QString exact = trimmedBlanks(identifier);
         const int exactLength = characterCount(exact);
         if (exactLength > 2) {
-            exactIdRegexes_.append(keyExpression(exact, identifierSuffix));
+            exactIdPatterns_.append(KeyPattern(exact, KeyPattern::Kind::identifier));
             exactIdLengths_.append(exactLength);
         }
     }
@@ -343,11 +259,11 @@ Matcher::Matcher(const QStringList& identifiers, const QStringList& names,
             names_.append(key);
     }
     for (const QString& identifier : std::as_const(identifiers_)) {
-        idRegexes_.append(keyExpression(identifier, identifierSuffix));
+        idPatterns_.append(KeyPattern(identifier, KeyPattern::Kind::identifier));
         idLengths_.append(characterCount(identifier));
     }
     for (const QString& name : std::as_const(names_)) {
-        nameRegexes_.append(keyExpression(name, nameSuffix));
+        namePatterns_.append(KeyPattern(name, KeyPattern::Kind::name));
         nameLengths_.append(characterCount(name));
     }
 }
@@ -445,24 +361,24 @@ const QSet<QString>& Matcher::ownSuffixWords() {
 }
 
 bool Matcher::matchesIdentifier(const QString& candidate) const {
-    return anyMatches(idRegexes_, matchable(candidate));
+    return anyMatches(idPatterns_, KeyPattern::subject(candidate));
 }
 
 bool Matcher::matchesName(const QString& candidate) const {
-    return anyMatches(nameRegexes_, matchable(candidate));
+    return anyMatches(namePatterns_, KeyPattern::subject(candidate));
 }
 
 int Matcher::identifierMatchLength(const QString& candidate) const {
-    return longestMatch(idRegexes_, idLengths_, matchable(candidate));
+    return longestMatch(idPatterns_, idLengths_, KeyPattern::subject(candidate));
 }
 
 int Matcher::exactIdentifierMatchLength(const QString& candidate) const {
-    return longestMatch(exactIdRegexes_, exactIdLengths_, matchable(candidate));
+    return longestMatch(exactIdPatterns_, exactIdLengths_, KeyPattern::subject(candidate));
 }
 
 std::optional<Matcher::Strength> Matcher::strength(const QString& candidate, bool byName) const {
-    const QString subject = matchable(candidate);
-    if (anyMatches(idRegexes_, subject))
+    const QString subject = KeyPattern::subject(candidate);
+    if (anyMatches(idPatterns_, subject))
         return Strength::strong;
     if (!byName)
         return std::nullopt;
@@ -475,8 +391,8 @@ std::optional<Matcher::Strength> Matcher::nameStrength(const QString& candidate,
                                                        const QString& subject) const {
     std::optional<Strength> best;
     QString lower;
-    for (qsizetype i = 0; i < nameRegexes_.size() && best != Strength::strong; ++i) {
-        if (!matchesWhole(nameRegexes_.at(i), subject))
+    for (qsizetype i = 0; i < namePatterns_.size() && best != Strength::strong; ++i) {
+        if (!namePatterns_.at(i).matches(subject))
             continue;
         if (lower.isNull())
             lower = candidate.toLower();
@@ -493,8 +409,9 @@ bool Matcher::matches(const QString& candidate, bool byName) const {
 bool Matcher::hasStrongNameMatch(const QString& candidate) const {
     if (names_.isEmpty())
         return false;
-    const QString subject = matchable(candidate);
-    return !anyMatches(idRegexes_, subject) && nameStrength(candidate, subject) == Strength::strong;
+    const QString subject = KeyPattern::subject(candidate);
+    return !anyMatches(idPatterns_, subject) &&
+           nameStrength(candidate, subject) == Strength::strong;
 }
 
 std::optional<Matcher::Strength> Matcher::groupContainerStrength(const QString& candidate) const {
@@ -506,7 +423,7 @@ std::optional<Matcher::Strength> Matcher::groupContainerStrength(const QString& 
         rest = withoutLowerPrefix(rest, groupPrefix).value_or(rest);
         return teamContainerStrength(rest);
     }
-    if (grouped && anyMatches(idRegexes_, matchable(name)))
+    if (grouped && anyMatches(idPatterns_, KeyPattern::subject(name)))
         return Strength::strong;
     return std::nullopt;
 }
@@ -514,7 +431,7 @@ std::optional<Matcher::Strength> Matcher::groupContainerStrength(const QString& 
 // What follows the team prefix of a group container's name: an identifier
 // claims it, a name key inside it (spaces removed) makes a weak claim.
 std::optional<Matcher::Strength> Matcher::teamContainerStrength(const QString& rest) const {
-    if (anyMatches(idRegexes_, matchable(rest)))
+    if (anyMatches(idPatterns_, KeyPattern::subject(rest)))
         return Strength::strong;
     const QString lowerRest = rest.toLower();
     for (const QString& name : names_) {

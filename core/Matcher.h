@@ -2,12 +2,12 @@
 
 // Judges a file name against a bundle's identifiers and names.
 
+#include "KeyPattern.h"
+
 #include <QList>
-#include <QRegularExpression>
 #include <QSet>
 #include <QString>
 #include <QStringList>
-
 #include <optional>
 
 namespace moss {
@@ -59,11 +59,11 @@ private:
     QStringList identifiers_;
     QStringList names_;
     std::optional<QString> teamIdentifier_;
-    QList<QRegularExpression> idRegexes_;
-    QList<QRegularExpression> nameRegexes_;
+    QList<KeyPattern> idPatterns_;
+    QList<KeyPattern> namePatterns_;
     // Identifier patterns over the un-normalised identifiers (see
     // exactIdentifierMatchLength), with the character count of each.
-    QList<QRegularExpression> exactIdRegexes_;
+    QList<KeyPattern> exactIdPatterns_;
     QList<int> exactIdLengths_;
     QList<int> idLengths_;
     QList<int> nameLengths_;
@@ -72,4 +72,4 @@ private:
 // Number of user-perceived characters (grapheme clusters) in text.
 int characterCount(const QString& text);
 
-}  // namespace moss
+} // namespace moss
