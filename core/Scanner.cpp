@@ -13,6 +13,7 @@
 #include <QVariantList>
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <utility>
 
 namespace moss {
@@ -204,13 +205,75 @@ QStringList launchJobTexts(const QVariantMap& job) {
     return texts;
 }
 
+// ASCII without NUL.
+bool isAsciiText(QByteArrayView bytes) {
+    return std::all_of(bytes.cbegin(), bytes.cend(), [](char byte) { return byte > 0; });
+}
+
+// What a launch job must hold, ignoring ASCII case, to mention the bundle:
+// one of its identifiers or its path. Empty when one of them is not ASCII
+// (its case variants are not all ASCII then).
+std::optional<QList<QByteArray>> mentionNeedles(const Matcher& matcher, const QString& appPath) {
+    QStringList texts = matcher.identifiers();
+    if (!appPath.isEmpty())
+        texts.append(appPath);
+    QList<QByteArray> needles;
+    for (const QString& text : std::as_const(texts)) {
+        QByteArray needle = text.toUtf8().toLower();
+        if (!isAsciiText(needle))
+            return std::nullopt;
+        needles.append(std::move(needle));
+    }
+    return needles;
+}
+
+// Whether data is an XML property list in ASCII without references ("&"),
+// comments or character-data sections ("<!-" or "<!["): then every text of
+// the job is in it literally.
+bool isPlainXml(const QByteArray& data) {
+    const QByteArray start = data.left(64).trimmed();
+    if (!start.startsWith("<?xml") && !start.startsWith("<plist"))
+        return false;
+    for (qsizetype i = 0; i < data.size(); ++i) {
+        const char byte = data[i];
+        if (byte <= 0 || byte == '&')
+            return false;
+        if (byte == '<' && i + 2 < data.size() && data[i + 1] == '!' &&
+            (data[i + 2] == '-' || data[i + 2] == '['))
+            return false;
+    }
+    return true;
+}
+
+bool containsBytes(const QByteArray& haystack, const QByteArray& needle) {
+    return ::memmem(haystack.constData(), size_t(haystack.size()), needle.constData(),
+                    size_t(needle.size())) != nullptr;
+}
+
+// Whether the job's data certainly mentions none of the needles; data that
+// is not plain XML is left to the parser.
+bool mentionsNone(const QByteArray& data, const QList<QByteArray>& needles) {
+    if (!isPlainXml(data))
+        return false;
+    const QByteArray lower = data.toLower();
+    return std::none_of(needles.cbegin(), needles.cend(), [&lower](const QByteArray& needle) {
+        return containsBytes(lower, needle);
+    });
+}
+
 } // namespace
 
 bool Scanner::launchdMentions(const QString& file, const Matcher& matcher,
                               const QString& appPath) const {
     if (fs::pathExtension(file) != u"plist")
         return false;
-    const std::optional<QVariantMap> job = plist::dictionaryFromFile(file);
+    const std::optional<QByteArray> data = fs::readFile(file, plist::maxInputSize + 1);
+    if (!data)
+        return false;
+    const std::optional<QList<QByteArray>> needles = mentionNeedles(matcher, appPath);
+    if (needles && mentionsNone(*data, *needles))
+        return false;
+    const std::optional<QVariantMap> job = plist::dictionaryFromData(*data);
     if (!job)
         return false;
     // An empty path would be contained in every text.
@@ -348,10 +411,7 @@ qint64 Scanner::allocatedSize(const QString& url) {
     return fs::allocatedSize(url);
 }
 
-namespace {
-
-// Fills in the sizes of all files, spreading the folders over the cores.
-void measureSizes(QList<FoundFile>& files) {
+void Scanner::fillSizes(QList<FoundFile>& files) {
     FoundFile* const items = files.data(); // detaches before any thread starts
     const qsizetype count = files.size();
     std::atomic<qsizetype> next{0};
@@ -371,8 +431,6 @@ void measureSizes(QList<FoundFile>& files) {
     work();
     pool.waitForDone();
 }
-
-} // namespace
 
 // ---------------------------------------------------------------------------
 // Related files
@@ -434,7 +492,7 @@ public:
         const bool bundleNeedsAdmin = !fs::isWritable(fs::parentPath(bundle_.url));
         found_.prepend(FoundFile{bundle_.url, FileCategory::bundle, 0, bundleNeedsAdmin, true});
         if (sized)
-            measureSizes(found_);
+            Scanner::fillSizes(found_);
         return std::move(found_);
     }
 

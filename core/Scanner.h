@@ -100,6 +100,8 @@ public:
     bool launchdMentions(const QString& file, const Matcher& matcher, const QString& appPath) const;
     QStringList spotlightInstallers(const QStringList& names, const QString& folder) const;
     static qint64 allocatedSize(const QString& url);
+    // Fills in the size of every file, spreading the walks over the cores.
+    static void fillSizes(QList<FoundFile>& files);
 
     // The metadata query for files whose names begin with one of the keys.
     static QString installerQuery(const QStringList& names);

@@ -1,6 +1,7 @@
 #include "platform/FileSystem.h"
 
 #include <QDir>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -76,6 +77,9 @@ QString joinComponents(const QStringList& parts) {
 } // namespace
 
 QByteArray encodePath(const QString& path) {
+    // Without surrogates the path is valid UTF-16 and carries no raw bytes.
+    if (std::none_of(path.cbegin(), path.cend(), [](QChar unit) { return unit.isSurrogate(); }))
+        return path.toUtf8();
     QByteArray out;
     out.reserve(path.size());
     const qsizetype n = path.size();
@@ -108,6 +112,8 @@ QByteArray encodePath(const QString& path) {
 }
 
 QString decodePath(const QByteArray& bytes) {
+    if (std::all_of(bytes.cbegin(), bytes.cend(), [](char byte) { return byte >= 0; }))
+        return QString::fromLatin1(bytes); // ASCII
     QString out;
     out.reserve(bytes.size());
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());

@@ -22,7 +22,7 @@ constexpr int kMaxDepth = 128;
 // Nor are property lists that libplist would expand into more values.
 constexpr quint64 kMaxNodes = 1 << 20;
 // Larger inputs are not property lists that anything here needs to read.
-constexpr qsizetype kMaxInput = 16 * 1024 * 1024;
+constexpr qsizetype kMaxInput = maxInputSize;
 
 struct NodeDeleter {
     void operator()(void* node) const { plist_free(static_cast<plist_t>(node)); }

@@ -13,6 +13,9 @@
 
 namespace moss::plist {
 
+// Larger input is refused as malformed (launch jobs are read with this limit too).
+inline constexpr qsizetype maxInputSize = 16 * 1024 * 1024;
+
 // A dictionary read from bytes; nullopt unless the root is a dictionary.
 // A UTF-8 byte-order mark and UTF-16 text (with a byte-order mark) are accepted.
 std::optional<QVariantMap> dictionaryFromData(const QByteArray& data);

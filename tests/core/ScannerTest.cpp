@@ -260,6 +260,31 @@ TEST_F(LaunchJobTest, ValuesOfTheWrongTypeAreMissing) {
                                                            QVariantList{qint64(5), agent}}})));
 }
 
+// Jobs written by hand, in which the texts are not spelled as the keys are:
+// a quick look at the bytes must not rule them out.
+TEST_F(LaunchJobTest, TextsSpelledOtherwiseThanTheKeys) {
+    const auto raw = [this](const QString& name, const QByteArray& label) {
+        return sandbox.writeFile(QStringLiteral("LaunchAgents/") + name,
+                                 "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                 "<plist version=\"1.0\"><dict><key>Label</key><string>" +
+                                     label + "</string></dict></plist>\n");
+    };
+    EXPECT_TRUE(mentions(raw(QStringLiteral("upper.plist"), "COM.ACME.SKETCHER.AGENT")));
+    EXPECT_TRUE(mentions(raw(QStringLiteral("ref.plist"), "&#99;om.acme.sketcher")));
+    EXPECT_TRUE(mentions(raw(QStringLiteral("cdata.plist"), "<![CDATA[com.acme.sketcher]]>")));
+    // The Kelvin sign lower-cases to "k".
+    EXPECT_TRUE(mentions(raw(QStringLiteral("kelvin.plist"), "com.acme.s\xE2\x84\xAA"
+                                                             "etcher")));
+    EXPECT_TRUE(mentions(
+        raw(QStringLiteral("path.plist"), "/APPLICATIONS/sketcher.app/Contents/MacOS/agent")));
+    EXPECT_FALSE(mentions(raw(QStringLiteral("other.plist"), "com.acme.sketchers")));
+    EXPECT_FALSE(mentions(raw(QStringLiteral("nothing.plist"), "org.example.tool")));
+    // Named only outside the texts that count.
+    EXPECT_FALSE(mentions(sandbox.writeFile(
+        QStringLiteral("LaunchAgents/key.plist"),
+        "<plist><dict><key>com.acme.Sketcher</key><string>x</string></dict></plist>")));
+}
+
 TEST_F(LaunchJobTest, UnreadableMalformedAndMisnamedFiles) {
     const QVariantMap dict = {{QStringLiteral("Program"), agent}};
     const QString upper = job(QStringLiteral("Foo.PLIST"), dict);

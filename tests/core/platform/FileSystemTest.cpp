@@ -254,4 +254,56 @@ TEST(FileSystemTest, HomeAndTemporaryFolders) {
     EXPECT_EQ(fs::tempPath(), sandbox.path(QStringLiteral("tmp")));
 }
 
+// --- encoding fast paths agree with the careful ones ----------------------------
+
+// UTF-8 of one code point, lone surrogates included, written out by hand.
+QByteArray utf8Of(char32_t c) {
+    QByteArray bytes;
+    if (c < 0x80) {
+        bytes.append(char(c));
+    } else if (c < 0x800) {
+        bytes.append(char(0xC0 | (c >> 6))).append(char(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+        bytes.append(char(0xE0 | (c >> 12)))
+            .append(char(0x80 | ((c >> 6) & 0x3F)))
+            .append(char(0x80 | (c & 0x3F)));
+    } else {
+        bytes.append(char(0xF0 | (c >> 18)))
+            .append(char(0x80 | ((c >> 12) & 0x3F)))
+            .append(char(0x80 | ((c >> 6) & 0x3F)))
+            .append(char(0x80 | (c & 0x3F)));
+    }
+    return bytes;
+}
+
+TEST(FileSystemPathEncoding, everyCharacterOfTheBasicPlaneEncodesAsUtf8) {
+    for (char32_t c = 0; c < 0x10000; ++c) {
+        if (c >= 0xDC80 && c <= 0xDCFF)
+            continue; // raw bytes, below
+        const QString text = QStringLiteral("a/") + QChar(char16_t(c));
+        ASSERT_EQ(fs::encodePath(text), QByteArray("a/") + utf8Of(c)) << std::hex << quint32(c);
+    }
+    EXPECT_EQ(fs::encodePath(QString::fromUcs4(U"x\U0001F600", 2)), "x" + utf8Of(0x1F600));
+}
+
+TEST(FileSystemPathEncoding, rawBytesRoundTrip) {
+    const QByteArray raw("caf\xC3 na\xEFve\xFF/\x80", 13);
+    const QString decoded = fs::decodePath(raw);
+    EXPECT_EQ(decoded.at(3).unicode(), 0xDCC3);
+    EXPECT_EQ(fs::encodePath(decoded), raw);
+    // A surrogate elsewhere in the path takes the careful way for the whole.
+    EXPECT_EQ(fs::encodePath(decoded + QString::fromUcs4(U"\U0001F600", 1)), raw + utf8Of(0x1F600));
+}
+
+TEST(FileSystemPathEncoding, asciiAndUtf8Decode) {
+    QByteArray ascii;
+    for (int byte = 1; byte < 0x80; ++byte)
+        ascii.append(char(byte));
+    EXPECT_EQ(fs::decodePath(ascii), QString::fromLatin1(ascii));
+    EXPECT_EQ(fs::encodePath(fs::decodePath(ascii)), ascii);
+    const QByteArray mixed = "Дом/" + utf8Of(0x1F600) + "/x";
+    EXPECT_EQ(fs::decodePath(mixed), QString::fromUtf8(mixed));
+    EXPECT_EQ(fs::decodePath(mixed.constData()), QString::fromUtf8(mixed));
+}
+
 } // namespace
