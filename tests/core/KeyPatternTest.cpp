@@ -1,5 +1,7 @@
 #include "KeyPattern.h"
 
+#include "Text.h"
+
 #include <gtest/gtest.h>
 #include <random>
 #include <vector>
@@ -9,16 +11,8 @@ namespace {
 
 using Kind = KeyPattern::Kind;
 
-QString s(const char16_t* text) {
-    return QString::fromUtf16(text);
-}
-
-QString units(std::initializer_list<char16_t> codeUnits) {
-    QString text;
-    for (char16_t unit : codeUnits)
-        text.append(QChar(unit));
-    return text;
-}
+using test::s;
+using test::units;
 
 // Checks the literal answer against the expression's for one candidate;
 // returns the answer.

@@ -1,6 +1,7 @@
 #include "Matcher.h"
 
 #include "AppBundle.h"
+#include "Text.h"
 
 #include <gtest/gtest.h>
 #include <optional>
@@ -12,17 +13,8 @@ namespace {
 
 using Strength = Matcher::Strength;
 
-QString s(const char16_t* text) {
-    return QString::fromUtf16(text);
-}
-
-// A string holding exactly the given UTF-16 code units (lone surrogates too).
-QString units(std::initializer_list<char16_t> codeUnits) {
-    QString text;
-    for (char16_t unit : codeUnits)
-        text.append(QChar(unit));
-    return text;
-}
+using test::s;
+using test::units;
 
 Matcher sketcher() {
     return Matcher({s(u"com.acme.Sketcher"), s(u"com.acme.Sketcher.helper")},
