@@ -1,8 +1,14 @@
 import QtQuick
+import QtQuick.Controls
 import Mossbin.Shell
 
-// The application's commands, as keyboard shortcuts in every window.
+// The application's commands: keyboard shortcuts in every window, and the
+// same commands as a menu on a right click anywhere in the main window that
+// has no menu of its own. It lies under the window's content.
 Item {
+    anchors.fill: parent
+    z: -1
+
     Shortcut {
         sequence: "Ctrl+Z"
         context: Qt.ApplicationShortcut
@@ -23,5 +29,28 @@ Item {
         sequence: StandardKey.Quit
         context: Qt.ApplicationShortcut
         onActivated: Shell.quit()
+    }
+
+    MouseArea {
+        objectName: "commandsArea"
+        anchors.fill: parent
+        acceptedButtons: Qt.RightButton
+        onClicked: commandsMenu.popup()
+    }
+
+    Menu {
+        id: commandsMenu
+        objectName: "commandsMenu"
+        MenuItem {
+            objectName: "undoItem"
+            text: Shell.undoTitle
+            enabled: Shell.canUndo
+            onTriggered: Shell.undo()
+        }
+        MenuItem {
+            objectName: "pickAppItem"
+            text: "Выбрать приложение…"
+            onTriggered: Shell.pickApp()
+        }
     }
 }
