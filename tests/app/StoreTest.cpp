@@ -257,6 +257,16 @@ TEST_F(StoreTest, RemoveAnywayDoesNothingOnceTheStoreIsGone) {
 
 // MARK: Searching
 
+TEST_F(StoreTest, ANewSessionIsSearchingBeforeItsSearchStarts) {
+    const QSharedPointer<Session> session = Session::create(*AppBundle::load(foo), false);
+    EXPECT_TRUE(session->isSearching());
+    EXPECT_FALSE(session->isRemoving());
+    EXPECT_TRUE(session->files().isEmpty());
+    EXPECT_TRUE(session->selected().isEmpty());
+    EXPECT_TRUE(session->running().isEmpty());
+    EXPECT_EQ(session->selectedSize(), 0);
+}
+
 TEST_F(StoreTest, SearchRunsOffTheMainThreadAndTicksTheDefaults) {
     store.open(QStringList{foo});
     Session* session = store.session();

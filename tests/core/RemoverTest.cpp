@@ -55,6 +55,19 @@ FoundFile found(const QString& url, qint64 size, FileCategory category = FileCat
     return FoundFile{url, category, size, false, true};
 }
 
+// A Finder whose delete script takes away the one of the files that it names.
+std::function<bool(const QString&)> finderTakingAway(const QList<FoundFile>& files,
+                                                     const test::Sandbox& sandbox) {
+    return [files, &sandbox](const QString& script) {
+        for (const FoundFile& file : files) {
+            if (script == Remover::finderDeleteScript(file.url))
+                return fs::moveNoReplace(file.url,
+                                         sandbox.path(u"finder-"_s + fs::lastComponent(file.url)));
+        }
+        return false;
+    };
+}
+
 // Every chosen item is where it was, or in a Trash with a description that
 // points back to where it was; the trashed ones are where the result says.
 void expectNothingLost(const QList<FoundFile>& files, const RemovalResult& result,
@@ -185,14 +198,7 @@ TEST_F(RemoverTest, FinderDeletionsCountAsFreedButCannotBeRestored) {
         return url == first ? trash::moveToTrash(url) : std::nullopt;
     };
     services.recycle = [](const QStringList&) { return workspace::RecycleResult{{}, u"ошибка"_s}; };
-    services.runFinderScript = [&](const QString& script) {
-        for (const FoundFile& file : files) {
-            if (script == Remover::finderDeleteScript(file.url))
-                return fs::moveNoReplace(file.url,
-                                         sandbox.path(u"finder-"_s + fs::lastComponent(file.url)));
-        }
-        return false;
-    };
+    services.runFinderScript = finderTakingAway(files, sandbox);
 
     const RemovalResult result = await(Remover::moveToTrash(files, services));
 
@@ -201,6 +207,22 @@ TEST_F(RemoverTest, FinderDeletionsCountAsFreedButCannotBeRestored) {
     EXPECT_EQ(result.freedBytes, 123);
     EXPECT_EQ(calls->sound, 1);
     EXPECT_FALSE(fs::exists(files[1].url));
+}
+
+TEST_F(RemoverTest, WhenOnlyTheFinderDeletesNoSoundPlays) {
+    const QList<FoundFile> files = makeFiles();
+    RemovalServices services = stageOneFails(counted(calls));
+    services.recycle = [](const QStringList&) { return workspace::RecycleResult{{}, u"ошибка"_s}; };
+    services.runFinderScript = finderTakingAway(files, sandbox);
+
+    const RemovalResult result = await(Remover::moveToTrash(files, services));
+
+    EXPECT_TRUE(result.trashed.isEmpty());
+    EXPECT_TRUE(result.failed.isEmpty());
+    EXPECT_EQ(result.freedBytes, 123);
+    EXPECT_EQ(calls->sound, 0);
+    for (const FoundFile& file : files)
+        EXPECT_FALSE(fs::exists(file.url));
 }
 
 TEST_F(RemoverTest, AnItemListedTwiceIsHandledOnce) {
