@@ -55,6 +55,7 @@ Item {
                 color: Theme.text
             }
             Text {
+                objectName: "detail"
                 width: parent.width
                 text: [row.version, row.bundleIdentifier].filter(part => part !== "").join(" · ")
                 elide: Text.ElideRight

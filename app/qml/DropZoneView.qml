@@ -155,8 +155,8 @@ Item {
         anchors.fill: parent
         keys: ["text/uri-list"]
         onEntered: drag => {
-            zone.targeted = drag.hasUrls
-            drag.accepted = drag.hasUrls
+            zone.targeted = zone.carriesFiles(drag)
+            drag.accepted = zone.targeted
         }
         onExited: zone.targeted = false
         onDropped: drop => {
@@ -165,6 +165,11 @@ Item {
             if (drop.hasUrls && drop.urls.length > 0 && drop.urls[0].toString().startsWith("file:"))
                 zone.store.openUrls([drop.urls[0]])
         }
+    }
+
+    // Only file URLs invite a drop; web links and text do not.
+    function carriesFiles(drag) {
+        return drag.hasUrls && drag.urls.some(url => url.toString().startsWith("file:"))
     }
 
     component CaptionRun: Text {

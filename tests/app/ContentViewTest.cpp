@@ -3,6 +3,9 @@
 
 #include "ViewHarness.h"
 
+#include <QScopeGuard>
+#include <memory>
+
 namespace moss::test {
 namespace {
 
@@ -36,6 +39,97 @@ TEST_F(ContentViewTest, HeaderSwitchSelectsTheScreen) {
     EXPECT_EQ(store.screen(), Store::Screen::drop);
     ASSERT_TRUE(
         waitFor([&] { return find("emblem") != nullptr && find("listScreen") == nullptr; }));
+}
+
+// The drop zone's state while a drag hovers over it.
+bool dropZoneTargeted(ViewHarness& harness) {
+    const QQuickItem* screen = harness.find(QStringLiteral("dropScreen"));
+    const auto* zone = screen ? screen->property("item").value<QQuickItem*>() : nullptr;
+    return zone && zone->property("targeted").toBool();
+}
+
+QMimeData* mimeWithUrls(const QList<QUrl>& urls) {
+    auto* mime = new QMimeData;
+    mime->setUrls(urls);
+    return mime;
+}
+
+TEST_F(ContentViewTest, DropZoneHighlightsOnlyDragsOfFiles) {
+    DemoApp app(sandbox);
+    const QPoint centre(240, 330);
+    const std::unique_ptr<QMimeData> files(mimeWithUrls({QUrl::fromLocalFile(app.path)}));
+    harness.dragEnter(*files, centre);
+    EXPECT_TRUE(dropZoneTargeted(harness));
+    harness.dragLeave();
+    EXPECT_FALSE(dropZoneTargeted(harness));
+
+    QMimeData text;
+    text.setText(QStringLiteral("Tiny Paint"));
+    harness.dragEnter(text, centre);
+    EXPECT_FALSE(dropZoneTargeted(harness));
+    harness.dragLeave();
+
+    const std::unique_ptr<QMimeData> link(
+        mimeWithUrls({QUrl(QStringLiteral("https://example.org/Tiny%20Paint.app"))}));
+    harness.dragEnter(*link, centre);
+    EXPECT_FALSE(dropZoneTargeted(harness));
+    harness.dragLeave();
+    EXPECT_EQ(store.session(), nullptr);
+}
+
+TEST_F(ContentViewTest, DroppingSeveralFilesOpensOnlyTheFirst) {
+    DemoApp app(sandbox);
+    const QString other = sandbox.makeBundle(
+        QStringLiteral("home/Applications/Other.app"),
+        {{QStringLiteral("CFBundleIdentifier"), QStringLiteral("org.example.other")}});
+    const QString notes = sandbox.writeFile(QStringLiteral("notes.txt"), "text");
+    const std::unique_ptr<QMimeData> mime(mimeWithUrls(
+        {QUrl::fromLocalFile(app.path), QUrl::fromLocalFile(other), QUrl::fromLocalFile(notes)}));
+    const QPoint centre(240, 330);
+    harness.dragEnter(*mime, centre);
+    harness.drop(*mime, centre);
+    EXPECT_FALSE(dropZoneTargeted(harness));
+    ASSERT_NE(store.session(), nullptr);
+    EXPECT_EQ(store.session()->bundle().url, app.path);
+    EXPECT_FALSE(store.alert().has_value());
+    ASSERT_TRUE(waitFor([&] { return !store.session()->isSearching(); }));
+}
+
+TEST_F(ContentViewTest, DroppingOnTheListOpensTheBundle) {
+    DemoApp app(sandbox);
+    showList();
+    const std::unique_ptr<QMimeData> mime(mimeWithUrls({QUrl::fromLocalFile(app.path)}));
+    const QPoint point(240, 400);
+    harness.dragEnter(*mime, point);
+    harness.drop(*mime, point);
+    ASSERT_NE(store.session(), nullptr);
+    EXPECT_EQ(store.session()->bundle().url, app.path);
+    ASSERT_TRUE(waitFor([&] { return !store.session()->isSearching(); }));
+}
+
+TEST_F(ContentViewTest, ANewSessionReplacesTheSheet) {
+    DemoApp app(sandbox);
+    const QString other = sandbox.makeBundle(
+        QStringLiteral("home/Applications/Other.app"),
+        {{QStringLiteral("CFBundleIdentifier"), QStringLiteral("org.example.other")}});
+    ASSERT_NE(harness.openAndSearch(store, app.path), nullptr);
+    const QQuickItem* layer = find("sheet")->parentItem();
+    const auto sheets = [layer] {
+        QList<const QQuickItem*> shown;
+        for (const QQuickItem* child : layer->childItems())
+            if (child->objectName() == u"sheet")
+                shown.append(child);
+        return shown;
+    };
+
+    store.open(QStringList{other});
+    Session* second = store.session();
+    ASSERT_NE(second, nullptr);
+    ViewHarness::settle();
+    ASSERT_EQ(sheets().size(), 2); // the first one is still leaving
+    ASSERT_TRUE(waitFor([&] { return sheets().size() == 1; }));
+    EXPECT_EQ(sheets().constFirst()->property("session").value<QObject*>(), second);
+    ASSERT_TRUE(waitFor([&] { return !second->isSearching(); }));
 }
 
 TEST_F(ContentViewTest, ListShowsLoadingThenSectionsAndNothingFound) {
@@ -89,6 +183,68 @@ TEST_F(ContentViewTest, ContextMenuProtectsAndUnprotects) {
     harness.click(item);
     EXPECT_FALSE(store.protectedIDs().contains(QStringLiteral("org.example.tinypaint")));
     EXPECT_EQ(find("lock"), nullptr);
+}
+
+TEST_F(ContentViewTest, LockIgnoresCaseButTheMenuTestsTheExactIdentifier) {
+    DemoApp app(sandbox);
+    store.setProtectedIDs({QStringLiteral("ORG.EXAMPLE.TINYPAINT")});
+    const auto unprotect = qScopeGuard([&] { store.setProtectedIDs({}); });
+    showList();
+    EXPECT_NE(find("lock"), nullptr);
+    QQuickItem* item = protectItem("bundleRow:Tiny Paint");
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(ViewHarness::text(item), QStringLiteral("Защитить от удаления"));
+}
+
+TEST_F(ContentViewTest, SecondLineShowsThePresentOfVersionAndIdentifier) {
+    sandbox.activate();
+    sandbox.makeBundle(QStringLiteral("home/Applications/Versioned.app"),
+                       {{QStringLiteral("CFBundleName"), QStringLiteral("Versioned")},
+                        {QStringLiteral("CFBundleShortVersionString"), QStringLiteral("3.0")}});
+    sandbox.makeBundle(QStringLiteral("home/Applications/Bare.app"),
+                       {{QStringLiteral("CFBundleName"), QStringLiteral("Bare")}});
+    DemoApp app(sandbox);
+    showList();
+    const auto detail = [&](const char* row) {
+        QQuickItem* item = find(row);
+        return item ? ViewHarness::text(item->findChild<QQuickItem*>(QStringLiteral("detail")))
+                    : QStringLiteral("(no row)");
+    };
+    EXPECT_EQ(detail("bundleRow:Versioned"), QStringLiteral("3.0"));
+    EXPECT_EQ(detail("bundleRow:Bare"), QString());
+    EXPECT_EQ(detail("bundleRow:Tiny Paint"), QStringLiteral("2.1 · org.example.tinypaint"));
+}
+
+TEST_F(ContentViewTest, EachKindSwitchLoadsOnceAndReturningDoesNotReload) {
+    DemoApp app(sandbox);
+    showList();
+    int loads = 0;
+    const QObject counting;
+    QObject::connect(&store, &Store::isLoadingListChanged, &counting,
+                     [&] { loads += store.isLoadingList(); });
+    const auto switchTo = [&](const char* option) {
+        harness.click(find(option));
+        ASSERT_TRUE(waitFor([&] { return !store.isLoadingList(); }));
+        ViewHarness::settle();
+    };
+
+    switchTo("segment:Плагины");
+    EXPECT_EQ(store.kind(), BundleKind::plugin);
+    EXPECT_EQ(loads, 1);
+    switchTo("segment:Плагины");
+    EXPECT_EQ(loads, 1);
+    switchTo("segment:Приложения");
+    EXPECT_EQ(store.kind(), BundleKind::application);
+    EXPECT_EQ(loads, 2);
+
+    harness.click(find("bundleRow:Tiny Paint"));
+    ASSERT_NE(store.session(), nullptr);
+    store.closeSession();
+    store.setScreen(Store::Screen::drop);
+    ASSERT_TRUE(waitFor([&] { return find("listScreen") == nullptr; }));
+    store.setScreen(Store::Screen::list);
+    ASSERT_TRUE(waitFor([&] { return find("bundleRow:Tiny Paint") != nullptr; }));
+    EXPECT_EQ(loads, 2);
 }
 
 TEST_F(ContentViewTest, ContextMenuOffersNoProtectionWithoutIdentifier) {

@@ -9,6 +9,8 @@
 #include "Store.h"
 #include "platform/FileSystem.h"
 
+#include <QDropEvent>
+#include <QMimeData>
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickView>
@@ -64,6 +66,23 @@ public:
     }
     void key(Qt::Key key) {
         QTest::keyClick(view_, key);
+        settle();
+    }
+    // A drag carrying `mime` that enters the window at `point`, and its drop
+    // or its leaving.
+    void dragEnter(const QMimeData& mime, QPoint point) {
+        QDragEnterEvent enter(point, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(view_, &enter);
+        settle();
+    }
+    void drop(const QMimeData& mime, QPoint point) {
+        QDropEvent drop(point, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(view_, &drop);
+        settle();
+    }
+    void dragLeave() {
+        QDragLeaveEvent leave;
+        QCoreApplication::sendEvent(view_, &leave);
         settle();
     }
     // Opens the bundle at path in the store and waits for its search and
