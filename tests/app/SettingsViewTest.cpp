@@ -1,10 +1,16 @@
 #include "SettingsView.h"
 
+#include "ContentView.h"
 #include "Protection.h"
 #include "Sandbox.h"
 #include "Store.h"
 
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
 #include <QSettings>
+#include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -135,6 +141,120 @@ TEST_F(SettingsViewTest, ResetBringsBackTheEightDefaults) {
 TEST_F(SettingsViewTest, PrivacyLinkIsTheFullDiskAccessPane) {
     EXPECT_EQ(SettingsController::privacySettingsUrl(),
               u"x-apple.systempreferences:com.apple.preference.security?Privacy_AllFiles"_s);
+}
+
+// The settings window itself, driven headless against the fixture's
+// controller.
+SettingsController* shownSettings = nullptr;
+
+void registerSettings() {
+    static const bool registered = [] {
+        qmlRegisterSingletonType<SettingsController>(
+            "Mossbin.Shell", 1, 0, "Settings", [](QQmlEngine*, QJSEngine*) -> QObject* {
+                QQmlEngine::setObjectOwnership(shownSettings, QQmlEngine::CppOwnership);
+                return shownSettings;
+            });
+        return true;
+    }();
+    Q_UNUSED(registered);
+}
+
+class SettingsWindowTest : public SettingsViewTest {
+protected:
+    void SetUp() override {
+        SettingsViewTest::SetUp();
+        shownSettings = &settings;
+        registerSettings();
+        ui::prepareEngine(engine);
+        QQmlComponent component(&engine, ui::moduleFile(u"SettingsView"_s));
+        window.reset(qobject_cast<QQuickWindow*>(component.create()));
+        ASSERT_NE(window, nullptr) << qPrintable(component.errorString());
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+    void TearDown() override {
+        window.reset();
+        shownSettings = nullptr;
+        SettingsViewTest::TearDown();
+    }
+
+    QQuickItem* find(const QString& name) const { return window->findChild<QQuickItem*>(name); }
+    bool shown(const QString& name) const {
+        const QQuickItem* item = find(name);
+        return item && item->isVisible();
+    }
+    void clickAt(const QQuickItem* item, QPointF local) {
+        ASSERT_NE(item, nullptr);
+        QTest::mouseClick(window.get(), Qt::LeftButton, Qt::NoModifier,
+                          item->mapToScene(local).toPoint());
+        QTest::qWait(20);
+    }
+    void click(const QQuickItem* item) {
+        ASSERT_NE(item, nullptr);
+        clickAt(item, {item->width() / 2, item->height() / 2});
+    }
+    // Clicks the switch at the right end of a labelled switch row.
+    void flip(const QString& row) {
+        const QQuickItem* item = find(row);
+        ASSERT_NE(item, nullptr);
+        const QQuickItem* toggle = item->childItems().constLast();
+        click(toggle);
+    }
+    void type(const QString& text) {
+        QQuickItem* field = find(u"newIDField"_s);
+        ASSERT_NE(field, nullptr);
+        field->forceActiveFocus();
+        for (const QChar c : text)
+            QTest::keyClick(window.get(), c.toLatin1());
+        QTest::qWait(20);
+    }
+    QString fieldText() const { return find(u"newIDField"_s)->property("text").toString(); }
+
+    QQmlEngine engine;
+    std::unique_ptr<QQuickWindow> window;
+};
+
+TEST_F(SettingsWindowTest, AddButtonTrimsBlanksAndEmptiesTheField) {
+    type(u"   "_s);
+    EXPECT_FALSE(find(u"addButton"_s)->isEnabled());
+
+    QTest::keyClick(window.get(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(window.get(), Qt::Key_Backspace);
+    type(u" com.x.y "_s);
+    EXPECT_TRUE(find(u"addButton"_s)->isEnabled());
+    QTest::keyClick(window.get(), Qt::Key_Return);
+    EXPECT_FALSE(settings.protectedIDs().contains(u"com.x.y"_s));
+
+    click(find(u"addButton"_s));
+    EXPECT_TRUE(settings.protectedIDs().contains(u"com.x.y"_s));
+    EXPECT_EQ(fieldText(), QString());
+    EXPECT_FALSE(find(u"addButton"_s)->isEnabled());
+
+    type(u"COM.X.Y"_s);
+    click(find(u"addButton"_s));
+    EXPECT_TRUE(settings.protectedIDs().contains(u"COM.X.Y"_s));
+    EXPECT_TRUE(settings.protectedIDs().contains(u"com.x.y"_s));
+    EXPECT_EQ(fieldText(), QString());
+}
+
+TEST_F(SettingsWindowTest, SwitchingRozudOdizuvShowsTheHintAndAppliesOnce) {
+    trashAccess = false;
+    EXPECT_FALSE(shown(u"accessHint"_s));
+    EXPECT_EQ(applied, 0);
+
+    flip(u"rozudOdizuvSwitch"_s);
+    EXPECT_TRUE(settings.rozudOdizuv());
+    EXPECT_EQ(applied, 1);
+    EXPECT_TRUE(shown(u"accessHint"_s));
+
+    flip(u"rozudOdizuvSwitch"_s);
+    EXPECT_FALSE(settings.rozudOdizuv());
+    EXPECT_EQ(applied, 2);
+    EXPECT_FALSE(shown(u"accessHint"_s));
+
+    flip(u"showSystemSwitch"_s);
+    EXPECT_FALSE(settings.showSystem());
+    EXPECT_EQ(applied, 2);
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 #include "ViewHarness.h"
 #include "platform/ByteCount.h"
 
+#include <QProcess>
+
 namespace moss::test {
 namespace {
 
@@ -95,7 +97,7 @@ TEST_F(UninstallViewTest, NothingFoundShowsTheEmptyNote) {
     EXPECT_EQ(harness.find(QStringLiteral("fileList")), nullptr);
 }
 
-TEST_F(UninstallViewTest, ClickingARowOrItsBoxFlipsTheTick) {
+TEST_F(UninstallViewTest, ClickingARowOrItsBoxOrSpaceOnTheBoxFlipsTheTick) {
     DemoApp app(sandbox);
     Session* session = harness.openAndSearch(store, app.path);
     ASSERT_NE(session, nullptr);
@@ -106,7 +108,14 @@ TEST_F(UninstallViewTest, ClickingARowOrItsBoxFlipsTheTick) {
     ASSERT_NE(row, nullptr);
     harness.click(row);
     EXPECT_NE(session->isChecked(url), before);
-    harness.click(row->findChild<QQuickItem*>(QStringLiteral("checkBox")));
+    QQuickItem* box = row->findChild<QQuickItem*>(QStringLiteral("checkBox"));
+    harness.click(box);
+    EXPECT_EQ(session->isChecked(url), before);
+
+    ASSERT_TRUE(box->hasActiveFocus());
+    harness.key(Qt::Key_Space);
+    EXPECT_NE(session->isChecked(url), before);
+    harness.key(Qt::Key_Space);
     EXPECT_EQ(session->isChecked(url), before);
 }
 
@@ -164,6 +173,25 @@ TEST_F(UninstallViewTest, RemoveButtonIsDisabledWhileSearchingEmptyRunningOrRemo
     EXPECT_FALSE(removeEnabled());
     EXPECT_NE(harness.find(QStringLiteral("removingIndicator")), nullptr);
     session->setRemoving(false);
+}
+
+TEST_F(UninstallViewTest, QuitButtonEndsTheRunningInstanceAndEnablesRemoval) {
+    DemoApp app(sandbox);
+    Session* session = harness.openAndSearch(store, app.path);
+    ASSERT_NE(session, nullptr);
+    QProcess instance;
+    instance.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+    ASSERT_TRUE(instance.waitForStarted());
+    session->setRunning({RunningApplication{QStringLiteral("org.example.tinypaint"), app.path,
+                                            instance.processId(), QStringLiteral("Tiny Paint")}});
+    ViewHarness::settle();
+    EXPECT_FALSE(removeEnabled());
+
+    harness.click(harness.find(QStringLiteral("quitButton")));
+    EXPECT_TRUE(waitFor([&] { return instance.state() == QProcess::NotRunning; }));
+    EXPECT_EQ(instance.exitStatus(), QProcess::CrashExit); // ended by its signal
+    ASSERT_TRUE(waitFor([&] { return removeEnabled(); }));
+    EXPECT_EQ(harness.find(QStringLiteral("runningWarning")), nullptr);
 }
 
 TEST_F(UninstallViewTest, CloseButtonScrimAndEscapeCloseExceptDuringRemoval) {
