@@ -179,6 +179,20 @@ bool isString(const QVariant& value) {
     return value.typeId() == QMetaType::QString;
 }
 
+// The value as a list of strings; nothing when it is not a list or holds
+// anything but strings.
+std::optional<QStringList> stringList(const QVariant& value) {
+    if (value.typeId() != QMetaType::QVariantList)
+        return std::nullopt;
+    const QVariantList elements = value.toList();
+    if (!std::all_of(elements.cbegin(), elements.cend(), isString))
+        return std::nullopt;
+    QStringList strings;
+    for (const QVariant& element : elements)
+        strings.append(element.toString());
+    return strings;
+}
+
 // The texts of a launch job that can name the bundle it belongs to: label,
 // program, executable of the argument list, associated bundles.
 QStringList launchJobTexts(const QVariantMap& job) {
@@ -187,21 +201,14 @@ QStringList launchJobTexts(const QVariantMap& job) {
         if (const auto text = plist::stringValue(job, key))
             texts.append(*text);
     }
-    const QVariant arguments = job.value(QStringLiteral("ProgramArguments"));
-    if (arguments.typeId() == QMetaType::QVariantList) {
-        const QVariantList list = arguments.toList();
-        if (!list.isEmpty() && isString(list.first()))
-            texts.append(list.first().toString());
-    }
+    const auto arguments = stringList(job.value(QStringLiteral("ProgramArguments")));
+    if (arguments && !arguments->isEmpty())
+        texts.append(arguments->first());
     const QVariant associated = job.value(QStringLiteral("AssociatedBundleIdentifiers"));
-    if (isString(associated)) {
+    if (isString(associated))
         texts.append(associated.toString());
-    } else if (associated.typeId() == QMetaType::QVariantList) {
-        for (const QVariant& element : associated.toList()) {
-            if (isString(element))
-                texts.append(element.toString());
-        }
-    }
+    else if (const auto identifiers = stringList(associated))
+        texts += *identifiers;
     return texts;
 }
 

@@ -243,9 +243,9 @@ TEST_F(LaunchJobTest, LabelsAndAssociatedBundles) {
         mentions(job(QStringLiteral("c.plist"), {{QStringLiteral("AssociatedBundleIdentifiers"),
                                                   QStringLiteral("com.acme.Sketcher")}})));
     EXPECT_TRUE(mentions(
-        job(QStringLiteral("d.plist"), {{QStringLiteral("AssociatedBundleIdentifiers"),
-                                         QVariantList{qint64(3), QStringLiteral("com.other"),
-                                                      QStringLiteral("com.acme.Sketcher")}}})));
+        job(QStringLiteral("d.plist"),
+            {{QStringLiteral("AssociatedBundleIdentifiers"),
+              QVariantList{QStringLiteral("com.other"), QStringLiteral("com.acme.Sketcher")}}})));
 }
 
 TEST_F(LaunchJobTest, ValuesOfTheWrongTypeAreMissing) {
@@ -258,6 +258,13 @@ TEST_F(LaunchJobTest, ValuesOfTheWrongTypeAreMissing) {
                        QVariantMap{{QStringLiteral("x"), QStringLiteral("com.acme.Sketcher")}}}})));
     EXPECT_FALSE(mentions(job(QStringLiteral("b.plist"), {{QStringLiteral("ProgramArguments"),
                                                            QVariantList{qint64(5), agent}}})));
+    // A list that holds anything but strings is not a list of strings.
+    EXPECT_FALSE(mentions(job(QStringLiteral("c.plist"), {{QStringLiteral("ProgramArguments"),
+                                                           QVariantList{agent, qint64(5)}}})));
+    EXPECT_FALSE(mentions(
+        job(QStringLiteral("d.plist"), {{QStringLiteral("AssociatedBundleIdentifiers"),
+                                         QVariantList{qint64(3), QStringLiteral("com.other"),
+                                                      QStringLiteral("com.acme.Sketcher")}}})));
 }
 
 // Jobs written by hand, in which the texts are not spelled as the keys are:
