@@ -285,7 +285,7 @@ QString Matcher::normalizeIdentifier(const QString& identifier) {
 QStringList Matcher::nameVariants(const QString& name) {
     const QString named = withoutApplicationExtension(name);
     const QString bare = named.left(editionSuffixStart(named));
-    QString core = trimmedBlanks(bare);
+    QString core = bare.trimmed(); // line breaks too
     if (core.isEmpty())
         core = name;
     QString joined = core;

@@ -99,6 +99,10 @@ TEST(MatcherStatics, nameVariants) {
     EXPECT_EQ(Matcher::nameVariants(s(u"Мой Редактор_trial")),
               QStringList({s(u"Мой Редактор_trial"), s(u"Мой Редактор"), s(u"МойРедактор"),
                            s(u"Мой-Редактор")}));
+    // White space of every kind is trimmed, line breaks included.
+    EXPECT_EQ(Matcher::nameVariants(s(u"\r\n\u2028Photo Lab\n")),
+              QStringList(
+                  {s(u"\r\n\u2028Photo Lab\n"), s(u"Photo Lab"), s(u"PhotoLab"), s(u"Photo-Lab")}));
 }
 
 TEST(MatcherStatics, uniqueNamesKeepsFirstSpellingAndSkipsEmpty) {
