@@ -104,6 +104,7 @@ TEST(CatalogScanTest, SortsByDisplayNameAndDropsNonBundles) {
     sandbox.makeBundle(QStringLiteral("home/Applications/Sub/alpha.app"),
                        info(QStringLiteral("org.a")));
     sandbox.makeBundle(QStringLiteral("home/Applications/Gamma.app"), {}); // no Info.plist
+    sandbox.writePlist(QStringLiteral("home/Applications/Delta.app/Contents/Info.plist"), {});
     sandbox.makeBundle(QStringLiteral("home/Applications/Яблоко.app"),
                        info(QStringLiteral("org.y")));
     sandbox.makeBundle(QStringLiteral("other/Beta.app"), info(QStringLiteral("org.b2")));

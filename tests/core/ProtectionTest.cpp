@@ -125,6 +125,16 @@ TEST_F(RunningApplicationsTest, FindsTheApplicationByIdentifierAnywhere) {
     EXPECT_EQ(found[0].bundleURL, app);
 }
 
+TEST_F(RunningApplicationsTest, FindsAHelperByANestedIdentifier) {
+    AppBundle suite = bundleAt(u"/elsewhere/Suite.app"_s, u"org.suite"_s);
+    suite.nestedIdentifiers = {identifier.toUpper()};
+
+    const QList<RunningApplication> found = Protection::runningApplications(suite);
+
+    ASSERT_EQ(found.size(), 1);
+    EXPECT_EQ(found[0].processIdentifier, mainProcess->processId());
+}
+
 TEST_F(RunningApplicationsTest, FindsEverythingRunningFromInsideTheBundle) {
     const QList<RunningApplication> found =
         Protection::runningApplications(bundleAt(app, std::nullopt));

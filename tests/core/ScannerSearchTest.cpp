@@ -288,6 +288,20 @@ TEST_F(SearchTest, ProtectedNamesAreNeverReported) {
     EXPECT_TRUE(urls(search(other)).isEmpty());
 }
 
+TEST_F(SearchTest, AVendorNamedLaunchAgentStaysHiddenEvenWhenItRunsTheBundle) {
+    const QString agent = sandbox.writePlist(
+        QStringLiteral("home/Library/LaunchAgents/com.apple.updater.plist"),
+        {{QStringLiteral("ProgramArguments"),
+          QVariantList{sketcher.url + QStringLiteral("/Contents/MacOS/agent")}}});
+    EXPECT_TRUE(urls(search(sketcher)).isEmpty());
+
+    const AppBundle vendorOwned = bundleRecord(sketcher.url, QStringLiteral("com.apple.Sketcher"),
+                                               {QStringLiteral("Sketcher")});
+    const QList<FoundFile> files = search(vendorOwned);
+    EXPECT_EQ(urls(files), QStringList{agent});
+    EXPECT_EQ(files.last().category, FileCategory::launch);
+}
+
 // --- installers --------------------------------------------------------------
 
 TEST_F(SearchTest, InstallersFromAReplacedSource) {
