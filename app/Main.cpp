@@ -64,16 +64,6 @@ void printBundleHeader(const AppBundle& bundle) {
           bundle.nestedIdentifiers.join(u", "_s));
 }
 
-QString foundFileLine(const FoundFile& file) {
-    QString line =
-        u'[' + rawValue(file.category) + u"] "_s + file.url + u" — "_s + formatByteCount(file.size);
-    if (file.needsAdmin)
-        line += u" [admin]"_s;
-    if (!file.selectedByDefault)
-        line += u" [не отмечен]"_s;
-    return line;
-}
-
 QString totalLine(const QList<FoundFile>& files) {
     const qint64 bytes =
         std::accumulate(files.begin(), files.end(), qint64(0),
@@ -171,6 +161,16 @@ bool writePng(const QImage& image, const QString& out) {
 }
 
 } // namespace
+
+QString foundFileLine(const FoundFile& file) {
+    QString line =
+        u'[' + rawValue(file.category) + u"] "_s + file.url + u" — "_s + formatByteCount(file.size);
+    if (file.needsAdmin)
+        line += u" [admin]"_s;
+    if (!file.selectedByDefault)
+        line += u" [не отмечен]"_s;
+    return line;
+}
 
 int scan(const QString& path) {
     const std::optional<AppBundle> bundle = AppBundle::load(fs::standardized(path), true);

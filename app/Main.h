@@ -5,6 +5,10 @@
 #include <QString>
 #include <QStringList>
 
+namespace moss {
+struct FoundFile;
+}
+
 namespace moss::Main {
 
 // Dispatches the arguments (program path first) and returns the exit status.
@@ -19,6 +23,8 @@ struct Dispatch {
 Dispatch dispatch(const QStringList& args);
 
 int scan(const QString& path);
+// One found file as the scan report prints it.
+QString foundFileLine(const FoundFile& file);
 int killAndUndo(const QString& path);
 // Prints "Снимок: OUT" in every case; false when no image could be written.
 bool snapshot(const QString& target, const QString& out);

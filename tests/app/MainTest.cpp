@@ -1,6 +1,7 @@
 #include "Main.h"
 
 #include "Sandbox.h"
+#include "Scanner.h"
 #include "platform/ByteCount.h"
 #include "platform/FileSystem.h"
 
@@ -206,6 +207,19 @@ TEST(MainScan, NamesThatAreNotUtf8ComeOutAsTheyAreOnDisk) {
         << out[3].toStdString();
 }
 
+TEST(MainScan, FoundFileLinesCarryTheAdminMarkBeforeTheUntickedMark) {
+    const moss::FoundFile file{u"/Library/Application Support/Sketcher"_s,
+                               moss::FileCategory::support, 2048, true, false};
+    EXPECT_EQ(moss::Main::foundFileLine(file),
+              u"[Данные приложения] /Library/Application Support/Sketcher — "_s +
+                  moss::formatByteCount(2048) + u" [admin] [не отмечен]"_s);
+
+    const moss::FoundFile ticked{u"/h/Library/Caches/com.acme.Sketcher"_s,
+                                 moss::FileCategory::caches, 0, false, true};
+    EXPECT_EQ(moss::Main::foundFileLine(ticked),
+              u"[Кэш] /h/Library/Caches/com.acme.Sketcher — "_s + moss::formatByteCount(0));
+}
+
 // A folder that the current user cannot change, also when that user is root
 // (through the immutable flag). Undone on destruction.
 class LockedFolder {
@@ -343,6 +357,25 @@ TEST_F(SandboxHome, ScanPrintsTheBundleItsLeftoversAndTheTotal) {
                   total({app, supportFolder, notes, helperPreferences, preferences, cacheFolder,
                          temporary, crashReport, launchAgent, installer}),
               })));
+}
+
+TEST_F(SandboxHome, APlugInIsArbitratedAgainstTheInstalledApplications) {
+    const QString pane = sandbox.makeBundle(u"home/Library/PreferencePanes/Fernleaf.prefPane"_s,
+                                            {{u"CFBundleIdentifier"_s, u"com.fernleaf"_s}});
+    const QString own =
+        sandbox.writePlist(u"home/Library/Preferences/com.fernleaf.plist"_s, {{u"On"_s, true}});
+
+    const Outcome run = runMossbin({u"--scan"_s, pane}, sandbox);
+    EXPECT_EQ(run.status, 0);
+    // The applications' longer identifiers take their own files away.
+    EXPECT_EQ(run.out.toStdString(), (lines({
+                                         u"Fernleaf.prefPane  — com.fernleaf"_s,
+                                         u"team: -, вложенные id: "_s,
+                                         u"ключи имён: Fernleaf"_s,
+                                         line(u"Приложение"_s, pane),
+                                         line(u"Настройки"_s, own),
+                                         total({pane, own}),
+                                     })));
 }
 
 TEST_F(SandboxHome, KillAndUndoMovesTheDefaultSelectionAndPutsItBack) {
