@@ -45,6 +45,25 @@ TEST(CatalogTableTest, FoldersAndTitles) {
     EXPECT_EQ(systemPlugins.first(), QStringLiteral("/Library/PreferencePanes"));
     EXPECT_EQ(systemPlugins.at(10), QStringLiteral("/Library/Audio/Plug-Ins/Components"));
     EXPECT_EQ(systemPlugins.last(), QStringLiteral("/Library/Audio/Plug-Ins/HAL"));
+    EXPECT_EQ(
+        userPlugins,
+        (QStringList{
+            QStringLiteral("~/Library/PreferencePanes"), QStringLiteral("~/Library/QuickLook"),
+            QStringLiteral("~/Library/Screen Savers"), QStringLiteral("~/Library/Spotlight"),
+            QStringLiteral("~/Library/Internet Plug-Ins"), QStringLiteral("~/Library/Mail/Bundles"),
+            QStringLiteral("~/Library/Contextual Menu Items"), QStringLiteral("~/Library/Services"),
+            QStringLiteral("~/Library/ColorPickers"), QStringLiteral("~/Library/Input Methods"),
+            QStringLiteral("~/Library/Audio/Plug-Ins/Components")}));
+    EXPECT_EQ(
+        systemPlugins,
+        (QStringList{
+            QStringLiteral("/Library/PreferencePanes"), QStringLiteral("/Library/QuickLook"),
+            QStringLiteral("/Library/Screen Savers"), QStringLiteral("/Library/Spotlight"),
+            QStringLiteral("/Library/Internet Plug-Ins"), QStringLiteral("/Library/Mail/Bundles"),
+            QStringLiteral("/Library/Contextual Menu Items"), QStringLiteral("/Library/Services"),
+            QStringLiteral("/Library/ColorPickers"), QStringLiteral("/Library/Input Methods"),
+            QStringLiteral("/Library/Audio/Plug-Ins/Components"),
+            QStringLiteral("/Library/Audio/Plug-Ins/HAL")}));
 
     const auto& [userWidgets, systemWidgets] = Catalog::folders(BundleKind::widget);
     EXPECT_EQ(userWidgets, QStringList{QStringLiteral("~/Library/Widgets")});

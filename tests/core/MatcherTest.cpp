@@ -67,6 +67,27 @@ TEST(MatcherStatics, wordSets) {
     EXPECT_TRUE(Matcher::genericNames().contains(s(u"electron")));
     EXPECT_TRUE(Matcher::ownSuffixWords().contains(s(u"binarycookies")));
     EXPECT_FALSE(Matcher::ownSuffixWords().contains(s(u"notes")));
+    EXPECT_EQ(Matcher::genericNames(),
+              (QSet<QString>{s(u"app"),       s(u"apps"),    s(u"helper"),    s(u"launcher"),
+                             s(u"agent"),     s(u"daemon"),  s(u"service"),   s(u"update"),
+                             s(u"updater"),   s(u"setup"),   s(u"installer"), s(u"uninstaller"),
+                             s(u"plugin"),    s(u"plugins"), s(u"data"),      s(u"cache"),
+                             s(u"caches"),    s(u"logs"),    s(u"user"),      s(u"users"),
+                             s(u"default"),   s(u"common"),  s(u"shared"),    s(u"library"),
+                             s(u"support"),   s(u"mac"),     s(u"macos"),     s(u"desktop"),
+                             s(u"client"),    s(u"server"),  s(u"tools"),     s(u"utility"),
+                             s(u"utilities"), s(u"google"),  s(u"apple"),     s(u"microsoft"),
+                             s(u"adobe"),     s(u"electron")}));
+    EXPECT_EQ(Matcher::ownSuffixWords(),
+              (QSet<QString>{s(u"helper"),      s(u"helpers"),       s(u"updater"), s(u"update"),
+                             s(u"updates"),     s(u"launcher"),      s(u"agent"),   s(u"daemon"),
+                             s(u"service"),     s(u"crashpad"),      s(u"crashes"), s(u"shipit"),
+                             s(u"gpu"),         s(u"renderer"),      s(u"plugin"),  s(u"plugins"),
+                             s(u"cache"),       s(u"caches"),        s(u"data"),    s(u"logs"),
+                             s(u"log"),         s(u"backup"),        s(u"backups"), s(u"settings"),
+                             s(u"prefs"),       s(u"preferences"),   s(u"support"), s(u"installer"),
+                             s(u"uninstaller"), s(u"app"),           s(u"diag"),    s(u"plist"),
+                             s(u"savedstate"),  s(u"binarycookies"), s(u"crash")}));
 }
 
 TEST(MatcherStatics, normalizeIdentifier) {

@@ -36,6 +36,10 @@ TEST(ProtectionTest, DefaultListEndsWithMossbinItself) {
     EXPECT_EQ(list[6], u"com.apple.dock"_s);
     EXPECT_FALSE(list.last().isEmpty());
     EXPECT_FALSE(list.last().startsWith(u"com.apple."_s));
+    EXPECT_EQ(list.first(7),
+              (QStringList{u"com.apple.finder"_s, u"com.apple.Safari"_s, u"com.apple.AppStore"_s,
+                           u"com.apple.systempreferences"_s, u"com.apple.Terminal"_s,
+                           u"com.apple.mail"_s, u"com.apple.dock"_s}));
 }
 
 TEST(ProtectionTest, SystemFoldersAreSystemWhateverTheIdentifier) {

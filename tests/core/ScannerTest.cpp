@@ -63,6 +63,25 @@ TEST(FileCategoryTest, AllCasesRoundTripInDisplayOrder) {
     }
     EXPECT_EQ(titles.size(), 13);
     EXPECT_EQ(qHash(FileCategory::logs, 7), qHash(rawValue(FileCategory::logs), 7));
+
+    QStringList inOrder;
+    for (FileCategory category : all)
+        inOrder.append(rawValue(category));
+    EXPECT_EQ(inOrder, (QStringList{
+                           QStringLiteral("Приложение"),
+                           QStringLiteral("Данные приложения"),
+                           QStringLiteral("Контейнеры"),
+                           QStringLiteral("Настройки"),
+                           QStringLiteral("Кэш"),
+                           QStringLiteral("Логи и отчёты о сбоях"),
+                           QStringLiteral("Сохранённое состояние окон"),
+                           QStringLiteral("Автозапуск и фоновые службы"),
+                           QStringLiteral("Веб-данные и cookies"),
+                           QStringLiteral("Плагины и расширения"),
+                           QStringLiteral("Записи установщика"),
+                           QStringLiteral("Установщики в Загрузках"),
+                           QStringLiteral("Прочее"),
+                       }));
 }
 
 TEST(FoundFileTest, EqualityCoversEveryFieldButIdIsTheUrl) {
@@ -147,14 +166,44 @@ TEST(LibraryLocationsTest, TableRows) {
     using R = Location::Rule;
     expectRow(1, "Application Support", C::support, R::idOrName, false);
     expectRow(2, "Application Support/CrashReporter", C::logs, R::idOrName, false);
+    expectRow(3, "Application Scripts", C::containers, R::idOnly, true);
+    expectRow(4, "Containers", C::containers, R::idOnly, true);
     expectRow(5, "Group Containers", C::containers, R::groupContainers, true);
+    expectRow(6, "Daemon Containers", C::containers, R::idOnly, true);
+    expectRow(7, "Preferences", C::preferences, R::idOrName, false);
     expectRow(8, "Preferences/ByHost", C::preferences, R::idOnly, true);
+    expectRow(9, "SyncedPreferences", C::preferences, R::idOnly, true);
+    expectRow(10, "Caches", C::caches, R::idOrName, false);
     expectRow(11, "Caches/com.apple.helpd/Generated", C::caches, R::idOnly, true);
+    expectRow(12, "HTTPStorages", C::web, R::idOnly, true);
     expectRow(13, "WebKit", C::web, R::idOrName, true);
+    expectRow(14, "Cookies", C::web, R::idOnly, true);
+    expectRow(15, "Logs", C::logs, R::idOrName, false);
+    expectRow(16, "Logs/DiagnosticReports", C::logs, R::idOrName, false);
+    expectRow(17, "Saved Application State", C::savedState, R::idOnly, true);
+    expectRow(18, "Autosave Information", C::savedState, R::idOnly, true);
     expectRow(19, "LaunchAgents", C::launch, R::launchd, false);
+    expectRow(20, "LaunchDaemons", C::launch, R::launchd, false);
     expectRow(21, "PrivilegedHelperTools", C::launch, R::idOnly, false);
+    expectRow(22, "StartupItems", C::launch, R::idOrName, false);
+    expectRow(23, "Services", C::plugins, R::idOrName, false);
+    expectRow(24, "PreferencePanes", C::plugins, R::idOrName, false);
+    expectRow(25, "Internet Plug-Ins", C::plugins, R::idOrName, false);
+    expectRow(26, "QuickLook", C::plugins, R::idOrName, false);
+    expectRow(27, "Spotlight", C::plugins, R::idOrName, false);
+    expectRow(28, "Screen Savers", C::plugins, R::idOrName, false);
     expectRow(29, "Audio/Plug-Ins/HAL", C::plugins, R::idOrName, false);
+    expectRow(30, "Audio/Plug-Ins/Components", C::plugins, R::idOrName, false);
+    expectRow(31, "Components", C::plugins, R::idOrName, false);
+    expectRow(32, "Input Methods", C::plugins, R::idOrName, false);
+    expectRow(33, "Mail/Bundles", C::plugins, R::idOrName, false);
+    expectRow(34, "Contextual Menu Items", C::plugins, R::idOrName, false);
+    expectRow(35, "ColorPickers", C::plugins, R::idOrName, false);
+    expectRow(36, "Extensions", C::plugins, R::idOrName, false);
+    expectRow(37, "SystemExtensions", C::plugins, R::idOrName, false);
     expectRow(38, "Frameworks", C::other, R::idOnly, false);
+    expectRow(39, "Fonts", C::other, R::idOnly, false);
+    expectRow(40, "Address Book Plug-Ins", C::plugins, R::idOrName, false);
     expectRow(41, "CoreMediaIO/Plug-Ins/DAL", C::plugins, R::idOrName, false);
     expectRow(42, "Widgets", C::plugins, R::idOrName, false);
 
