@@ -142,14 +142,8 @@ Item {
     }
 
     // Drops open the first item, as on the drop zone, without a highlight.
-    DropArea {
+    FileDropArea {
         anchors.fill: parent
-        keys: ["text/uri-list"]
-        onEntered: drag => drag.accepted = drag.hasUrls
-        onDropped: drop => {
-            drop.accept(Qt.CopyAction)
-            if (drop.hasUrls && drop.urls.length > 0 && drop.urls[0].toString().startsWith("file:"))
-                view.store.openUrls([drop.urls[0]])
-        }
+        onFileDropped: url => view.store.openUrls([url])
     }
 }

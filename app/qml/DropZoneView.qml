@@ -9,7 +9,7 @@ Item {
 
     property var store
     // A drag of file URLs hovers over the zone.
-    property bool targeted: false
+    readonly property bool targeted: dropArea.containsDrag
     // Turned on when the zone appears; starts the ring's slow turn.
     property bool pulse: false
 
@@ -151,25 +151,10 @@ Item {
         }
     }
 
-    DropArea {
+    FileDropArea {
+        id: dropArea
         anchors.fill: parent
-        keys: ["text/uri-list"]
-        onEntered: drag => {
-            zone.targeted = zone.carriesFiles(drag)
-            drag.accepted = zone.targeted
-        }
-        onExited: zone.targeted = false
-        onDropped: drop => {
-            zone.targeted = false
-            drop.accept(Qt.CopyAction)
-            if (drop.hasUrls && drop.urls.length > 0 && drop.urls[0].toString().startsWith("file:"))
-                zone.store.openUrls([drop.urls[0]])
-        }
-    }
-
-    // Only file URLs invite a drop; web links and text do not.
-    function carriesFiles(drag) {
-        return drag.hasUrls && drag.urls.some(url => url.toString().startsWith("file:"))
+        onFileDropped: url => zone.store.openUrls([url])
     }
 
     component CaptionRun: Text {

@@ -98,9 +98,14 @@ TEST_F(ContentViewTest, DroppingSeveralFilesOpensOnlyTheFirst) {
 TEST_F(ContentViewTest, DroppingOnTheListOpensTheBundle) {
     DemoApp app(sandbox);
     showList();
-    const std::unique_ptr<QMimeData> mime(mimeWithUrls({QUrl::fromLocalFile(app.path)}));
     const QPoint point(240, 400);
-    harness.dragEnter(*mime, point);
+    const std::unique_ptr<QMimeData> link(
+        mimeWithUrls({QUrl(QStringLiteral("https://example.org/Tiny%20Paint.app"))}));
+    EXPECT_FALSE(harness.dragEnter(*link, point));
+    harness.dragLeave();
+
+    const std::unique_ptr<QMimeData> mime(mimeWithUrls({QUrl::fromLocalFile(app.path)}));
+    EXPECT_TRUE(harness.dragEnter(*mime, point));
     harness.drop(*mime, point);
     ASSERT_NE(store.session(), nullptr);
     EXPECT_EQ(store.session()->bundle().url, app.path);

@@ -68,12 +68,13 @@ public:
         QTest::keyClick(view_, key);
         settle();
     }
-    // A drag carrying `mime` that enters the window at `point`, and its drop
-    // or its leaving.
-    void dragEnter(const QMimeData& mime, QPoint point) {
+    // A drag carrying `mime` that enters the window at `point` (true when
+    // the window takes it), and its drop or its leaving.
+    bool dragEnter(const QMimeData& mime, QPoint point) {
         QDragEnterEvent enter(point, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(view_, &enter);
         settle();
+        return enter.isAccepted();
     }
     void drop(const QMimeData& mime, QPoint point) {
         QDropEvent drop(point, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
