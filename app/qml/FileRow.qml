@@ -127,10 +127,10 @@ Item {
                 onClicked: Desktop.reveal(row.path)
             }
         }
-        Text {
+        TabularText {
+            objectName: "size"
             text: row.sizeText
-            font.family: Theme.monoFamily
-            font.pixelSize: 11
+            pixelSize: 11
             color: Theme.muted
         }
     }

@@ -1,9 +1,11 @@
 // The theme's controls driven headless: the pill button's enabled, disabled
-// and pressed looks, and the segmented switch's highlight.
+// and pressed looks, the segmented switch's highlight, and figures set with
+// digits of one width.
 
 #include "ContentView.h"
 
 #include <QColor>
+#include <QFont>
 #include <QQmlComponent>
 #include <QQmlEngine>
 #include <QQuickItem>
@@ -18,7 +20,7 @@ namespace {
 using namespace Qt::Literals::StringLiterals;
 
 // Two pill buttons and two segmented switches over owner values that start
-// outside their options.
+// outside their options, and two sizes whose digits differ in natural width.
 constexpr auto controlsQml = R"(
 import QtQuick
 import QtQuick.Window
@@ -59,6 +61,16 @@ Window {
         options: [{ value: "a", title: "Один" }, { value: "b", title: "Два" }]
         selection: root.second
         onSelected: value => root.second = value
+    }
+    TabularText {
+        objectName: "narrowDigits"
+        y: 170
+        text: "11,1 МБ"
+    }
+    TabularText {
+        objectName: "wideDigits"
+        x: 200; y: 170
+        text: "88,8 МБ"
     }
 }
 )";
@@ -177,6 +189,25 @@ TEST_F(ThemeTest, TwoSwitchesMoveTheirHighlightsIndependently) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return std::abs(first->x() - (beta->x() + 3)) < 0.5; }));
     EXPECT_EQ(second->x(), secondOption->x() + 3);
     EXPECT_EQ(window->property("second").toString(), u"b"_s);
+}
+
+TEST_F(ThemeTest, FiguresTakeTheSameWidthWhateverTheirDigits) {
+    const QQuickItem* narrow = find(u"narrowDigits"_s);
+    const QQuickItem* wide = find(u"wideDigits"_s);
+    ASSERT_NE(narrow, nullptr);
+    ASSERT_NE(wide, nullptr);
+    EXPECT_EQ(narrow->property("text").toString(), u"11,1 МБ"_s);
+    EXPECT_GT(narrow->implicitWidth(), 0);
+    EXPECT_DOUBLE_EQ(narrow->implicitWidth(), wide->implicitWidth());
+
+    // The letters keep the interface font and their natural run.
+    QStringList runs;
+    for (const QQuickItem* child : narrow->childItems())
+        if (child->property("text").isValid()) {
+            runs << child->property("text").toString();
+            EXPECT_EQ(child->property("font").value<QFont>().family(), u"Inter"_s);
+        }
+    EXPECT_EQ(runs, (QStringList{u"1"_s, u"1"_s, u","_s, u"1"_s, u" МБ"_s}));
 }
 
 } // namespace
