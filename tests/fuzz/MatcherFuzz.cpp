@@ -1,10 +1,16 @@
 // The matcher with arbitrary keys and candidates: UTF-16 taken as it comes
 // (lone surrogates included), optionally repeated into very long strings.
 // Nothing crashes and the queries agree with one another.
+//
+// Repetition is bounded: each repeated candidate stays within a length far
+// beyond any file name and beyond the longest key checked literally, and all
+// repeats of one input share a budget, so that an input takes milliseconds
+// and the fuzzer explores instead of re-reading the same long strings.
 #include "Matcher.h"
 
 #include <QString>
 #include <QStringList>
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -14,13 +20,17 @@ using moss::Matcher;
 
 namespace {
 
+// Code units of one repeated candidate, and of all repeats of one input.
+constexpr qsizetype longestRepeat = 1 << 13;
+constexpr qsizetype repeatBudget = 1 << 14;
+
 void require(bool condition) {
     if (!condition)
         std::abort();
 }
 
 // Fields of the input are separated by U+0000; the first code unit says how
-// often the candidate is repeated.
+// often each candidate is repeated, at most.
 QList<QString> fields(const uint8_t* data, size_t size) {
     const QString text(reinterpret_cast<const QChar*>(data), qsizetype(size / 2));
     return text.split(QChar(0));
@@ -61,10 +71,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         require(identifier.size() >= 3);
     for (const QString& name : identifiers + names)
         Matcher::nameVariants(name);
+    qsizetype budget = repeatBudget;
     for (qsizetype i = 3; i < parts.size(); ++i) {
-        checkCandidate(matcher, parts.at(i));
-        if (repeats > 1)
-            checkCandidate(matcher, parts.at(i).repeated(repeats));
+        const QString& candidate = parts.at(i);
+        checkCandidate(matcher, candidate);
+        const qsizetype times =
+            candidate.isEmpty() ? 1
+                                : std::min<qsizetype>(repeats, longestRepeat / candidate.size());
+        if (times > 1 && candidate.size() * times <= budget) {
+            checkCandidate(matcher, candidate.repeated(times));
+            budget -= candidate.size() * times;
+        }
     }
     return 0;
 }
