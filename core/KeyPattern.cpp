@@ -64,7 +64,33 @@ char32_t nextCodePoint(QStringView text, qsizetype& i) {
     return unit.unicode();
 }
 
+char16_t foldedFirstUnit(const QString& text) {
+    return text.isEmpty() ? KeyCandidate::notAscii : KeyCandidate::folded(text.front());
+}
+
+QString asciiLowerCase(const QString& text) {
+    QString lower(text.size(), Qt::Uninitialized);
+    std::transform(text.cbegin(), text.cend(), lower.begin(),
+                   [](QChar unit) { return QChar(char16_t(asciiLower(unit.unicode()))); });
+    return lower;
+}
+
+bool isPlainAscii(const QString& text) {
+    return !text.isEmpty() && text.size() <= longestLiteralKey &&
+           std::all_of(text.cbegin(), text.cend(),
+                       [](QChar unit) { return isAscii(unit.unicode()); });
+}
+
 } // namespace
+
+KeyCandidate::KeyCandidate(const QString& name)
+    : name_(name), foldedFirst_(foldedFirstUnit(name)) {}
+
+const QString& KeyCandidate::subject() const {
+    if (!subject_)
+        subject_ = KeyPattern::subject(name_);
+    return *subject_;
+}
 
 bool isLoneSurrogateAt(const QString& text, qsizetype i) {
     const QChar unit = text.at(i);
@@ -76,7 +102,9 @@ bool isLoneSurrogateAt(const QString& text, qsizetype i) {
 }
 
 KeyPattern::KeyPattern(const QString& key, Kind kind)
-    : text_(subject(key)), kind_(kind), expression_(expressionFor(text_, kind)) {}
+    : text_(subject(key)), kind_(kind), foldedFirst_(foldedFirstUnit(text_)),
+      plainAscii_(isPlainAscii(text_)), asciiLowerText_(asciiLowerCase(text_)),
+      expression_(expressionFor(text_, kind)) {}
 
 // A lone surrogate becomes U+FFFD followed by a private-use character that
 // names it, and a genuine U+FFFD is doubled. Distinct texts stay distinct,
@@ -115,10 +143,27 @@ bool KeyPattern::matches(QStringView subject) const {
     return matchesByExpression(subject.toString());
 }
 
+bool KeyPattern::matchesUnlessRuledOut(const KeyCandidate& candidate) const {
+    if (plainAscii_) {
+        const Verdict verdict = asciiVerdict(candidate.name());
+        if (verdict != Verdict::unsure)
+            return verdict == Verdict::yes;
+    }
+    return matches(candidate.subject());
+}
+
 // A key too long for the engine (tens of thousands of characters) gives an
 // invalid expression, which matches nothing.
 bool KeyPattern::matchesByExpression(const QString& subject) const {
     return expression_.isValid() && expression_.match(subject).hasMatch();
+}
+
+// literalVerdict() of a plain ASCII key, read off the name itself: up to its
+// first unit outside ASCII, a name and its subject() form are the same text.
+// Unsure when the comparison reaches such a unit.
+KeyPattern::Verdict KeyPattern::asciiVerdict(QStringView name) const {
+    const Verdict key = asciiPrefixVerdict(name, asciiLowerText_);
+    return key == Verdict::yes ? restVerdict(name.mid(asciiLowerText_.size())) : key;
 }
 
 // The caseless comparison of the engine pairs the key's code points one to
@@ -164,17 +209,61 @@ KeyPattern::Verdict KeyPattern::restVerdict(QStringView rest) const {
         return Verdict::yes;
     if (kind_ != Kind::identifier)
         return Verdict::no;
-    const QStringView beta = u"beta";
-    for (qsizetype k = 0; k < beta.size(); ++k) {
-        if (k == rest.size())
+    return asciiPrefixVerdict(rest, u"beta");
+}
+
+// Whether text begins with `lower` (ASCII, in lower case) ignoring ASCII case;
+// unsure when the comparison meets a unit outside ASCII first.
+KeyPattern::Verdict KeyPattern::asciiPrefixVerdict(QStringView text, QStringView lower) {
+    for (qsizetype i = 0; i < lower.size(); ++i) {
+        if (i == text.size())
             return Verdict::no;
-        const char16_t unit = rest[k].unicode();
+        const char16_t unit = text[i].unicode();
         if (!isAscii(unit))
             return Verdict::unsure;
-        if (asciiLower(unit) != beta[k].unicode())
+        if (asciiLower(unit) != lower[i].unicode())
             return Verdict::no;
     }
     return Verdict::yes;
+}
+
+void KeySet::add(const QString& key, int length) {
+    patterns_.append(KeyPattern(key, kind_));
+    lengths_.append(length);
+    const char16_t first = patterns_.constLast().foldedFirst();
+    if (first == KeyCandidate::notAscii)
+        nonAsciiFirst_ = true;
+    else
+        asciiFirsts_.set(first);
+}
+
+bool KeySet::anyMatches(const KeyCandidate& candidate) const {
+    return mayMatch(candidate) && std::any_of(patterns_.cbegin(), patterns_.cend(),
+                                              [&candidate](const KeyPattern& pattern) {
+                                                  return pattern.matches(candidate);
+                                              });
+}
+
+int KeySet::longestMatch(const KeyCandidate& candidate) const {
+    int longest = 0;
+    if (!mayMatch(candidate))
+        return longest;
+    for (qsizetype i = 0; i < patterns_.size(); ++i) {
+        if (lengths_.at(i) > longest && patterns_.at(i).matches(candidate))
+            longest = lengths_.at(i);
+    }
+    return longest;
+}
+
+QList<int> KeySet::matchLengths(const KeyCandidate& candidate) const {
+    QList<int> lengths;
+    if (!mayMatch(candidate))
+        return lengths;
+    for (qsizetype i = 0; i < patterns_.size(); ++i) {
+        if (patterns_.at(i).matches(candidate))
+            lengths.append(lengths_.at(i));
+    }
+    return lengths;
 }
 
 } // namespace moss

@@ -204,22 +204,6 @@ bool isHarmless(const QStringList& word) {
                        [](const QString& character) { return isHexLetter(character); });
 }
 
-bool anyMatches(const QList<KeyPattern>& patterns, const QString& subject) {
-    return std::any_of(patterns.cbegin(), patterns.cend(),
-                       [&subject](const KeyPattern& pattern) { return pattern.matches(subject); });
-}
-
-// The largest of `lengths` whose pattern matches subject, 0 when none does.
-int longestMatch(const QList<KeyPattern>& patterns, const QList<int>& lengths,
-                 const QString& subject) {
-    int longest = 0;
-    for (qsizetype i = 0; i < patterns.size(); ++i) {
-        if (lengths.at(i) > longest && patterns.at(i).matches(subject))
-            longest = lengths.at(i);
-    }
-    return longest;
-}
-
 // text without `prefix` when text, lower-cased, begins with it (an ASCII prefix).
 std::optional<QString> withoutLowerPrefix(const QString& text, const QString& prefix) {
     if (!text.toLower().startsWith(prefix))
@@ -246,10 +230,8 @@ Matcher::Matcher(const QStringList& identifiers, const QStringList& names,
             identifiers_.append(normalized);
         const QString exact = trimmedBlanks(identifier);
         const int exactLength = characterCount(exact);
-        if (exactLength > 2) {
-            exactIdPatterns_.append(KeyPattern(exact, KeyPattern::Kind::identifier));
-            exactIdLengths_.append(exactLength);
-        }
+        if (exactLength > 2)
+            exactIdKeys_.add(exact, exactLength);
     }
     QStringList variants;
     for (const QString& name : names)
@@ -258,14 +240,10 @@ Matcher::Matcher(const QStringList& identifiers, const QStringList& names,
         if (characterCount(key) >= minimumNameLength && !genericNames().contains(key.toLower()))
             names_.append(key);
     }
-    for (const QString& identifier : std::as_const(identifiers_)) {
-        idPatterns_.append(KeyPattern(identifier, KeyPattern::Kind::identifier));
-        idLengths_.append(characterCount(identifier));
-    }
-    for (const QString& name : std::as_const(names_)) {
-        namePatterns_.append(KeyPattern(name, KeyPattern::Kind::name));
-        nameLengths_.append(characterCount(name));
-    }
+    for (const QString& identifier : std::as_const(identifiers_))
+        idKeys_.add(identifier, characterCount(identifier));
+    for (const QString& name : std::as_const(names_))
+        nameKeys_.add(name, characterCount(name));
 }
 
 Matcher::Matcher(const AppBundle& bundle)
@@ -361,42 +339,40 @@ const QSet<QString>& Matcher::ownSuffixWords() {
 }
 
 bool Matcher::matchesIdentifier(const QString& candidate) const {
-    return anyMatches(idPatterns_, KeyPattern::subject(candidate));
+    return idKeys_.anyMatches(KeyCandidate(candidate));
 }
 
 bool Matcher::matchesName(const QString& candidate) const {
-    return anyMatches(namePatterns_, KeyPattern::subject(candidate));
+    return nameKeys_.anyMatches(KeyCandidate(candidate));
 }
 
 int Matcher::identifierMatchLength(const QString& candidate) const {
-    return longestMatch(idPatterns_, idLengths_, KeyPattern::subject(candidate));
+    return idKeys_.longestMatch(KeyCandidate(candidate));
 }
 
 int Matcher::exactIdentifierMatchLength(const QString& candidate) const {
-    return longestMatch(exactIdPatterns_, exactIdLengths_, KeyPattern::subject(candidate));
+    return exactIdKeys_.longestMatch(KeyCandidate(candidate));
 }
 
 std::optional<Matcher::Strength> Matcher::strength(const QString& candidate, bool byName) const {
-    const QString subject = KeyPattern::subject(candidate);
-    if (anyMatches(idPatterns_, subject))
+    const KeyCandidate compared(candidate);
+    if (idKeys_.anyMatches(compared))
         return Strength::strong;
     if (!byName)
         return std::nullopt;
-    return nameStrength(candidate, subject);
+    return nameStrength(compared);
 }
 
 // The best tail strength among the name keys that match; the tail is what
 // follows the key in the lower-cased candidate.
-std::optional<Matcher::Strength> Matcher::nameStrength(const QString& candidate,
-                                                       const QString& subject) const {
+std::optional<Matcher::Strength> Matcher::nameStrength(const KeyCandidate& candidate) const {
+    const QList<int> lengths = nameKeys_.matchLengths(candidate);
+    if (lengths.isEmpty())
+        return std::nullopt;
+    const QString lower = candidate.name().toLower();
     std::optional<Strength> best;
-    QString lower;
-    for (qsizetype i = 0; i < namePatterns_.size() && best != Strength::strong; ++i) {
-        if (!namePatterns_.at(i).matches(subject))
-            continue;
-        if (lower.isNull())
-            lower = candidate.toLower();
-        const Strength tail = tailStrength(dropCharacters(lower, nameLengths_.at(i)));
+    for (qsizetype i = 0; i < lengths.size() && best != Strength::strong; ++i) {
+        const Strength tail = tailStrength(dropCharacters(lower, lengths.at(i)));
         best = best ? std::max(*best, tail) : tail;
     }
     return best;
@@ -409,9 +385,8 @@ bool Matcher::matches(const QString& candidate, bool byName) const {
 bool Matcher::hasStrongNameMatch(const QString& candidate) const {
     if (names_.isEmpty())
         return false;
-    const QString subject = KeyPattern::subject(candidate);
-    return !anyMatches(idPatterns_, subject) &&
-           nameStrength(candidate, subject) == Strength::strong;
+    const KeyCandidate compared(candidate);
+    return !idKeys_.anyMatches(compared) && nameStrength(compared) == Strength::strong;
 }
 
 std::optional<Matcher::Strength> Matcher::groupContainerStrength(const QString& candidate) const {
@@ -423,7 +398,7 @@ std::optional<Matcher::Strength> Matcher::groupContainerStrength(const QString& 
         rest = withoutLowerPrefix(rest, groupPrefix).value_or(rest);
         return teamContainerStrength(rest);
     }
-    if (grouped && anyMatches(idPatterns_, KeyPattern::subject(name)))
+    if (grouped && idKeys_.anyMatches(KeyCandidate(name)))
         return Strength::strong;
     return std::nullopt;
 }
@@ -431,7 +406,7 @@ std::optional<Matcher::Strength> Matcher::groupContainerStrength(const QString& 
 // What follows the team prefix of a group container's name: an identifier
 // claims it, a name key inside it (spaces removed) makes a weak claim.
 std::optional<Matcher::Strength> Matcher::teamContainerStrength(const QString& rest) const {
-    if (anyMatches(idPatterns_, KeyPattern::subject(rest)))
+    if (idKeys_.anyMatches(KeyCandidate(rest)))
         return Strength::strong;
     const QString lowerRest = rest.toLower();
     for (const QString& name : names_) {

@@ -53,20 +53,17 @@ public:
     bool mentions(const QString& text, const std::optional<QString>& appPath) const;
 
 private:
-    std::optional<Strength> nameStrength(const QString& candidate, const QString& subject) const;
+    std::optional<Strength> nameStrength(const KeyCandidate& candidate) const;
     std::optional<Strength> teamContainerStrength(const QString& rest) const;
 
     QStringList identifiers_;
     QStringList names_;
     std::optional<QString> teamIdentifier_;
-    QList<KeyPattern> idPatterns_;
-    QList<KeyPattern> namePatterns_;
-    // Identifier patterns over the un-normalised identifiers (see
-    // exactIdentifierMatchLength), with the character count of each.
-    QList<KeyPattern> exactIdPatterns_;
-    QList<int> exactIdLengths_;
-    QList<int> idLengths_;
-    QList<int> nameLengths_;
+    KeySet idKeys_{KeyPattern::Kind::identifier};
+    KeySet nameKeys_{KeyPattern::Kind::name};
+    // Identifier keys as the identifiers were given (see
+    // exactIdentifierMatchLength).
+    KeySet exactIdKeys_{KeyPattern::Kind::identifier};
 };
 
 // Number of user-perceived characters (grapheme clusters) in text.

@@ -2,6 +2,7 @@
 
 #include "Text.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <random>
 #include <vector>
@@ -20,6 +21,15 @@ bool agreed(const KeyPattern& pattern, const QString& candidate) {
     const QString subject = KeyPattern::subject(candidate);
     const bool fast = pattern.matches(subject);
     EXPECT_EQ(fast, pattern.matchesByExpression(subject))
+        << "candidate: " << qPrintable(candidate) << " (" << candidate.size() << " units)";
+    return fast;
+}
+
+// The same for the candidate judged as a name (KeyCandidate): refused on
+// its first units, or compared without its subject() form when ASCII.
+bool agreedAsName(const KeyPattern& pattern, const QString& candidate) {
+    const bool fast = pattern.matches(KeyCandidate(candidate));
+    EXPECT_EQ(fast, pattern.matchesByExpression(KeyPattern::subject(candidate)))
         << "candidate: " << qPrintable(candidate) << " (" << candidate.size() << " units)";
     return fast;
 }
@@ -133,6 +143,76 @@ TEST(KeyPatternDifferential, randomNamesAgainstAsciiKeys) {
     }
 }
 
+TEST(KeyPatternDifferential, namesAnswerAsTheirSubjectsOnRandomAndHostileNames) {
+    std::mt19937 random(20240608);
+    const auto matchedOf = [](const KeyPattern& pattern, const std::vector<QString>& names) {
+        return std::count_if(names.cbegin(), names.cend(), [&pattern](const QString& name) {
+            return agreedAsName(pattern, name);
+        });
+    };
+    for (const QString& key : keys()) {
+        const std::vector<QString> names = candidatesFor(key, random);
+        EXPECT_GT(matchedOf(KeyPattern(key, Kind::identifier), names), 0) << qPrintable(key);
+        EXPECT_GT(matchedOf(KeyPattern(key, Kind::name), names), 0) << qPrintable(key);
+    }
+    std::vector<QString> names;
+    std::uniform_int_distribution<size_t> pick(0, pieces().size() - 1);
+    while (names.size() < 3000) {
+        names.push_back(names.size() % 2 ? s(u"com.acme.") : s(u"c"));
+        for (int length = int(random() % 12); length > 0; --length)
+            names.back() += pieces().at(pick(random));
+    }
+    matchedOf(KeyPattern(s(u"com.acme.sketcher"), Kind::identifier), names);
+}
+
+// A plain ASCII key refuses names by their first unit, their length and the
+// unit under its last one, which holds only if every character the engine
+// pairs with an ASCII one ignoring case is one unit long.
+TEST(KeyPatternLiteral, onlySingleUnitsOutsideAsciiAreCaseVariantsOfAscii) {
+    QString everyCodePoint;
+    for (char32_t codePoint = 0x80; codePoint <= 0x10FFFF; ++codePoint) {
+        if (!QChar::isSurrogate(codePoint))
+            everyCodePoint += QString::fromUcs4(&codePoint, 1);
+    }
+    const QRegularExpression ascii(QStringLiteral(R"([\x{0}-\x{7f}])"),
+                                   QRegularExpression::CaseInsensitiveOption |
+                                       QRegularExpression::UseUnicodePropertiesOption);
+    QString variants;
+    for (auto it = ascii.globalMatch(everyCodePoint); it.hasNext();)
+        variants += it.next().captured();
+    EXPECT_EQ(variants, s(u"\u017F\u212A"));
+}
+
+TEST(KeyPatternLiteral, namesAreRefusedOnTheirFirstAndLastUnitsOnlyWhenAscii) {
+    struct Case {
+        QString key;
+        QString name;
+        bool matches;
+    };
+    const QString lone = units({0xDCC3});
+    const std::vector<Case> cases = {
+        {s(u"kit.kelvin"), s(u"\u212Ait.\u212Aelvin"), true},
+        {s(u"kit.kelvin"), s(u"kit.kelvi"), false},
+        {s(u"kit.kelvin"), s(u"\U0001F600it.kelvin"), false},
+        {s(u"kit.kelvin"), s(u"kit.\U0001F600elvin"), false},
+        {s(u"kit.kelvin"), s(u"kit.kelvi") + units({0xDC6E}), false},
+        {s(u"Sketches"), s(u"\u017Fketche\u017F 2"), true},
+        {s(u"Sketches"), lone + s(u"ketches"), false},
+        {lone + s(u"cole"), lone + s(u"COLE.log"), true},
+        {lone + s(u"cole"), units({0xDCC4}) + s(u"cole"), false},
+        {lone + s(u"cole"), s(u"\uFFFDcole"), false},
+        {s(u"\U00010400ome"), s(u"\U00010428OME"), true},
+        {s(u"\U00010400ome"), s(u"\U00010401ome"), false},
+        {s(u"Дом.Вод"), s(u"дом.вод"), true},
+        {s(u"Дом.Вод"), s(u"Дом"), false},
+        {s(u"Дом.Вод"), s(u""), false},
+    };
+    for (const Case& test : cases) {
+        EXPECT_EQ(agreedAsName(KeyPattern(test.key, Kind::name), test.name), test.matches)
+            << qPrintable(test.key) << " / " << qPrintable(test.name);
+    }
+}
+
 TEST(KeyPatternLiteral, caseVariantsOutsideAsciiAreDecidedLikeTheExpression) {
     const KeyPattern kelvin(s(u"kit.kelvin"), Kind::identifier);
     EXPECT_TRUE(agreed(kelvin, s(u"\u212Ait.KELVIN")));
@@ -176,6 +256,50 @@ TEST(KeyPatternLiteral, keysTooLongForTheEngineMatchLikeTheirExpression) {
     const KeyPattern pattern(key, Kind::identifier);
     agreed(pattern, key);
     agreed(pattern, key + s(u".plist"));
+}
+
+// A set answers as its keys one by one: the index by first units refuses no
+// name that a key would take, whatever the keys and the names begin with.
+TEST(KeySet, answersAsItsKeysWhateverTheyBeginWith) {
+    const std::vector<std::vector<QString>> sets = {
+        {s(u"com.acme.Sketcher"), s(u"com.acme.Sketcher.helper"), s(u"kit.kelvin")},
+        {s(u"Sketcher Pro"), s(u"Квиллстоун"), units({0xDCC3}) + s(u"cole"), s(u"\U00010400ome"),
+         s(u"ßtraße")},
+    };
+    std::mt19937 random(11);
+    for (const std::vector<QString>& keyTexts : sets) {
+        KeySet set(Kind::identifier);
+        std::vector<KeyPattern> patterns;
+        for (const QString& key : keyTexts) {
+            set.add(key, int(key.size()));
+            patterns.emplace_back(key, Kind::identifier);
+        }
+        int matched = 0;
+        for (const QString& seed : keys()) {
+            for (const QString& candidate : candidatesFor(seed, random)) {
+                const KeyCandidate name(candidate);
+                QList<int> expected;
+                for (size_t i = 0; i < patterns.size(); ++i) {
+                    if (patterns.at(i).matches(KeyPattern::subject(candidate)))
+                        expected.append(int(keyTexts.at(i).size()));
+                }
+                EXPECT_EQ(set.matchLengths(name), expected) << qPrintable(candidate);
+                EXPECT_EQ(set.anyMatches(name), !expected.isEmpty());
+                EXPECT_EQ(
+                    set.longestMatch(name),
+                    expected.isEmpty() ? 0 : *std::max_element(expected.cbegin(), expected.cend()));
+                matched += !expected.isEmpty();
+            }
+        }
+        EXPECT_GT(matched, 0);
+    }
+    KeySet ascii(Kind::identifier);
+    ascii.add(s(u"kit.kelvin"), 10);
+    const QString kelvinFirst = s(u"\u212Ait.kelvin");
+    EXPECT_EQ(ascii.longestMatch(KeyCandidate(kelvinFirst)), 10);
+    KeySet empty(Kind::name);
+    for (const QString& candidate : {s(u"anything"), s(u"\u212Ait"), s(u"")})
+        EXPECT_FALSE(empty.anyMatches(KeyCandidate(candidate)));
 }
 
 } // namespace
