@@ -72,90 +72,155 @@ bool xmlWithinLimits(QByteArrayView xml, const ParseLimits& limits) {
 
 // --- binary --------------------------------------------------------------------
 
-// The object graph of a binary property list. A 32-byte trailer at the end
+// The object table of a binary property list. A 32-byte trailer at the end
 // gives the byte widths of offsets and references, the object count, the
-// root object and where the offset table starts.
-class BinaryGraph {
+// root object and where the offset table starts; the objects lie between
+// the 8-byte header and the trailer.
+class BinaryTable {
 public:
     struct Object {
         bool isContainer = false;
         QList<quint64> children; // references: array elements, or keys then values
     };
 
-    explicit BinaryGraph(QByteArrayView data) : data_(data) {
-        if (data.size() < 8 + 32)
+    explicit BinaryTable(QByteArrayView data) : data_(data) {
+        if (data.size() < kHeader + 32)
             return;
-        const quint64 end = quint64(data.size()) - 32;
-        offsetSize_ = int(*number(end + 6, 1));
-        referenceSize_ = int(*number(end + 7, 1));
-        count_ = *number(end + 8, 8);
-        root_ = *number(end + 16, 8);
-        table_ = *number(end + 24, 8);
+        end_ = quint64(data.size()) - 32;
+        offsetSize_ = int(*number(end_ + 6, 1));
+        referenceSize_ = int(*number(end_ + 7, 1));
+        count_ = *number(end_ + 8, 8);
+        root_ = *number(end_ + 16, 8);
+        table_ = *number(end_ + 24, 8);
         valid_ = offsetSize_ >= 1 && offsetSize_ <= 8 && referenceSize_ >= 1 &&
-                 referenceSize_ <= 8 && root_ < count_ && table_ <= end &&
-                 count_ <= (end - table_) / quint64(offsetSize_);
+                 referenceSize_ <= 8 && root_ < count_ && table_ <= end_ &&
+                 count_ <= (end_ - table_) / quint64(offsetSize_);
     }
 
     bool isValid() const { return valid_; }
     quint64 root() const { return root_; }
 
-    // The object at an index; nullopt when it or its references lie outside
-    // the data.
+    // The object at an index as libplist reads it from the root; nullopt when
+    // it or its references lie outside the objects before the offset table.
     std::optional<Object> object(quint64 index) const {
-        const std::optional<quint64> offset =
-            number(table_ + index * quint64(offsetSize_), offsetSize_);
-        if (!offset || *offset < 8 || *offset >= table_)
+        const std::optional<quint64> offset = offsetOf(index);
+        if (!offset || *offset >= table_)
             return std::nullopt;
-        const quint8 marker = quint8(data_[qsizetype(*offset)]);
-        const int type = marker >> 4;
+        const int type = typeAt(*offset);
         if (type < kFirstContainer || type > kLastContainer)
             return Object{}; // not an array, set or dictionary
-        quint64 at = *offset + 1;
-        const std::optional<quint64> entries = entryCount(marker, at);
-        if (!entries)
+        quint64 at = 0;
+        const std::optional<quint64> entries = entryCount(*offset, at);
+        const bool isDictionary = type == kDictionary;
+        if (!entries || (isDictionary && !fits(at, *entries, quint64(referenceSize_), table_)))
             return std::nullopt;
-        return container(at, *entries, type == kDictionary);
+        std::optional<QList<quint64>> children =
+            references(at, isDictionary ? *entries * 2 : *entries, table_);
+        if (!children)
+            return std::nullopt;
+        return Object{true, std::move(*children)};
+    }
+
+    // Whether some dictionary of the table, reachable from the root or not,
+    // has a key that is a string with a NUL in it (libplist aborts on one).
+    // Anything that cannot be read on the way counts as such a key.
+    bool keyMayHoldNul() const {
+        for (quint64 index = 0; index < count_; ++index) {
+            const std::optional<quint64> offset = offsetOf(index);
+            if (!offset || (typeAt(*offset) == kDictionary && dictionaryKeyMayHoldNul(*offset)))
+                return true;
+        }
+        return false;
     }
 
 private:
+    static constexpr qsizetype kHeader = 8;
     // Object types, from the high nibble of an object's marker byte.
+    static constexpr int kAsciiString = 0x5;
+    static constexpr int kUtf16String = 0x6;
     static constexpr int kFirstContainer = 0xA; // array
     static constexpr int kDictionary = 0xD;
     static constexpr int kLastContainer = 0xD; // arrays, sets, dictionaries
 
-    // Room for `count` items of `width` bytes at `at`, before the offset table.
-    bool fitsBeforeTable(quint64 at, quint64 count, quint64 width) const {
-        return at <= table_ && count <= (table_ - at) / width;
+    // Where the object at an index starts: after the header, before the trailer.
+    std::optional<quint64> offsetOf(quint64 index) const {
+        if (index >= count_)
+            return std::nullopt;
+        const std::optional<quint64> offset =
+            number(table_ + index * quint64(offsetSize_), offsetSize_);
+        if (!offset || *offset < quint64(kHeader) || *offset >= end_)
+            return std::nullopt;
+        return offset;
     }
 
-    // The low nibble of the marker, or the integer object after it when the
-    // nibble is 0xF; `at` moves past what was read.
-    std::optional<quint64> entryCount(quint8 marker, quint64& at) const {
+    int typeAt(quint64 offset) const { return quint8(data_[qsizetype(offset)]) >> 4; }
+
+    // Room for `count` items of `width` bytes at `at`, before `bound`.
+    static bool fits(quint64 at, quint64 count, quint64 width, quint64 bound) {
+        return at <= bound && count <= (bound - at) / width;
+    }
+
+    // The low nibble of the marker at `offset`, or the integer object after
+    // it when the nibble is 0xF; `contentStart` is set past what was read.
+    std::optional<quint64> entryCount(quint64 offset, quint64& contentStart) const {
+        const quint8 marker = quint8(data_[qsizetype(offset)]);
+        contentStart = offset + 1;
         if ((marker & 0x0F) != 0x0F)
             return marker & 0x0F;
-        const std::optional<quint64> intMarker = number(at, 1);
+        if (contentStart >= end_)
+            return std::nullopt;
+        const std::optional<quint64> intMarker = number(contentStart, 1);
         if (!intMarker || (*intMarker >> 4) != 1 || (*intMarker & 0x0F) > 3)
             return std::nullopt;
         const int width = 1 << (*intMarker & 0x0F);
-        const std::optional<quint64> value = number(at + 1, width);
-        at += 1 + quint64(width);
+        const std::optional<quint64> value = number(contentStart + 1, width);
+        contentStart += 1 + quint64(width);
         return value;
     }
 
-    std::optional<Object> container(quint64 at, quint64 entries, bool isDictionary) const {
-        if (!fitsBeforeTable(at, entries, quint64(referenceSize_)) ||
-            (isDictionary && !fitsBeforeTable(at, entries * 2, quint64(referenceSize_))))
+    // `count` object references at `at`, before `bound`.
+    std::optional<QList<quint64>> references(quint64 at, quint64 count, quint64 bound) const {
+        if (!fits(at, count, quint64(referenceSize_), bound))
             return std::nullopt;
-        const quint64 references = isDictionary ? entries * 2 : entries;
-        Object result{true, {}};
-        result.children.reserve(qsizetype(references));
-        for (quint64 i = 0; i < references; ++i) {
+        QList<quint64> result;
+        result.reserve(qsizetype(count));
+        for (quint64 i = 0; i < count; ++i) {
             const auto reference = number(at + i * quint64(referenceSize_), referenceSize_);
             if (!reference || *reference >= count_)
                 return std::nullopt;
-            result.children.append(*reference);
+            result.append(*reference);
         }
         return result;
+    }
+
+    bool dictionaryKeyMayHoldNul(quint64 offset) const {
+        quint64 at = 0;
+        const std::optional<quint64> entries = entryCount(offset, at);
+        if (!entries)
+            return true;
+        const std::optional<QList<quint64>> keys = references(at, *entries, end_);
+        return !keys || std::any_of(keys->cbegin(), keys->cend(), [this](quint64 key) {
+            const std::optional<quint64> keyOffset = offsetOf(key);
+            return !keyOffset || stringMayHoldNul(*keyOffset);
+        });
+    }
+
+    // A key that is not a string is left to libplist, which refuses it.
+    bool stringMayHoldNul(quint64 offset) const {
+        const int type = typeAt(offset);
+        if (type != kAsciiString && type != kUtf16String)
+            return false;
+        const quint64 unit = type == kAsciiString ? 1 : 2;
+        quint64 start = 0;
+        const std::optional<quint64> length = entryCount(offset, start);
+        if (!length || !fits(start, *length, unit, end_))
+            return true;
+        for (quint64 k = 0; k < *length; ++k) {
+            const qsizetype at = qsizetype(start + k * unit);
+            if (data_[at] == 0 && (unit == 1 || data_[at + 1] == 0))
+                return true;
+        }
+        return false;
     }
 
     // A big-endian unsigned number of `width` bytes at `at`.
@@ -169,6 +234,7 @@ private:
     }
 
     QByteArrayView data_;
+    quint64 end_ = 0; // where the trailer starts
     int offsetSize_ = 0;
     int referenceSize_ = 0;
     quint64 count_ = 0;
@@ -189,11 +255,11 @@ struct Measure {
 // parents are walked once however often libplist would copy them.
 class BinaryWalk {
 public:
-    BinaryWalk(const BinaryGraph& graph, const ParseLimits& limits)
-        : graph_(graph), limits_(limits) {}
+    BinaryWalk(const BinaryTable& table, const ParseLimits& limits)
+        : table_(table), limits_(limits) {}
 
     bool run() {
-        if (!enter(graph_.root()))
+        if (!enter(table_.root()))
             return false;
         while (!path_.empty()) {
             Frame& frame = path_.back();
@@ -222,7 +288,7 @@ private:
 
     // A leaf is measured at once; a container goes on the path.
     bool enter(quint64 index) {
-        std::optional<BinaryGraph::Object> object = graph_.object(index);
+        std::optional<BinaryTable::Object> object = table_.object(index);
         if (!object)
             return false;
         if (!object->isContainer) {
@@ -255,7 +321,7 @@ private:
                sum.nodes <= limits_.nodes;
     }
 
-    const BinaryGraph& graph_;
+    const BinaryTable& table_;
     const ParseLimits& limits_;
     std::vector<Frame> path_;
     QSet<quint64> onPath_;
@@ -264,11 +330,11 @@ private:
 
 } // namespace
 
-bool withinLimits(QByteArrayView data, const ParseLimits& limits) {
+bool isSafeToParse(QByteArrayView data, const ParseLimits& limits) {
     if (!data.startsWith("bplist"))
         return xmlWithinLimits(data, limits);
-    const BinaryGraph graph(data);
-    return graph.isValid() && BinaryWalk(graph, limits).run();
+    const BinaryTable table(data);
+    return table.isValid() && BinaryWalk(table, limits).run() && !table.keyMayHoldNul();
 }
 
 } // namespace moss::plist

@@ -22,7 +22,8 @@ struct ParseLimits {
 // True when the property list stays within the limits. XML text is scanned
 // for its tags; a binary property list ("bplist") has its object graph walked
 // from the root, and one whose offsets or references do not add up, or that
-// refers to itself, is refused as well.
-bool withinLimits(QByteArrayView data, const ParseLimits& limits);
+// refers to itself, is refused as well. So is a binary list with a dictionary
+// key that holds a NUL character, on which libplist aborts the process.
+bool isSafeToParse(QByteArrayView data, const ParseLimits& limits);
 
 } // namespace moss::plist
