@@ -31,7 +31,7 @@ void chooseIconTheme() {
     }
 }
 
-}  // namespace
+} // namespace
 
 void prepareEngine(QQmlEngine& engine) {
     chooseIconTheme();

@@ -1,3 +1,5 @@
 #include "Main.h"
 
-int main(int argc, char** argv) { return moss::Main::main(argc, argv); }
+int main(int argc, char** argv) {
+    return moss::Main::main(argc, argv);
+}

@@ -7,7 +7,6 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
-
 #include <utility>
 
 namespace moss {
@@ -15,7 +14,7 @@ namespace moss {
 struct CatalogSection {
     QString title;
     bool isSystem = false;
-    QList<AppBundle> bundles;  // sorted by display name; never empty
+    QList<AppBundle> bundles; // sorted by display name; never empty
 
     const QString& id() const { return title; }
     friend bool operator==(const CatalogSection&, const CatalogSection&) = default;
@@ -32,6 +31,6 @@ QList<CatalogSection> sections(BundleKind kind);
 QList<AppBundle> scan(const QStringList& folders, BundleKind kind);
 QStringList findBundles(const QString& folder, BundleKind kind, int depth);
 
-}  // namespace Catalog
+} // namespace Catalog
 
-}  // namespace moss
+} // namespace moss

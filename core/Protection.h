@@ -8,7 +8,6 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
-
 #include <optional>
 
 namespace moss {
@@ -18,7 +17,7 @@ enum class ProtectionStatus { none, system, userProtected };
 // A running application process.
 struct RunningApplication {
     std::optional<QString> bundleIdentifier;
-    std::optional<QString> bundleURL;  // path of the application bundle
+    std::optional<QString> bundleURL; // path of the application bundle
     qint64 processIdentifier = 0;
     QString localizedName;
 
@@ -38,6 +37,6 @@ ProtectionStatus status(const AppBundle& bundle, const QSet<QString>& userProtec
 bool isOnSealedVolume(const QString& url);
 QList<RunningApplication> runningApplications(const AppBundle& bundle);
 
-}  // namespace Protection
+} // namespace Protection
 
-}  // namespace moss
+} // namespace moss

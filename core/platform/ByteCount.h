@@ -9,4 +9,4 @@ namespace moss {
 // printed goes through this function.
 QString formatByteCount(qint64 bytes);
 
-}  // namespace moss
+} // namespace moss

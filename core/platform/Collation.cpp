@@ -17,14 +17,14 @@ QCollator makeCollator(bool numeric) {
     return collator;
 }
 
-}  // namespace
+} // namespace
 
 int localizedStandardCompare(const QString& a, const QString& b) {
     thread_local const QCollator collator = makeCollator(true);
     const int order = collator.compare(a, b);
     if (order != 0)
         return order;
-    return QString::compare(a, b, Qt::CaseSensitive);  // letter case breaks ties
+    return QString::compare(a, b, Qt::CaseSensitive); // letter case breaks ties
 }
 
 int localizedCaseInsensitiveCompare(const QString& a, const QString& b) {
@@ -33,8 +33,9 @@ int localizedCaseInsensitiveCompare(const QString& a, const QString& b) {
 }
 
 bool localizedCaseInsensitiveContains(const QString& text, const QString& part) {
-    return QLocale(QLocale::Russian, QLocale::Russia).toLower(text).contains(
-        QLocale(QLocale::Russian, QLocale::Russia).toLower(part));
+    return QLocale(QLocale::Russian, QLocale::Russia)
+        .toLower(text)
+        .contains(QLocale(QLocale::Russian, QLocale::Russia).toLower(part));
 }
 
-}  // namespace moss
+} // namespace moss

@@ -15,4 +15,4 @@ int localizedCaseInsensitiveCompare(const QString& a, const QString& b);
 // Localised, case-insensitive containment test of the user's search text.
 bool localizedCaseInsensitiveContains(const QString& text, const QString& part);
 
-}  // namespace moss
+} // namespace moss

@@ -8,7 +8,6 @@
 #include <QByteArray>
 #include <QString>
 #include <QVariantMap>
-
 #include <optional>
 
 namespace moss::plist {
@@ -28,4 +27,4 @@ enum class Format { xml, binary };
 // Serialises a dictionary (the types above) as a property list.
 QByteArray dataFromDictionary(const QVariantMap& dict, Format format);
 
-}  // namespace moss::plist
+} // namespace moss::plist

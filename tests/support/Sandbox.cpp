@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QFile>
-
 #include <fcntl.h>
 #include <ftw.h>
 #include <sys/stat.h>
@@ -29,7 +28,7 @@ int removeEntry(const char* path, const struct stat*, int, FTW*) {
     return 0;
 }
 
-}  // namespace
+} // namespace
 
 Sandbox::Sandbox() : dir_(QDir::tempPath() + QStringLiteral("/sandbox-XXXXXX")) {
     root_ = fs::resolvingSymlinks(dir_.path());
@@ -91,8 +90,8 @@ QString Sandbox::writeFile(const QString& relative, const QByteArray& contents) 
     fs::makePath(fs::parentPath(full));
     // Through the byte-exact path encoding: names may be invalid UTF-8.
     QFile file;
-    const int fd = ::open(fs::encodePath(full).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
-                          0644);
+    const int fd =
+        ::open(fs::encodePath(full).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd >= 0 && file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle))
         file.write(contents);
     else if (fd >= 0)
@@ -121,4 +120,4 @@ QString Sandbox::makeBundle(const QString& relative, const QVariantMap& info,
     return full;
 }
 
-}  // namespace moss::test
+} // namespace moss::test

@@ -52,4 +52,4 @@ private:
     bool active_ = false;
 };
 
-}  // namespace moss::test
+} // namespace moss::test
