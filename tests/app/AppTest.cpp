@@ -3,10 +3,10 @@
 #include "RozudOdizuv.h"
 #include "Sandbox.h"
 #include "Store.h"
+#include "Wait.h"
 #include "platform/FileSystem.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QGuiApplication>
 #include <QProcess>
@@ -19,12 +19,7 @@ namespace {
 using namespace Qt::Literals::StringLiterals;
 using test::Sandbox;
 
-bool waitFor(const std::function<bool()>& condition) {
-    QDeadlineTimer deadline(20000);
-    while (!condition() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return condition();
-}
+using test::waitFor;
 
 class AppTest : public ::testing::Test {
 protected:

@@ -6,6 +6,7 @@
 #include "RozudOdizuv.h"
 #include "Sandbox.h"
 #include "Store.h"
+#include "Wait.h"
 #include "platform/FileSystem.h"
 
 #include <QQuickItem>
@@ -19,9 +20,7 @@ namespace {
 
 using namespace Qt::StringLiterals;
 
-bool waitFor(const std::function<bool()>& condition) {
-    return QTest::qWaitFor(condition, 20000);
-}
+using test::waitFor;
 
 class CommandsTest : public ::testing::Test {
 protected:

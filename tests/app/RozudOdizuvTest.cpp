@@ -2,15 +2,14 @@
 
 #include "Sandbox.h"
 #include "Store.h"
+#include "Wait.h"
 #include "platform/FileSystem.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFuture>
 #include <QSettings>
-#include <functional>
 #include <gtest/gtest.h>
 
 namespace moss {
@@ -18,14 +17,7 @@ namespace {
 
 using test::Sandbox;
 
-// Runs the event loop until the condition holds; the deadline only guards
-// against a hang.
-bool waitFor(const std::function<bool()>& condition) {
-    QDeadlineTimer deadline(20000);
-    while (!condition() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return condition();
-}
+using test::waitFor;
 
 bool isInotifyDescriptor(int fd) {
     const QString link = QFile::symLinkTarget(QStringLiteral("/proc/self/fd/%1").arg(fd));

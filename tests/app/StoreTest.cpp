@@ -4,15 +4,14 @@
 #include "Store.h"
 
 #include "Sandbox.h"
+#include "Wait.h"
 #include "platform/ByteCount.h"
 #include "platform/FileSystem.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QPointer>
 #include <QSettings>
 #include <QThread>
-#include <QTimer>
 #include <algorithm>
 #include <gtest/gtest.h>
 
@@ -21,18 +20,10 @@ using namespace Qt::StringLiterals;
 namespace moss {
 namespace {
 
-// Runs the event loop until `done` holds. The deadline only keeps a hung task
-// from blocking the suite.
+// Runs the event loop until `done` holds; a generous deadline, since the
+// sanitizer builds run these tasks many times slower.
 template <typename Predicate> bool runUntil(Predicate done) {
-    QDeadlineTimer deadline(120'000);
-    QTimer tick;
-    tick.start(10);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
+    return test::waitFor(done, 120'000);
 }
 
 bool onMainThread() {

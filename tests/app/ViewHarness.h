@@ -7,6 +7,7 @@
 #include "ContentView.h"
 #include "Sandbox.h"
 #include "Store.h"
+#include "Wait.h"
 #include "platform/FileSystem.h"
 
 #include <QDropEvent>
@@ -18,11 +19,6 @@
 #include <gtest/gtest.h>
 
 namespace moss::test {
-
-// Waits (pumping events) until the condition holds; false after 20 s.
-template <typename Condition> bool waitFor(Condition condition) {
-    return QTest::qWaitFor(condition, 20000);
-}
 
 class ViewHarness {
 public:

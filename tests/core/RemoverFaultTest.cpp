@@ -8,6 +8,7 @@
 
 #include "Remover.h"
 #include "Sandbox.h"
+#include "Wait.h"
 #include "platform/FileSystem.h"
 #include "platform/Trash.h"
 
@@ -26,11 +27,7 @@ using namespace moss;
 
 namespace {
 
-RemovalResult await(QFuture<RemovalResult> future) {
-    while (!future.isFinished())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    return future.result();
-}
+using test::await;
 
 // What an item is, recursively: type, content hash, link target, and the same
 // for every entry of a folder. Equal fingerprints mean no byte was lost.

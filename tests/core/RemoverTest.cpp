@@ -1,6 +1,7 @@
 #include "Remover.h"
 
 #include "Sandbox.h"
+#include "Wait.h"
 #include "platform/FileSystem.h"
 #include "platform/Trash.h"
 
@@ -16,11 +17,7 @@ namespace {
 
 const QString kNotMoved = u"Не удалось переместить"_s;
 
-RemovalResult await(QFuture<RemovalResult> future) {
-    while (!future.isFinished())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    return future.result();
-}
+using test::await;
 
 struct Calls {
     int recycle = 0;
