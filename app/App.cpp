@@ -135,6 +135,12 @@ QByteArray encodePaths(const QStringList& paths) {
     return message;
 }
 
+void bringToFront(QQuickWindow* window) {
+    window->show();
+    window->raise();
+    window->requestActivate();
+}
+
 } // namespace
 
 // --- Single instance ---------------------------------------------------------
@@ -274,12 +280,8 @@ void App::openFiles(const QStringList& paths) {
 }
 
 void App::showMainWindow() {
-    QQuickWindow* window = ui::mainWindow();
-    if (!window)
-        return;
-    window->show();
-    window->raise();
-    window->requestActivate();
+    if (QQuickWindow* window = ui::mainWindow())
+        bringToFront(window);
 }
 
 void App::openSettings() {
@@ -295,11 +297,8 @@ void App::openSettings() {
         QQmlEngine::setObjectOwnership(settingsWindow_, QQmlEngine::CppOwnership);
         settingsWindow_->QObject::setParent(engine_.get());
     }
-    if (!settingsWindow_)
-        return;
-    settingsWindow_->show();
-    settingsWindow_->raise();
-    settingsWindow_->requestActivate();
+    if (settingsWindow_)
+        bringToFront(settingsWindow_);
 }
 
 void App::turnOffRozudOdizuv() {
