@@ -45,12 +45,8 @@ appstreamcli validate --no-net /usr/share/metainfo/org.mossbin.Mossbin.metainfo.
 work=$(mktemp -d)
 trap 'rm -rf -- "$work"' EXIT
 "$build/make-demo-home" "$work/home" >/dev/null
-export HOME="$work/home"
-export TMPDIR="$HOME/.tmp"
-export XDG_CACHE_HOME="$HOME/.cache"
-export XDG_DATA_HOME="$HOME/.local/share"
-export XDG_CONFIG_HOME="$HOME/.config"
-export XDG_STATE_HOME="$HOME/.local/state"
+source "$root/tools/common/use-home.sh"
+use_home "$work/home"
 unset DISPLAY WAYLAND_DISPLAY
 bundle="$HOME/Applications/Quillstone.app"
 

@@ -14,13 +14,8 @@ rm -rf -- "$home"
 if [[ -n "${DISPLAY:-}" ]]; then
     export XAUTHORITY="${XAUTHORITY:-$HOME/.Xauthority}"
 fi
-# XDG_RUNTIME_DIR is left alone: it holds the display's and the session bus's sockets.
-export HOME="$home"
-export TMPDIR="$home/.tmp"
-export XDG_CACHE_HOME="$home/.cache"
-export XDG_DATA_HOME="$home/.local/share"
-export XDG_CONFIG_HOME="$home/.config"
-export XDG_STATE_HOME="$home/.local/state"
+source "$(dirname "$0")/common/use-home.sh"
+use_home "$home"
 
 if [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]]; then
     echo "Demo home: $home"

@@ -16,11 +16,8 @@ mkdir -p "$work/runtime"
 chmod 700 "$work/runtime"
 "$build/make-demo-home" "$work/home"
 
-export HOME="$work/home"
-export TMPDIR="$HOME/.tmp"
-export XDG_CACHE_HOME="$HOME/.cache"
-export XDG_DATA_HOME="$HOME/.local/share"
-export XDG_CONFIG_HOME="$HOME/.config"
+source "$root/tools/common/use-home.sh"
+use_home "$work/home"
 export XDG_RUNTIME_DIR="$work/runtime"
 export QT_QPA_PLATFORM=offscreen
 export QML_DISABLE_DISK_CACHE=1
