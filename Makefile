@@ -8,8 +8,14 @@ JOBS ?= $(shell nproc)
 # How long `make fuzz` runs each fuzz target, and `make test` in its short run.
 FUZZ_SECONDS ?= 60
 TEST_FUZZ_SECONDS ?= 15
+# `make mutation`: how many mutants, the seed of the sample, the sources to
+# mutate (globs, e.g. FILES=core/Matcher.cpp) and an optional Markdown report.
+MUTANTS ?= 200
+SEED ?= 1
+FILES ?=
+REPORT ?=
 
-.PHONY: all deps configure build test package package-check sanitize sanitize-thread fuzz demo snapshots bench clean
+.PHONY: all deps configure build test package package-check sanitize sanitize-thread fuzz demo snapshots bench mutation clean
 
 all: build
 
@@ -84,5 +90,11 @@ bench: deps
 		echo "mossbin did not build: the whole-process benchmark is skipped"
 	@bench/run-benchmarks.py build-release
 
+# How many seeded faults the tests catch (tools/mutation-check, TESTING.md).
+# Builds in build-mutation; not part of `make test`.
+mutation: deps
+	@tools/mutation-check --mutants $(MUTANTS) --seed $(SEED) --jobs $(JOBS) \
+		$(foreach pattern,$(FILES),--files '$(pattern)') $(if $(REPORT),--report $(REPORT))
+
 clean:
-	@rm -rf $(BUILD) build-release build-asan build-tsan build-fuzz build-package
+	@rm -rf $(BUILD) build-release build-asan build-tsan build-fuzz build-package build-mutation
