@@ -1,8 +1,12 @@
 #include "StoreModels.h"
 
-#include "Store.h"
+#include "Session.h"
+#include "Settings.h"
 #include "platform/ByteCount.h"
+#include "platform/Collation.h"
 #include "platform/FileSystem.h"
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -45,6 +49,27 @@ QString bundleSubtitle(const AppBundle& bundle) {
     if (bundle.bundleIdentifier)
         parts.append(*bundle.bundleIdentifier);
     return parts.join(u" · "_s);
+}
+
+QList<CatalogSection> filterSections(const QList<CatalogSection>& sections, BundleKind kind,
+                                     bool showSystem, const QString& query) {
+    const bool hideSystem = !showSystem && kind != BundleKind::application;
+    const QString q = trimBlanks(query);
+    const auto matches = [&q](const AppBundle& bundle) {
+        return q.isEmpty() || localizedCaseInsensitiveContains(bundle.displayName, q) ||
+               localizedCaseInsensitiveContains(bundle.bundleIdentifier.value_or(QString()), q);
+    };
+    QList<CatalogSection> result;
+    for (const CatalogSection& section : sections) {
+        if (section.isSystem && hideSystem)
+            continue;
+        CatalogSection taken{section.title, section.isSystem, {}};
+        std::copy_if(section.bundles.begin(), section.bundles.end(),
+                     std::back_inserter(taken.bundles), matches);
+        if (!taken.bundles.isEmpty())
+            result.append(std::move(taken));
+    }
+    return result;
 }
 
 // MARK: - InstalledListModel

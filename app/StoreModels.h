@@ -12,6 +12,7 @@
 #include <QAbstractListModel>
 #include <QList>
 #include <QString>
+#include <QtQml/qqmlregistration.h>
 
 namespace moss {
 
@@ -30,9 +31,17 @@ QString displayFolder(const QString& path);
 // identifier; empty when the bundle has neither.
 QString bundleSubtitle(const AppBundle& bundle);
 
+// The installed list as shown: system sections left out when `showSystem` is
+// false (except for applications), then the bundles whose display name or
+// identifier contains the query (blanks and tabs trimmed), ignoring case;
+// sections left empty are dropped.
+QList<CatalogSection> filterSections(const QList<CatalogSection>& sections, BundleKind kind,
+                                     bool showSystem, const QString& query);
+
 // The installed bundles of `Store::filteredSections`, one row per bundle.
 class InstalledListModel : public QAbstractListModel {
     Q_OBJECT
+    QML_ANONYMOUS
     Q_PROPERTY(int count READ count NOTIFY countChanged)
 
 public:
@@ -81,6 +90,7 @@ private:
 // Follows the session's files and ticks by itself.
 class SessionFilesModel : public QAbstractListModel {
     Q_OBJECT
+    QML_ANONYMOUS
     Q_PROPERTY(int count READ count NOTIFY countChanged)
 
 public:

@@ -1,13 +1,12 @@
 import QtQuick
 import QtQuick.Controls.Basic
-import Mossbin.Native
+import Mossbin
 
 // One installed bundle: icon, name, version and identifier, and a lock when
 // it is protected. A click opens it; the context menu reveals and protects.
 Item {
     id: row
 
-    property var store
     required property int index
     required property string displayName
     required property string version
@@ -51,7 +50,7 @@ Item {
                 elide: Text.ElideRight
                 font.family: Theme.fontFamily
                 font.pixelSize: 13
-                font.weight: Theme.medium
+                font.weight: Theme.Medium
                 color: Theme.text
             }
             Text {
@@ -88,7 +87,7 @@ Item {
             if (mouse.button === Qt.RightButton)
                 menu.popup()
             else
-                row.store.openInstalled(row.path)
+                Store.openInstalled(row.path)
         }
     }
 
@@ -104,7 +103,7 @@ Item {
             visible: row.bundleIdentifier !== ""
             height: visible ? implicitHeight : 0
             text: row.inProtectedList ? "Снять защиту" : "Защитить от удаления"
-            onTriggered: row.store.setProtected(row.bundleIdentifier, !row.inProtectedList)
+            onTriggered: Settings.setProtected(row.bundleIdentifier, !row.inProtectedList)
         }
     }
 }
