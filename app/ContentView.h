@@ -8,11 +8,9 @@ class QQuickWindow;
 
 namespace moss::ui {
 
-// The window size the content is designed for, and the smallest it allows.
+// The window size the content is designed for.
 inline constexpr int idealWidth = 480;
 inline constexpr int idealHeight = 620;
-inline constexpr int minimumWidth = 460;
-inline constexpr int minimumHeight = 560;
 
 // Creates and shows the main window (MainWindow.qml, objectName "main") in an
 // engine readied for the module, with its Store and Shell provided; nullptr

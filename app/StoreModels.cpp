@@ -89,10 +89,6 @@ void InstalledListModel::reset(const QList<CatalogSection>& sections,
         emit countChanged();
 }
 
-const AppBundle* InstalledListModel::bundleAt(int row) const {
-    return row >= 0 && row < count() ? &rows_[row].bundle : nullptr;
-}
-
 int InstalledListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : count();
 }

@@ -65,8 +65,6 @@ public:
     void reset(const QList<CatalogSection>& sections, const QSet<QString>& userProtected);
 
     int count() const { return int(rows_.size()); }
-    // The bundle shown in a row; nullptr outside the rows.
-    const AppBundle* bundleAt(int row) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
