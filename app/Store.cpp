@@ -86,7 +86,7 @@ void release(Session* session) {
 
 QList<AppBundle> allInstalledApplications() {
     QList<AppBundle> apps;
-    for (const CatalogSection& section : Catalog::sections(BundleKind::application))
+    for (const CatalogSection& section : Catalog::sections(BundleKind::Application))
         apps += section.bundles;
     return apps;
 }
@@ -145,7 +145,7 @@ QString trimBlanks(const QString& text) {
 
 QList<CatalogSection> filterSections(const QList<CatalogSection>& sections, BundleKind kind,
                                      bool showSystem, const QString& query) {
-    const bool hideSystem = !showSystem && kind != BundleKind::application;
+    const bool hideSystem = !showSystem && kind != BundleKind::Application;
     const QString q = trimBlanks(query);
     const auto matches = [&q](const AppBundle& bundle) {
         return q.isEmpty() || localizedCaseInsensitiveContains(bundle.displayName, q) ||
@@ -297,12 +297,12 @@ void Store::open(const QStringList& urls) {
 void Store::open(const AppBundle& bundle, bool fromTrash, bool force) {
     const QString title = QStringLiteral("Это приложение защищено");
     switch (Protection::status(bundle, protectedIDs())) {
-    case ProtectionStatus::system:
+    case ProtectionStatus::System:
         if (fromTrash)
             break;
         setAlert(makeAlert(title, QStringLiteral("Оно встроено в macOS, удалить его нельзя.")));
         return;
-    case ProtectionStatus::userProtected:
+    case ProtectionStatus::UserProtected:
         if (force || fromTrash)
             break;
         setAlert(makeAlert(title,
@@ -313,7 +313,7 @@ void Store::open(const AppBundle& bundle, bool fromTrash, bool force) {
                                    store->open(bundle, false, true);
                            }));
         return;
-    case ProtectionStatus::none:
+    case ProtectionStatus::None:
         break;
     }
     setSession(Session::create(bundle, fromTrash));

@@ -208,7 +208,7 @@ private:
     void refreshFilteredModel();
 
     Screen screen_ = Screen::drop;
-    BundleKind kind_ = BundleKind::application;
+    BundleKind kind_ = BundleKind::Application;
     QList<CatalogSection> sections_;
     bool isLoadingList_ = false;
     QString query_;

@@ -12,11 +12,11 @@ namespace {
 
 QString protectionKey(ProtectionStatus status) {
     switch (status) {
-    case ProtectionStatus::system:
+    case ProtectionStatus::System:
         return u"system"_s;
-    case ProtectionStatus::userProtected:
+    case ProtectionStatus::UserProtected:
         return u"userProtected"_s;
-    case ProtectionStatus::none:
+    case ProtectionStatus::None:
         break;
     }
     return u"none"_s;

@@ -71,7 +71,7 @@ private:
         AppBundle bundle;
         QString sectionTitle;
         bool sectionIsSystem = false;
-        ProtectionStatus status = ProtectionStatus::none;
+        ProtectionStatus status = ProtectionStatus::None;
         bool inProtectedList = false;
     };
     QList<Row> rows_;

@@ -133,7 +133,7 @@ protected:
         shared.setAlert(std::nullopt);
         shared.setToast(std::nullopt);
         shared.setScreen(Store::Screen::drop);
-        shared.setKind(BundleKind::application);
+        shared.setKind(BundleKind::Application);
         shared.setQuery({});
         shared.clearInstalledCache();
     }
@@ -194,7 +194,7 @@ TEST_F(StoreTest, OpeningTwoPathsOpensOnlyTheFirst) {
 TEST_F(StoreTest, SystemBundlesAreRefusedEvenWhenForcedButOpenFromTheTrash) {
     AppBundle calculator;
     calculator.url = u"/System/Applications/Calculator.app"_s;
-    calculator.kind = BundleKind::application;
+    calculator.kind = BundleKind::Application;
     calculator.bundleIdentifier = u"com.apple.calculator"_s;
     calculator.displayName = u"Calculator"_s;
 
@@ -562,18 +562,18 @@ TEST(FilterSections, BlankQueriesSystemSectionsAndCaseInsensitiveMatches) {
          {listed(u"Alpha"_s, u"com.example.alpha"_s), listed(u"Бета"_s, std::nullopt)}},
         {u"Система"_s, true, {listed(u"Gamma Tool"_s, u"org.gamma.TOOL"_s)}}};
 
-    EXPECT_EQ(filterSections(sections, BundleKind::application, true, u" \t "_s), sections);
-    EXPECT_EQ(filterSections(sections, BundleKind::application, false, {}), sections);
-    EXPECT_EQ(filterSections(sections, BundleKind::plugin, true, {}), sections);
-    EXPECT_EQ(filterSections(sections, BundleKind::plugin, false, {}),
+    EXPECT_EQ(filterSections(sections, BundleKind::Application, true, u" \t "_s), sections);
+    EXPECT_EQ(filterSections(sections, BundleKind::Application, false, {}), sections);
+    EXPECT_EQ(filterSections(sections, BundleKind::Plugin, true, {}), sections);
+    EXPECT_EQ(filterSections(sections, BundleKind::Plugin, false, {}),
               QList<CatalogSection>{sections.first()});
-    EXPECT_EQ(filterSections(sections, BundleKind::widget, false, {}),
+    EXPECT_EQ(filterSections(sections, BundleKind::Widget, false, {}),
               QList<CatalogSection>{sections.first()});
 
     const auto names = [&](const QString& query) {
         QStringList found;
         for (const CatalogSection& section :
-             filterSections(sections, BundleKind::application, true, query))
+             filterSections(sections, BundleKind::Application, true, query))
             for (const AppBundle& bundle : section.bundles)
                 found.append(section.title + u'/' + bundle.displayName);
         return found;
@@ -616,7 +616,7 @@ TEST_F(StoreTest, LoadListFillsTheFilteredModel) {
     EXPECT_EQ(model->data(row, InstalledListModel::protectionRole), u"userProtected"_s);
     EXPECT_EQ(model->data(row, InstalledListModel::inProtectedListRole), true);
     EXPECT_EQ(model->data(row, InstalledListModel::sectionTitleRole),
-              Catalog::titles(BundleKind::application).first);
+              Catalog::titles(BundleKind::Application).first);
     EXPECT_EQ(model->data(row, InstalledListModel::subtitleRole), u"org.sample.bar"_s);
 
     store.setProtected(u"org.sample.bar"_s, false);
@@ -638,9 +638,9 @@ TEST_F(StoreTest, ScreenAndKindAreReadAndWrittenByName) {
 
     EXPECT_EQ(store.property("kind").toString(), u"application"_s);
     store.setProperty("kind", u"widget"_s);
-    EXPECT_EQ(store.kind(), BundleKind::widget);
+    EXPECT_EQ(store.kind(), BundleKind::Widget);
     store.setProperty("kind", u"Widget"_s);
-    EXPECT_EQ(store.kind(), BundleKind::widget);
+    EXPECT_EQ(store.kind(), BundleKind::Widget);
 }
 
 // MARK: Settings
