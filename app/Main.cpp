@@ -78,7 +78,7 @@ QString yesNo(bool value) {
 // Every installed application, user section first, in catalogue order.
 QList<AppBundle> installedApplications() {
     QList<AppBundle> bundles;
-    for (const CatalogSection& section : Catalog::sections(BundleKind::application))
+    for (const CatalogSection& section : Catalog::sections(BundleKind::Application))
         bundles += section.bundles;
     return bundles;
 }

@@ -57,6 +57,20 @@ template <typename T> T* provided(QQmlEngine* engine) {
 // types because Qt 6.4 constructs a default-constructible singleton type
 // itself, ignoring its own create().
 
+// Enumerations of the core library that the views name: BundleKind.Plugin,
+// ProtectionStatus.None.
+namespace BundleKindDeclaration {
+Q_NAMESPACE
+QML_FOREIGN_NAMESPACE(moss::BundleKinds)
+QML_NAMED_ELEMENT(BundleKind)
+} // namespace BundleKindDeclaration
+
+namespace ProtectionStatusDeclaration {
+Q_NAMESPACE
+QML_FOREIGN_NAMESPACE(moss::ProtectionStatuses)
+QML_NAMED_ELEMENT(ProtectionStatus)
+} // namespace ProtectionStatusDeclaration
+
 struct StoreSingleton {
     Q_GADGET
     QML_FOREIGN(moss::Store)

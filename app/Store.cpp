@@ -18,7 +18,7 @@ namespace {
 
 QList<AppBundle> allInstalledApplications() {
     QList<AppBundle> apps;
-    for (const CatalogSection& section : Catalog::sections(BundleKind::application))
+    for (const CatalogSection& section : Catalog::sections(BundleKind::Application))
         apps += section.bundles;
     return apps;
 }
@@ -107,12 +107,12 @@ void Store::open(const QStringList& urls) {
 
 void Store::open(const AppBundle& bundle, bool fromTrash, bool force) {
     switch (Protection::status(bundle, settings_.protectedIDs())) {
-    case ProtectionStatus::system:
+    case ProtectionStatus::System:
         if (fromTrash)
             break;
         setAlert(Alerts::systemComponent());
         return;
-    case ProtectionStatus::userProtected:
+    case ProtectionStatus::UserProtected:
         if (force || fromTrash)
             break;
         setAlert(Alerts::userProtected(bundle.displayName, [store = QPointer<Store>(this), bundle] {
@@ -120,7 +120,7 @@ void Store::open(const AppBundle& bundle, bool fromTrash, bool force) {
                 store->open(bundle, false, true);
         }));
         return;
-    case ProtectionStatus::none:
+    case ProtectionStatus::None:
         break;
     }
     auto* session = new Session(bundle, fromTrash, this);
@@ -239,15 +239,6 @@ void Store::runRemoveAnyway() {
     const std::function<void()> action = alert_->removeAnyway;
     setAlert(std::nullopt);
     action();
-}
-
-QString Store::kindKey() const {
-    return rawValue(kind_);
-}
-
-void Store::setKindKey(const QString& key) {
-    if (const std::optional<BundleKind> kind = bundleKindFromRawValue(key))
-        setKind(*kind);
 }
 
 QVariant Store::toastData() const {

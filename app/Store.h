@@ -43,7 +43,7 @@ struct UndoEntry {
 class Store : public QObject {
     Q_OBJECT
     Q_PROPERTY(Screen screen READ screen WRITE setScreen NOTIFY screenChanged)
-    Q_PROPERTY(QString kind READ kindKey WRITE setKindKey NOTIFY kindChanged)
+    Q_PROPERTY(moss::BundleKinds::BundleKind kind READ kind WRITE setKind NOTIFY kindChanged)
     // The installed list has been loaded at least once.
     Q_PROPERTY(bool hasSections READ hasSections NOTIFY sectionsChanged)
     Q_PROPERTY(bool isLoadingList READ isLoadingList NOTIFY isLoadingListChanged)
@@ -130,8 +130,6 @@ signals:
     void activationRequested();
 
 private:
-    QString kindKey() const;
-    void setKindKey(const QString& key);
     void setSections(QList<CatalogSection> sections);
     void setLoadingList(bool loading);
     void setSession(Session* session);
@@ -145,7 +143,7 @@ private:
 
     Settings settings_;
     Screen screen_ = Screen::Drop;
-    BundleKind kind_ = BundleKind::application;
+    BundleKind kind_ = BundleKind::Application;
     QList<CatalogSection> sections_;
     bool isLoadingList_ = false;
     QString query_;

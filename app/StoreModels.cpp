@@ -12,22 +12,6 @@ using namespace Qt::StringLiterals;
 
 namespace moss {
 
-namespace {
-
-QString protectionKey(ProtectionStatus status) {
-    switch (status) {
-    case ProtectionStatus::system:
-        return u"system"_s;
-    case ProtectionStatus::userProtected:
-        return u"userProtected"_s;
-    case ProtectionStatus::none:
-        break;
-    }
-    return u"none"_s;
-}
-
-} // namespace
-
 QString iconSource(const QString& path) {
     return u"image://fileicon/"_s + QString::fromLatin1(fs::encodePath(path).toPercentEncoding());
 }
@@ -53,7 +37,7 @@ QString bundleSubtitle(const AppBundle& bundle) {
 
 QList<CatalogSection> filterSections(const QList<CatalogSection>& sections, BundleKind kind,
                                      bool showSystem, const QString& query) {
-    const bool hideSystem = !showSystem && kind != BundleKind::application;
+    const bool hideSystem = !showSystem && kind != BundleKind::Application;
     const QString q = trimBlanks(query);
     const auto matches = [&q](const AppBundle& bundle) {
         return q.isEmpty() || localizedCaseInsensitiveContains(bundle.displayName, q) ||
@@ -117,7 +101,7 @@ QVariant InstalledListModel::data(const QModelIndex& index, int role) const {
     case sectionIsSystemRole:
         return row.sectionIsSystem;
     case protectionRole:
-        return protectionKey(row.status);
+        return QVariant::fromValue(row.status);
     case inProtectedListRole:
         return row.inProtectedList;
     default:

@@ -54,7 +54,7 @@ public:
         iconSourceRole,       // iconSource(path)
         sectionTitleRole,     // the section's title
         sectionIsSystemRole,  // the section's isSystem flag
-        protectionRole,       // "none", "system" or "userProtected"
+        protectionRole,       // ProtectionStatus
         inProtectedListRole,  // the identifier is in Store::protectedIDs exactly
     };
 
@@ -78,7 +78,7 @@ private:
         AppBundle bundle;
         QString sectionTitle;
         bool sectionIsSystem = false;
-        ProtectionStatus status = ProtectionStatus::none;
+        ProtectionStatus status = ProtectionStatus::None;
         bool inProtectedList = false;
     };
     QList<Row> rows_;

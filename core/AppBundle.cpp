@@ -83,10 +83,10 @@ QStringList nestedBundleIdentifiers(const QString& folder, const QStringList& en
 BundleKind kindForExtension(const QString& extension) {
     const QString lower = extension.toLower();
     if (lower == u"app")
-        return BundleKind::application;
+        return BundleKind::Application;
     if (lower == u"wdgt")
-        return BundleKind::widget;
-    return BundleKind::plugin;
+        return BundleKind::Widget;
+    return BundleKind::Plugin;
 }
 
 // What the file manager shows for the path, without any ".app" in it.
@@ -128,11 +128,11 @@ size_t hashList(size_t seed, const QStringList& list) {
 
 QString rawValue(BundleKind kind) {
     switch (kind) {
-    case BundleKind::application:
+    case BundleKind::Application:
         return QStringLiteral("application");
-    case BundleKind::plugin:
+    case BundleKind::Plugin:
         return QStringLiteral("plugin");
-    case BundleKind::widget:
+    case BundleKind::Widget:
         return QStringLiteral("widget");
     }
     return {};
@@ -147,8 +147,8 @@ std::optional<BundleKind> bundleKindFromRawValue(const QString& raw) {
 }
 
 const std::array<BundleKind, 3>& allBundleKinds() {
-    static const std::array<BundleKind, 3> kinds{BundleKind::application, BundleKind::plugin,
-                                                 BundleKind::widget};
+    static const std::array<BundleKind, 3> kinds{BundleKind::Application, BundleKind::Plugin,
+                                                 BundleKind::Widget};
     return kinds;
 }
 
@@ -220,7 +220,7 @@ std::optional<AppBundle> AppBundle::load(const QString& path, bool readSignature
         return std::nullopt;
     const QVariantMap info = infoDictionary(base);
     const BundleKind kind = kindForExtension(fs::pathExtension(base));
-    if (kind == BundleKind::application && info.isEmpty())
+    if (kind == BundleKind::Application && info.isEmpty())
         return std::nullopt;
 
     const QString stem = fs::deletingExtension(fs::lastComponent(base));

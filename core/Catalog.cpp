@@ -40,11 +40,11 @@ QString expandingTilde(const QString& folder) {
 
 bool matchesKind(const QString& extension, BundleKind kind) {
     switch (kind) {
-    case BundleKind::application:
+    case BundleKind::Application:
         return extension == u"app";
-    case BundleKind::widget:
+    case BundleKind::Widget:
         return extension == u"wdgt";
-    case BundleKind::plugin:
+    case BundleKind::Plugin:
         return AppBundle::pluginExtensions().contains(extension);
     }
     return false;
@@ -100,7 +100,7 @@ QList<CatalogSection> sections(BundleKind kind) {
 }
 
 QList<AppBundle> scan(const QStringList& folderList, BundleKind kind) {
-    const int depth = kind == BundleKind::application ? 2 : 1;
+    const int depth = kind == BundleKind::Application ? 2 : 1;
     QStringList candidates;
     for (const QString& folder : folderList)
         candidates += findBundles(expandingTilde(folder), kind, depth);

@@ -62,9 +62,9 @@ Item {
         Segmented {
             objectName: "kindSwitch"
             options: [
-                { value: "application", title: "Приложения" },
-                { value: "plugin", title: "Плагины" },
-                { value: "widget", title: "Виджеты" }
+                { value: BundleKind.Application, title: "Приложения" },
+                { value: BundleKind.Plugin, title: "Плагины" },
+                { value: BundleKind.Widget, title: "Виджеты" }
             ]
             selection: Store.kind
             onSelected: value => Store.kind = value

@@ -13,7 +13,7 @@ Item {
     required property string path
     required property string iconSource
     required property string bundleIdentifier
-    required property string protection
+    required property int protection
     required property bool inProtectedList
 
     objectName: "bundleRow:" + displayName
@@ -68,13 +68,13 @@ Item {
             id: lock
             objectName: "lock"
             anchors.verticalCenter: parent.verticalCenter
-            visible: row.protection !== "none"
+            visible: row.protection !== ProtectionStatus.None
             name: "lock"
             size: 11
             color: Theme.muted
             ToolTip.visible: visible && pointer.containsMouse && pointer.mouseX > row.width - 40
             ToolTip.delay: 800
-            ToolTip.text: row.protection === "system" ? "Встроено в macOS" : "В списке защищённых"
+            ToolTip.text: row.protection === ProtectionStatus.System ? "Встроено в macOS" : "В списке защищённых"
         }
     }
 

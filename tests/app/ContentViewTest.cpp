@@ -234,12 +234,12 @@ TEST_F(ContentViewTest, EachKindSwitchLoadsOnceAndReturningDoesNotReload) {
     };
 
     switchTo("segment:Плагины");
-    EXPECT_EQ(store.kind(), BundleKind::plugin);
+    EXPECT_EQ(store.kind(), BundleKind::Plugin);
     EXPECT_EQ(loads, 1);
     switchTo("segment:Плагины");
     EXPECT_EQ(loads, 1);
     switchTo("segment:Приложения");
-    EXPECT_EQ(store.kind(), BundleKind::application);
+    EXPECT_EQ(store.kind(), BundleKind::Application);
     EXPECT_EQ(loads, 2);
 
     harness.click(find("bundleRow:Tiny Paint"));

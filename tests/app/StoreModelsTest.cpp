@@ -79,18 +79,18 @@ TEST(StoreModels, BlankQueriesSystemSectionsAndCaseInsensitiveMatches) {
          {listed(u"Alpha"_s, u"com.example.alpha"_s), listed(u"Бета"_s, std::nullopt)}},
         {u"Система"_s, true, {listed(u"Gamma Tool"_s, u"org.gamma.TOOL"_s)}}};
 
-    EXPECT_EQ(filterSections(sections, BundleKind::application, true, u" \t "_s), sections);
-    EXPECT_EQ(filterSections(sections, BundleKind::application, false, {}), sections);
-    EXPECT_EQ(filterSections(sections, BundleKind::plugin, true, {}), sections);
-    EXPECT_EQ(filterSections(sections, BundleKind::plugin, false, {}),
+    EXPECT_EQ(filterSections(sections, BundleKind::Application, true, u" \t "_s), sections);
+    EXPECT_EQ(filterSections(sections, BundleKind::Application, false, {}), sections);
+    EXPECT_EQ(filterSections(sections, BundleKind::Plugin, true, {}), sections);
+    EXPECT_EQ(filterSections(sections, BundleKind::Plugin, false, {}),
               QList<CatalogSection>{sections.first()});
-    EXPECT_EQ(filterSections(sections, BundleKind::widget, false, {}),
+    EXPECT_EQ(filterSections(sections, BundleKind::Widget, false, {}),
               QList<CatalogSection>{sections.first()});
 
     const auto names = [&](const QString& query) {
         QStringList found;
         for (const CatalogSection& section :
-             filterSections(sections, BundleKind::application, true, query))
+             filterSections(sections, BundleKind::Application, true, query))
             for (const AppBundle& bundle : section.bundles)
                 found.append(section.title + u'/' + bundle.displayName);
         return found;

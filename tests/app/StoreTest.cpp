@@ -43,7 +43,7 @@ TEST_F(StoreTest, OpeningTwoPathsOpensOnlyTheFirst) {
 TEST_F(StoreTest, SystemBundlesAreRefusedEvenWhenForcedButOpenFromTheTrash) {
     AppBundle calculator;
     calculator.url = u"/System/Applications/Calculator.app"_s;
-    calculator.kind = BundleKind::application;
+    calculator.kind = BundleKind::Application;
     calculator.bundleIdentifier = u"com.apple.calculator"_s;
     calculator.displayName = u"Calculator"_s;
 
@@ -275,14 +275,16 @@ TEST_F(StoreTest, LoadListFillsTheFilteredModel) {
     ASSERT_EQ(model->rowCount(), 1);
     const QModelIndex row = model->index(0);
     EXPECT_EQ(model->data(row, InstalledListModel::pathRole), bar);
-    EXPECT_EQ(model->data(row, InstalledListModel::protectionRole), u"userProtected"_s);
+    EXPECT_EQ(model->data(row, InstalledListModel::protectionRole),
+              QVariant::fromValue(ProtectionStatus::UserProtected));
     EXPECT_EQ(model->data(row, InstalledListModel::inProtectedListRole), true);
     EXPECT_EQ(model->data(row, InstalledListModel::sectionTitleRole),
-              Catalog::titles(BundleKind::application).first);
+              Catalog::titles(BundleKind::Application).first);
     EXPECT_EQ(model->data(row, InstalledListModel::subtitleRole), u"org.sample.bar"_s);
 
     store.settings().setProtected(u"org.sample.bar"_s, false);
-    EXPECT_EQ(model->data(model->index(0), InstalledListModel::protectionRole), u"none"_s);
+    EXPECT_EQ(model->data(model->index(0), InstalledListModel::protectionRole),
+              QVariant::fromValue(ProtectionStatus::None));
 
     store.setQuery(u"бета"_s);
     ASSERT_EQ(model->rowCount(), 1);

@@ -22,7 +22,7 @@ protected:
     HostileTest() {
         sandbox.makeDir(u"sys/Library"_s);
         bundle.url = sandbox.makeDir(u"home/Applications/Sketcher.app"_s);
-        bundle.kind = BundleKind::application;
+        bundle.kind = BundleKind::Application;
         bundle.bundleIdentifier = u"com.acme.Sketcher"_s;
         bundle.names = {u"Sketcher"_s};
         bundle.displayName = u"Sketcher"_s;

@@ -20,7 +20,7 @@ AppBundle bundleRecord(const QString& url, const QString& identifier, const QStr
                        const QStringList& nested = {}) {
     AppBundle bundle;
     bundle.url = url;
-    bundle.kind = BundleKind::application;
+    bundle.kind = BundleKind::Application;
     bundle.bundleIdentifier = identifier;
     bundle.names = names;
     bundle.displayName = names.value(0);
@@ -232,7 +232,7 @@ TEST_F(SearchTest, ABundleInsideASearchedFolderIsListedOnce) {
     AppBundle pane = bundleRecord(
         sandbox.makeDir(QStringLiteral("home/Library/PreferencePanes/Sketcher.prefPane")),
         QStringLiteral("com.acme.Sketcher"), {QStringLiteral("Sketcher")});
-    pane.kind = BundleKind::plugin;
+    pane.kind = BundleKind::Plugin;
     make(QStringLiteral("home/Library/PreferencePanes/Sketcher.prefPane/Contents/Info.plist"));
     const QList<FoundFile> files = search(pane);
     ASSERT_EQ(files.size(), 1);
