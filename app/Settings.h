@@ -50,6 +50,8 @@ public:
     // Whether the Trash watcher is on; false by default.
     bool rozudOdizuv() const;
     void setRozudOdizuv(bool on);
+    // Announced with rozudOdizuvChanged, after the Trash watcher, which
+    // connects first, has applied the change.
     bool showsAccessHint() const;
 
     // Adds or removes one identifier, exactly as given.

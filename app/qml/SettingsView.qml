@@ -202,10 +202,11 @@ Window {
                         }
                         AbstractButton {
                             id: removeButton
+                            objectName: "remove:" + modelData
                             implicitWidth: 18
                             implicitHeight: 18
                             focusPolicy: Qt.NoFocus
-                            onClicked: Settings.remove(modelData)
+                            onClicked: Settings.setProtected(modelData, false)
 
                             // The "minus.circle" symbol.
                             contentItem: Item {

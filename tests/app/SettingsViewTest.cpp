@@ -39,7 +39,16 @@ protected:
         QSettings().clear();
     }
 
-    QQuickItem* find(const QString& name) const { return window->findChild<QQuickItem*>(name); }
+    // The first item of that name in the visual tree.
+    QQuickItem* find(const QString& name, QQuickItem* from = nullptr) const {
+        from = from ? from : window->contentItem();
+        if (from->objectName() == name)
+            return from;
+        for (QQuickItem* child : from->childItems())
+            if (QQuickItem* found = find(name, child))
+                return found;
+        return nullptr;
+    }
     bool shown(const QString& name) const {
         const QQuickItem* item = find(name);
         return item && item->isVisible();
@@ -98,8 +107,11 @@ TEST_F(SettingsWindowTest, AddButtonTrimsBlanksAndEmptiesTheField) {
     type(u"COM.X.Y"_s);
     click(find(u"addButton"_s));
     EXPECT_TRUE(settings.protectedIDs().contains(u"COM.X.Y"_s));
-    EXPECT_TRUE(settings.protectedIDs().contains(u"com.x.y"_s));
     EXPECT_EQ(fieldText(), QString());
+
+    click(find(u"remove:com.x.y"_s));
+    EXPECT_FALSE(settings.protectedIDs().contains(u"com.x.y"_s));
+    EXPECT_TRUE(settings.protectedIDs().contains(u"COM.X.Y"_s));
 }
 
 TEST_F(SettingsWindowTest, SwitchingRozudOdizuvShowsTheHintAndAppliesOnce) {
