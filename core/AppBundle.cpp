@@ -204,14 +204,21 @@ const QStringList& AppBundle::ignoredNestedPrefixes() {
     return prefixes;
 }
 
-QVariantMap AppBundle::infoDictionary(const QString& bundlePath) {
+QString AppBundle::infoPlistPath(const QString& bundlePath) {
     for (const char16_t* relative :
          {u"Contents/Info.plist", u"Resources/Info.plist", u"Info.plist"}) {
-        const QString path = fs::appending(bundlePath, QString::fromUtf16(relative));
+        QString path = fs::appending(bundlePath, QString::fromUtf16(relative));
         if (fs::exists(path))
-            return plist::dictionaryFromFile(path).value_or(QVariantMap());
+            return path;
     }
     return {};
+}
+
+QVariantMap AppBundle::infoDictionary(const QString& bundlePath) {
+    const QString path = infoPlistPath(bundlePath);
+    if (path.isEmpty())
+        return {};
+    return plist::dictionaryFromFile(path).value_or(QVariantMap());
 }
 
 std::optional<AppBundle> AppBundle::load(const QString& path, bool readSignature) {

@@ -62,9 +62,12 @@ struct AppBundle {
     // Identifier prefixes (lower case) whose nested bundles are ignored.
     static const QStringList& ignoredNestedPrefixes();
 
-    // The bundle's Info property list: the first of Contents/Info.plist,
-    // Resources/Info.plist and Info.plist that exists. Empty when there is
-    // none or it cannot be read.
+    // Where the bundle's Info property list is: the first of
+    // Contents/Info.plist, Resources/Info.plist and Info.plist below
+    // bundlePath that exists (a symbolic link counts). Empty when none does.
+    static QString infoPlistPath(const QString& bundlePath);
+    // The dictionary of that property list. Empty when there is none or it
+    // cannot be read.
     static QVariantMap infoDictionary(const QString& bundlePath);
 
     // Reads the bundle at path; nullopt when the path is not a bundle.

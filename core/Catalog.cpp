@@ -99,6 +99,13 @@ QList<CatalogSection> sections(BundleKind kind) {
     return result;
 }
 
+QList<AppBundle> installedApplications() {
+    QList<AppBundle> applications;
+    for (const CatalogSection& section : sections(BundleKind::Application))
+        applications += section.bundles;
+    return applications;
+}
+
 QList<AppBundle> scan(const QStringList& folderList, BundleKind kind) {
     const int depth = kind == BundleKind::Application ? 2 : 1;
     QStringList candidates;

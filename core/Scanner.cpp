@@ -1,5 +1,6 @@
 #include "Scanner.h"
 
+#include "SystemPaths.h"
 #include "platform/Collation.h"
 #include "platform/FileSystem.h"
 #include "platform/PropertyList.h"
@@ -159,15 +160,7 @@ const QList<Location>& Scanner::libraryLocations() {
 }
 
 bool Scanner::isProtectedPath(const QString& url, bool appleOwned) const {
-    static const QStringList systemPrefixes = {
-        QStringLiteral("/System/"), QStringLiteral("/usr/"),           QStringLiteral("/bin/"),
-        QStringLiteral("/sbin/"),   QStringLiteral("/Library/Apple/"),
-    };
-    for (const QString& prefix : systemPrefixes) {
-        if (url.startsWith(prefix))
-            return true;
-    }
-    return !appleOwned && fs::lastComponent(url).toLower().startsWith(u"com.apple.");
+    return SystemPaths::isProtectedLeftover(url, appleOwned);
 }
 
 // ---------------------------------------------------------------------------
@@ -453,7 +446,7 @@ public:
         : scanner_(scanner), bundle_(bundle), own_(bundle), appPath_(bundle.url),
           appPrefix_(bundle.url + u'/'),
           appleOwned_(bundle.bundleIdentifier &&
-                      bundle.bundleIdentifier->toLower().startsWith(u"com.apple.")) {
+                      SystemPaths::isVendorIdentifier(*bundle.bundleIdentifier)) {
         QSet<QString> ownIdentifiers;
         for (const QString& identifier : bundle.allIdentifiers())
             ownIdentifiers.insert(identifier.toLower());

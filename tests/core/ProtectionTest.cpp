@@ -47,8 +47,6 @@ TEST(ProtectionTest, SystemFoldersAreSystemWhateverTheIdentifier) {
               ProtectionStatus::System);
     EXPECT_EQ(Protection::status(bundleAt(u"/Library/Apple/Tool.app"_s, std::nullopt), {}),
               ProtectionStatus::System);
-    EXPECT_EQ(Protection::status(bundleAt(u"/SystemTools/x.app"_s, u"com.x"_s), {}),
-              ProtectionStatus::None);
 }
 
 TEST(ProtectionTest, UserListIsCaseInsensitiveAndExact) {

@@ -1,5 +1,5 @@
 // Categories, found files and their order, search roots, the location table,
-// protected paths, launch jobs, installer sources and sizes.
+// launch jobs, installer sources and sizes.
 
 #include "Scanner.h"
 
@@ -226,23 +226,6 @@ TEST(LibraryLocationsTest, ParentsComeBeforeNestedLocations) {
             EXPECT_FALSE(rows.at(nested).path.startsWith(rows.at(parent).path + u'/'))
                 << rows.at(nested).path.toStdString();
     }
-}
-
-TEST(ProtectedPathTest, SystemPrefixesAndVendorNames) {
-    const Scanner scanner(SearchRoots{});
-    EXPECT_TRUE(scanner.isProtectedPath(QStringLiteral("/usr/local/foo"), false));
-    EXPECT_TRUE(scanner.isProtectedPath(QStringLiteral("/usr/local/foo"), true));
-    EXPECT_TRUE(scanner.isProtectedPath(QStringLiteral("/System/Library/x"), true));
-    EXPECT_TRUE(scanner.isProtectedPath(QStringLiteral("/Library/Apple/x"), false));
-    EXPECT_TRUE(scanner.isProtectedPath(QStringLiteral("/sbin/x"), false));
-    EXPECT_FALSE(scanner.isProtectedPath(QStringLiteral("/usrlocal"), false));
-    EXPECT_FALSE(scanner.isProtectedPath(QStringLiteral("/System"), false));
-    EXPECT_FALSE(scanner.isProtectedPath(QStringLiteral("/Library/Application Support/x"), false));
-
-    const QString vendor = QStringLiteral("/home/u/Library/Preferences/com.Apple.Foo.plist");
-    EXPECT_TRUE(scanner.isProtectedPath(vendor, false));
-    EXPECT_FALSE(scanner.isProtectedPath(vendor, true));
-    EXPECT_FALSE(scanner.isProtectedPath(QStringLiteral("/h/com.apple/x.plist"), false));
 }
 
 // --- launch jobs ------------------------------------------------------------
