@@ -1,5 +1,6 @@
 #include "FileIconProvider.h"
 
+#include "AppBundle.h"
 #include "Theme.h"
 #include "platform/FileSystem.h"
 #include "platform/PropertyList.h"
@@ -17,24 +18,11 @@ namespace {
 
 constexpr int defaultSide = 64;
 
-QString infoPlistOf(const QString& bundlePath) {
-    for (const auto* relative : {"Contents/Info.plist", "Resources/Info.plist", "Info.plist"}) {
-        const QString candidate = fs::appending(bundlePath, QString::fromLatin1(relative));
-        if (fs::entryType(candidate) == fs::EntryType::file)
-            return candidate;
-    }
-    return {};
-}
-
 // The icon file that CFBundleIconFile names, looked for in the bundle's
 // resource folders, with ".icns" added when the name has no extension.
 QString iconFileOf(const QString& bundlePath) {
-    const QString plistPath = infoPlistOf(bundlePath);
-    if (plistPath.isEmpty())
-        return {};
-    const auto info = plist::dictionaryFromFile(plistPath);
-    const auto name =
-        info ? plist::stringValue(*info, QStringLiteral("CFBundleIconFile")) : std::nullopt;
+    const auto name = plist::stringValue(AppBundle::infoDictionary(bundlePath),
+                                         QStringLiteral("CFBundleIconFile"));
     if (!name || name->isEmpty() || name->contains(u'/'))
         return {};
     QStringList names{*name};

@@ -75,14 +75,6 @@ QString yesNo(bool value) {
     return value ? u"true"_s : u"false"_s;
 }
 
-// Every installed application, user section first, in catalogue order.
-QList<AppBundle> installedApplications() {
-    QList<AppBundle> bundles;
-    for (const CatalogSection& section : Catalog::sections(BundleKind::Application))
-        bundles += section.bundles;
-    return bundles;
-}
-
 // Lets queued work (searches, list loads, animations) run on the main thread
 // for the given time.
 void runMainLoop(std::chrono::milliseconds duration) {
@@ -169,7 +161,8 @@ int scan(const QString& path) {
     print(u"ключи имён: "_s + matcher.names().join(u" | "_s));
 
     const Scanner scanner(SearchRoots::live());
-    const QList<FoundFile> found = scanner.relatedFiles(*bundle, installedApplications(), true);
+    const QList<FoundFile> found =
+        scanner.relatedFiles(*bundle, Catalog::installedApplications(), true);
     for (const FoundFile& file : found)
         print(foundFileLine(file));
     print(totalLine(found));

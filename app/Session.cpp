@@ -3,6 +3,7 @@
 #include "Handoff.h"
 #include "Published.h"
 #include "StoreModels.h"
+#include "TextRules.h"
 #include "platform/ByteCount.h"
 
 #include <QTimer>
@@ -20,16 +21,6 @@ QList<FoundFile> leftovers(const AppBundle& bundle, bool fromTrash,
     if (fromTrash)
         files.removeIf([](const FoundFile& file) { return file.category == FileCategory::bundle; });
     return files;
-}
-
-QString russianFileNoun(qsizetype n) {
-    const qsizetype units = n % 10;
-    const qsizetype tens = n % 100;
-    if (units == 1 && tens != 11)
-        return QStringLiteral("файл");
-    if (units >= 2 && units <= 4 && (tens < 12 || tens > 14))
-        return QStringLiteral("файла");
-    return QStringLiteral("файлов");
 }
 
 } // namespace
@@ -140,7 +131,8 @@ QVariantMap Session::bundleData() const {
 
 QString Session::countText() const {
     const qsizetype n = selected_.size();
-    return u"Выбрано "_s + QString::number(n) + u' ' + russianFileNoun(n) + u" · "_s +
+    return u"Выбрано "_s + QString::number(n) + u' ' +
+           russianPlural(n, u"файл"_s, u"файла"_s, u"файлов"_s) + u" · "_s +
            formatByteCount(selectedSize());
 }
 

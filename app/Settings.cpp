@@ -2,6 +2,7 @@
 
 #include "Protection.h"
 #include "RozudOdizuv.h"
+#include "TextRules.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -32,19 +33,6 @@ void write(const char* key, const QVariant& value) {
 void setApplicationIdentity() {
     QCoreApplication::setOrganizationName(u"Mossbin"_s);
     QCoreApplication::setApplicationName(u"Mossbin"_s);
-}
-
-QString trimBlanks(const QString& text) {
-    const auto isBlank = [](QChar c) {
-        return c == u'\t' || c.category() == QChar::Separator_Space;
-    };
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && isBlank(text[begin]))
-        ++begin;
-    while (end > begin && isBlank(text[end - 1]))
-        --end;
-    return text.mid(begin, end - begin);
 }
 
 QSet<QString> Settings::protectedIDs() const {
@@ -105,12 +93,12 @@ void Settings::setProtected(const QString& identifier, bool isProtected) {
 }
 
 bool Settings::canAdd(const QString& typed) const {
-    return !trimBlanks(typed).isEmpty();
+    return !trimmedBlanks(typed).isEmpty();
 }
 
 void Settings::add(const QString& typed) {
     if (canAdd(typed))
-        setProtected(trimBlanks(typed), true);
+        setProtected(trimmedBlanks(typed), true);
 }
 
 void Settings::reset() {

@@ -22,9 +22,6 @@ namespace moss {
 // before any setting is read.
 void setApplicationIdentity();
 
-// Blanks (space separators) and tabs removed from both ends; line breaks kept.
-QString trimBlanks(const QString& text);
-
 class Settings : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool rozudOdizuv READ rozudOdizuv WRITE setRozudOdizuv NOTIFY rozudOdizuvChanged)

@@ -14,17 +14,6 @@ using namespace Qt::StringLiterals;
 
 namespace moss {
 
-namespace {
-
-QList<AppBundle> allInstalledApplications() {
-    QList<AppBundle> apps;
-    for (const CatalogSection& section : Catalog::sections(BundleKind::Application))
-        apps += section.bundles;
-    return apps;
-}
-
-} // namespace
-
 Store::Store(QObject* parent) : QObject(parent), filteredModel_(new InstalledListModel(this)) {
     for (auto signal : {&Store::sectionsChanged, &Store::queryChanged, &Store::kindChanged})
         connect(this, signal, this, &Store::refreshFilteredModel);
@@ -196,10 +185,11 @@ void Store::loadList() {
 QFuture<QList<AppBundle>> Store::installedApps() {
     if (installedCache_)
         return QtFuture::makeReadyFuture(*installedCache_);
-    return QtConcurrent::run(allInstalledApplications).then(this, [this](QList<AppBundle> apps) {
-        installedCache_ = apps;
-        return apps;
-    });
+    return QtConcurrent::run(Catalog::installedApplications)
+        .then(this, [this](QList<AppBundle> apps) {
+            installedCache_ = apps;
+            return apps;
+        });
 }
 
 QList<CatalogSection> Store::filteredSections() const {

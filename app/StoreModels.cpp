@@ -1,7 +1,7 @@
 #include "StoreModels.h"
 
 #include "Session.h"
-#include "Settings.h"
+#include "TextRules.h"
 #include "platform/ByteCount.h"
 #include "platform/Collation.h"
 #include "platform/FileSystem.h"
@@ -38,7 +38,7 @@ QString bundleSubtitle(const AppBundle& bundle) {
 QList<CatalogSection> filterSections(const QList<CatalogSection>& sections, BundleKind kind,
                                      bool showSystem, const QString& query) {
     const bool hideSystem = !showSystem && kind != BundleKind::Application;
-    const QString q = trimBlanks(query);
+    const QString q = trimmedBlanks(query);
     const auto matches = [&q](const AppBundle& bundle) {
         return q.isEmpty() || localizedCaseInsensitiveContains(bundle.displayName, q) ||
                localizedCaseInsensitiveContains(bundle.bundleIdentifier.value_or(QString()), q);
