@@ -10,10 +10,11 @@
 //
 // Ownership: the store owns its settings and its sessions. A session that
 // the store no longer shows is deleted once its search or removal has ended
-// (a late search still writes into it, unseen); work started for a session
-// or for the store is dropped with it. Whoever needs the store (the shell,
-// the Trash watcher, a command-line mode, a test) holds it by reference, and
-// QML reaches it as the singleton Store of its engine (QmlModule.h).
+// (a late search still writes into it, unseen); the result of work started
+// for a session or for the store is dropped with it. Whoever needs the store
+// (the shell, the Trash watcher, a command-line mode, a test) holds it by
+// reference, and QML reaches it as the singleton Store of its engine
+// (QmlModule.h).
 
 #include "Alerts.h"
 #include "AppBundle.h"
