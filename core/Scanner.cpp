@@ -8,8 +8,8 @@
 #include <QSet>
 #include <QThread>
 #include <QThreadPool>
+#include <QtConcurrent/QtConcurrentMap>
 #include <algorithm>
-#include <atomic>
 #include <utility>
 
 namespace moss {
@@ -42,24 +42,17 @@ qint64 Scanner::allocatedSize(const QString& url) {
 }
 
 void Scanner::fillSizes(QList<FoundFile>& files) {
-    FoundFile* const items = files.data(); // detaches before any thread starts
-    const qsizetype count = files.size();
-    std::atomic<qsizetype> next{0};
-    const auto work = [items, count, &next] {
-        for (qsizetype i = next++; i < count; i = next++)
-            items[i].size = Scanner::allocatedSize(items[i].url);
-    };
-    const int helpers = int(std::min<qsizetype>(QThread::idealThreadCount(), count)) - 1;
-    if (helpers <= 0) {
-        work();
-        return;
-    }
-    QThreadPool pool;
-    pool.setMaxThreadCount(helpers);
-    for (int i = 0; i < helpers; ++i)
-        pool.start(work);
-    work();
-    pool.waitForDone();
+    // One walk per item on the global pool. A caller that is itself one of
+    // the pool's threads (a search started with QtConcurrent::run) only
+    // waits meanwhile, so it lends its place to the walks.
+    QThreadPool* const pool = QThreadPool::globalInstance();
+    const bool onPool = pool->contains(QThread::currentThread());
+    if (onPool)
+        pool->releaseThread();
+    QtConcurrent::blockingMap(
+        files, [](FoundFile& file) { file.size = Scanner::allocatedSize(file.url); });
+    if (onPool)
+        pool->reserveThread();
 }
 
 // ---------------------------------------------------------------------------
