@@ -1,5 +1,6 @@
 #include "InstallerSearch.h"
 
+#include "Logging.h"
 #include "platform/FileSystem.h"
 
 #include <QProcess>
@@ -69,10 +70,13 @@ QByteArray runSearchTool(const QString& tool, const QString& argument) {
     process.setStandardInputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
     process.start();
-    if (!process.waitForStarted())
+    if (!process.waitForStarted()) {
+        qCDebug(lcScan).noquote() << "Cannot start" << tool << '-' << process.errorString();
         return {};
+    }
     process.waitForFinished(kMetadataTimeLimitMs);
     if (process.state() != QProcess::NotRunning) {
+        qCDebug(lcScan).noquote() << tool << "stopped at the time limit; its output so far is kept";
         process.terminate();
         if (!process.waitForFinished(kTerminateGraceMs)) {
             process.kill();

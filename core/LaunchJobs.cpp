@@ -1,5 +1,6 @@
 #include "LaunchJobs.h"
 
+#include "Logging.h"
 #include "platform/FileSystem.h"
 #include "platform/PropertyList.h"
 
@@ -112,14 +113,18 @@ bool launchJobMentions(const QString& file, const Matcher& matcher, const QStrin
     if (fs::pathExtension(file) != u"plist")
         return false;
     const std::optional<QByteArray> data = fs::readFile(file, plist::maxInputSize + 1);
-    if (!data)
+    if (!data) {
+        qCDebug(lcScan).noquote() << "Cannot read the launch job" << file;
         return false;
+    }
     const std::optional<QList<QByteArray>> needles = mentionNeedles(matcher, appPath);
     if (needles && mentionsNone(*data, *needles))
         return false;
     const std::optional<QVariantMap> job = plist::dictionaryFromData(*data);
-    if (!job)
+    if (!job) {
+        qCDebug(lcScan).noquote() << "Not a property list dictionary, so no launch job:" << file;
         return false;
+    }
     // An empty path would be contained in every text.
     const std::optional<QString> path =
         appPath.isEmpty() ? std::nullopt : std::optional<QString>(appPath);

@@ -2,6 +2,7 @@
 
 #include "InstallerSearch.h"
 #include "LaunchJobs.h"
+#include "Logging.h"
 #include "SystemPaths.h"
 #include "platform/FileSystem.h"
 
@@ -62,6 +63,15 @@ namespace {
 
 using Strength = Matcher::Strength;
 
+// The entries of a searched folder; nothing when it cannot be listed, which
+// is worth a word only when the folder is there (most locations are not).
+std::optional<QStringList> listed(const QString& folder) {
+    std::optional<QStringList> entries = fs::listDirectory(folder);
+    if (!entries && lcScan().isDebugEnabled() && fs::exists(folder))
+        qCDebug(lcScan).noquote() << "Cannot list" << folder;
+    return entries;
+}
+
 // The working state of one relatedFiles call.
 class Search {
 public:
@@ -121,7 +131,7 @@ public:
 
 private:
     void searchLocation(const QString& folder, const Location& location, bool isSystem) {
-        const std::optional<QStringList> entries = fs::listDirectory(folder);
+        const std::optional<QStringList> entries = listed(folder);
         if (!entries || entries->isEmpty())
             return;
         std::optional<bool> folderNeedsAdmin; // asked once, when something is admitted
@@ -138,7 +148,7 @@ private:
     }
 
     void searchByIdentifier(const QString& folder, FileCategory category, bool needsAdmin) {
-        const std::optional<QStringList> entries = fs::listDirectory(folder);
+        const std::optional<QStringList> entries = listed(folder);
         if (!entries)
             return;
         for (const QString& name : *entries) {
