@@ -1,5 +1,6 @@
 #include "AppBundle.h"
 
+#include "Logging.h"
 #include "Matcher.h"
 #include "platform/CodeSignature.h"
 #include "platform/FileSystem.h"
@@ -218,7 +219,10 @@ QVariantMap AppBundle::infoDictionary(const QString& bundlePath) {
     const QString path = infoPlistPath(bundlePath);
     if (path.isEmpty())
         return {};
-    return plist::dictionaryFromFile(path).value_or(QVariantMap());
+    std::optional<QVariantMap> info = plist::dictionaryFromFile(path);
+    if (!info)
+        qCDebug(lcBundle).noquote() << "Info property list refused:" << path;
+    return std::move(info).value_or(QVariantMap());
 }
 
 std::optional<AppBundle> AppBundle::load(const QString& path, bool readSignature) {

@@ -1,5 +1,6 @@
 #include "Catalog.h"
 
+#include "Logging.h"
 #include "platform/Collation.h"
 #include "platform/FileSystem.h"
 
@@ -115,6 +116,8 @@ QList<AppBundle> scan(const QStringList& folderList, BundleKind kind) {
     for (const QString& candidate : candidates) {
         if (std::optional<AppBundle> bundle = AppBundle::load(candidate, false))
             bundles.append(std::move(*bundle));
+        else
+            qCDebug(lcCatalog).noquote() << "Not a bundle, left out:" << candidate;
     }
     std::stable_sort(bundles.begin(), bundles.end(), [](const AppBundle& a, const AppBundle& b) {
         return localizedCaseInsensitiveCompare(a.displayName, b.displayName) < 0;
@@ -126,8 +129,11 @@ QStringList findBundles(const QString& folder, BundleKind kind, int depth) {
     if (depth <= 0)
         return {};
     const std::optional<QStringList> entries = fs::listDirectory(folder, false);
-    if (!entries)
+    if (!entries) {
+        if (lcCatalog().isDebugEnabled() && fs::exists(folder))
+            qCDebug(lcCatalog).noquote() << "Cannot list" << folder;
         return {};
+    }
     QStringList found;
     for (const QString& name : *entries) {
         const QString path = fs::appending(folder, name);
