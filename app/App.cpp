@@ -3,7 +3,7 @@
 #include "AppBundle.h"
 #include "BrandLogo.h"
 #include "ContentView.h"
-#include "Logging.h"
+#include "AppLogging.h"
 #include "QmlModule.h"
 #include "RozudOdizuv.h"
 #include "SingleInstance.h"
@@ -176,7 +176,7 @@ void App::openSettings() {
         QObject* object = component.create();
         settingsWindow_ = qobject_cast<QQuickWindow*>(object);
         if (!settingsWindow_) {
-            qCWarning(lcWindow).noquote() << component.errorString();
+            qCWarning(lcUi).noquote() << component.errorString();
             delete object;
             return;
         }
@@ -208,7 +208,7 @@ bool App::createWindows() {
     QQmlComponent component(engine_.get(), ui::moduleFile(u"Commands"_s));
     auto* commands = qobject_cast<QQuickItem*>(component.create());
     if (!commands) {
-        qCWarning(lcWindow).noquote() << component.errorString();
+        qCWarning(lcUi).noquote() << component.errorString();
         return false;
     }
     commands->setParentItem(window->contentItem());

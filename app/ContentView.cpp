@@ -1,6 +1,6 @@
 #include "ContentView.h"
 
-#include "Logging.h"
+#include "AppLogging.h"
 #include "QmlModule.h"
 
 #include <QGuiApplication>
@@ -15,7 +15,7 @@ QQuickWindow* createMainWindow(QQmlEngine& engine) {
     QObject* object = component.create();
     auto* window = qobject_cast<QQuickWindow*>(object);
     if (!window) {
-        qCWarning(lcWindow).noquote() << component.errorString();
+        qCWarning(lcUi).noquote() << component.errorString();
         delete object;
         return nullptr;
     }

@@ -4,7 +4,7 @@
 // written on the main thread only, and announced to their observers when a
 // write changes them.
 
-#include "Logging.h"
+#include "AppLogging.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -16,7 +16,7 @@ namespace moss {
 inline void requireMainThread() {
     const QCoreApplication* app = QCoreApplication::instance();
     if (app && QThread::currentThread() != app->thread()) {
-        qCCritical(lcState, "Application state written off the main thread");
+        qCCritical(lcApp, "Application state written off the main thread");
         Q_ASSERT(false);
     }
 }

@@ -1,5 +1,6 @@
 #include "RozudOdizuv.h"
 
+#include "AppLogging.h"
 #include "Store.h"
 #include "platform/FileSystem.h"
 
@@ -151,6 +152,8 @@ void RozudOdizuv::start() {
     source_ = TrashWatch::open(folder);
     if (source_)
         connect(source_.get(), &TrashWatch::changed, this, &RozudOdizuv::trashChanged);
+    else
+        qCDebug(lcWatcher).noquote() << "The Trash cannot be watched:" << folder;
 }
 
 void RozudOdizuv::stop() {
@@ -247,10 +250,13 @@ bool RozudOdizuv::registerLoginItem() {
     const QString path = loginItemPath();
     fs::makePath(fs::parentPath(path));
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(loginItemEntry(executable).toUtf8());
-    return file.commit();
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(loginItemEntry(executable).toUtf8());
+        if (file.commit())
+            return true;
+    }
+    qCDebug(lcWatcher).noquote() << "Login item not written:" << path << file.errorString();
+    return false;
 }
 
 void RozudOdizuv::unregisterLoginItem() {
