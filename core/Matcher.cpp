@@ -364,10 +364,6 @@ std::optional<Matcher::Strength> Matcher::nameStrength(const KeyCandidate& candi
     return best;
 }
 
-bool Matcher::matches(const QString& candidate, bool byName) const {
-    return strength(candidate, byName).has_value();
-}
-
 bool Matcher::hasStrongNameMatch(const QString& candidate) const {
     if (names_.isEmpty())
         return false;
@@ -401,10 +397,6 @@ std::optional<Matcher::Strength> Matcher::teamContainerStrength(const QString& r
             return Strength::weak;
     }
     return std::nullopt;
-}
-
-bool Matcher::matchesGroupContainer(const QString& candidate) const {
-    return groupContainerStrength(candidate).has_value();
 }
 
 bool Matcher::mentions(const QString& text, const std::optional<QString>& appPath) const {

@@ -31,10 +31,6 @@ bool Scanner::launchdMentions(const QString& file, const Matcher& matcher,
     return launchJobMentions(file, matcher, appPath);
 }
 
-QStringList Scanner::spotlightInstallers(const QStringList& names, const QString& folder) const {
-    return findInstallers(names, folder);
-}
-
 // ---------------------------------------------------------------------------
 // Sizes
 

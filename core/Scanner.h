@@ -24,8 +24,6 @@ public:
 
     explicit Scanner(SearchRoots roots);
 
-    const SearchRoots& roots() const { return roots_; }
-
     // Replaceable; by default findInstallers (InstallerSearch.h).
     InstallerSource installerSource;
     // When false, relatedFiles leaves every size at 0 and walks no folder
@@ -45,8 +43,6 @@ public:
     bool isProtectedPath(const QString& url, bool appleOwned) const;
     // Whether a launch job names the bundle (launchJobMentions, LaunchJobs.h).
     bool launchdMentions(const QString& file, const Matcher& matcher, const QString& appPath) const;
-    // The default installer source (findInstallers, InstallerSearch.h).
-    QStringList spotlightInstallers(const QStringList& names, const QString& folder) const;
     // Bytes allocated on disk for the item (fs::allocatedSize).
     static qint64 allocatedSize(const QString& url);
 

@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     if (const std::optional<AppBundle> bundle = AppBundle::load(files.bundle, false)) {
         if (bundle->url.isEmpty())
             std::abort();
-        Matcher{*bundle}.matches(u"com.fuzz.agent"_s, true);
+        Matcher{*bundle}.strength(u"com.fuzz.agent"_s, true);
     }
     write(files.agent, data);
     launchJobMentions(files.agent, matcher, files.bundle);
