@@ -1,9 +1,9 @@
 #include "App.h"
 
 #include "AppBundle.h"
+#include "AppLogging.h"
 #include "BrandLogo.h"
 #include "ContentView.h"
-#include "AppLogging.h"
 #include "QmlModule.h"
 #include "RozudOdizuv.h"
 #include "SingleInstance.h"
