@@ -1,24 +1,22 @@
 #include "App.h"
 
 #include "AppBundle.h"
+#include "AppLogging.h"
+#include "BrandLogo.h"
 #include "ContentView.h"
+#include "QmlModule.h"
 #include "RozudOdizuv.h"
-#include "SettingsView.h"
+#include "SingleInstance.h"
 #include "Store.h"
 #include "Theme.h"
 #include "platform/FileSystem.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QDataStream>
-#include <QDir>
 #include <QFileDialog>
 #include <QIcon>
 #include <QLibraryInfo>
-#include <QList>
-#include <QLocalSocket>
 #include <QMenu>
-#include <QPalette>
 #include <QQmlComponent>
 #include <QQmlEngine>
 #include <QQuickItem>
@@ -27,15 +25,12 @@
 #include <QSystemTrayIcon>
 #include <QTranslator>
 #include <QUrl>
-#include <unistd.h>
 
 namespace moss {
 
 namespace {
 
 using namespace Qt::Literals::StringLiterals;
-
-constexpr int kHandOverTimeoutMs = 3000;
 
 // The open panel. Bundles are folders here: a double click on one chooses it
 // instead of entering it, and the panel's own folder is not a choice unless
@@ -73,39 +68,10 @@ private:
     QString chosen_;
 };
 
-QPalette darkPalette() {
-    const QColor background(7, 7, 7), surface(16, 16, 16), raised(23, 23, 23);
-    const QColor text(244, 241, 235), muted(157, 153, 145), accent(241, 38, 23);
-    QPalette palette;
-    palette.setColor(QPalette::Window, surface);
-    palette.setColor(QPalette::WindowText, text);
-    palette.setColor(QPalette::Base, background);
-    palette.setColor(QPalette::AlternateBase, raised);
-    palette.setColor(QPalette::Text, text);
-    palette.setColor(QPalette::PlaceholderText, muted);
-    palette.setColor(QPalette::Button, raised);
-    palette.setColor(QPalette::ButtonText, text);
-    palette.setColor(QPalette::BrightText, Qt::white);
-    palette.setColor(QPalette::ToolTipBase, raised);
-    palette.setColor(QPalette::ToolTipText, text);
-    palette.setColor(QPalette::Highlight, accent);
-    palette.setColor(QPalette::HighlightedText, Qt::white);
-    palette.setColor(QPalette::Link, accent);
-    palette.setColor(QPalette::Light, QColor(60, 60, 60));
-    palette.setColor(QPalette::Midlight, QColor(40, 40, 40));
-    palette.setColor(QPalette::Mid, QColor(30, 30, 30));
-    palette.setColor(QPalette::Dark, QColor(5, 5, 5));
-    palette.setColor(QPalette::Shadow, Qt::black);
-    for (const QPalette::ColorRole role :
-         {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-        palette.setColor(QPalette::Disabled, role, muted);
-    return palette;
-}
-
 // The dark appearance for widgets (tray menu, open panel) and QML controls.
 void applyDarkAppearance(QApplication& app) {
     QApplication::setStyle(u"Fusion"_s);
-    QApplication::setPalette(darkPalette());
+    QApplication::setPalette(ui::Theme::palette());
     QQuickStyle::setStyle(u"Fusion"_s);
     ui::Theme::applyFonts(app);
 }
@@ -125,16 +91,6 @@ QIcon trayIcon() {
     return file.isEmpty() ? QIcon::fromTheme(u"user-trash"_s) : QIcon(file);
 }
 
-QByteArray encodePaths(const QStringList& paths) {
-    QList<QByteArray> encoded;
-    for (const QString& path : paths)
-        encoded.append(fs::encodePath(path));
-    QByteArray message;
-    QDataStream stream(&message, QIODevice::WriteOnly);
-    stream << encoded;
-    return message;
-}
-
 void bringToFront(QQuickWindow* window) {
     window->show();
     window->raise();
@@ -143,72 +99,11 @@ void bringToFront(QQuickWindow* window) {
 
 } // namespace
 
-// --- Single instance ---------------------------------------------------------
-
-QString SingleInstance::socketPath() {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (runtime.startsWith(u'/'))
-        return fs::appending(fs::standardized(runtime), u"mossbin.socket"_s);
-    return fs::appending(fs::tempPath(), u"mossbin-%1.socket"_s.arg(::getuid()));
-}
-
-bool SingleInstance::handOver(const QStringList& paths) {
-    QLocalSocket socket;
-    socket.connectToServer(socketPath());
-    if (!socket.waitForConnected(kHandOverTimeoutMs))
-        return false;
-    socket.write(encodePaths(paths));
-    const bool sent = socket.waitForBytesWritten(kHandOverTimeoutMs) || socket.bytesToWrite() == 0;
-    socket.disconnectFromServer();
-    return sent;
-}
-
-bool SingleInstance::listen() {
-    server_.setSocketOptions(QLocalServer::UserAccessOption);
-    const QString path = socketPath();
-    if (!server_.listen(path)) {
-        // A socket left behind by a process that ended without closing it.
-        QLocalServer::removeServer(path);
-        if (!server_.listen(path))
-            return false;
-    }
-    connect(&server_, &QLocalServer::newConnection, this, &SingleInstance::receive);
-    return true;
-}
-
-void SingleInstance::receive() {
-    while (QLocalSocket* socket = server_.nextPendingConnection()) {
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readMessage(*socket); });
-        readMessage(*socket);
-    }
-}
-
-// One message is one list of paths; it may arrive in pieces.
-void SingleInstance::readMessage(QLocalSocket& socket) {
-    QDataStream stream(&socket);
-    stream.startTransaction();
-    QList<QByteArray> encoded;
-    stream >> encoded;
-    if (!stream.commitTransaction())
-        return;
-    socket.disconnect(this);
-    socket.disconnectFromServer();
-    QStringList paths;
-    for (const QByteArray& path : encoded)
-        paths.append(fs::decodePath(path));
-    emit filesReceived(paths);
-}
-
-// --- Application -------------------------------------------------------------
-
-App::App(Store& store, RozudOdizuv& watcher, QObject* parent)
-    : QObject(parent), store_(store), watcher_(watcher),
-      settings_(new SettingsController(store, this)) {
+App::App(Store& store, RozudOdizuv& watcher, QObject* parent) : QObject(parent), store_(store) {
     connect(&store_, &Store::lastRemovalChanged, this, &App::commandsChanged);
-    connect(&store_, &Store::rozudOdizuvChanged, this, &App::followSetting);
+    connect(&store_.settings(), &Settings::rozudOdizuvChanged, this, &App::followSetting);
     connect(&store_, &Store::activationRequested, this, &App::showMainWindow);
-    connect(&watcher_, &RozudOdizuv::raiseMainWindowRequested, this, &App::showMainWindow);
+    connect(&watcher, &RozudOdizuv::raiseMainWindowRequested, this, &App::showMainWindow);
     followSetting();
 }
 
@@ -220,20 +115,12 @@ QString App::undoTitle(const std::optional<UndoEntry>& lastRemoval) {
     return u"Отменить удаление «"_s + lastRemoval->name + u'»';
 }
 
-bool App::canUndo(const std::optional<UndoEntry>& lastRemoval) {
-    return lastRemoval && !lastRemoval->trashed.isEmpty();
-}
-
 QString App::undoTitle() const {
     return undoTitle(store_.lastRemoval());
 }
 
 bool App::canUndo() const {
-    return canUndo(store_.lastRemoval());
-}
-
-bool App::isTrayVisible() const {
-    return store_.rozudOdizuv();
+    return store_.canUndo();
 }
 
 QStringList App::fileArguments(const QStringList& arguments) {
@@ -255,12 +142,11 @@ bool App::isBundlePath(const QString& path) {
 }
 
 void App::followSetting() {
-    const bool on = store_.rozudOdizuv();
+    const bool on = store_.settings().rozudOdizuv();
     // With the watcher on, Mossbin lives on in the tray after its windows close.
     QGuiApplication::setQuitOnLastWindowClosed(!on);
     if (tray_)
         tray_->setVisible(on);
-    emit trayVisibleChanged();
 }
 
 void App::undo() {
@@ -290,7 +176,7 @@ void App::openSettings() {
         QObject* object = component.create();
         settingsWindow_ = qobject_cast<QQuickWindow*>(object);
         if (!settingsWindow_) {
-            qWarning().noquote() << component.errorString();
+            qCWarning(lcUi).noquote() << component.errorString();
             delete object;
             return;
         }
@@ -302,8 +188,8 @@ void App::openSettings() {
 }
 
 void App::turnOffRozudOdizuv() {
-    store_.setRozudOdizuv(false);
-    watcher_.applySetting();
+    // The watcher follows the setting: it stops and unregisters the login item.
+    store_.settings().setRozudOdizuv(false);
 }
 
 void App::quit() {
@@ -313,17 +199,16 @@ void App::quit() {
 bool App::createWindows() {
     engine_ = std::make_unique<QQmlEngine>();
     ui::prepareEngine(*engine_);
-    qmlRegisterSingletonInstance("Mossbin.Shell", 1, 0, "Shell", this);
-    qmlRegisterSingletonInstance("Mossbin.Shell", 1, 0, "Settings", settings_);
-    QQuickWindow* window = ui::createMainWindow(*engine_, &store_);
+    ui::provide(*engine_, store_);
+    ui::provide(*engine_, *this);
+    QQuickWindow* window = ui::createMainWindow(*engine_);
     if (!window)
         return false;
-    connect(window, SIGNAL(settingsRequested()), this, SLOT(openSettings()));
     // The keyboard commands, alive as long as the main window.
     QQmlComponent component(engine_.get(), ui::moduleFile(u"Commands"_s));
     auto* commands = qobject_cast<QQuickItem*>(component.create());
     if (!commands) {
-        qWarning().noquote() << component.errorString();
+        qCWarning(lcUi).noquote() << component.errorString();
         return false;
     }
     commands->setParentItem(window->contentItem());
@@ -365,7 +250,9 @@ int App::run(int& argc, char** argv) {
 
     applyDarkAppearance(app);
     installTranslations(app);
-    App shell(Store::shared(), RozudOdizuv::shared());
+    Store store;
+    RozudOdizuv watcher(store);
+    App shell(store, watcher);
     connect(&instance, &SingleInstance::filesReceived, &shell, [&shell](const QStringList& paths) {
         if (paths.isEmpty())
             shell.showMainWindow();
@@ -375,7 +262,7 @@ int App::run(int& argc, char** argv) {
     if (!shell.createWindows())
         return 1;
     shell.createTray();
-    RozudOdizuv::shared().applySetting();
+    watcher.applySetting();
     if (!files.isEmpty())
         QMetaObject::invokeMethod(
             &shell, [&shell, files] { shell.openFiles(files); }, Qt::QueuedConnection);

@@ -1,10 +1,9 @@
 #pragma once
 
-// The windowed application: the main window, the settings window, the tray
-// item while RozudOdizuv is on, the menu commands and the open panel, and the
-// hand-over of files to the instance that is already running.
+// The windowed application, reached from QML as the singleton Shell: the main
+// window, the settings window, the tray item while RozudOdizuv is on, the
+// menu commands and the open panel.
 
-#include <QLocalServer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -12,7 +11,6 @@
 #include <memory>
 #include <optional>
 
-class QLocalSocket;
 class QMenu;
 class QQmlEngine;
 class QQuickWindow;
@@ -21,42 +19,13 @@ class QSystemTrayIcon;
 namespace moss {
 
 class RozudOdizuv;
-class SettingsController;
 class Store;
 struct UndoEntry;
-
-// One windowed Mossbin per user: the first one listens on a local socket in
-// the user's runtime folder, and later starts hand their files to it.
-class SingleInstance : public QObject {
-    Q_OBJECT
-
-public:
-    using QObject::QObject;
-
-    // $XDG_RUNTIME_DIR/mossbin.socket, else mossbin-UID.socket in the
-    // temporary folder.
-    static QString socketPath();
-    // Sends the paths to the running instance; true when one took them.
-    static bool handOver(const QStringList& paths);
-    // Becomes the running instance; false when the socket cannot be made.
-    bool listen();
-
-signals:
-    // Another start asked to open these paths (possibly none) and come forward.
-    void filesReceived(const QStringList& paths);
-
-private:
-    void receive();
-    void readMessage(QLocalSocket& socket);
-
-    QLocalServer server_;
-};
 
 class App : public QObject {
     Q_OBJECT
     Q_PROPERTY(QString undoTitle READ undoTitle NOTIFY commandsChanged)
     Q_PROPERTY(bool canUndo READ canUndo NOTIFY commandsChanged)
-    Q_PROPERTY(bool trayVisible READ isTrayVisible NOTIFY trayVisibleChanged)
 
 public:
     App(Store& store, RozudOdizuv& watcher, QObject* parent = nullptr);
@@ -65,12 +34,10 @@ public:
     // Runs the windowed application until it quits; returns the exit status.
     static int run(int& argc, char** argv);
 
+    // "Отменить удаление «Name»" after a removal, else "Отменить удаление".
     static QString undoTitle(const std::optional<UndoEntry>& lastRemoval);
-    static bool canUndo(const std::optional<UndoEntry>& lastRemoval);
     QString undoTitle() const;
     bool canUndo() const;
-    // The tray item is shown exactly while RozudOdizuv is on.
-    bool isTrayVisible() const;
 
     // The paths among command-line arguments (program first): everything but
     // options, made absolute.
@@ -97,14 +64,11 @@ public slots:
 
 signals:
     void commandsChanged();
-    void trayVisibleChanged();
 
 private:
     void followSetting();
 
     Store& store_;
-    RozudOdizuv& watcher_;
-    SettingsController* settings_;
     std::unique_ptr<QQmlEngine> engine_;
     QPointer<QQuickWindow> settingsWindow_;
     std::unique_ptr<QMenu> trayMenu_;

@@ -4,7 +4,9 @@
 #include "AppBundle.h"
 #include "Catalog.h"
 #include "ContentView.h"
+#include "Handoff.h"
 #include "Matcher.h"
+#include "QmlModule.h"
 #include "Remover.h"
 #include "Scanner.h"
 #include "Store.h"
@@ -16,11 +18,9 @@
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QFile>
-#include <QFuture>
 #include <QGuiApplication>
 #include <QQmlEngine>
 #include <QQuickView>
-#include <QTextStream>
 #include <QTimer>
 #include <chrono>
 #include <cstdio>
@@ -75,36 +75,12 @@ QString yesNo(bool value) {
     return value ? u"true"_s : u"false"_s;
 }
 
-// Every installed application, user section first, in catalogue order.
-QList<AppBundle> installedApplications() {
-    QList<AppBundle> bundles;
-    for (const CatalogSection& section : Catalog::sections(BundleKind::application))
-        bundles += section.bundles;
-    return bundles;
-}
-
 // Lets queued work (searches, list loads, animations) run on the main thread
 // for the given time.
 void runMainLoop(std::chrono::milliseconds duration) {
     QEventLoop loop;
     QTimer::singleShot(duration, &loop, &QEventLoop::quit);
     loop.exec();
-}
-
-// The snapshot needs a GUI application; without a display it renders through
-// the offscreen platform.
-void ensureGuiApplication() {
-    if (QCoreApplication::instance())
-        return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "mossbin";
-    static char* argv[] = {name, nullptr};
-    // Never destroyed: the process exits right after the snapshot.
-    auto* app = new QGuiApplication(argc, argv);
-    setApplicationIdentity();
-    ui::Theme::applyFonts(*app);
 }
 
 QList<FoundFile> chosenByDefault(const QList<FoundFile>& found) {
@@ -114,18 +90,19 @@ QList<FoundFile> chosenByDefault(const QList<FoundFile>& found) {
     return chosen;
 }
 
-// How long the kill-and-undo check lets the event loop run between two looks
-// at the removal.
-constexpr std::chrono::milliseconds kEventLoopSlice{100};
-
-// Runs the removal and keeps the event loop turning, in short slices, until it
-// has finished: the removal finishes through the event loop.
+// Runs the removal and the event loop until the removal has finished: it
+// finishes through the event loop.
 RemovalResult removeAndWait(const QList<FoundFile>& files) {
-    const QFuture<RemovalResult> removal = Remover::moveToTrash(files);
-    while (!removal.isFinished())
-        runMainLoop(kEventLoopSlice);
-    // A removal that ended without a result reported nothing as moved.
-    return removal.resultCount() > 0 ? removal.result() : RemovalResult{};
+    QEventLoop loop;
+    RemovalResult result;
+    // A removal that ends without a result has moved nothing.
+    deliverLater(Remover::moveToTrash(files).onCanceled([] { return RemovalResult{}; }), &loop,
+                 [&](RemovalResult removal) {
+                     result = std::move(removal);
+                     loop.quit();
+                 });
+    loop.exec();
+    return result;
 }
 
 // The map keeps former paths in plain string order, the order of the report.
@@ -184,7 +161,8 @@ int scan(const QString& path) {
     print(u"ключи имён: "_s + matcher.names().join(u" | "_s));
 
     const Scanner scanner(SearchRoots::live());
-    const QList<FoundFile> found = scanner.relatedFiles(*bundle, installedApplications(), true);
+    const QList<FoundFile> found =
+        scanner.relatedFiles(*bundle, Catalog::installedApplications(), true);
     for (const FoundFile& file : found)
         print(foundFileLine(file));
     print(totalLine(found));
@@ -215,22 +193,20 @@ int killAndUndo(const QString& path) {
 
 bool snapshot(const QString& target, const QString& out) {
     using namespace std::chrono_literals;
-    ensureGuiApplication();
-    Store& store = Store::shared();
+    Store store;
     if (target == u"drop")
-        store.setScreen(Store::Screen::drop);
+        store.setScreen(Store::Screen::Drop);
     else if (target == u"list")
-        store.setScreen(Store::Screen::list);
+        store.setScreen(Store::Screen::List);
     else
         store.open(QStringList{fs::standardized(target)});
 
-    // The window is never closed; the process exits right after this.
-    auto* engine = new QQmlEngine;
-    ui::prepareEngine(*engine);
-    QQuickView& view = *new QQuickView(engine, nullptr);
-    view.setInitialProperties({{QStringLiteral("store"), QVariant::fromValue(&store)}});
+    QQmlEngine engine;
+    ui::prepareEngine(engine);
+    ui::provide(engine, store);
+    QQuickView view(&engine, nullptr);
     view.setResizeMode(QQuickView::SizeRootObjectToView);
-    view.setColor(QColor(7, 7, 7));
+    view.setColor(ui::Theme::background());
     view.setFlags(Qt::FramelessWindowHint);
     view.setGeometry(-3000, 0, ui::idealWidth, ui::idealHeight);
     view.setSource(ui::moduleFile(QStringLiteral("ContentView")));
@@ -272,9 +248,16 @@ int main(int argc, char** argv) {
         QCoreApplication app(argc, argv);
         return killAndUndo(chosen.values[0]);
     }
-    case Dispatch::Mode::snapshot:
+    case Dispatch::Mode::snapshot: {
+        // Without a display the picture is rendered offscreen.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        QGuiApplication app(argc, argv);
+        setApplicationIdentity();
+        ui::Theme::applyFonts(app);
         // A picture that could not be written is a failure, not a success.
         return snapshot(chosen.values[0], chosen.values[1]) ? 0 : 2;
+    }
     case Dispatch::Mode::window:
         break;
     }

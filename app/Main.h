@@ -26,7 +26,8 @@ int scan(const QString& path);
 // One found file as the scan report prints it.
 QString foundFileLine(const FoundFile& file);
 int killAndUndo(const QString& path);
-// Prints "Снимок: OUT" in every case; false when no image could be written.
+// Renders a screen of the window (needs a QGuiApplication). Prints "Снимок:
+// OUT" in every case; false when no image could be written.
 bool snapshot(const QString& target, const QString& out);
 
 } // namespace moss::Main

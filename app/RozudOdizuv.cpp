@@ -1,13 +1,14 @@
 #include "RozudOdizuv.h"
 
+#include "AppLogging.h"
 #include "Store.h"
 #include "platform/FileSystem.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QFuture>
 #include <QSaveFile>
-#include <QSettings>
 #include <QSocketNotifier>
-#include <QtConcurrent>
 #include <algorithm>
 #include <optional>
 #include <sys/inotify.h>
@@ -63,8 +64,6 @@ public:
         ::close(fd_);
     }
 
-    int descriptor() const { return fd_; }
-
 signals:
     void changed();
 
@@ -87,17 +86,14 @@ private:
     QSocketNotifier notifier_;
 };
 
-RozudOdizuv& RozudOdizuv::shared() {
-    static RozudOdizuv* instance = new RozudOdizuv;
-    return *instance;
-}
-
-RozudOdizuv::RozudOdizuv()
-    : installedApps_([] { return Store::shared().installedApps(); }),
-      relatedFiles_(liveRelatedFiles), offer_([this](const AppBundle& bundle) {
+RozudOdizuv::RozudOdizuv(Store& store, QObject* parent)
+    : QObject(parent), store_(store), installedApps_([&store] { return store.installedApps(); }),
+      relatedFiles_(liveRelatedFiles), offer_([this, &store](const AppBundle& bundle) {
           emit raiseMainWindowRequested();
-          Store::shared().open(bundle, true, false);
-      }) {}
+          store.open(bundle, true, false);
+      }) {
+    connect(&store.settings(), &Settings::rozudOdizuvChanged, this, &RozudOdizuv::applySetting);
+}
 
 RozudOdizuv::~RozudOdizuv() = default;
 
@@ -126,7 +122,7 @@ QSet<QString> RozudOdizuv::applicationsInTrash() {
     return names;
 }
 
-bool RozudOdizuv::hasTrashAccess() const {
+bool RozudOdizuv::hasTrashAccess() {
     return fs::listDirectory(trashFolder()).has_value();
 }
 
@@ -134,12 +130,8 @@ bool RozudOdizuv::isWatching() const {
     return source_ != nullptr;
 }
 
-int RozudOdizuv::watchDescriptor() const {
-    return source_ ? source_->descriptor() : -1;
-}
-
 void RozudOdizuv::applySetting() {
-    if (QSettings().value(SettingsKey::rozudOdizuv(), false).toBool()) {
+    if (store_.settings().rozudOdizuv()) {
         start();
         registerLoginItem();
     } else {
@@ -160,6 +152,8 @@ void RozudOdizuv::start() {
     source_ = TrashWatch::open(folder);
     if (source_)
         connect(source_.get(), &TrashWatch::changed, this, &RozudOdizuv::trashChanged);
+    else
+        qCDebug(lcWatcher).noquote() << "The Trash cannot be watched:" << folder;
 }
 
 void RozudOdizuv::stop() {
@@ -188,19 +182,19 @@ void RozudOdizuv::processNext() {
     busy_ = true;
     const QString path = fs::appending(trashFolder(), pending_.dequeue());
     const quint64 generation = generation_;
-    installedApps_().then(this, [this, path, generation](const QList<AppBundle>& competitors) {
-        const RelatedFiles search = relatedFiles_;
-        QtConcurrent::run([search, path, competitors]() -> std::optional<AppBundle> {
-            std::optional<AppBundle> bundle = AppBundle::load(path, true);
-            if (bundle && hasLeftovers(search(*bundle, competitors)))
-                return bundle;
-            return std::nullopt;
-        }).then(this, [this, generation](const std::optional<AppBundle>& withLeftovers) {
+    installedApps_()
+        .then(QtFuture::Launch::Async,
+              [search = relatedFiles_, path](const QList<AppBundle>& competitors) {
+                  std::optional<AppBundle> bundle = AppBundle::load(path, true);
+                  if (bundle && hasLeftovers(search(*bundle, competitors)))
+                      return bundle;
+                  return std::optional<AppBundle>();
+              })
+        .then(this, [this, generation](const std::optional<AppBundle>& withLeftovers) {
             if (withLeftovers && generation == generation_)
                 offer_(*withLeftovers);
             finishCurrent();
         });
-    });
 }
 
 void RozudOdizuv::finishCurrent() {
@@ -256,10 +250,13 @@ bool RozudOdizuv::registerLoginItem() {
     const QString path = loginItemPath();
     fs::makePath(fs::parentPath(path));
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(loginItemEntry(executable).toUtf8());
-    return file.commit();
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(loginItemEntry(executable).toUtf8());
+        if (file.commit())
+            return true;
+    }
+    qCDebug(lcWatcher).noquote() << "Login item not written:" << path << file.errorString();
+    return false;
 }
 
 void RozudOdizuv::unregisterLoginItem() {

@@ -18,11 +18,11 @@
 
 namespace moss {
 
+class Store;
 class TrashWatch;
 
 class RozudOdizuv : public QObject {
     Q_OBJECT
-    Q_PROPERTY(bool hasTrashAccess READ hasTrashAccess)
 
 public:
     // Every installed application, to arbitrate leftovers against.
@@ -33,21 +33,18 @@ public:
     // Opens the uninstall screen for a trashed bundle that left files behind.
     using Offer = std::function<void(const AppBundle&)>;
 
-    // The one instance, created on first use.
-    static RozudOdizuv& shared();
-
-    RozudOdizuv();
+    // Watches for the store: it asks the store for the installed
+    // applications and opens what it offers there. It follows the store's
+    // "rozudOdizuv" setting from now on; applySetting() applies it at launch.
+    explicit RozudOdizuv(Store& store, QObject* parent = nullptr);
     ~RozudOdizuv() override;
 
-    // Starts or stops the watch and the login item after the "rozudOdizuv"
-    // user default.
-    Q_INVOKABLE void applySetting();
+    // Starts or stops the watch and the login item after the setting.
+    void applySetting();
 
     // True when the watched Trash folder can be listed; read anew each time.
-    bool hasTrashAccess() const;
+    static bool hasTrashAccess();
     bool isWatching() const;
-    // The inotify descriptor of the active watch; -1 while not watching.
-    int watchDescriptor() const;
     // Names of the applications in the Trash at the last look.
     const QSet<QString>& known() const { return known_; }
 
@@ -85,6 +82,7 @@ private:
     void processNext();
     void finishCurrent();
 
+    Store& store_;
     std::unique_ptr<TrashWatch> source_;
     QSet<QString> known_;
     QQueue<QString> pending_;

@@ -1,28 +1,16 @@
 #include "StoreModels.h"
 
-#include "Store.h"
+#include "Session.h"
+#include "TextRules.h"
 #include "platform/ByteCount.h"
+#include "platform/Collation.h"
 #include "platform/FileSystem.h"
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
 namespace moss {
-
-namespace {
-
-QString protectionKey(ProtectionStatus status) {
-    switch (status) {
-    case ProtectionStatus::system:
-        return u"system"_s;
-    case ProtectionStatus::userProtected:
-        return u"userProtected"_s;
-    case ProtectionStatus::none:
-        break;
-    }
-    return u"none"_s;
-}
-
-} // namespace
 
 QString iconSource(const QString& path) {
     return u"image://fileicon/"_s + QString::fromLatin1(fs::encodePath(path).toPercentEncoding());
@@ -47,6 +35,27 @@ QString bundleSubtitle(const AppBundle& bundle) {
     return parts.join(u" · "_s);
 }
 
+QList<CatalogSection> filterSections(const QList<CatalogSection>& sections, BundleKind kind,
+                                     bool showSystem, const QString& query) {
+    const bool hideSystem = !showSystem && kind != BundleKind::Application;
+    const QString q = trimmedBlanks(query);
+    const auto matches = [&q](const AppBundle& bundle) {
+        return q.isEmpty() || localizedCaseInsensitiveContains(bundle.displayName, q) ||
+               localizedCaseInsensitiveContains(bundle.bundleIdentifier.value_or(QString()), q);
+    };
+    QList<CatalogSection> result;
+    for (const CatalogSection& section : sections) {
+        if (section.isSystem && hideSystem)
+            continue;
+        CatalogSection taken{section.title, section.isSystem, {}};
+        std::copy_if(section.bundles.begin(), section.bundles.end(),
+                     std::back_inserter(taken.bundles), matches);
+        if (!taken.bundles.isEmpty())
+            result.append(std::move(taken));
+    }
+    return result;
+}
+
 // MARK: - InstalledListModel
 
 void InstalledListModel::reset(const QList<CatalogSection>& sections,
@@ -62,10 +71,6 @@ void InstalledListModel::reset(const QList<CatalogSection>& sections,
     endResetModel();
     if (count() != before)
         emit countChanged();
-}
-
-const AppBundle* InstalledListModel::bundleAt(int row) const {
-    return row >= 0 && row < count() ? &rows_[row].bundle : nullptr;
 }
 
 int InstalledListModel::rowCount(const QModelIndex& parent) const {
@@ -96,7 +101,7 @@ QVariant InstalledListModel::data(const QModelIndex& index, int role) const {
     case sectionIsSystemRole:
         return row.sectionIsSystem;
     case protectionRole:
-        return protectionKey(row.status);
+        return QVariant::fromValue(row.status);
     case inProtectedListRole:
         return row.inProtectedList;
     default:

@@ -12,6 +12,7 @@
 #include <QAbstractListModel>
 #include <QList>
 #include <QString>
+#include <QtQml/qqmlregistration.h>
 
 namespace moss {
 
@@ -30,9 +31,17 @@ QString displayFolder(const QString& path);
 // identifier; empty when the bundle has neither.
 QString bundleSubtitle(const AppBundle& bundle);
 
+// The installed list as shown: system sections left out when `showSystem` is
+// false (except for applications), then the bundles whose display name or
+// identifier contains the query (blanks and tabs trimmed), ignoring case;
+// sections left empty are dropped.
+QList<CatalogSection> filterSections(const QList<CatalogSection>& sections, BundleKind kind,
+                                     bool showSystem, const QString& query);
+
 // The installed bundles of `Store::filteredSections`, one row per bundle.
 class InstalledListModel : public QAbstractListModel {
     Q_OBJECT
+    QML_ANONYMOUS
     Q_PROPERTY(int count READ count NOTIFY countChanged)
 
 public:
@@ -45,7 +54,7 @@ public:
         iconSourceRole,       // iconSource(path)
         sectionTitleRole,     // the section's title
         sectionIsSystemRole,  // the section's isSystem flag
-        protectionRole,       // "none", "system" or "userProtected"
+        protectionRole,       // ProtectionStatus
         inProtectedListRole,  // the identifier is in Store::protectedIDs exactly
     };
 
@@ -56,8 +65,6 @@ public:
     void reset(const QList<CatalogSection>& sections, const QSet<QString>& userProtected);
 
     int count() const { return int(rows_.size()); }
-    // The bundle shown in a row; nullptr outside the rows.
-    const AppBundle* bundleAt(int row) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -71,7 +78,7 @@ private:
         AppBundle bundle;
         QString sectionTitle;
         bool sectionIsSystem = false;
-        ProtectionStatus status = ProtectionStatus::none;
+        ProtectionStatus status = ProtectionStatus::None;
         bool inProtectedList = false;
     };
     QList<Row> rows_;
@@ -81,6 +88,7 @@ private:
 // Follows the session's files and ticks by itself.
 class SessionFilesModel : public QAbstractListModel {
     Q_OBJECT
+    QML_ANONYMOUS
     Q_PROPERTY(int count READ count NOTIFY countChanged)
 
 public:

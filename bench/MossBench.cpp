@@ -56,7 +56,7 @@ private:
         Fixture fixture;
         fixture.target = AppBundle::load(large(targetApp), false).value();
         fixture.competitors =
-            Catalog::scan({large(QStringLiteral("home/Applications"))}, BundleKind::application);
+            Catalog::scan({large(QStringLiteral("home/Applications"))}, BundleKind::Application);
         QFile names(large(QStringLiteral("names.txt")));
         if (names.open(QIODevice::ReadOnly))
             fixture.names = QString::fromUtf8(names.readAll()).split(u'\n', Qt::SkipEmptyParts);
@@ -137,7 +137,7 @@ void catalogSections(benchmark::State& state) {
     qsizetype bundles = 0;
     for (auto _ : state) {
         bundles = 0;
-        for (const CatalogSection& section : Catalog::sections(BundleKind::application))
+        for (const CatalogSection& section : Catalog::sections(BundleKind::Application))
             bundles += section.bundles.size();
     }
     qputenv("HOME", home);

@@ -3,7 +3,7 @@
 # dpkg-shlibdeps finds the shared libraries the executable links (Qt, libplist,
 # the C++ runtime). The window also needs, at run time, QML modules and fonts
 # that no library dependency reveals; they are listed here by hand and must
-# follow the imports in app/qml and the fonts named in Theme.qml.
+# follow the imports in app/qml and the fonts named in app/Theme.h.
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME mossbin)

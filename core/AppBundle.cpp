@@ -1,5 +1,6 @@
 #include "AppBundle.h"
 
+#include "Logging.h"
 #include "Matcher.h"
 #include "platform/CodeSignature.h"
 #include "platform/FileSystem.h"
@@ -83,10 +84,10 @@ QStringList nestedBundleIdentifiers(const QString& folder, const QStringList& en
 BundleKind kindForExtension(const QString& extension) {
     const QString lower = extension.toLower();
     if (lower == u"app")
-        return BundleKind::application;
+        return BundleKind::Application;
     if (lower == u"wdgt")
-        return BundleKind::widget;
-    return BundleKind::plugin;
+        return BundleKind::Widget;
+    return BundleKind::Plugin;
 }
 
 // What the file manager shows for the path, without any ".app" in it.
@@ -128,11 +129,11 @@ size_t hashList(size_t seed, const QStringList& list) {
 
 QString rawValue(BundleKind kind) {
     switch (kind) {
-    case BundleKind::application:
+    case BundleKind::Application:
         return QStringLiteral("application");
-    case BundleKind::plugin:
+    case BundleKind::Plugin:
         return QStringLiteral("plugin");
-    case BundleKind::widget:
+    case BundleKind::Widget:
         return QStringLiteral("widget");
     }
     return {};
@@ -147,8 +148,8 @@ std::optional<BundleKind> bundleKindFromRawValue(const QString& raw) {
 }
 
 const std::array<BundleKind, 3>& allBundleKinds() {
-    static const std::array<BundleKind, 3> kinds{BundleKind::application, BundleKind::plugin,
-                                                 BundleKind::widget};
+    static const std::array<BundleKind, 3> kinds{BundleKind::Application, BundleKind::Plugin,
+                                                 BundleKind::Widget};
     return kinds;
 }
 
@@ -204,14 +205,24 @@ const QStringList& AppBundle::ignoredNestedPrefixes() {
     return prefixes;
 }
 
-QVariantMap AppBundle::infoDictionary(const QString& bundlePath) {
+QString AppBundle::infoPlistPath(const QString& bundlePath) {
     for (const char16_t* relative :
          {u"Contents/Info.plist", u"Resources/Info.plist", u"Info.plist"}) {
-        const QString path = fs::appending(bundlePath, QString::fromUtf16(relative));
+        QString path = fs::appending(bundlePath, QString::fromUtf16(relative));
         if (fs::exists(path))
-            return plist::dictionaryFromFile(path).value_or(QVariantMap());
+            return path;
     }
     return {};
+}
+
+QVariantMap AppBundle::infoDictionary(const QString& bundlePath) {
+    const QString path = infoPlistPath(bundlePath);
+    if (path.isEmpty())
+        return {};
+    std::optional<QVariantMap> info = plist::dictionaryFromFile(path);
+    if (!info)
+        qCDebug(lcBundle).noquote() << "Info property list refused:" << path;
+    return std::move(info).value_or(QVariantMap());
 }
 
 std::optional<AppBundle> AppBundle::load(const QString& path, bool readSignature) {
@@ -220,7 +231,7 @@ std::optional<AppBundle> AppBundle::load(const QString& path, bool readSignature
         return std::nullopt;
     const QVariantMap info = infoDictionary(base);
     const BundleKind kind = kindForExtension(fs::pathExtension(base));
-    if (kind == BundleKind::application && info.isEmpty())
+    if (kind == BundleKind::Application && info.isEmpty())
         return std::nullopt;
 
     const QString stem = fs::deletingExtension(fs::lastComponent(base));

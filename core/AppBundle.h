@@ -4,6 +4,7 @@
 // identity the leftover search works from.
 
 #include <QHashFunctions>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
@@ -12,8 +13,18 @@
 
 namespace moss {
 
-enum class BundleKind { application, plugin, widget };
+// Each enumeration that the window shows lives in a namespace of its own, so
+// that its meta-object describes that enumeration alone: the window registers
+// the namespace under the enumeration's name, and views write
+// BundleKind.Application.
+namespace BundleKinds {
+Q_NAMESPACE
+enum class BundleKind { Application, Plugin, Widget };
+Q_ENUM_NS(BundleKind)
+} // namespace BundleKinds
+using BundleKinds::BundleKind;
 
+// The kind as stored and compared: "application", "plugin", "widget".
 QString rawValue(BundleKind kind);
 std::optional<BundleKind> bundleKindFromRawValue(const QString& raw);
 const std::array<BundleKind, 3>& allBundleKinds();
@@ -22,7 +33,7 @@ struct AppBundle {
     // The bundle's location: an absolute path, standardised and with symbolic
     // links resolved. Never the path as the caller passed it.
     QString url;
-    BundleKind kind = BundleKind::plugin;
+    BundleKind kind = BundleKind::Plugin;
     std::optional<QString> bundleIdentifier;
     // Name keys for the matcher: no empty string, no two equal ignoring case;
     // the first is the most authoritative.
@@ -51,9 +62,12 @@ struct AppBundle {
     // Identifier prefixes (lower case) whose nested bundles are ignored.
     static const QStringList& ignoredNestedPrefixes();
 
-    // The bundle's Info property list: the first of Contents/Info.plist,
-    // Resources/Info.plist and Info.plist that exists. Empty when there is
-    // none or it cannot be read.
+    // Where the bundle's Info property list is: the first of
+    // Contents/Info.plist, Resources/Info.plist and Info.plist below
+    // bundlePath that exists (a symbolic link counts). Empty when none does.
+    static QString infoPlistPath(const QString& bundlePath);
+    // The dictionary of that property list. Empty when there is none or it
+    // cannot be read.
     static QVariantMap infoDictionary(const QString& bundlePath);
 
     // Reads the bundle at path; nullopt when the path is not a bundle.

@@ -1,5 +1,6 @@
 #include "Catalog.h"
 
+#include "Logging.h"
 #include "platform/Collation.h"
 #include "platform/FileSystem.h"
 
@@ -40,11 +41,11 @@ QString expandingTilde(const QString& folder) {
 
 bool matchesKind(const QString& extension, BundleKind kind) {
     switch (kind) {
-    case BundleKind::application:
+    case BundleKind::Application:
         return extension == u"app";
-    case BundleKind::widget:
+    case BundleKind::Widget:
         return extension == u"wdgt";
-    case BundleKind::plugin:
+    case BundleKind::Plugin:
         return AppBundle::pluginExtensions().contains(extension);
     }
     return false;
@@ -99,8 +100,15 @@ QList<CatalogSection> sections(BundleKind kind) {
     return result;
 }
 
+QList<AppBundle> installedApplications() {
+    QList<AppBundle> applications;
+    for (const CatalogSection& section : sections(BundleKind::Application))
+        applications += section.bundles;
+    return applications;
+}
+
 QList<AppBundle> scan(const QStringList& folderList, BundleKind kind) {
-    const int depth = kind == BundleKind::application ? 2 : 1;
+    const int depth = kind == BundleKind::Application ? 2 : 1;
     QStringList candidates;
     for (const QString& folder : folderList)
         candidates += findBundles(expandingTilde(folder), kind, depth);
@@ -108,6 +116,8 @@ QList<AppBundle> scan(const QStringList& folderList, BundleKind kind) {
     for (const QString& candidate : candidates) {
         if (std::optional<AppBundle> bundle = AppBundle::load(candidate, false))
             bundles.append(std::move(*bundle));
+        else
+            qCDebug(lcCatalog).noquote() << "Not a bundle, left out:" << candidate;
     }
     std::stable_sort(bundles.begin(), bundles.end(), [](const AppBundle& a, const AppBundle& b) {
         return localizedCaseInsensitiveCompare(a.displayName, b.displayName) < 0;
@@ -119,8 +129,11 @@ QStringList findBundles(const QString& folder, BundleKind kind, int depth) {
     if (depth <= 0)
         return {};
     const std::optional<QStringList> entries = fs::listDirectory(folder, false);
-    if (!entries)
+    if (!entries) {
+        if (lcCatalog().isDebugEnabled() && fs::exists(folder))
+            qCDebug(lcCatalog).noquote() << "Cannot list" << folder;
         return {};
+    }
     QStringList found;
     for (const QString& name : *entries) {
         const QString path = fs::appending(folder, name);

@@ -28,6 +28,9 @@ const std::pair<QStringList, QStringList>& folders(BundleKind kind);
 const std::pair<QString, QString>& titles(BundleKind kind);
 
 QList<CatalogSection> sections(BundleKind kind);
+// Every installed application, the user's section first, each in catalogue
+// order: the competitors a leftover search arbitrates against.
+QList<AppBundle> installedApplications();
 QList<AppBundle> scan(const QStringList& folders, BundleKind kind);
 QStringList findBundles(const QString& folder, BundleKind kind, int depth);
 

@@ -1,6 +1,7 @@
 #include "Matcher.h"
 
 #include "AppBundle.h"
+#include "TextRules.h"
 
 #include <QRegularExpressionMatch>
 #include <QSet>
@@ -124,21 +125,6 @@ QString withoutApplicationExtension(const QString& name) {
             return name.chopped(extension.size());
     }
     return name;
-}
-
-bool isBlank(QChar unit) {
-    return unit == u'\t' || unit.category() == QChar::Separator_Space;
-}
-
-// text without leading and trailing spaces and tabs; line breaks stay.
-QString trimmedBlanks(const QString& text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && isBlank(text.at(begin)))
-        ++begin;
-    while (end > begin && isBlank(text.at(end - 1)))
-        --end;
-    return text.mid(begin, end - begin);
 }
 
 // text split into user-perceived characters.
@@ -378,10 +364,6 @@ std::optional<Matcher::Strength> Matcher::nameStrength(const KeyCandidate& candi
     return best;
 }
 
-bool Matcher::matches(const QString& candidate, bool byName) const {
-    return strength(candidate, byName).has_value();
-}
-
 bool Matcher::hasStrongNameMatch(const QString& candidate) const {
     if (names_.isEmpty())
         return false;
@@ -415,10 +397,6 @@ std::optional<Matcher::Strength> Matcher::teamContainerStrength(const QString& r
             return Strength::weak;
     }
     return std::nullopt;
-}
-
-bool Matcher::matchesGroupContainer(const QString& candidate) const {
-    return groupContainerStrength(candidate).has_value();
 }
 
 bool Matcher::mentions(const QString& text, const std::optional<QString>& appPath) const {

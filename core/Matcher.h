@@ -46,10 +46,8 @@ public:
     // (trimmed, not normalised): tells editions of one product apart.
     int exactIdentifierMatchLength(const QString& candidate) const;
     std::optional<Strength> strength(const QString& candidate, bool byName) const;
-    bool matches(const QString& candidate, bool byName) const;
     bool hasStrongNameMatch(const QString& candidate) const;
     std::optional<Strength> groupContainerStrength(const QString& candidate) const;
-    bool matchesGroupContainer(const QString& candidate) const;
     bool mentions(const QString& text, const std::optional<QString>& appPath) const;
 
 private:

@@ -1,5 +1,6 @@
 #include "Protection.h"
 
+#include "SystemPaths.h"
 #include "platform/FileSystem.h"
 #include "platform/Workspace.h"
 
@@ -66,23 +67,22 @@ const QStringList& Protection::defaultProtected() {
 
 ProtectionStatus Protection::status(const AppBundle& bundle, const QSet<QString>& userProtected) {
     const QString& path = bundle.url;
-    if (path.startsWith(u"/System/"_s) || path.startsWith(u"/Library/Apple/"_s))
-        return ProtectionStatus::system;
+    if (SystemPaths::isSystemBundlePath(path))
+        return ProtectionStatus::System;
     if (!bundle.bundleIdentifier)
-        return ProtectionStatus::none;
+        return ProtectionStatus::None;
     const QString& identifier = *bundle.bundleIdentifier;
-    if (identifier.toLower().startsWith(u"com.apple."_s) && !isDeletable(path) &&
-        isOnSealedVolume(path))
-        return ProtectionStatus::system;
+    if (SystemPaths::isVendorIdentifier(identifier) && !isDeletable(path) && isOnSealedVolume(path))
+        return ProtectionStatus::System;
     for (const QString& entry : userProtected) {
         if (entry.compare(identifier, Qt::CaseInsensitive) == 0)
-            return ProtectionStatus::userProtected;
+            return ProtectionStatus::UserProtected;
     }
-    return ProtectionStatus::none;
+    return ProtectionStatus::None;
 }
 
 bool Protection::isOnSealedVolume(const QString& url) {
-    if (fs::resolvingSymlinks(url).startsWith(u"/System/"_s))
+    if (SystemPaths::isOnSystemVolume(url))
         return true;
     struct statvfs volume {};
     if (::statvfs(fs::encodePath(url).constData(), &volume) != 0)

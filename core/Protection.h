@@ -5,6 +5,7 @@
 #include "AppBundle.h"
 
 #include <QList>
+#include <QObject>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -12,7 +13,13 @@
 
 namespace moss {
 
-enum class ProtectionStatus { none, system, userProtected };
+// In a namespace of its own for the window, as BundleKind (AppBundle.h).
+namespace ProtectionStatuses {
+Q_NAMESPACE
+enum class ProtectionStatus { None, System, UserProtected };
+Q_ENUM_NS(ProtectionStatus)
+} // namespace ProtectionStatuses
+using ProtectionStatuses::ProtectionStatus;
 
 // A running application process.
 struct RunningApplication {

@@ -1,414 +1,34 @@
 #include "Scanner.h"
 
-#include "platform/Collation.h"
+#include "InstallerSearch.h"
+#include "LaunchJobs.h"
+#include "Logging.h"
+#include "SystemPaths.h"
 #include "platform/FileSystem.h"
-#include "platform/PropertyList.h"
 
-#include <QElapsedTimer>
-#include <QHashFunctions>
-#include <QProcess>
 #include <QSet>
 #include <QThread>
 #include <QThreadPool>
-#include <QVariantList>
+#include <QtConcurrent/QtConcurrentMap>
 #include <algorithm>
-#include <atomic>
-#include <cstring>
 #include <utility>
 
 namespace moss {
 
-// ---------------------------------------------------------------------------
-// Categories and found files
-
-namespace {
-
-const std::array<QString, 13>& categoryTitles() {
-    static const std::array<QString, 13> titles = {
-        QStringLiteral("Приложение"),
-        QStringLiteral("Данные приложения"),
-        QStringLiteral("Контейнеры"),
-        QStringLiteral("Настройки"),
-        QStringLiteral("Кэш"),
-        QStringLiteral("Логи и отчёты о сбоях"),
-        QStringLiteral("Сохранённое состояние окон"),
-        QStringLiteral("Автозапуск и фоновые службы"),
-        QStringLiteral("Веб-данные и cookies"),
-        QStringLiteral("Плагины и расширения"),
-        QStringLiteral("Записи установщика"),
-        QStringLiteral("Установщики в Загрузках"),
-        QStringLiteral("Прочее"),
-    };
-    return titles;
-}
-
-size_t position(FileCategory category) {
-    return static_cast<size_t>(category);
-}
-
-} // namespace
-
-QString rawValue(FileCategory category) {
-    return categoryTitles().at(position(category));
-}
-
-std::optional<FileCategory> fileCategoryFromRawValue(const QString& title) {
-    for (FileCategory category : allFileCategories()) {
-        if (categoryTitles().at(position(category)) == title)
-            return category;
-    }
-    return std::nullopt;
-}
-
-const std::array<FileCategory, 13>& allFileCategories() {
-    static const std::array<FileCategory, 13> all = {
-        FileCategory::bundle,      FileCategory::support,  FileCategory::containers,
-        FileCategory::preferences, FileCategory::caches,   FileCategory::logs,
-        FileCategory::savedState,  FileCategory::launch,   FileCategory::web,
-        FileCategory::plugins,     FileCategory::receipts, FileCategory::installers,
-        FileCategory::other,
-    };
-    return all;
-}
-
-size_t qHash(FileCategory category, size_t seed) {
-    return qHash(categoryTitles().at(position(category)), seed);
-}
-
-size_t qHash(const FoundFile& file, size_t seed) {
-    return qHashMulti(seed, file.url, file.category, file.size, file.needsAdmin,
-                      file.selectedByDefault);
-}
-
-bool resultOrderLess(const FoundFile& a, const FoundFile& b) {
-    if (a.category != b.category)
-        return position(a.category) < position(b.category);
-    return localizedStandardCompare(a.url, b.url) < 0;
-}
-
-void sortByResultOrder(QList<FoundFile>& files) {
-    std::stable_sort(files.begin(), files.end(), resultOrderLess);
-}
-
-// ---------------------------------------------------------------------------
-// Search roots and locations
-
-SearchRoots SearchRoots::live() {
-    const QString home = fs::homePath();
-    QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
-    if (!cache.startsWith(u'/')) // unset, empty or relative: the default applies
-        cache = fs::appending(home, QStringLiteral(".cache"));
-    return SearchRoots{home, {QStringLiteral("/")}, {fs::tempPath(), fs::standardized(cache)}};
-}
-
 Scanner::Scanner(SearchRoots roots) : roots_(std::move(roots)) {
     // Reads no scanner state, so the default source holds no reference to it.
     installerSource = [](const QStringList& names, const QString& folder) {
-        return Scanner::findInstallers(names, folder);
+        return findInstallers(names, folder);
     };
-}
-
-const QList<Location>& Scanner::libraryLocations() {
-    using C = FileCategory;
-    using R = Location::Rule;
-    static const QList<Location> locations = {
-        {QStringLiteral("Application Support"), C::support, R::idOrName, false},
-        {QStringLiteral("Application Support/CrashReporter"), C::logs, R::idOrName, false},
-        {QStringLiteral("Application Scripts"), C::containers, R::idOnly, true},
-        {QStringLiteral("Containers"), C::containers, R::idOnly, true},
-        {QStringLiteral("Group Containers"), C::containers, R::groupContainers, true},
-        {QStringLiteral("Daemon Containers"), C::containers, R::idOnly, true},
-        {QStringLiteral("Preferences"), C::preferences, R::idOrName, false},
-        {QStringLiteral("Preferences/ByHost"), C::preferences, R::idOnly, true},
-        {QStringLiteral("SyncedPreferences"), C::preferences, R::idOnly, true},
-        {QStringLiteral("Caches"), C::caches, R::idOrName, false},
-        {QStringLiteral("Caches/com.apple.helpd/Generated"), C::caches, R::idOnly, true},
-        {QStringLiteral("HTTPStorages"), C::web, R::idOnly, true},
-        {QStringLiteral("WebKit"), C::web, R::idOrName, true},
-        {QStringLiteral("Cookies"), C::web, R::idOnly, true},
-        {QStringLiteral("Logs"), C::logs, R::idOrName, false},
-        {QStringLiteral("Logs/DiagnosticReports"), C::logs, R::idOrName, false},
-        {QStringLiteral("Saved Application State"), C::savedState, R::idOnly, true},
-        {QStringLiteral("Autosave Information"), C::savedState, R::idOnly, true},
-        {QStringLiteral("LaunchAgents"), C::launch, R::launchd, false},
-        {QStringLiteral("LaunchDaemons"), C::launch, R::launchd, false},
-        {QStringLiteral("PrivilegedHelperTools"), C::launch, R::idOnly, false},
-        {QStringLiteral("StartupItems"), C::launch, R::idOrName, false},
-        {QStringLiteral("Services"), C::plugins, R::idOrName, false},
-        {QStringLiteral("PreferencePanes"), C::plugins, R::idOrName, false},
-        {QStringLiteral("Internet Plug-Ins"), C::plugins, R::idOrName, false},
-        {QStringLiteral("QuickLook"), C::plugins, R::idOrName, false},
-        {QStringLiteral("Spotlight"), C::plugins, R::idOrName, false},
-        {QStringLiteral("Screen Savers"), C::plugins, R::idOrName, false},
-        {QStringLiteral("Audio/Plug-Ins/HAL"), C::plugins, R::idOrName, false},
-        {QStringLiteral("Audio/Plug-Ins/Components"), C::plugins, R::idOrName, false},
-        {QStringLiteral("Components"), C::plugins, R::idOrName, false},
-        {QStringLiteral("Input Methods"), C::plugins, R::idOrName, false},
-        {QStringLiteral("Mail/Bundles"), C::plugins, R::idOrName, false},
-        {QStringLiteral("Contextual Menu Items"), C::plugins, R::idOrName, false},
-        {QStringLiteral("ColorPickers"), C::plugins, R::idOrName, false},
-        {QStringLiteral("Extensions"), C::plugins, R::idOrName, false},
-        {QStringLiteral("SystemExtensions"), C::plugins, R::idOrName, false},
-        {QStringLiteral("Frameworks"), C::other, R::idOnly, false},
-        {QStringLiteral("Fonts"), C::other, R::idOnly, false},
-        {QStringLiteral("Address Book Plug-Ins"), C::plugins, R::idOrName, false},
-        {QStringLiteral("CoreMediaIO/Plug-Ins/DAL"), C::plugins, R::idOrName, false},
-        {QStringLiteral("Widgets"), C::plugins, R::idOrName, false},
-    };
-    return locations;
 }
 
 bool Scanner::isProtectedPath(const QString& url, bool appleOwned) const {
-    static const QStringList systemPrefixes = {
-        QStringLiteral("/System/"), QStringLiteral("/usr/"),           QStringLiteral("/bin/"),
-        QStringLiteral("/sbin/"),   QStringLiteral("/Library/Apple/"),
-    };
-    for (const QString& prefix : systemPrefixes) {
-        if (url.startsWith(prefix))
-            return true;
-    }
-    return !appleOwned && fs::lastComponent(url).toLower().startsWith(u"com.apple.");
+    return SystemPaths::isProtectedLeftover(url, appleOwned);
 }
-
-// ---------------------------------------------------------------------------
-// Launch jobs
-
-namespace {
-
-bool isString(const QVariant& value) {
-    return value.typeId() == QMetaType::QString;
-}
-
-// The value as a list of strings; nothing when it is not a list or holds
-// anything but strings.
-std::optional<QStringList> stringList(const QVariant& value) {
-    if (value.typeId() != QMetaType::QVariantList)
-        return std::nullopt;
-    const QVariantList elements = value.toList();
-    if (!std::all_of(elements.cbegin(), elements.cend(), isString))
-        return std::nullopt;
-    QStringList strings;
-    for (const QVariant& element : elements)
-        strings.append(element.toString());
-    return strings;
-}
-
-// The texts of a launch job that can name the bundle it belongs to: label,
-// program, executable of the argument list, associated bundles.
-QStringList launchJobTexts(const QVariantMap& job) {
-    QStringList texts;
-    for (const QString& key : {QStringLiteral("Label"), QStringLiteral("Program")}) {
-        if (const auto text = plist::stringValue(job, key))
-            texts.append(*text);
-    }
-    const auto arguments = stringList(job.value(QStringLiteral("ProgramArguments")));
-    if (arguments && !arguments->isEmpty())
-        texts.append(arguments->first());
-    const QVariant associated = job.value(QStringLiteral("AssociatedBundleIdentifiers"));
-    if (isString(associated))
-        texts.append(associated.toString());
-    else if (const auto identifiers = stringList(associated))
-        texts += *identifiers;
-    return texts;
-}
-
-// ASCII without NUL.
-bool isAsciiText(QByteArrayView bytes) {
-    return std::all_of(bytes.cbegin(), bytes.cend(), [](char byte) { return byte > 0; });
-}
-
-// What a launch job must hold, ignoring ASCII case, to mention the bundle:
-// one of its identifiers or its path. Empty when one of them is not ASCII
-// (its case variants are not all ASCII then).
-std::optional<QList<QByteArray>> mentionNeedles(const Matcher& matcher, const QString& appPath) {
-    QStringList texts = matcher.identifiers();
-    if (!appPath.isEmpty())
-        texts.append(appPath);
-    QList<QByteArray> needles;
-    for (const QString& text : std::as_const(texts)) {
-        QByteArray needle = text.toUtf8().toLower();
-        if (!isAsciiText(needle))
-            return std::nullopt;
-        needles.append(std::move(needle));
-    }
-    return needles;
-}
-
-// Whether data is an XML property list in ASCII without references ("&"),
-// comments or character-data sections ("<!-" or "<!["): then every text of
-// the job is in it literally.
-bool isPlainXml(const QByteArray& data) {
-    const QByteArray start = data.left(64).trimmed();
-    if (!start.startsWith("<?xml") && !start.startsWith("<plist"))
-        return false;
-    for (qsizetype i = 0; i < data.size(); ++i) {
-        const char byte = data[i];
-        if (byte <= 0 || byte == '&')
-            return false;
-        if (byte == '<' && i + 2 < data.size() && data[i + 1] == '!' &&
-            (data[i + 2] == '-' || data[i + 2] == '['))
-            return false;
-    }
-    return true;
-}
-
-bool containsBytes(const QByteArray& haystack, const QByteArray& needle) {
-    return ::memmem(haystack.constData(), size_t(haystack.size()), needle.constData(),
-                    size_t(needle.size())) != nullptr;
-}
-
-// Whether the job's data certainly mentions none of the needles; data that
-// is not plain XML is left to the parser.
-bool mentionsNone(const QByteArray& data, const QList<QByteArray>& needles) {
-    if (!isPlainXml(data))
-        return false;
-    const QByteArray lower = data.toLower();
-    return std::none_of(needles.cbegin(), needles.cend(), [&lower](const QByteArray& needle) {
-        return containsBytes(lower, needle);
-    });
-}
-
-} // namespace
 
 bool Scanner::launchdMentions(const QString& file, const Matcher& matcher,
                               const QString& appPath) const {
-    if (fs::pathExtension(file) != u"plist")
-        return false;
-    const std::optional<QByteArray> data = fs::readFile(file, plist::maxInputSize + 1);
-    if (!data)
-        return false;
-    const std::optional<QList<QByteArray>> needles = mentionNeedles(matcher, appPath);
-    if (needles && mentionsNone(*data, *needles))
-        return false;
-    const std::optional<QVariantMap> job = plist::dictionaryFromData(*data);
-    if (!job)
-        return false;
-    // An empty path would be contained in every text.
-    const std::optional<QString> path =
-        appPath.isEmpty() ? std::nullopt : std::optional<QString>(appPath);
-    const QStringList texts = launchJobTexts(*job);
-    return std::any_of(texts.cbegin(), texts.cend(),
-                       [&](const QString& text) { return matcher.mentions(text, path); });
-}
-
-// ---------------------------------------------------------------------------
-// Installers
-
-namespace {
-
-const QString& metadataTool() {
-    static const QString tool = QStringLiteral("/usr/bin/mdfind");
-    return tool;
-}
-
-constexpr int kMetadataTimeLimitMs = 5000;
-constexpr int kTerminateGraceMs = 1000;
-
-bool hasInstallerExtension(const QString& path) {
-    static const QSet<QString> extensions = {QStringLiteral("dmg"), QStringLiteral("pkg"),
-                                             QStringLiteral("zip")};
-    return extensions.contains(fs::pathExtension(path).toLower());
-}
-
-// Case- and diacritic-insensitive form of a text, for prefix tests.
-QString folded(const QString& text) {
-    QString decomposed = text.normalized(QString::NormalizationForm_D);
-    decomposed.removeIf([](QChar c) { return c.category() == QChar::Mark_NonSpacing; });
-    return decomposed.toCaseFolded();
-}
-
-// The installer files directly in folder whose names begin with a name key.
-QStringList listedInstallers(const QStringList& names, const QString& folder) {
-    QStringList keys;
-    for (const QString& name : names) {
-        const QString key = folded(name);
-        if (!key.isEmpty())
-            keys.append(key);
-    }
-    const std::optional<QStringList> entries = fs::listDirectory(folder, false);
-    if (!entries || keys.isEmpty())
-        return {};
-    QStringList found;
-    for (const QString& entry : *entries) {
-        if (!hasInstallerExtension(entry))
-            continue;
-        const QString path = fs::appending(folder, entry);
-        const fs::EntryType type = fs::entryType(path);
-        if (type != fs::EntryType::file && type != fs::EntryType::symlink)
-            continue;
-        const QString name = folded(entry);
-        const bool named = std::any_of(keys.cbegin(), keys.cend(),
-                                       [&](const QString& key) { return name.startsWith(key); });
-        if (named)
-            found.append(path);
-    }
-    return found;
-}
-
-// Output of a search tool started with one argument; the tool is stopped at
-// the time limit and whatever it printed until then is kept. Empty when it
-// cannot be started.
-QByteArray runSearchTool(const QString& tool, const QString& argument) {
-    QProcess process;
-    process.setProgram(tool);
-    process.setArguments({argument});
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
-    process.start();
-    if (!process.waitForStarted())
-        return {};
-    process.waitForFinished(kMetadataTimeLimitMs);
-    if (process.state() != QProcess::NotRunning) {
-        process.terminate();
-        if (!process.waitForFinished(kTerminateGraceMs)) {
-            process.kill();
-            process.waitForFinished();
-        }
-    }
-    return process.readAllStandardOutput();
-}
-
-} // namespace
-
-QString Scanner::installerQuery(const QStringList& names) {
-    QStringList clauses;
-    clauses.reserve(names.size());
-    for (QString key : names) {
-        key.remove(u'\\');
-        key.remove(u'"');
-        clauses.append(QStringLiteral("kMDItemFSName == \"") + key + QStringLiteral("*\"cd"));
-    }
-    return clauses.join(u" || ");
-}
-
-QStringList Scanner::metadataInstallers(const QString& tool, const QStringList& names,
-                                        const QString& folder) {
-    if (names.isEmpty())
-        return {};
-    const QByteArray output = runSearchTool(tool, installerQuery(names));
-    QStringList found;
-    for (const QByteArray& line : output.split('\n')) {
-        if (line.isEmpty())
-            continue;
-        const QString path = fs::decodePath(line);
-        const QString parent = fs::parentPath(path);
-        const QString parentWithSlash = parent.endsWith(u'/') ? parent : parent + u'/';
-        if (hasInstallerExtension(path) && parentWithSlash == folder)
-            found.append(path);
-    }
-    return found;
-}
-
-QStringList Scanner::findInstallers(const QStringList& names, const QString& folder) {
-    if (names.isEmpty())
-        return {};
-    if (fs::exists(metadataTool()))
-        return metadataInstallers(metadataTool(), names, folder);
-    return listedInstallers(names, folder);
-}
-
-QStringList Scanner::spotlightInstallers(const QStringList& names, const QString& folder) const {
-    return findInstallers(names, folder);
+    return launchJobMentions(file, matcher, appPath);
 }
 
 // ---------------------------------------------------------------------------
@@ -419,24 +39,17 @@ qint64 Scanner::allocatedSize(const QString& url) {
 }
 
 void Scanner::fillSizes(QList<FoundFile>& files) {
-    FoundFile* const items = files.data(); // detaches before any thread starts
-    const qsizetype count = files.size();
-    std::atomic<qsizetype> next{0};
-    const auto work = [items, count, &next] {
-        for (qsizetype i = next++; i < count; i = next++)
-            items[i].size = Scanner::allocatedSize(items[i].url);
-    };
-    const int helpers = int(std::min<qsizetype>(QThread::idealThreadCount(), count)) - 1;
-    if (helpers <= 0) {
-        work();
-        return;
-    }
-    QThreadPool pool;
-    pool.setMaxThreadCount(helpers);
-    for (int i = 0; i < helpers; ++i)
-        pool.start(work);
-    work();
-    pool.waitForDone();
+    // One walk per item on the global pool. A caller that is itself one of
+    // the pool's threads (a search started with QtConcurrent::run) only
+    // waits meanwhile, so it lends its place to the walks.
+    QThreadPool* const pool = QThreadPool::globalInstance();
+    const bool onPool = pool->contains(QThread::currentThread());
+    if (onPool)
+        pool->releaseThread();
+    QtConcurrent::blockingMap(
+        files, [](FoundFile& file) { file.size = Scanner::allocatedSize(file.url); });
+    if (onPool)
+        pool->reserveThread();
 }
 
 // ---------------------------------------------------------------------------
@@ -446,6 +59,15 @@ namespace {
 
 using Strength = Matcher::Strength;
 
+// The entries of a searched folder; nothing when it cannot be listed, which
+// is worth a word only when the folder is there (most locations are not).
+std::optional<QStringList> listed(const QString& folder) {
+    std::optional<QStringList> entries = fs::listDirectory(folder);
+    if (!entries && lcScan().isDebugEnabled() && fs::exists(folder))
+        qCDebug(lcScan).noquote() << "Cannot list" << folder;
+    return entries;
+}
+
 // The working state of one relatedFiles call.
 class Search {
 public:
@@ -453,7 +75,7 @@ public:
         : scanner_(scanner), bundle_(bundle), own_(bundle), appPath_(bundle.url),
           appPrefix_(bundle.url + u'/'),
           appleOwned_(bundle.bundleIdentifier &&
-                      bundle.bundleIdentifier->toLower().startsWith(u"com.apple.")) {
+                      SystemPaths::isVendorIdentifier(*bundle.bundleIdentifier)) {
         QSet<QString> ownIdentifiers;
         for (const QString& identifier : bundle.allIdentifiers())
             ownIdentifiers.insert(identifier.toLower());
@@ -505,7 +127,7 @@ public:
 
 private:
     void searchLocation(const QString& folder, const Location& location, bool isSystem) {
-        const std::optional<QStringList> entries = fs::listDirectory(folder);
+        const std::optional<QStringList> entries = listed(folder);
         if (!entries || entries->isEmpty())
             return;
         std::optional<bool> folderNeedsAdmin; // asked once, when something is admitted
@@ -522,7 +144,7 @@ private:
     }
 
     void searchByIdentifier(const QString& folder, FileCategory category, bool needsAdmin) {
-        const std::optional<QStringList> entries = fs::listDirectory(folder);
+        const std::optional<QStringList> entries = listed(folder);
         if (!entries)
             return;
         for (const QString& name : *entries) {

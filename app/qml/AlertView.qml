@@ -1,6 +1,6 @@
 import QtQuick
 import QtQuick.Layouts
-import Mossbin.Native
+import Mossbin
 
 // The store's alert as a modal panel: "Удалить всё равно" and "Отмена" when
 // the alert carries an action, else a single "Понятно". Any way of closing it
@@ -8,19 +8,18 @@ import Mossbin.Native
 Item {
     id: alertView
 
-    property var store
     // Absent alerts and toasts come as undefined or null: compare with "!= null".
-    readonly property var alert: store ? store.alert : null
+    readonly property var alert: Store.alert
     readonly property bool hasAction: alert != null && alert.hasRemoveAnyway
 
     visible: alert != null
 
     function dismiss() {
-        store.dismissAlert()
+        Store.dismissAlert()
     }
     // The store clears the alert and then runs its action.
     function removeAnyway() {
-        store.runRemoveAnyway()
+        Store.runRemoveAnyway()
     }
 
     Shortcut {
@@ -89,7 +88,7 @@ Item {
                 horizontalAlignment: Text.AlignHCenter
                 font.family: Theme.fontFamily
                 font.pixelSize: 13
-                font.weight: Theme.semibold
+                font.weight: Theme.Semibold
                 color: Theme.text
             }
             Text {

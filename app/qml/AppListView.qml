@@ -1,21 +1,21 @@
 import QtQuick
 import QtQuick.Controls.Basic
+import Mossbin
 
 // The second screen: search, the kind switch and the installed bundles of
 // that kind in sections.
 Item {
     id: view
 
-    property var store
-    readonly property var model: store ? store.filteredSections : null
+    readonly property var model: Store.filteredSections
 
     Component.onCompleted: {
-        if (store && store.sections.length === 0)
-            store.loadList()
+        if (!Store.hasSections)
+            Store.loadList()
     }
     Connections {
-        target: view.store
-        function onKindChanged() { view.store.loadList() }
+        target: Store
+        function onKindChanged() { Store.loadList() }
     }
 
     Column {
@@ -53,8 +53,8 @@ Item {
                     selectionColor: Theme.accent
                     font.family: Theme.fontFamily
                     font.pixelSize: 13
-                    text: view.store ? view.store.query : ""
-                    onTextEdited: view.store.query = text
+                    text: Store.query
+                    onTextEdited: Store.query = text
                 }
             }
         }
@@ -62,12 +62,12 @@ Item {
         Segmented {
             objectName: "kindSwitch"
             options: [
-                { value: "application", title: "Приложения" },
-                { value: "plugin", title: "Плагины" },
-                { value: "widget", title: "Виджеты" }
+                { value: BundleKind.Application, title: "Приложения" },
+                { value: BundleKind.Plugin, title: "Плагины" },
+                { value: BundleKind.Widget, title: "Виджеты" }
             ]
-            selection: view.store ? view.store.kind : ""
-            onSelected: value => view.store.kind = value
+            selection: Store.kind
+            onSelected: value => Store.kind = value
         }
     }
 
@@ -77,7 +77,7 @@ Item {
 
         Row {
             objectName: "loadingIndicator"
-            visible: view.store && view.store.isLoadingList
+            visible: Store.isLoadingList
             anchors.centerIn: parent
             spacing: 8
             Spinner { anchors.verticalCenter: parent.verticalCenter }
@@ -92,7 +92,7 @@ Item {
 
         Text {
             objectName: "emptyNote"
-            visible: view.store && !view.store.isLoadingList && view.model && view.model.count === 0
+            visible: !Store.isLoadingList && view.model.count === 0
             anchors.centerIn: parent
             text: "Ничего не найдено"
             font.family: Theme.fontFamily
@@ -103,7 +103,7 @@ Item {
         ListView {
             id: list
             objectName: "bundleList"
-            visible: view.store && !view.store.isLoadingList && view.model && view.model.count > 0
+            visible: !Store.isLoadingList && view.model.count > 0
             anchors.fill: parent
             clip: true
             model: view.model
@@ -128,7 +128,7 @@ Item {
                     text: parent.section.toUpperCase()
                     font.family: Theme.fontFamily
                     font.pixelSize: 10
-                    font.weight: Theme.semibold
+                    font.weight: Theme.Semibold
                     font.letterSpacing: 0.6
                     color: Theme.muted
                 }
@@ -136,7 +136,6 @@ Item {
 
             delegate: BundleRow {
                 width: ListView.view.width - 16
-                store: view.store
             }
         }
     }
@@ -144,6 +143,6 @@ Item {
     // Drops open the first item, as on the drop zone, without a highlight.
     FileDropArea {
         anchors.fill: parent
-        onFileDropped: url => view.store.openUrls([url])
+        onFileDropped: url => Store.openUrls([url])
     }
 }

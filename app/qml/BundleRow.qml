@@ -1,20 +1,19 @@
 import QtQuick
 import QtQuick.Controls.Basic
-import Mossbin.Native
+import Mossbin
 
 // One installed bundle: icon, name, version and identifier, and a lock when
 // it is protected. A click opens it; the context menu reveals and protects.
 Item {
     id: row
 
-    property var store
     required property int index
     required property string displayName
     required property string version
     required property string path
     required property string iconSource
     required property string bundleIdentifier
-    required property string protection
+    required property int protection
     required property bool inProtectedList
 
     objectName: "bundleRow:" + displayName
@@ -51,7 +50,7 @@ Item {
                 elide: Text.ElideRight
                 font.family: Theme.fontFamily
                 font.pixelSize: 13
-                font.weight: Theme.medium
+                font.weight: Theme.Medium
                 color: Theme.text
             }
             Text {
@@ -69,13 +68,13 @@ Item {
             id: lock
             objectName: "lock"
             anchors.verticalCenter: parent.verticalCenter
-            visible: row.protection !== "none"
+            visible: row.protection !== ProtectionStatus.None
             name: "lock"
             size: 11
             color: Theme.muted
             ToolTip.visible: visible && pointer.containsMouse && pointer.mouseX > row.width - 40
             ToolTip.delay: 800
-            ToolTip.text: row.protection === "system" ? "Встроено в macOS" : "В списке защищённых"
+            ToolTip.text: row.protection === ProtectionStatus.System ? "Встроено в macOS" : "В списке защищённых"
         }
     }
 
@@ -88,7 +87,7 @@ Item {
             if (mouse.button === Qt.RightButton)
                 menu.popup()
             else
-                row.store.openInstalled(row.path)
+                Store.openInstalled(row.path)
         }
     }
 
@@ -104,7 +103,7 @@ Item {
             visible: row.bundleIdentifier !== ""
             height: visible ? implicitHeight : 0
             text: row.inProtectedList ? "Снять защиту" : "Защитить от удаления"
-            onTriggered: row.store.setProtected(row.bundleIdentifier, !row.inProtectedList)
+            onTriggered: Settings.setProtected(row.bundleIdentifier, !row.inProtectedList)
         }
     }
 }

@@ -1,6 +1,6 @@
 import QtQuick
 import QtQuick.Controls
-import Mossbin.Shell
+import Mossbin
 
 // The application's commands: keyboard shortcuts in every window, and the
 // same commands as a menu on a right click anywhere in the main window that

@@ -1,18 +1,16 @@
 import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
-import Mossbin.Native
+import Mossbin
 
 // The whole content of the main window: header, hairline, the drop zone or
 // the installed list, and over them the uninstall sheet, the toast and alerts.
 Item {
     id: root
 
-    property var store
     signal settingsRequested()
 
-    readonly property var session: store ? store.session : null
-    readonly property string screen: store ? store.screen : "drop"
+    readonly property Session session: Store.session
     property Item currentSheet: null
 
     implicitWidth: 480
@@ -50,16 +48,16 @@ Item {
                 text: "Mossbin"
                 font.family: Theme.fontFamily
                 font.pixelSize: 15
-                font.weight: Theme.heavy
+                font.weight: Theme.Heavy
                 font.letterSpacing: -0.4
                 color: Theme.text
             }
             Item { Layout.fillWidth: true }
             Segmented {
                 objectName: "screenSwitch"
-                options: [{ value: "drop", title: "Перетащить" }, { value: "list", title: "Список" }]
-                selection: root.screen
-                onSelected: value => root.store.screen = value
+                options: [{ value: Store.Drop, title: "Перетащить" }, { value: Store.List, title: "Список" }]
+                selection: Store.screen
+                onSelected: value => Store.screen = value
             }
             Item {
                 objectName: "settingsButton"
@@ -97,13 +95,13 @@ Item {
 
         ScreenLoader {
             objectName: "dropScreen"
-            shown: root.screen === "drop"
-            sourceComponent: DropZoneView { store: root.store }
+            shown: Store.screen === Store.Drop
+            sourceComponent: DropZoneView {}
         }
         ScreenLoader {
             objectName: "listScreen"
-            shown: root.screen === "list"
-            sourceComponent: AppListView { store: root.store }
+            shown: Store.screen === Store.List
+            sourceComponent: AppListView {}
         }
     }
 
@@ -128,8 +126,7 @@ Item {
         MouseArea {
             anchors.fill: parent
             onClicked: {
-                if (root.session && !root.session.isRemoving)
-                    root.store.session = null
+                Store.closeSession()
             }
         }
     }
@@ -143,7 +140,7 @@ Item {
         id: sheetComponent
         Item {
             id: frame
-            property var session
+            property Session session
             property bool leaving: false
             property real target: 0
             property real progress: target
@@ -170,7 +167,6 @@ Item {
 
             UninstallView {
                 anchors.fill: parent
-                store: root.store
                 session: frame.session
                 active: !frame.leaving
             }
@@ -195,12 +191,10 @@ Item {
 
     ToastView {
         anchors.fill: parent
-        store: root.store
     }
 
     AlertView {
         anchors.fill: parent
-        store: root.store
     }
 
     component ScreenLoader: Loader {

@@ -1,13 +1,12 @@
 import QtQuick
 import QtQuick.Shapes
-import Mossbin.Native
+import Mossbin
 
 // The first screen: an emblem that invites a dragged application, and drops
 // of files that open the first of them.
 Item {
     id: zone
 
-    property var store
     // A drag of file URLs hovers over the zone.
     readonly property bool targeted: dropArea.containsDrag
     // Turned on when the zone appears; starts the ring's slow turn.
@@ -134,7 +133,7 @@ Item {
                 objectName: "caption"
                 anchors.horizontalCenter: parent.horizontalCenter
                 CaptionRun { text: "Перетащи "; color: Theme.muted }
-                CaptionRun { text: "приложение"; color: Theme.text; font.weight: Theme.heavy }
+                CaptionRun { text: "приложение"; color: Theme.text; font.weight: Theme.Heavy }
                 CaptionRun { text: " сюда"; color: Theme.muted }
             }
             Text {
@@ -142,7 +141,7 @@ Item {
                 text: "Найду всё, что оно оставило в системе: настройки, кэши,\nконтейнеры, службы автозапуска и логи."
                 font.family: Theme.fontFamily
                 font.pixelSize: 12
-                font.weight: Theme.regular
+                font.weight: Theme.Regular
                 color: Theme.muted
                 horizontalAlignment: Text.AlignHCenter
                 lineHeightMode: Text.FixedHeight
@@ -154,13 +153,13 @@ Item {
     FileDropArea {
         id: dropArea
         anchors.fill: parent
-        onFileDropped: url => zone.store.openUrls([url])
+        onFileDropped: url => Store.openUrls([url])
     }
 
     component CaptionRun: Text {
         font.family: Theme.fontFamily
         font.pixelSize: 22
-        font.weight: Theme.regular
+        font.weight: Theme.Regular
         font.letterSpacing: -0.6
     }
 }

@@ -1,4 +1,5 @@
 import QtQuick
+import Mossbin
 
 // Takes drags that carry a file URL (web links and text are refused) and
 // hands on the first dropped item when it is a file. A drop is always

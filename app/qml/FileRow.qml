@@ -1,14 +1,14 @@
 import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
-import Mossbin.Native
+import Mossbin
 
 // One found item: its tick, icon, name and folder, and its size. A click
 // flips the tick; a double click reveals the item in the file browser.
 Item {
     id: row
 
-    property var session
+    property Session session
     required property string name
     required property string folder
     required property string path
@@ -87,7 +87,7 @@ Item {
                 maximumLineCount: 1
                 font.family: Theme.fontFamily
                 font.pixelSize: 12
-                font.weight: Theme.medium
+                font.weight: Theme.Medium
                 color: row.checked ? Theme.text : Theme.muted
             }
             Text {

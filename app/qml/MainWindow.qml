@@ -1,13 +1,10 @@
 import QtQuick
 import QtQuick.Window
+import Mossbin
 
 // The main window: the content view in a dark window of 480 × 620.
 Window {
     id: window
-
-    property var store
-    // Forwarded from the header's settings button.
-    signal settingsRequested()
 
     objectName: "main"
     title: "Mossbin"
@@ -19,7 +16,6 @@ Window {
 
     ContentView {
         anchors.fill: parent
-        store: window.store
-        onSettingsRequested: window.settingsRequested()
+        onSettingsRequested: Shell.openSettings()
     }
 }

@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Templates as T
+import Mossbin
 
 // The pill push button: solid accent when `filled`, a quiet outline otherwise.
 T.Button {
@@ -45,7 +46,7 @@ T.Button {
             text: control.text
             font.family: Theme.fontFamily
             font.pixelSize: 13
-            font.weight: Theme.semibold
+            font.weight: Theme.Semibold
             color: control.filled ? "white" : Theme.text
             anchors.verticalCenter: parent.verticalCenter
         }

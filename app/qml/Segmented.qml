@@ -1,4 +1,5 @@
 import QtQuick
+import Mossbin
 
 // A row of options in a capsule; one accent highlight slides to the
 // selected option. `options` is a list of {value, title}; `selection` is the
@@ -89,7 +90,7 @@ Item {
                     text: option.modelData.title
                     font.family: Theme.fontFamily
                     font.pixelSize: 12
-                    font.weight: Theme.semibold
+                    font.weight: Theme.Semibold
                     color: option.isSelected ? "white" : Theme.muted
                     Behavior on color {
                         enabled: control.animating

@@ -1,7 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
-import Mossbin.Shell
+import Mossbin
 
 // The settings window: RozudOdizuv, the system plug-ins switch and the
 // protected list. Every change is persisted at once.
@@ -34,7 +34,7 @@ Window {
             text: parent.header
             font.family: Theme.fontFamily
             font.pixelSize: 11
-            font.weight: Theme.semibold
+            font.weight: Theme.Semibold
             color: Theme.muted
             Layout.leftMargin: 10
         }
@@ -202,10 +202,11 @@ Window {
                         }
                         AbstractButton {
                             id: removeButton
+                            objectName: "remove:" + modelData
                             implicitWidth: 18
                             implicitHeight: 18
                             focusPolicy: Qt.NoFocus
-                            onClicked: Settings.remove(modelData)
+                            onClicked: Settings.setProtected(modelData, false)
 
                             // The "minus.circle" symbol.
                             contentItem: Item {

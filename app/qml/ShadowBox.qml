@@ -1,4 +1,5 @@
 import QtQuick
+import Mossbin
 
 // A soft shadow under a rounded rectangle of the same geometry: fill the
 // shadowed item with it and place it underneath.

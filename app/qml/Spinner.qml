@@ -1,4 +1,5 @@
 import QtQuick
+import Mossbin
 
 // A small spinning progress indicator.
 Item {

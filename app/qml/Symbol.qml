@@ -1,4 +1,5 @@
 import QtQuick
+import Mossbin
 
 // One glyph of the symbol table, sized like text of `size` points.
 Text {

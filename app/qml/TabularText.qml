@@ -1,4 +1,5 @@
 import QtQuick
+import Mossbin
 
 // A line in the interface font whose digits all take the width of the widest
 // digit, so that figures stacked in a column line up and do not shift as they

@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls.Basic
+import Mossbin
 
 // The store's short message, a pill at the bottom of the window that goes
 // away 6 s after its text last changed, with "Отменить" while there is
@@ -7,8 +8,7 @@ import QtQuick.Controls.Basic
 Item {
     id: toastView
 
-    property var store
-    readonly property bool present: store ? store.toast != null : false
+    readonly property bool present: Store.toast != null
     // The text shown; kept while the pill leaves.
     property string text: ""
 
@@ -17,12 +17,12 @@ Item {
             timer.stop()
             return
         }
-        text = store.toast
+        text = Store.toast
         timer.restart()
     }
     onPresentChanged: sync()
     Connections {
-        target: toastView.store
+        target: Store
         function onToastChanged() { toastView.sync() }
     }
     Component.onCompleted: sync()
@@ -31,7 +31,7 @@ Item {
         id: timer
         objectName: "toastTimer"
         interval: 6000
-        onTriggered: toastView.store.clearToast()
+        onTriggered: Store.clearToast()
     }
 
     Rectangle {
@@ -69,23 +69,23 @@ Item {
                 text: toastView.text
                 font.family: Theme.fontFamily
                 font.pixelSize: 12
-                font.weight: Theme.medium
+                font.weight: Theme.Medium
                 color: Theme.text
             }
             Text {
                 id: undo
                 objectName: "undoButton"
                 anchors.verticalCenter: parent.verticalCenter
-                visible: toastView.store ? toastView.store.canUndo : false
+                visible: Store.canUndo
                 text: "Отменить"
                 font.family: Theme.fontFamily
                 font.pixelSize: 12
-                font.weight: Theme.semibold
+                font.weight: Theme.Semibold
                 color: Theme.accent
                 MouseArea {
                     anchors.fill: parent
                     anchors.margins: -4
-                    onClicked: toastView.store.undoLastRemoval()
+                    onClicked: Store.undoLastRemoval()
                 }
             }
         }

@@ -1,29 +1,29 @@
 import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
+import Mossbin
 
 // The sheet of one uninstall session: the bundle, its found files by
 // category with a tick each, and the button that removes the ticked ones.
 Item {
     id: sheet
 
-    property var store
-    property var session
+    property Session session
     // False while the sheet is leaving; its keys then do nothing.
     property bool active: true
 
     readonly property bool isSearching: session ? session.isSearching : false
     readonly property bool isRemoving: session ? session.isRemoving : false
-    readonly property bool hasRunning: session ? session.running.length > 0 : false
-    readonly property bool alertShown: store ? store.alert != null : false
+    readonly property bool hasRunning: session ? session.isRunning : false
+    readonly property bool alertShown: Store.alert != null
 
     function close() {
         if (session && !session.isRemoving)
-            store.session = null
+            Store.closeSession()
     }
     function remove() {
         if (session && session.canRemove)
-            store.removeSession(session)
+            Store.remove(session)
     }
 
     Shortcut {
@@ -88,7 +88,7 @@ Item {
                         elide: Text.ElideRight
                         font.family: Theme.fontFamily
                         font.pixelSize: 18
-                        font.weight: Theme.heavy
+                        font.weight: Theme.Heavy
                         font.letterSpacing: -0.5
                         color: Theme.text
                     }
@@ -185,7 +185,7 @@ Item {
                             text: parent.section.toUpperCase()
                             font.family: Theme.fontFamily
                             font.pixelSize: 10
-                            font.weight: Theme.semibold
+                            font.weight: Theme.Semibold
                             font.letterSpacing: 0.6
                             color: Theme.muted
                         }
@@ -244,7 +244,7 @@ Item {
                             elide: Text.ElideRight
                             font.family: Theme.fontFamily
                             font.pixelSize: 12
-                            font.weight: Theme.medium
+                            font.weight: Theme.Medium
                             color: Theme.text
                         }
                         Text {

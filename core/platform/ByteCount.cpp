@@ -1,5 +1,7 @@
 #include "platform/ByteCount.h"
 
+#include "TextRules.h"
+
 #include <array>
 
 namespace moss {
@@ -25,11 +27,8 @@ constexpr quint64 unitsPerPromotion = 1'000;
 // 1 байт, 2 байта, 5 байт, 21 байт: the singular and the genitive plural
 // share one spelling.
 QString byteNoun(quint64 count) {
-    const quint64 lastDigit = count % 10;
-    const quint64 lastTwoDigits = count % 100;
-    if (lastDigit >= 2 && lastDigit <= 4 && (lastTwoDigits < 12 || lastTwoDigits > 14))
-        return QStringLiteral("байта");
-    return QStringLiteral("байт");
+    return russianPlural(qint64(count), QStringLiteral("байт"), QStringLiteral("байта"),
+                         QStringLiteral("байт"));
 }
 
 quint64 powerOfTen(int exponent) {

@@ -3,13 +3,10 @@
 #include "RozudOdizuv.h"
 #include "Sandbox.h"
 #include "Store.h"
-#include "Wait.h"
 #include "platform/FileSystem.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QGuiApplication>
-#include <QProcess>
 #include <QSettings>
 #include <gtest/gtest.h>
 
@@ -18,8 +15,6 @@ namespace {
 
 using namespace Qt::Literals::StringLiterals;
 using test::Sandbox;
-
-using test::waitFor;
 
 class AppTest : public ::testing::Test {
 protected:
@@ -36,48 +31,24 @@ protected:
 
     Sandbox sandbox;
     Store store;
-    RozudOdizuv watcher;
+    RozudOdizuv watcher{store};
 };
 
-TEST_F(AppTest, UndoCommandTitleAndEnabling) {
+TEST_F(AppTest, UndoCommandTitle) {
     EXPECT_EQ(App::undoTitle(std::nullopt), u"Отменить удаление"_s);
-    EXPECT_FALSE(App::canUndo(std::nullopt));
-
-    // A removal that trashed nothing names the bundle but has nothing to undo.
-    const UndoEntry nothing{u"Foo"_s, {}};
-    EXPECT_EQ(App::undoTitle(nothing), u"Отменить удаление «Foo»"_s);
-    EXPECT_FALSE(App::canUndo(nothing));
-
-    const UndoEntry some{u"Bar Baz"_s, {{u"/a/Bar Baz.app"_s, u"/t/Bar Baz.app"_s}}};
-    EXPECT_EQ(App::undoTitle(some), u"Отменить удаление «Bar Baz»"_s);
-    EXPECT_TRUE(App::canUndo(some));
+    // A removal that trashed nothing still names the bundle.
+    EXPECT_EQ(App::undoTitle(UndoEntry{u"Bar Baz"_s, {}}), u"Отменить удаление «Bar Baz»"_s);
 
     const App app(store, watcher);
     EXPECT_EQ(app.undoTitle(), u"Отменить удаление"_s);
     EXPECT_FALSE(app.canUndo());
 }
 
-TEST_F(AppTest, TrayAndLastWindowRuleFollowTheSetting) {
+TEST_F(AppTest, TurningRozudOdizuvOnKeepsTheApplicationAndOffFromTheTrayStopsEverything) {
     App app(store, watcher);
-    EXPECT_FALSE(app.isTrayVisible());
     EXPECT_TRUE(QGuiApplication::quitOnLastWindowClosed());
-
-    int trayChanges = 0;
-    QObject::connect(&app, &App::trayVisibleChanged, [&] { ++trayChanges; });
-    store.setRozudOdizuv(true);
-    EXPECT_TRUE(app.isTrayVisible());
+    store.settings().setRozudOdizuv(true);
     EXPECT_FALSE(QGuiApplication::quitOnLastWindowClosed());
-    EXPECT_EQ(trayChanges, 1);
-
-    store.setRozudOdizuv(false);
-    EXPECT_FALSE(app.isTrayVisible());
-    EXPECT_TRUE(QGuiApplication::quitOnLastWindowClosed());
-}
-
-TEST_F(AppTest, TurningRozudOdizuvOffFromTheTrayStopsEverything) {
-    App app(store, watcher);
-    store.setRozudOdizuv(true);
-    watcher.applySetting();
     ASSERT_TRUE(watcher.isWatching());
     ASSERT_TRUE(fs::exists(RozudOdizuv::loginItemPath()));
 
@@ -85,7 +56,6 @@ TEST_F(AppTest, TurningRozudOdizuvOffFromTheTrayStopsEverything) {
     EXPECT_FALSE(QSettings().value(u"rozudOdizuv"_s).toBool());
     EXPECT_FALSE(watcher.isWatching());
     EXPECT_FALSE(fs::exists(RozudOdizuv::loginItemPath()));
-    EXPECT_FALSE(app.isTrayVisible());
     EXPECT_TRUE(QGuiApplication::quitOnLastWindowClosed());
 }
 
@@ -107,57 +77,6 @@ TEST_F(AppTest, OpenPanelTreatsBundlesAsItems) {
     const QString expected =
         fs::isDirectory(u"/Applications"_s) ? u"/Applications"_s : sandbox.home();
     EXPECT_EQ(App::panelStartFolder(), expected);
-}
-
-TEST_F(AppTest, SingleInstanceSocketLivesInTheRuntimeFolder) {
-    EXPECT_EQ(SingleInstance::socketPath(), sandbox.path(u"runtime/mossbin.socket"_s));
-    qunsetenv("XDG_RUNTIME_DIR");
-    EXPECT_TRUE(SingleInstance::socketPath().startsWith(fs::tempPath() + u"/mossbin-"_s));
-}
-
-TEST_F(AppTest, FilesAreHandedToTheRunningInstance) {
-    EXPECT_FALSE(SingleInstance::handOver({u"/A/Foo.app"_s}));
-
-    SingleInstance running;
-    ASSERT_TRUE(running.listen());
-    QList<QStringList> received;
-    QObject::connect(&running, &SingleInstance::filesReceived,
-                     [&](const QStringList& paths) { received.append(paths); });
-    // A name with a byte that is not UTF-8 arrives unchanged.
-    const QString odd = fs::decodePath(QByteArray("/A/Caf\xe9 \"x\".app"));
-    ASSERT_TRUE(SingleInstance::handOver({odd, u"/B/Bar.app"_s}));
-    ASSERT_TRUE(waitFor([&] { return received.size() == 1; }));
-    EXPECT_EQ(received.at(0), (QStringList{odd, u"/B/Bar.app"_s}));
-
-    ASSERT_TRUE(SingleInstance::handOver({}));
-    ASSERT_TRUE(waitFor([&] { return received.size() == 2; }));
-    EXPECT_EQ(received.at(1), QStringList{});
-}
-
-TEST_F(AppTest, ASocketLeftBehindIsTakenOver) {
-    sandbox.writeFile(u"runtime/mossbin.socket"_s, "stale");
-    SingleInstance running;
-    EXPECT_TRUE(running.listen());
-}
-
-TEST_F(AppTest, ASecondStartHandsItsFilesOverAndEnds) {
-    SingleInstance running;
-    ASSERT_TRUE(running.listen());
-    QList<QStringList> received;
-    QObject::connect(&running, &SingleInstance::filesReceived,
-                     [&](const QStringList& paths) { received.append(paths); });
-    const QString bundle = sandbox.makeDir(u"home/Applications/Foo.app"_s);
-
-    QProcess second;
-    second.setProcessEnvironment(sandbox.environment());
-    second.setWorkingDirectory(sandbox.home());
-    second.start(QStringLiteral(MOSSBIN_EXECUTABLE),
-                 {u"Applications/Foo.app"_s, u"/elsewhere/Bar.app"_s});
-    ASSERT_TRUE(waitFor([&] { return second.state() == QProcess::NotRunning; }));
-    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(second.exitCode(), 0);
-    ASSERT_TRUE(waitFor([&] { return received.size() == 1; }));
-    EXPECT_EQ(received.at(0), (QStringList{bundle, u"/elsewhere/Bar.app"_s}));
 }
 
 } // namespace

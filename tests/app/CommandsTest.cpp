@@ -53,8 +53,8 @@ protected:
     }
 
     test::Sandbox sandbox;
-    Store& store = Store::shared();
-    RozudOdizuv watcher;
+    Store store;
+    RozudOdizuv watcher{store};
     App app{store, watcher};
     QQuickWindow* window = nullptr;
     QObject* menu = nullptr;

@@ -18,7 +18,7 @@ protected:
     QQuickItem* find(const char* name) { return harness.find(QString::fromUtf8(name)); }
 
     void showList() {
-        store.setScreen(Store::Screen::list);
+        store.setScreen(Store::Screen::List);
         ASSERT_TRUE(waitFor([&] { return !store.isLoadingList() && find("bundleList"); }));
         ViewHarness::settle();
     }
@@ -33,10 +33,10 @@ TEST_F(ContentViewTest, HeaderSwitchSelectsTheScreen) {
     EXPECT_NE(find("emblem"), nullptr);
     EXPECT_EQ(find("listScreen"), nullptr);
     harness.click(find("segment:Список"));
-    EXPECT_EQ(store.screen(), Store::Screen::list);
+    EXPECT_EQ(store.screen(), Store::Screen::List);
     ASSERT_TRUE(waitFor([&] { return find("listScreen") != nullptr; }));
     harness.click(find("segment:Перетащить"));
-    EXPECT_EQ(store.screen(), Store::Screen::drop);
+    EXPECT_EQ(store.screen(), Store::Screen::Drop);
     ASSERT_TRUE(
         waitFor([&] { return find("emblem") != nullptr && find("listScreen") == nullptr; }));
 }
@@ -139,7 +139,7 @@ TEST_F(ContentViewTest, ANewSessionReplacesTheSheet) {
 
 TEST_F(ContentViewTest, ListShowsLoadingThenSectionsAndNothingFound) {
     DemoApp app(sandbox);
-    store.setScreen(Store::Screen::list);
+    store.setScreen(Store::Screen::List);
     ViewHarness::settle();
     if (store.isLoadingList()) {
         QQuickItem* loading = find("loadingIndicator");
@@ -171,7 +171,7 @@ TEST_F(ContentViewTest, ClickingARowOpensItsBundle) {
 
 TEST_F(ContentViewTest, ContextMenuProtectsAndUnprotects) {
     DemoApp app(sandbox);
-    store.setProtectedIDs({});
+    store.settings().setProtectedIDs({});
     showList();
     EXPECT_EQ(find("lock"), nullptr);
 
@@ -179,21 +179,21 @@ TEST_F(ContentViewTest, ContextMenuProtectsAndUnprotects) {
     ASSERT_NE(item, nullptr);
     EXPECT_EQ(ViewHarness::text(item), QStringLiteral("Защитить от удаления"));
     harness.click(item);
-    EXPECT_TRUE(store.protectedIDs().contains(QStringLiteral("org.example.tinypaint")));
+    EXPECT_TRUE(store.settings().protectedIDs().contains(QStringLiteral("org.example.tinypaint")));
     EXPECT_NE(find("lock"), nullptr);
 
     item = protectItem("bundleRow:Tiny Paint");
     ASSERT_NE(item, nullptr);
     EXPECT_EQ(ViewHarness::text(item), QStringLiteral("Снять защиту"));
     harness.click(item);
-    EXPECT_FALSE(store.protectedIDs().contains(QStringLiteral("org.example.tinypaint")));
+    EXPECT_FALSE(store.settings().protectedIDs().contains(QStringLiteral("org.example.tinypaint")));
     EXPECT_EQ(find("lock"), nullptr);
 }
 
 TEST_F(ContentViewTest, LockIgnoresCaseButTheMenuTestsTheExactIdentifier) {
     DemoApp app(sandbox);
-    store.setProtectedIDs({QStringLiteral("ORG.EXAMPLE.TINYPAINT")});
-    const auto unprotect = qScopeGuard([&] { store.setProtectedIDs({}); });
+    store.settings().setProtectedIDs({QStringLiteral("ORG.EXAMPLE.TINYPAINT")});
+    const auto unprotect = qScopeGuard([&] { store.settings().setProtectedIDs({}); });
     showList();
     EXPECT_NE(find("lock"), nullptr);
     QQuickItem* item = protectItem("bundleRow:Tiny Paint");
@@ -234,20 +234,20 @@ TEST_F(ContentViewTest, EachKindSwitchLoadsOnceAndReturningDoesNotReload) {
     };
 
     switchTo("segment:Плагины");
-    EXPECT_EQ(store.kind(), BundleKind::plugin);
+    EXPECT_EQ(store.kind(), BundleKind::Plugin);
     EXPECT_EQ(loads, 1);
     switchTo("segment:Плагины");
     EXPECT_EQ(loads, 1);
     switchTo("segment:Приложения");
-    EXPECT_EQ(store.kind(), BundleKind::application);
+    EXPECT_EQ(store.kind(), BundleKind::Application);
     EXPECT_EQ(loads, 2);
 
     harness.click(find("bundleRow:Tiny Paint"));
     ASSERT_NE(store.session(), nullptr);
     store.closeSession();
-    store.setScreen(Store::Screen::drop);
+    store.setScreen(Store::Screen::Drop);
     ASSERT_TRUE(waitFor([&] { return find("listScreen") == nullptr; }));
-    store.setScreen(Store::Screen::list);
+    store.setScreen(Store::Screen::List);
     ASSERT_TRUE(waitFor([&] { return find("bundleRow:Tiny Paint") != nullptr; }));
     EXPECT_EQ(loads, 2);
 }
@@ -319,7 +319,7 @@ TEST_F(ContentViewTest, InformativeAlertOffersOnlyUnderstood) {
 
 TEST_F(ContentViewTest, ProtectedAlertCancelsOrRemovesAnyway) {
     DemoApp app(sandbox);
-    store.setProtectedIDs({QStringLiteral("org.example.tinypaint")});
+    store.settings().setProtectedIDs({QStringLiteral("org.example.tinypaint")});
     store.open(QStringList{app.path});
     ViewHarness::settle();
     EXPECT_EQ(ViewHarness::text(find("alertTitle")), QStringLiteral("Это приложение защищено"));

@@ -2,7 +2,7 @@
 // and pressed looks, the segmented switch's highlight, and figures set with
 // digits of one width.
 
-#include "ContentView.h"
+#include "QmlModule.h"
 
 #include <QColor>
 #include <QFont>

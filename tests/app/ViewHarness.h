@@ -1,10 +1,11 @@
 #pragma once
 
 // Drives the window's QML views headless in tests: a QQuickView on the
-// offscreen platform showing one view of the module bound to a store, with
-// helpers to find items by objectName and click or type into them.
+// offscreen platform showing the content view of the module with its own
+// store, with helpers to find items by objectName and click or type into them.
 
 #include "ContentView.h"
+#include "QmlModule.h"
 #include "Sandbox.h"
 #include "Store.h"
 #include "Wait.h"
@@ -25,8 +26,8 @@ public:
     explicit ViewHarness(Store& store) {
         setApplicationIdentity();
         ui::prepareEngine(engine_);
+        ui::provide(engine_, store);
         view_ = new QQuickView(&engine_, nullptr);
-        view_->setInitialProperties({{QStringLiteral("store"), QVariant::fromValue(&store)}});
         view_->setResizeMode(QQuickView::SizeRootObjectToView);
         view_->resize(ui::idealWidth, ui::idealHeight);
         view_->setSource(ui::moduleFile(QStringLiteral("ContentView")));

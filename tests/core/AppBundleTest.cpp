@@ -64,10 +64,10 @@ TEST_F(AppBundleTest, KindFollowsTheExtensionIgnoringCase) {
         const char* path;
         BundleKind kind;
     } cases[] = {
-        {"Foo.app", BundleKind::application},  {"Loud.APP", BundleKind::application},
-        {"Clock.wdgt", BundleKind::widget},    {"Stocks.WDGT", BundleKind::widget},
-        {"Pane.prefpane", BundleKind::plugin}, {"Share.appex", BundleKind::plugin},
-        {"NoExtension", BundleKind::plugin},   {"Odd.whatever", BundleKind::plugin},
+        {"Foo.app", BundleKind::Application},  {"Loud.APP", BundleKind::Application},
+        {"Clock.wdgt", BundleKind::Widget},    {"Stocks.WDGT", BundleKind::Widget},
+        {"Pane.prefpane", BundleKind::Plugin}, {"Share.appex", BundleKind::Plugin},
+        {"NoExtension", BundleKind::Plugin},   {"Odd.whatever", BundleKind::Plugin},
     };
     for (const auto& c : cases) {
         const QString relative = QString::fromUtf8(c.path);
@@ -104,7 +104,7 @@ TEST_F(AppBundleTest, PluginWithoutInfoKeepsOnlyItsStem) {
     sandbox.makeBundle(QStringLiteral("Library/PreferencePanes/Thing.prefpane"), {});
     const auto bundle = load(QStringLiteral("Library/PreferencePanes/Thing.prefpane"));
     ASSERT_TRUE(bundle);
-    EXPECT_EQ(bundle->kind, BundleKind::plugin);
+    EXPECT_EQ(bundle->kind, BundleKind::Plugin);
     EXPECT_FALSE(bundle->bundleIdentifier);
     EXPECT_FALSE(bundle->version);
     EXPECT_EQ(bundle->names, strings({"Thing"}));
@@ -210,7 +210,7 @@ TEST_F(AppBundleTest, LinkNamesDoNotDecideTheKind) {
     sandbox.symlink(real, QStringLiteral("Alias.app"));
     const auto bundle = load(QStringLiteral("Alias.app"));
     ASSERT_TRUE(bundle);
-    EXPECT_EQ(bundle->kind, BundleKind::plugin);
+    EXPECT_EQ(bundle->kind, BundleKind::Plugin);
     EXPECT_EQ(bundle->names, strings({"Real"}));
 }
 
@@ -319,7 +319,7 @@ TEST_F(AppBundleTest, TwoLoadsOfOneBundleAreEqualAndHashAlike) {
 TEST(AppBundleEqualityTest, EveryFieldTakesPart) {
     AppBundle base;
     base.url = QStringLiteral("/A/Foo.app");
-    base.kind = BundleKind::application;
+    base.kind = BundleKind::Application;
     base.bundleIdentifier = QStringLiteral("com.vendor.foo");
     base.names = strings({"Foo"});
     base.displayName = QStringLiteral("Foo");
@@ -328,7 +328,7 @@ TEST(AppBundleEqualityTest, EveryFieldTakesPart) {
 
     std::vector<AppBundle> variants(9, base);
     variants[0].url = QStringLiteral("/B/Foo.app");
-    variants[1].kind = BundleKind::plugin;
+    variants[1].kind = BundleKind::Plugin;
     variants[2].bundleIdentifier = QStringLiteral("com.vendor.FOO");
     variants[3].names = strings({"Foo", "Bar"});
     variants[4].displayName = QStringLiteral("foo");

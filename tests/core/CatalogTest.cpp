@@ -32,11 +32,11 @@ QStringList displayNames(const QList<AppBundle>& bundles) {
 } // namespace
 
 TEST(CatalogTableTest, FoldersAndTitles) {
-    const auto& [userApps, systemApps] = Catalog::folders(BundleKind::application);
+    const auto& [userApps, systemApps] = Catalog::folders(BundleKind::Application);
     EXPECT_EQ(userApps, QStringList{QStringLiteral("~/Applications")});
     EXPECT_EQ(systemApps, QStringList{QStringLiteral("/Applications")});
 
-    const auto& [userPlugins, systemPlugins] = Catalog::folders(BundleKind::plugin);
+    const auto& [userPlugins, systemPlugins] = Catalog::folders(BundleKind::Plugin);
     ASSERT_EQ(userPlugins.size(), 11);
     ASSERT_EQ(systemPlugins.size(), 12);
     EXPECT_EQ(userPlugins.first(), QStringLiteral("~/Library/PreferencePanes"));
@@ -65,15 +65,15 @@ TEST(CatalogTableTest, FoldersAndTitles) {
             QStringLiteral("/Library/Audio/Plug-Ins/Components"),
             QStringLiteral("/Library/Audio/Plug-Ins/HAL")}));
 
-    const auto& [userWidgets, systemWidgets] = Catalog::folders(BundleKind::widget);
+    const auto& [userWidgets, systemWidgets] = Catalog::folders(BundleKind::Widget);
     EXPECT_EQ(userWidgets, QStringList{QStringLiteral("~/Library/Widgets")});
     EXPECT_EQ(systemWidgets, QStringList{QStringLiteral("/Library/Widgets")});
 
-    EXPECT_EQ(Catalog::titles(BundleKind::application),
+    EXPECT_EQ(Catalog::titles(BundleKind::Application),
               std::pair(QStringLiteral("Приложения пользователя"), QStringLiteral("Приложения")));
-    EXPECT_EQ(Catalog::titles(BundleKind::plugin), std::pair(QStringLiteral("Плагины пользователя"),
+    EXPECT_EQ(Catalog::titles(BundleKind::Plugin), std::pair(QStringLiteral("Плагины пользователя"),
                                                              QStringLiteral("Системные плагины")));
-    EXPECT_EQ(Catalog::titles(BundleKind::widget), std::pair(QStringLiteral("Виджеты пользователя"),
+    EXPECT_EQ(Catalog::titles(BundleKind::Widget), std::pair(QStringLiteral("Виджеты пользователя"),
                                                              QStringLiteral("Системные виджеты")));
 }
 
@@ -90,15 +90,15 @@ TEST(FindBundlesTest, ApplicationsTwoLevelsDeepOnlyThroughPlainFolders) {
     sandbox.symlink(apps, QStringLiteral("Applications/Loop"));
 
     EXPECT_EQ(
-        sorted(Catalog::findBundles(apps, BundleKind::application, 2)),
+        sorted(Catalog::findBundles(apps, BundleKind::Application, 2)),
         sorted({apps + QStringLiteral("/Top.app"), apps + QStringLiteral("/Utilities/Terminal.app"),
                 apps + QStringLiteral("/Games/Chess.APP"), apps + QStringLiteral("/File.app")}));
-    EXPECT_EQ(sorted(Catalog::findBundles(apps, BundleKind::application, 1)),
+    EXPECT_EQ(sorted(Catalog::findBundles(apps, BundleKind::Application, 1)),
               sorted({apps + QStringLiteral("/Top.app"), apps + QStringLiteral("/File.app")}));
-    EXPECT_TRUE(Catalog::findBundles(apps, BundleKind::application, 0).isEmpty());
-    EXPECT_TRUE(Catalog::findBundles(apps, BundleKind::application, -1).isEmpty());
+    EXPECT_TRUE(Catalog::findBundles(apps, BundleKind::Application, 0).isEmpty());
+    EXPECT_TRUE(Catalog::findBundles(apps, BundleKind::Application, -1).isEmpty());
     EXPECT_TRUE(
-        Catalog::findBundles(sandbox.path(QStringLiteral("missing")), BundleKind::application, 2)
+        Catalog::findBundles(sandbox.path(QStringLiteral("missing")), BundleKind::Application, 2)
             .isEmpty());
 }
 
@@ -109,10 +109,10 @@ TEST(FindBundlesTest, PluginAndWidgetExtensions) {
          {"PreferencePanes/A.prefPane", "PreferencePanes/B.wdgt", "PreferencePanes/C.qlgenerator",
           "PreferencePanes/D.app", "PreferencePanes/Sub/E.prefPane"})
         sandbox.makeDir(QString::fromUtf8(path));
-    EXPECT_EQ(sorted(Catalog::findBundles(panes, BundleKind::plugin, 1)),
+    EXPECT_EQ(sorted(Catalog::findBundles(panes, BundleKind::Plugin, 1)),
               sorted({panes + QStringLiteral("/A.prefPane"), panes + QStringLiteral("/B.wdgt"),
                       panes + QStringLiteral("/C.qlgenerator")}));
-    EXPECT_EQ(Catalog::findBundles(panes, BundleKind::widget, 1),
+    EXPECT_EQ(Catalog::findBundles(panes, BundleKind::Widget, 1),
               QStringList{panes + QStringLiteral("/B.wdgt")});
 }
 
@@ -130,7 +130,7 @@ TEST(CatalogScanTest, SortsByDisplayNameAndDropsNonBundles) {
 
     const QList<AppBundle> bundles =
         Catalog::scan({QStringLiteral("~/Applications"), sandbox.path(QStringLiteral("other"))},
-                      BundleKind::application);
+                      BundleKind::Application);
     // Russian collation puts Cyrillic before Latin.
     EXPECT_EQ(displayNames(bundles), (QStringList{QStringLiteral("Яблоко"), QStringLiteral("alpha"),
                                                   QStringLiteral("Beta"), QStringLiteral("Beta")}));
@@ -147,23 +147,23 @@ TEST(CatalogScanTest, AWidgetAmongPanesLoadsAsAWidget) {
     sandbox.makeBundle(QStringLiteral("home/Library/PreferencePanes/Foo.wdgt"),
                        info(QStringLiteral("org.foo")));
     const QList<AppBundle> bundles =
-        Catalog::scan({QStringLiteral("~/Library/PreferencePanes")}, BundleKind::plugin);
+        Catalog::scan({QStringLiteral("~/Library/PreferencePanes")}, BundleKind::Plugin);
     ASSERT_EQ(bundles.size(), 1);
-    EXPECT_EQ(bundles.at(0).kind, BundleKind::widget);
+    EXPECT_EQ(bundles.at(0).kind, BundleKind::Widget);
 }
 
 TEST(CatalogSectionsTest, UserSectionFirstAndOnlyWhenItHasBundles) {
     Sandbox sandbox;
     sandbox.activate();
     const auto systemSections = [] {
-        return Catalog::scan(Catalog::folders(BundleKind::application).second,
-                             BundleKind::application)
+        return Catalog::scan(Catalog::folders(BundleKind::Application).second,
+                             BundleKind::Application)
                        .isEmpty()
                    ? 0
                    : 1;
     };
 
-    QList<CatalogSection> sections = Catalog::sections(BundleKind::application);
+    QList<CatalogSection> sections = Catalog::sections(BundleKind::Application);
     ASSERT_EQ(sections.size(), systemSections());
     for (const CatalogSection& section : sections) {
         EXPECT_EQ(section.title, QStringLiteral("Приложения"));
@@ -173,7 +173,7 @@ TEST(CatalogSectionsTest, UserSectionFirstAndOnlyWhenItHasBundles) {
     sandbox.makeBundle(QStringLiteral("home/Applications/Zed.app"), info(QStringLiteral("org.z")));
     sandbox.makeBundle(QStringLiteral("home/Applications/alpha.app"),
                        info(QStringLiteral("org.a")));
-    sections = Catalog::sections(BundleKind::application);
+    sections = Catalog::sections(BundleKind::Application);
     ASSERT_EQ(sections.size(), 1 + systemSections());
     EXPECT_EQ(sections.at(0).title, QStringLiteral("Приложения пользователя"));
     EXPECT_EQ(sections.at(0).id(), sections.at(0).title);
@@ -183,7 +183,7 @@ TEST(CatalogSectionsTest, UserSectionFirstAndOnlyWhenItHasBundles) {
 
     sandbox.makeBundle(QStringLiteral("home/Library/Widgets/Clock.wdgt"),
                        info(QStringLiteral("org.clock")));
-    sections = Catalog::sections(BundleKind::widget);
+    sections = Catalog::sections(BundleKind::Widget);
     ASSERT_FALSE(sections.isEmpty());
     EXPECT_EQ(sections.at(0).title, QStringLiteral("Виджеты пользователя"));
     ASSERT_EQ(sections.at(0).bundles.size(), 1);

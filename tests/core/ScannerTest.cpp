@@ -1,5 +1,8 @@
-// Categories, found files and their order, search roots, the location table,
-// protected paths, launch jobs, installer sources and sizes.
+// The related-files search in a sandbox home with a sandbox system root:
+// locations, receipts, temporary folders, installers, arbitration between
+// bundles, admission, sizes, and hostile trees (links out of the roots,
+// loops, FIFOs named like launch jobs, unreadable folders, a folder with
+// 100 000 entries), which the scan finishes without leaving the roots.
 
 #include "Scanner.h"
 
@@ -7,489 +10,580 @@
 #include "platform/FileSystem.h"
 
 #include <QFile>
-#include <QSet>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
 using namespace moss;
 using moss::test::Sandbox;
 
 namespace {
 
-FoundFile found(const QString& url, FileCategory category = FileCategory::caches) {
-    return FoundFile{url, category, 0, false, false};
-}
-
-QStringList urls(const QList<FoundFile>& files) {
-    QStringList out;
-    for (const FoundFile& file : files)
-        out.append(file.url);
-    return out;
-}
-
-qint64 blocksOf(const QString& path) {
-    struct stat st {};
-    ::lstat(fs::encodePath(path).constData(), &st);
-    return qint64(st.st_blocks) * 512;
+AppBundle bundleRecord(const QString& url, const QString& identifier, const QStringList& names,
+                       const QStringList& nested = {}) {
+    AppBundle bundle;
+    bundle.url = url;
+    bundle.kind = BundleKind::Application;
+    bundle.bundleIdentifier = identifier;
+    bundle.names = names;
+    bundle.displayName = names.value(0);
+    bundle.nestedIdentifiers = nested;
+    return bundle;
 }
 
 bool runningAsRoot() {
     return ::geteuid() == 0;
 }
 
-} // namespace
-
-// --- categories and found files --------------------------------------------
-
-TEST(FileCategoryTest, RawValuesAreTheTitles) {
-    EXPECT_EQ(fileCategoryFromRawValue(QStringLiteral("Кэш")), FileCategory::caches);
-    EXPECT_EQ(fileCategoryFromRawValue(QStringLiteral("caches")), std::nullopt);
-    EXPECT_EQ(fileCategoryFromRawValue(QString()), std::nullopt);
-    EXPECT_EQ(rawValue(FileCategory::bundle), QStringLiteral("Приложение"));
-    EXPECT_EQ(rawValue(FileCategory::web), QStringLiteral("Веб-данные и cookies"));
-    EXPECT_EQ(rawValue(FileCategory::other), QStringLiteral("Прочее"));
-}
-
-TEST(FileCategoryTest, AllCasesRoundTripInDisplayOrder) {
-    const auto& all = allFileCategories();
-    EXPECT_EQ(all.front(), FileCategory::bundle);
-    EXPECT_EQ(all.at(4), FileCategory::caches);
-    EXPECT_EQ(all.back(), FileCategory::other);
-    QSet<QString> titles;
-    for (FileCategory category : all) {
-        EXPECT_EQ(fileCategoryFromRawValue(rawValue(category)), category);
-        titles.insert(rawValue(category));
-    }
-    EXPECT_EQ(titles.size(), 13);
-    EXPECT_EQ(qHash(FileCategory::logs, 7), qHash(rawValue(FileCategory::logs), 7));
-
-    QStringList inOrder;
-    for (FileCategory category : all)
-        inOrder.append(rawValue(category));
-    EXPECT_EQ(inOrder, (QStringList{
-                           QStringLiteral("Приложение"),
-                           QStringLiteral("Данные приложения"),
-                           QStringLiteral("Контейнеры"),
-                           QStringLiteral("Настройки"),
-                           QStringLiteral("Кэш"),
-                           QStringLiteral("Логи и отчёты о сбоях"),
-                           QStringLiteral("Сохранённое состояние окон"),
-                           QStringLiteral("Автозапуск и фоновые службы"),
-                           QStringLiteral("Веб-данные и cookies"),
-                           QStringLiteral("Плагины и расширения"),
-                           QStringLiteral("Записи установщика"),
-                           QStringLiteral("Установщики в Загрузках"),
-                           QStringLiteral("Прочее"),
-                       }));
-}
-
-TEST(FoundFileTest, EqualityCoversEveryFieldButIdIsTheUrl) {
-    FoundFile a = found(QStringLiteral("/x/a"));
-    FoundFile b = a;
-    EXPECT_EQ(a, b);
-    EXPECT_EQ(qHash(a), qHash(b));
-    b.size = 4096;
-    EXPECT_NE(a, b);
-    EXPECT_EQ(a.id(), b.id());
-    b = a;
-    b.selectedByDefault = true;
-    EXPECT_NE(a, b);
-}
-
-TEST(ResultOrderTest, NumbersCompareByValueAndCategoriesComeFirst) {
-    QList<FoundFile> files = {
-        found(QStringLiteral("/L/Logs/a"), FileCategory::logs),
-        found(QStringLiteral("/L/Caches/Foo 10")),
-        found(QStringLiteral("/L/Caches/Foo 9")),
-        found(QStringLiteral("/Z/zzz")),
-        found(QStringLiteral("/L/Caches/foo 2")),
-    };
-    sortByResultOrder(files);
-    EXPECT_EQ(urls(files),
-              (QStringList{QStringLiteral("/L/Caches/foo 2"), QStringLiteral("/L/Caches/Foo 9"),
-                           QStringLiteral("/L/Caches/Foo 10"), QStringLiteral("/Z/zzz"),
-                           QStringLiteral("/L/Logs/a")}));
-    EXPECT_TRUE(resultOrderLess(found(QStringLiteral("/z"), FileCategory::caches),
-                                found(QStringLiteral("/a"), FileCategory::logs)));
-}
-
-TEST(ResultOrderTest, EqualItemsKeepTheirOrder) {
-    FoundFile first = found(QStringLiteral("/a"));
-    FoundFile second = first;
-    second.size = 1;
-    QList<FoundFile> files = {first, second};
-    sortByResultOrder(files);
-    EXPECT_EQ(files, (QList<FoundFile>{first, second}));
-}
-
-// --- roots and locations ----------------------------------------------------
-
-TEST(SearchRootsTest, LiveDescribesTheRunningUser) {
-    Sandbox sandbox;
-    sandbox.activate();
-    SearchRoots roots = SearchRoots::live();
-    EXPECT_EQ(roots.home, sandbox.home());
-    EXPECT_EQ(roots.system, QStringList{QStringLiteral("/")});
-    EXPECT_EQ(roots.userTemp, (QStringList{sandbox.path(QStringLiteral("tmp")),
-                                           sandbox.home() + QStringLiteral("/.cache")}));
-
-    qputenv("XDG_CACHE_HOME", fs::encodePath(sandbox.path(QStringLiteral("cache"))));
-    EXPECT_EQ(SearchRoots::live().userTemp.at(1), sandbox.path(QStringLiteral("cache")));
-    qunsetenv("XDG_CACHE_HOME");
-    EXPECT_EQ(SearchRoots::live().userTemp.at(1), sandbox.home() + QStringLiteral("/.cache"));
-}
-
-TEST(SearchRootsTest, LiveResolvesTheTemporaryFolder) {
-    Sandbox sandbox;
-    sandbox.activate();
-    const QString link =
-        sandbox.symlink(sandbox.path(QStringLiteral("tmp")), QStringLiteral("tmplink"));
-    qputenv("TMPDIR", fs::encodePath(link));
-    EXPECT_EQ(SearchRoots::live().userTemp.at(0), sandbox.path(QStringLiteral("tmp")));
-}
-
-TEST(LibraryLocationsTest, TableRows) {
-    const QList<Location>& rows = Scanner::libraryLocations();
-    ASSERT_EQ(rows.size(), 42);
-    EXPECT_EQ(&rows, &Scanner::libraryLocations());
-
-    const auto expectRow = [&](int number, const char* path, FileCategory category,
-                               Location::Rule rule, bool userOnly) {
-        const Location& row = rows.at(number - 1);
-        EXPECT_EQ(row.path, QString::fromUtf8(path)) << number;
-        EXPECT_EQ(row.category, category) << number;
-        EXPECT_EQ(row.rule, rule) << number;
-        EXPECT_EQ(row.userOnly, userOnly) << number;
-    };
-    using C = FileCategory;
-    using R = Location::Rule;
-    expectRow(1, "Application Support", C::support, R::idOrName, false);
-    expectRow(2, "Application Support/CrashReporter", C::logs, R::idOrName, false);
-    expectRow(3, "Application Scripts", C::containers, R::idOnly, true);
-    expectRow(4, "Containers", C::containers, R::idOnly, true);
-    expectRow(5, "Group Containers", C::containers, R::groupContainers, true);
-    expectRow(6, "Daemon Containers", C::containers, R::idOnly, true);
-    expectRow(7, "Preferences", C::preferences, R::idOrName, false);
-    expectRow(8, "Preferences/ByHost", C::preferences, R::idOnly, true);
-    expectRow(9, "SyncedPreferences", C::preferences, R::idOnly, true);
-    expectRow(10, "Caches", C::caches, R::idOrName, false);
-    expectRow(11, "Caches/com.apple.helpd/Generated", C::caches, R::idOnly, true);
-    expectRow(12, "HTTPStorages", C::web, R::idOnly, true);
-    expectRow(13, "WebKit", C::web, R::idOrName, true);
-    expectRow(14, "Cookies", C::web, R::idOnly, true);
-    expectRow(15, "Logs", C::logs, R::idOrName, false);
-    expectRow(16, "Logs/DiagnosticReports", C::logs, R::idOrName, false);
-    expectRow(17, "Saved Application State", C::savedState, R::idOnly, true);
-    expectRow(18, "Autosave Information", C::savedState, R::idOnly, true);
-    expectRow(19, "LaunchAgents", C::launch, R::launchd, false);
-    expectRow(20, "LaunchDaemons", C::launch, R::launchd, false);
-    expectRow(21, "PrivilegedHelperTools", C::launch, R::idOnly, false);
-    expectRow(22, "StartupItems", C::launch, R::idOrName, false);
-    expectRow(23, "Services", C::plugins, R::idOrName, false);
-    expectRow(24, "PreferencePanes", C::plugins, R::idOrName, false);
-    expectRow(25, "Internet Plug-Ins", C::plugins, R::idOrName, false);
-    expectRow(26, "QuickLook", C::plugins, R::idOrName, false);
-    expectRow(27, "Spotlight", C::plugins, R::idOrName, false);
-    expectRow(28, "Screen Savers", C::plugins, R::idOrName, false);
-    expectRow(29, "Audio/Plug-Ins/HAL", C::plugins, R::idOrName, false);
-    expectRow(30, "Audio/Plug-Ins/Components", C::plugins, R::idOrName, false);
-    expectRow(31, "Components", C::plugins, R::idOrName, false);
-    expectRow(32, "Input Methods", C::plugins, R::idOrName, false);
-    expectRow(33, "Mail/Bundles", C::plugins, R::idOrName, false);
-    expectRow(34, "Contextual Menu Items", C::plugins, R::idOrName, false);
-    expectRow(35, "ColorPickers", C::plugins, R::idOrName, false);
-    expectRow(36, "Extensions", C::plugins, R::idOrName, false);
-    expectRow(37, "SystemExtensions", C::plugins, R::idOrName, false);
-    expectRow(38, "Frameworks", C::other, R::idOnly, false);
-    expectRow(39, "Fonts", C::other, R::idOnly, false);
-    expectRow(40, "Address Book Plug-Ins", C::plugins, R::idOrName, false);
-    expectRow(41, "CoreMediaIO/Plug-Ins/DAL", C::plugins, R::idOrName, false);
-    expectRow(42, "Widgets", C::plugins, R::idOrName, false);
-
-    int shared = 0;
-    QSet<QString> paths;
-    for (const Location& row : rows) {
-        shared += row.userOnly ? 0 : 1;
-        paths.insert(row.path);
-        EXPECT_NE(row.rule, R::receipts);
-        EXPECT_NE(row.rule, R::installers);
-    }
-    EXPECT_EQ(shared, 30);
-    EXPECT_EQ(paths.size(), 42);
-}
-
-TEST(LibraryLocationsTest, ParentsComeBeforeNestedLocations) {
-    const QList<Location>& rows = Scanner::libraryLocations();
-    for (int nested = 0; nested < rows.size(); ++nested) {
-        for (int parent = nested + 1; parent < rows.size(); ++parent)
-            EXPECT_FALSE(rows.at(nested).path.startsWith(rows.at(parent).path + u'/'))
-                << rows.at(nested).path.toStdString();
-    }
-}
-
-TEST(ProtectedPathTest, SystemPrefixesAndVendorNames) {
-    const Scanner scanner(SearchRoots{});
-    EXPECT_TRUE(scanner.isProtectedPath(QStringLiteral("/usr/local/foo"), false));
-    EXPECT_TRUE(scanner.isProtectedPath(QStringLiteral("/usr/local/foo"), true));
-    EXPECT_TRUE(scanner.isProtectedPath(QStringLiteral("/System/Library/x"), true));
-    EXPECT_TRUE(scanner.isProtectedPath(QStringLiteral("/Library/Apple/x"), false));
-    EXPECT_TRUE(scanner.isProtectedPath(QStringLiteral("/sbin/x"), false));
-    EXPECT_FALSE(scanner.isProtectedPath(QStringLiteral("/usrlocal"), false));
-    EXPECT_FALSE(scanner.isProtectedPath(QStringLiteral("/System"), false));
-    EXPECT_FALSE(scanner.isProtectedPath(QStringLiteral("/Library/Application Support/x"), false));
-
-    const QString vendor = QStringLiteral("/home/u/Library/Preferences/com.Apple.Foo.plist");
-    EXPECT_TRUE(scanner.isProtectedPath(vendor, false));
-    EXPECT_FALSE(scanner.isProtectedPath(vendor, true));
-    EXPECT_FALSE(scanner.isProtectedPath(QStringLiteral("/h/com.apple/x.plist"), false));
-}
-
-// --- launch jobs ------------------------------------------------------------
-
-class LaunchJobTest : public ::testing::Test {
+class ScannerTest : public ::testing::Test {
 protected:
-    QString job(const QString& name, const QVariantMap& dict,
-                plist::Format format = plist::Format::xml) {
-        return sandbox.writePlist(QStringLiteral("LaunchAgents/") + name, dict, format);
-    }
-    bool mentions(const QString& file) const {
-        return scanner.launchdMentions(file, matcher, appPath);
+    ScannerTest() {
+        sandbox.makeDir(u"sys"_s);
+        sketcher = bundleRecord(sandbox.makeDir(u"home/Applications/Sketcher.app"_s),
+                                u"com.acme.Sketcher"_s, {u"Sketcher"_s});
     }
 
-    Sandbox sandbox;
-    const Scanner scanner{SearchRoots{}};
-    const Matcher matcher{
-        {QStringLiteral("com.acme.Sketcher")}, {QStringLiteral("Sketcher")}, std::nullopt};
-    const QString appPath = QStringLiteral("/Applications/Sketcher.app");
-    const QString agent = QStringLiteral("/Applications/Sketcher.app/Contents/MacOS/agent");
-};
-
-TEST_F(LaunchJobTest, ExecutableInsideTheBundleInBothForms) {
-    const QVariantMap dict = {
-        {QStringLiteral("Label"), QStringLiteral("com.vendor.updater")},
-        {QStringLiteral("ProgramArguments"), QVariantList{agent, QStringLiteral("--run")}}};
-    EXPECT_TRUE(mentions(job(QStringLiteral("com.vendor.updater.plist"), dict)));
-    EXPECT_TRUE(mentions(job(QStringLiteral("b.plist"), dict, plist::Format::binary)));
-    EXPECT_TRUE(mentions(job(QStringLiteral("p.plist"), {{QStringLiteral("Program"), agent}})));
-}
-
-TEST_F(LaunchJobTest, OnlyTheFirstArgumentCounts) {
-    const QVariantMap dict = {
-        {QStringLiteral("Label"), QStringLiteral("com.vendor.updater")},
-        {QStringLiteral("Program"), QStringLiteral("/usr/bin/env")},
-        {QStringLiteral("ProgramArguments"), QVariantList{QStringLiteral("/usr/bin/env"), agent}}};
-    EXPECT_FALSE(mentions(job(QStringLiteral("com.vendor.updater.plist"), dict)));
-}
-
-TEST_F(LaunchJobTest, LabelsAndAssociatedBundles) {
-    EXPECT_TRUE(
-        mentions(job(QStringLiteral("a.plist"),
-                     {{QStringLiteral("Label"), QStringLiteral("com.acme.sketcher.agent")}})));
-    EXPECT_FALSE(mentions(job(QStringLiteral("b.plist"),
-                              {{QStringLiteral("Label"), QStringLiteral("com.acme.sketcherx")}})));
-    EXPECT_TRUE(
-        mentions(job(QStringLiteral("c.plist"), {{QStringLiteral("AssociatedBundleIdentifiers"),
-                                                  QStringLiteral("com.acme.Sketcher")}})));
-    EXPECT_TRUE(mentions(
-        job(QStringLiteral("d.plist"),
-            {{QStringLiteral("AssociatedBundleIdentifiers"),
-              QVariantList{QStringLiteral("com.other"), QStringLiteral("com.acme.Sketcher")}}})));
-}
-
-TEST_F(LaunchJobTest, ValuesOfTheWrongTypeAreMissing) {
-    EXPECT_FALSE(
-        mentions(job(QStringLiteral("a.plist"),
-                     {{QStringLiteral("Label"), QVariantList{QStringLiteral("com.acme.Sketcher")}},
-                      {QStringLiteral("Program"), qint64(1)},
-                      {QStringLiteral("ProgramArguments"), agent},
-                      {QStringLiteral("AssociatedBundleIdentifiers"),
-                       QVariantMap{{QStringLiteral("x"), QStringLiteral("com.acme.Sketcher")}}}})));
-    EXPECT_FALSE(mentions(job(QStringLiteral("b.plist"), {{QStringLiteral("ProgramArguments"),
-                                                           QVariantList{qint64(5), agent}}})));
-    // A list that holds anything but strings is not a list of strings.
-    EXPECT_FALSE(mentions(job(QStringLiteral("c.plist"), {{QStringLiteral("ProgramArguments"),
-                                                           QVariantList{agent, qint64(5)}}})));
-    EXPECT_FALSE(mentions(
-        job(QStringLiteral("d.plist"), {{QStringLiteral("AssociatedBundleIdentifiers"),
-                                         QVariantList{qint64(3), QStringLiteral("com.other"),
-                                                      QStringLiteral("com.acme.Sketcher")}}})));
-}
-
-// Jobs written by hand, in which the texts are not spelled as the keys are:
-// a quick look at the bytes must not rule them out.
-TEST_F(LaunchJobTest, TextsSpelledOtherwiseThanTheKeys) {
-    const auto raw = [this](const QString& name, const QByteArray& label) {
-        return sandbox.writeFile(QStringLiteral("LaunchAgents/") + name,
-                                 "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                                 "<plist version=\"1.0\"><dict><key>Label</key><string>" +
-                                     label + "</string></dict></plist>\n");
-    };
-    EXPECT_TRUE(mentions(raw(QStringLiteral("upper.plist"), "COM.ACME.SKETCHER.AGENT")));
-    EXPECT_TRUE(mentions(raw(QStringLiteral("ref.plist"), "&#99;om.acme.sketcher")));
-    EXPECT_TRUE(mentions(raw(QStringLiteral("cdata.plist"), "<![CDATA[com.acme.sketcher]]>")));
-    // The Kelvin sign lower-cases to "k".
-    EXPECT_TRUE(mentions(raw(QStringLiteral("kelvin.plist"), "com.acme.s\xE2\x84\xAA"
-                                                             "etcher")));
-    EXPECT_TRUE(mentions(
-        raw(QStringLiteral("path.plist"), "/APPLICATIONS/sketcher.app/Contents/MacOS/agent")));
-    EXPECT_FALSE(mentions(raw(QStringLiteral("other.plist"), "com.acme.sketchers")));
-    EXPECT_FALSE(mentions(raw(QStringLiteral("nothing.plist"), "org.example.tool")));
-    // Named only outside the texts that count.
-    EXPECT_FALSE(mentions(sandbox.writeFile(
-        QStringLiteral("LaunchAgents/key.plist"),
-        "<plist><dict><key>com.acme.Sketcher</key><string>x</string></dict></plist>")));
-}
-
-TEST_F(LaunchJobTest, UnreadableMalformedAndMisnamedFiles) {
-    const QVariantMap dict = {{QStringLiteral("Program"), agent}};
-    const QString upper = job(QStringLiteral("Foo.PLIST"), dict);
-    EXPECT_FALSE(mentions(upper)); // the extension test is case-sensitive
-    EXPECT_FALSE(mentions(job(QStringLiteral("Foo"), dict)));
-    EXPECT_FALSE(mentions(sandbox.writeFile(QStringLiteral("LaunchAgents/bad.plist"),
-                                            QByteArrayLiteral("<plist><dict><key>"))));
-    EXPECT_FALSE(mentions(sandbox.path(QStringLiteral("LaunchAgents/missing.plist"))));
-    const QString folder = sandbox.makeDir(QStringLiteral("LaunchAgents/dir.plist"));
-    EXPECT_FALSE(mentions(folder));
-    const QString fifo = sandbox.path(QStringLiteral("LaunchAgents/fifo.plist"));
-    ASSERT_EQ(::mkfifo(fs::encodePath(fifo).constData(), 0600), 0);
-    EXPECT_FALSE(mentions(fifo));
-
-    const QString locked = job(QStringLiteral("locked.plist"), dict);
-    QFile::setPermissions(locked, {});
-    if (!runningAsRoot()) {
-        EXPECT_FALSE(mentions(locked));
+    SearchRoots roots() const {
+        return SearchRoots{sandbox.home(),
+                           {sandbox.path(u"sys"_s)},
+                           {sandbox.path(u"tmp"_s), sandbox.path(u"cache"_s)}};
     }
-}
-
-TEST_F(LaunchJobTest, AnEmptyAppPathMatchesNothingByPath) {
-    const QString file = job(QStringLiteral("a.plist"), {{QStringLiteral("Program"), agent}});
-    EXPECT_FALSE(scanner.launchdMentions(file, matcher, QString()));
-}
-
-// --- installers -------------------------------------------------------------
-
-TEST(InstallerSearchTest, QueryHasOneClausePerKey) {
-    EXPECT_EQ(Scanner::installerQuery({QStringLiteral("Sketcher"), QStringLiteral("Sketcher Pro")}),
-              QStringLiteral("kMDItemFSName == \"Sketcher*\"cd || "
-                             "kMDItemFSName == \"Sketcher Pro*\"cd"));
-    EXPECT_EQ(Scanner::installerQuery({QStringLiteral("Ske\"tch\\er")}),
-              QStringLiteral("kMDItemFSName == \"Sketcher*\"cd"));
-}
-
-class MetadataToolTest : public ::testing::Test {
-protected:
-    QString tool(const QByteArray& body) {
-        const QString path = sandbox.writeFile(QStringLiteral("bin/search"),
-                                               QByteArrayLiteral("#!/bin/sh\n") + body);
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner);
+    QString home(const QString& relative) const { return sandbox.home() + u'/' + relative; }
+    QString sys(const QString& relative) const { return sandbox.path(u"sys/"_s + relative); }
+    // A named pipe below the sandbox.
+    QString fifo(const QString& relative) const {
+        sandbox.makeDir(fs::parentPath(relative));
+        const QString path = sandbox.path(relative);
+        EXPECT_EQ(::mkfifo(fs::encodePath(path).constData(), 0600), 0);
         return path;
     }
+    // Creates a file (or, with a trailing "/", a folder) below the sandbox.
+    QString make(const QString& relative) const {
+        return relative.endsWith(u'/') ? sandbox.makeDir(relative.chopped(1))
+                                       : sandbox.writeFile(relative, QByteArrayLiteral("data"));
+    }
+
+    QList<FoundFile> search(const AppBundle& bundle, const QList<AppBundle>& competitors = {},
+                            bool includeInstallers = false) const {
+        Scanner scanner(roots());
+        scanner.installerSource = [](const QStringList&, const QString&) { return QStringList(); };
+        return scanner.relatedFiles(bundle, competitors, includeInstallers);
+    }
+
+    static const FoundFile* find(const QList<FoundFile>& files, const QString& url) {
+        for (const FoundFile& file : files) {
+            if (file.url == url)
+                return &file;
+        }
+        return nullptr;
+    }
+    static QStringList sorted(QStringList list) {
+        list.sort();
+        return list;
+    }
+    static QStringList urls(const QList<FoundFile>& files) {
+        QStringList out;
+        for (qsizetype i = 1; i < files.size(); ++i)
+            out.append(files.at(i).url);
+        return out;
+    }
 
     Sandbox sandbox;
-    const QString downloads = QStringLiteral("/dl/");
+    AppBundle sketcher;
 };
 
-TEST_F(MetadataToolTest, KeepsInstallersDirectlyInTheFolder) {
-    const QString search = tool("printf '%s\\n' \"$#\" \"$1\" > \"$0.args\"\n"
-                                "printf '/dl/Sketcher.dmg\\n\\n/dl/old/Sketcher.dmg\\n'\n"
-                                "printf '/dl/Sketcher.app\\n/dl/Notes.ZIP\\n/elsewhere/S.pkg\\n'\n"
-                                "printf '/dl/Sketcher 2.pkg'\n");
-    const QStringList names = {QStringLiteral("Sketcher"), QStringLiteral("Sketcher Pro")};
-    EXPECT_EQ(Scanner::metadataInstallers(search, names, downloads),
-              (QStringList{QStringLiteral("/dl/Sketcher.dmg"), QStringLiteral("/dl/Notes.ZIP"),
-                           QStringLiteral("/dl/Sketcher 2.pkg")}));
-    QFile args(search + QStringLiteral(".args"));
-    ASSERT_TRUE(args.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QString::fromUtf8(args.readAll()),
-              QStringLiteral("1\n") + Scanner::installerQuery(names) + u'\n');
+} // namespace
+
+TEST_F(ScannerTest, TheBundleComesFirstEvenWithoutLeftovers) {
+    sandbox.writeFile(u"home/Applications/Sketcher.app/Contents/MacOS/x"_s, QByteArray(3000, 'x'));
+    const QList<FoundFile> files = search(sketcher);
+    ASSERT_EQ(files.size(), 1);
+    EXPECT_EQ(files.at(0).url, sketcher.url);
+    EXPECT_EQ(files.at(0).category, FileCategory::bundle);
+    EXPECT_TRUE(files.at(0).selectedByDefault);
+    EXPECT_EQ(files.at(0).size, Scanner::allocatedSize(sketcher.url));
+    EXPECT_GT(files.at(0).size, 0);
+    EXPECT_EQ(files.at(0).needsAdmin, !fs::isWritable(fs::parentPath(sketcher.url)));
 }
 
-TEST_F(MetadataToolTest, NoKeysOrNoToolGiveNothing) {
-    const QString search = tool("echo /dl/Sketcher.dmg\n");
-    EXPECT_TRUE(Scanner::metadataInstallers(search, {}, downloads).isEmpty());
-    EXPECT_TRUE(Scanner::metadataInstallers(sandbox.path(QStringLiteral("bin/none")),
-                                            {QStringLiteral("Sketcher")}, downloads)
-                    .isEmpty());
-}
-
-TEST_F(MetadataToolTest, AToolThatHangsIsStoppedAndItsOutputKept) {
-    const QString search = tool("echo /dl/Sketcher.dmg\nexec sleep 60\n");
-    EXPECT_EQ(Scanner::metadataInstallers(search, {QStringLiteral("Sketcher")}, downloads),
-              QStringList{QStringLiteral("/dl/Sketcher.dmg")});
-}
-
-TEST(InstallerListingTest, PrefixIgnoringCaseAndDiacritics) {
-    if (fs::exists(QStringLiteral("/usr/bin/mdfind")))
-        GTEST_SKIP() << "the platform's metadata search answers instead";
-    Sandbox sandbox;
-    const QString dl = sandbox.makeDir(QStringLiteral("Downloads")) + u'/';
-    for (const char* name :
-         {"Sketcher-2.3.dmg", "Sketcher Notes.zip", "sketcher.PKG", "Skétcher.zip",
-          "Sketchbook.dmg", "Sketcher.txt", ".Sketcher.dmg", "Скетчер.dmg"})
-        sandbox.writeFile(QStringLiteral("Downloads/") + QString::fromUtf8(name));
-    sandbox.makeDir(QStringLiteral("Downloads/Sketcher.app"));
-    sandbox.makeDir(QStringLiteral("Downloads/Sketcher-folder.zip"));
-    sandbox.writeFile(QStringLiteral("Downloads/old/Sketcher.dmg"));
-
-    const Scanner scanner{SearchRoots{}};
-    QStringList result =
-        scanner.spotlightInstallers({QStringLiteral("SKETCHER"), QStringLiteral("скетчер")}, dl);
-    result.sort();
-    QStringList expected;
-    for (const char* name :
-         {"Sketcher Notes.zip", "Sketcher-2.3.dmg", "Skétcher.zip", "sketcher.PKG", "Скетчер.dmg"})
-        expected.append(dl + QString::fromUtf8(name));
-    expected.sort();
-    EXPECT_EQ(result, expected);
-    EXPECT_TRUE(scanner.spotlightInstallers({}, dl).isEmpty());
-    EXPECT_TRUE(
-        scanner.spotlightInstallers({QStringLiteral("Sketcher")}, dl + QStringLiteral("none/"))
-            .isEmpty());
-}
-
-// --- sizes ------------------------------------------------------------------
-
-TEST(AllocatedSizeTest, FilesFoldersAndLinks) {
-    Sandbox sandbox;
-    const QString one = sandbox.writeFile(QStringLiteral("one/byte"), QByteArray(1, 'x'));
-    EXPECT_EQ(Scanner::allocatedSize(one), blocksOf(one));
-    EXPECT_EQ(Scanner::allocatedSize(sandbox.path(QStringLiteral("one"))), blocksOf(one));
-    EXPECT_EQ(Scanner::allocatedSize(sandbox.path(QStringLiteral("missing"))), 0);
-
-    const QString big = sandbox.writeFile(QStringLiteral("outside/big"), QByteArray(1 << 20, 'x'));
-    const QString link = sandbox.symlink(big, QStringLiteral("tree/link"));
-    sandbox.symlink(sandbox.path(QStringLiteral("outside")), QStringLiteral("tree/dirlink"));
-    const QString sub = sandbox.makeDir(QStringLiteral("tree/sub"));
-    const QString inner = sandbox.writeFile(QStringLiteral("tree/sub/f"), QByteArray(5000, 'y'));
-    const QString dirlink = sandbox.path(QStringLiteral("tree/dirlink"));
-
-    EXPECT_EQ(Scanner::allocatedSize(link), blocksOf(link));
-    EXPECT_LT(Scanner::allocatedSize(link), blocksOf(big));
-    EXPECT_EQ(Scanner::allocatedSize(sandbox.path(QStringLiteral("tree"))),
-              blocksOf(link) + blocksOf(dirlink) + blocksOf(sub) + blocksOf(inner));
-}
-
-TEST(AllocatedSizeTest, DeepTreesAreMeasuredToTheBottom) {
-    Sandbox sandbox;
-    // Deeper than the walk keeps folders open, so the bottom is walked by path.
-    QString relative = QStringLiteral("deep");
-    qint64 expected = 0;
-    for (int level = 0; level < 80; ++level) {
-        relative += QStringLiteral("/d");
-        sandbox.writeFile(relative + QStringLiteral("/f"), QByteArray(3000, 'z'));
-        expected += blocksOf(sandbox.path(relative)) +
-                    blocksOf(sandbox.path(relative + QStringLiteral("/f")));
+TEST_F(ScannerTest, EveryRowOfTheUserLibraryAndOnlySharedRowsOfTheSystem) {
+    const auto entryFor = [](const Location& row) {
+        return row.rule == Location::Rule::groupContainers ? u"group.com.acme.Sketcher"_s
+                                                           : u"com.acme.Sketcher.item"_s;
+    };
+    for (const Location& row : Scanner::libraryLocations()) {
+        make(u"home/Library/"_s + row.path + u'/' + entryFor(row));
+        make(u"sys/Library/"_s + row.path + u'/' + entryFor(row));
     }
-    sandbox.symlink(sandbox.path(QStringLiteral("deep")), relative + QStringLiteral("/up"));
-    expected += blocksOf(sandbox.path(relative + QStringLiteral("/up")));
-    EXPECT_EQ(Scanner::allocatedSize(sandbox.path(QStringLiteral("deep"))), expected);
+    const QList<FoundFile> files = search(sketcher);
+    int userRows = 0;
+    int systemRows = 0;
+    for (const Location& row : Scanner::libraryLocations()) {
+        const QString relative = row.path + u'/' + entryFor(row);
+        const FoundFile* user = find(files, home(u"Library/"_s + relative));
+        const FoundFile* system = find(files, sys(u"Library/"_s + relative));
+        ASSERT_NE(user, nullptr) << row.path.toStdString();
+        EXPECT_EQ(user->category, row.category);
+        EXPECT_TRUE(user->selectedByDefault);
+        EXPECT_FALSE(user->needsAdmin);
+        ++userRows;
+        if (row.userOnly) {
+            EXPECT_EQ(system, nullptr) << row.path.toStdString();
+        } else {
+            ASSERT_NE(system, nullptr) << row.path.toStdString();
+            EXPECT_EQ(system->category, row.category);
+            ++systemRows;
+        }
+    }
+    EXPECT_EQ(userRows, 42);
+    EXPECT_EQ(systemRows, 30);
+    EXPECT_EQ(files.size(), 1 + 42 + 30);
 }
 
-TEST(AllocatedSizeTest, AFolderReachedThroughALinkIsMeasuredAsTheLink) {
-    Sandbox sandbox;
-    sandbox.writeFile(QStringLiteral("real/f"), QByteArray(9000, 'q'));
-    const QString link =
-        sandbox.symlink(sandbox.path(QStringLiteral("real")), QStringLiteral("link"));
-    EXPECT_EQ(Scanner::allocatedSize(link), blocksOf(link));
+TEST_F(ScannerTest, RulesOfTheLocations) {
+    make(u"home/Library/Application Support/Sketcher/"_s);
+    make(u"home/Library/Application Support/Sketcher Notes/"_s);
+    make(u"home/Library/Containers/Sketcher/"_s); // identifiers only
+    make(u"home/Library/Group Containers/com.acme.Sketcher/"_s);
+    make(u"home/Library/Application Support/Sketchbook/"_s);
+    make(u"home/Library/Preferences/com.acme.Sketcher.plist"_s);
+    const QList<FoundFile> files = search(sketcher);
+    EXPECT_EQ(urls(files), (QStringList{home(u"Library/Application Support/Sketcher"_s),
+                                        home(u"Library/Application Support/Sketcher Notes"_s),
+                                        home(u"Library/Preferences/com.acme.Sketcher.plist"_s)}));
+    EXPECT_TRUE(files.at(1).selectedByDefault);
+    EXPECT_FALSE(files.at(2).selectedByDefault); // a weak name match
+}
+
+TEST_F(ScannerTest, SystemEntriesNeedAdminWhenTheirFolderIsNotWritable) {
+    make(u"home/Library/Preferences/com.acme.Sketcher.plist"_s);
+    const QString system = make(u"sys/Library/Preferences/com.acme.Sketcher.plist"_s);
+    QList<FoundFile> files = search(sketcher);
+    ASSERT_NE(find(files, system), nullptr);
+    EXPECT_FALSE(find(files, system)->needsAdmin);
+    EXPECT_FALSE(find(files, home(u"Library/Preferences/com.acme.Sketcher.plist"_s))->needsAdmin);
+    if (runningAsRoot())
+        GTEST_SKIP() << "every folder is writable for the superuser";
+    ::chmod(fs::encodePath(sys(u"Library/Preferences"_s)).constData(), 0555);
+    files = search(sketcher);
+    ASSERT_NE(find(files, system), nullptr);
+    EXPECT_TRUE(find(files, system)->needsAdmin);
+}
+
+TEST_F(ScannerTest, WithoutSystemRootsNothingSystemWideIsSearched) {
+    make(u"sys/Library/Preferences/com.acme.Sketcher.plist"_s);
+    make(u"sys/private/var/db/receipts/com.acme.Sketcher.bom"_s);
+    Scanner scanner(SearchRoots{sandbox.home(), {}, {}});
+    EXPECT_EQ(scanner.relatedFiles(sketcher, {}, false).size(), 1);
+}
+
+TEST_F(ScannerTest, ReceiptsAndTemporaryFolders) {
+    const QString bom = make(u"sys/private/var/db/receipts/com.acme.Sketcher.pkg.bom"_s);
+    make(u"sys/private/var/db/receipts/Sketcher.pkg.bom"_s); // names do not count
+    const QString temp = make(u"tmp/com.acme.Sketcher/"_s);
+    const QString cache = make(u"cache/com.acme.Sketcher.ShipIt/"_s);
+    make(u"tmp/Sketcher/"_s);
+    const QList<FoundFile> files = search(sketcher);
+    EXPECT_EQ(urls(files), (QStringList{cache, temp, bom}));
+    EXPECT_EQ(find(files, bom)->category, FileCategory::receipts);
+    EXPECT_TRUE(find(files, bom)->needsAdmin);
+    EXPECT_TRUE(find(files, bom)->selectedByDefault);
+    EXPECT_EQ(find(files, temp)->category, FileCategory::caches);
+    EXPECT_FALSE(find(files, temp)->needsAdmin);
+    EXPECT_TRUE(find(files, temp)->selectedByDefault);
+}
+
+TEST_F(ScannerTest, LaunchJobsByNameAndByContents) {
+    const QString byName = make(u"home/Library/LaunchAgents/com.acme.Sketcher.agent.plist"_s);
+    const QString byProgram = sandbox.writePlist(
+        u"sys/Library/LaunchDaemons/com.vendor.helper.plist"_s,
+        {{u"ProgramArguments"_s, QVariantList{sketcher.url + u"/Contents/MacOS/helper"_s}}},
+        plist::Format::binary);
+    sandbox.writePlist(u"home/Library/LaunchAgents/com.vendor.other.plist"_s,
+                       {{u"Label"_s, u"com.vendor.other"_s}});
+    const QString vendor =
+        sandbox.writePlist(u"home/Library/LaunchAgents/com.apple.sketcherjob.plist"_s,
+                           {{u"Program"_s, sketcher.url + u"/Contents/MacOS/job"_s}});
+
+    const QList<FoundFile> files = search(sketcher);
+    EXPECT_EQ(urls(files), (QStringList{byName, byProgram}));
+    EXPECT_EQ(find(files, byProgram)->category, FileCategory::launch);
+
+    AppBundle appleOwned = sketcher;
+    appleOwned.bundleIdentifier = u"com.apple.Sketcher"_s;
+    EXPECT_EQ(urls(search(appleOwned)), (QStringList{vendor, byProgram}));
+}
+
+TEST_F(ScannerTest, ABundleWithoutKeysOnlyFindsJobsThatPointIntoIt) {
+    const AppBundle keyless = bundleRecord(sandbox.makeDir(u"home/Applications/Git.app"_s), u"ab"_s,
+                                           {u"Git"_s, u"Helper"_s});
+    make(u"home/Library/Application Support/Git/"_s);
+    make(u"home/Library/Preferences/ab.plist"_s);
+    const QString job =
+        sandbox.writePlist(u"home/Library/LaunchAgents/x.plist"_s,
+                           {{u"Program"_s, keyless.url + u"/Contents/MacOS/git"_s}});
+    EXPECT_EQ(urls(search(keyless)), QStringList{job});
+}
+
+// --- admission ---------------------------------------------------------------
+
+TEST_F(ScannerTest, ABundleInsideASearchedFolderIsListedOnce) {
+    AppBundle pane =
+        bundleRecord(sandbox.makeDir(u"home/Library/PreferencePanes/Sketcher.prefPane"_s),
+                     u"com.acme.Sketcher"_s, {u"Sketcher"_s});
+    pane.kind = BundleKind::Plugin;
+    make(u"home/Library/PreferencePanes/Sketcher.prefPane/Contents/Info.plist"_s);
+    const QList<FoundFile> files = search(pane);
+    ASSERT_EQ(files.size(), 1);
+    EXPECT_EQ(files.at(0).url, pane.url);
+    EXPECT_EQ(files.at(0).category, FileCategory::bundle);
+}
+
+TEST_F(ScannerTest, NothingInsideTheBundleIsALeftover) {
+    make(u"home/Applications/Sketcher.app/Contents/com.acme.Sketcher.plist"_s);
+    Scanner scanner(SearchRoots{sandbox.home(), {}, {sketcher.url + u"/Contents"_s}});
+    EXPECT_EQ(scanner.relatedFiles(sketcher, {}, false).size(), 1);
+}
+
+TEST_F(ScannerTest, TheFirstAdmissionOfAPathWins) {
+    const QString prefs = make(u"home/Library/Preferences/com.acme.Sketcher.plist"_s);
+    make(u"home/Library/Caches/"_s);
+    const QString pathWithDots = home(u"Library/Caches/../Preferences"_s);
+    Scanner scanner(SearchRoots{
+        sandbox.home(), {sandbox.path(u"sys"_s), sandbox.path(u"sys"_s)}, {pathWithDots}});
+    make(u"sys/Library/Caches/com.acme.Sketcher/"_s);
+    const QList<FoundFile> files = scanner.relatedFiles(sketcher, {}, false);
+    EXPECT_EQ(urls(files), (QStringList{prefs, sys(u"Library/Caches/com.acme.Sketcher"_s)}));
+    EXPECT_EQ(find(files, prefs)->category, FileCategory::preferences);
+}
+
+TEST_F(ScannerTest, EntriesInsideAnAdmittedFolderAreHidden) {
+    const QString folder = make(u"home/Library/Caches/Sketcher/"_s);
+    make(u"home/Library/Caches/Sketcher/tmp/com.acme.Sketcher.lock"_s);
+    Scanner scanner(SearchRoots{sandbox.home(), {}, {folder + u"/tmp"_s}});
+    EXPECT_EQ(urls(scanner.relatedFiles(sketcher, {}, false)), QStringList{folder});
+}
+
+TEST_F(ScannerTest, AFolderAdmittedLaterKeepsWhatWasAdmittedBefore) {
+    // The home lies inside a temporary folder entry that the search admits last.
+    const QString outer = sandbox.makeDir(u"tmp/com.acme.Sketcher.home"_s);
+    const QString inner = sandbox.writeFile(
+        u"tmp/com.acme.Sketcher.home/Library/Preferences/com.acme.Sketcher.plist"_s);
+    Scanner scanner(SearchRoots{outer, {}, {sandbox.path(u"tmp"_s)}});
+    EXPECT_EQ(urls(scanner.relatedFiles(sketcher, {}, false)), (QStringList{inner, outer}));
+}
+
+TEST_F(ScannerTest, ProtectedNamesAreNeverReported) {
+    make(u"home/Library/Preferences/com.apple.Sketcher.plist"_s);
+    AppBundle vendorOwned = bundleRecord(sketcher.url, u"com.apple.Sketcher"_s, {u"Sketcher"_s});
+    EXPECT_EQ(urls(search(vendorOwned)).size(), 1);
+    AppBundle other = bundleRecord(sketcher.url, u"com.acme.Sketcher"_s, {u"Sketcher"_s},
+                                   {u"com.apple.Sketcher"_s});
+    EXPECT_TRUE(urls(search(other)).isEmpty());
+}
+
+TEST_F(ScannerTest, AVendorNamedLaunchAgentStaysHiddenEvenWhenItRunsTheBundle) {
+    const QString agent = sandbox.writePlist(
+        u"home/Library/LaunchAgents/com.apple.updater.plist"_s,
+        {{u"ProgramArguments"_s, QVariantList{sketcher.url + u"/Contents/MacOS/agent"_s}}});
+    EXPECT_TRUE(urls(search(sketcher)).isEmpty());
+
+    const AppBundle vendorOwned =
+        bundleRecord(sketcher.url, u"com.apple.Sketcher"_s, {u"Sketcher"_s});
+    const QList<FoundFile> files = search(vendorOwned);
+    EXPECT_EQ(urls(files), QStringList{agent});
+    EXPECT_EQ(files.last().category, FileCategory::launch);
+}
+
+// --- installers --------------------------------------------------------------
+
+TEST_F(ScannerTest, InstallersFromAReplacedSource) {
+    const QString dl = home(u"Downloads/"_s);
+    Scanner scanner(roots());
+    QStringList askedNames;
+    QString askedFolder;
+    scanner.installerSource = [&](const QStringList& names, const QString& folder) {
+        askedNames = names;
+        askedFolder = folder;
+        return QStringList{dl + u"Sketcher-2.3.dmg"_s, dl + u"Sketcher Notes.zip"_s,
+                           dl + u"Other.pkg"_s, dl + u"Sketchbook.dmg"_s};
+    };
+    QList<FoundFile> files = scanner.relatedFiles(sketcher, {}, false);
+    EXPECT_EQ(files.size(), 1);
+    EXPECT_TRUE(askedFolder.isEmpty());
+
+    files = scanner.relatedFiles(sketcher, {}, true);
+    EXPECT_EQ(askedFolder, dl);
+    EXPECT_EQ(askedNames, QStringList{u"Sketcher"_s});
+    EXPECT_EQ(urls(files), (QStringList{dl + u"Sketcher Notes.zip"_s, dl + u"Sketcher-2.3.dmg"_s}));
+    for (qsizetype i = 1; i < files.size(); ++i) {
+        EXPECT_EQ(files.at(i).category, FileCategory::installers);
+        EXPECT_FALSE(files.at(i).selectedByDefault);
+        EXPECT_FALSE(files.at(i).needsAdmin);
+        EXPECT_EQ(files.at(i).size, 0); // the source's files do not exist
+    }
+}
+
+TEST_F(ScannerTest, InstallersFromTheDefaultDownloadsListing) {
+    if (fs::exists(u"/usr/bin/mdfind"_s))
+        GTEST_SKIP() << "the platform's metadata search answers instead";
+    const QString dmg = make(u"home/Downloads/Sketcher-2.3.dmg"_s);
+    const QString notes = make(u"home/Downloads/Sketcher Notes.zip"_s);
+    make(u"home/Downloads/old/Sketcher.dmg"_s);
+    make(u"home/Downloads/Sketcher.app/"_s);
+    make(u"home/Downloads/Other.dmg"_s);
+    const Scanner scanner(roots());
+    const QList<FoundFile> files = scanner.relatedFiles(sketcher, {}, true);
+    EXPECT_EQ(urls(files), (QStringList{notes, dmg}));
+    EXPECT_GT(find(files, dmg)->size, 0);
+}
+
+// --- arbitration -------------------------------------------------------------
+
+TEST_F(ScannerTest, ALongerIdentifierOfACompetitorTakesTheEntry) {
+    const QString own = make(u"home/Library/Preferences/com.acme.Sketcher.plist"_s);
+    make(u"home/Library/Preferences/com.acme.Sketcher.helper.plist"_s);
+    const AppBundle helper = bundleRecord(sandbox.makeDir(u"home/Applications/Helper.app"_s),
+                                          u"com.acme.Sketcher.helper"_s, {u"Sketcher Helper"_s});
+    EXPECT_EQ(urls(search(sketcher, {helper})), QStringList{own});
+    EXPECT_EQ(urls(search(sketcher)).size(), 2);
+
+    // Nested in the bundle, the helper's identifier is one of the bundle's own.
+    AppBundle suite = sketcher;
+    suite.nestedIdentifiers = {u"com.acme.Sketcher.helper"_s};
+    EXPECT_EQ(urls(search(suite, {helper})).size(), 2);
+}
+
+TEST_F(ScannerTest, AStrongNameClaimOfACompetitorWeakensANameOnlyEntry) {
+    const QString folder = make(u"home/Library/Application Support/Sketcher/"_s);
+    const AppBundle namesake = bundleRecord(sandbox.makeDir(u"Applications/Sketcher.app"_s),
+                                            u"org.other.Sketcher"_s, {u"Sketcher"_s});
+    QList<FoundFile> files = search(sketcher, {namesake});
+    ASSERT_NE(find(files, folder), nullptr);
+    EXPECT_FALSE(find(files, folder)->selectedByDefault);
+    files = search(sketcher);
+    EXPECT_TRUE(find(files, folder)->selectedByDefault);
+}
+
+TEST_F(ScannerTest, TheFirstCompetitorThatDecidesWins) {
+    const QString folder = make(u"home/Library/Application Support/Sketcher/"_s);
+    const AppBundle namesake = bundleRecord(sandbox.makeDir(u"Applications/A.app"_s),
+                                            u"org.other.Sketcher"_s, {u"Sketcher"_s});
+    const AppBundle claimant =
+        bundleRecord(sandbox.makeDir(u"Applications/B.app"_s), u"Sketcher"_s, {u"Bee"_s});
+    const QList<FoundFile> weakened = search(sketcher, {namesake, claimant});
+    ASSERT_NE(find(weakened, folder), nullptr);
+    EXPECT_FALSE(find(weakened, folder)->selectedByDefault);
+    EXPECT_EQ(find(search(sketcher, {claimant, namesake}), folder), nullptr);
+}
+
+TEST_F(ScannerTest, CopiesOfTheBundleAreNotCompetitors) {
+    const QString folder = make(u"home/Library/Application Support/Sketcher/"_s);
+    make(u"home/Library/Preferences/com.acme.Sketcher.helper.plist"_s);
+    AppBundle copy =
+        bundleRecord(sandbox.makeDir(u"Applications/Sketcher.app"_s), u"COM.ACME.SKETCHER"_s,
+                     {u"Sketcher"_s}, {u"com.acme.Sketcher.helper"_s});
+    AppBundle same = copy;
+    same.url = sketcher.url;
+    same.bundleIdentifier = u"org.other.Sketcher"_s;
+    const QList<FoundFile> files = search(sketcher, {copy, same, sketcher});
+    EXPECT_EQ(files.size(), 3);
+    EXPECT_TRUE(find(files, folder)->selectedByDefault);
+}
+
+TEST_F(ScannerTest, AnEqualIdentifierClaimKeepsTheEntry) {
+    const QString prefs = make(u"home/Library/Preferences/com.acme.Sketcher.plist"_s);
+    const AppBundle suite =
+        bundleRecord(sandbox.makeDir(u"Applications/Suite.app"_s), u"com.acme.Suite"_s,
+                     {u"Suite"_s}, {u"com.acme.Sketcher"_s});
+    EXPECT_EQ(urls(search(sketcher, {suite})), QStringList{prefs});
+}
+
+TEST_F(ScannerTest, TeamGroupContainersStayWithTheBundle) {
+    sketcher.teamIdentifier = u"ABCDE12345"_s;
+    const QString group = make(u"home/Library/Group Containers/ABCDE12345.com.acme.Sketcher/"_s);
+    AppBundle sibling = bundleRecord(sandbox.makeDir(u"Applications/Other.app"_s),
+                                     u"com.acme.Other"_s, {u"Other"_s});
+    sibling.teamIdentifier = sketcher.teamIdentifier;
+    EXPECT_EQ(urls(search(sketcher, {sibling})), QStringList{group});
+}
+
+// Editions of one product normalise to the same identifier; each keeps its own files.
+class EditionsTest : public ScannerTest {
+protected:
+    EditionsTest() {
+        tax2023 = bundleRecord(sandbox.makeDir(u"home/Applications/TaxMac 2023.app"_s),
+                               u"com.vendor.TaxMac2023"_s, {u"TaxMac 2023"_s});
+        tax2024 = bundleRecord(sandbox.makeDir(u"home/Applications/TaxMac 2024.app"_s),
+                               u"com.vendor.TaxMac2024"_s, {u"TaxMac 2024"_s});
+        for (const char* year : {"2023", "2024"}) {
+            const QString id = u"com.vendor.TaxMac"_s + QString::fromLatin1(year);
+            make(u"home/Library/Preferences/"_s + id + u".plist"_s);
+            make(u"home/Library/Containers/"_s + id + u'/');
+            make(u"home/Library/Saved Application State/"_s + id + u".savedState/"_s);
+        }
+        bare = make(u"home/Library/Preferences/com.vendor.TaxMac.plist"_s);
+    }
+
+    QStringList filesOf(const char* year) const {
+        const QString id = u"com.vendor.TaxMac"_s + QString::fromLatin1(year);
+        return {home(u"Library/Containers/"_s + id),
+                home(u"Library/Preferences/"_s + id + u".plist"_s),
+                home(u"Library/Saved Application State/"_s + id + u".savedState"_s)};
+    }
+
+    AppBundle tax2023;
+    AppBundle tax2024;
+    QString bare;
+};
+
+TEST_F(EditionsTest, EachEditionKeepsItsOwnFilesWhateverTheCompetitorOrder) {
+    const QStringList with2023 = sorted(filesOf("2023") << bare);
+    const QStringList with2024 = sorted(filesOf("2024") << bare);
+    EXPECT_EQ(sorted(urls(search(tax2023, {tax2024}))), with2023);
+    EXPECT_EQ(sorted(urls(search(tax2023, {tax2024, tax2023}))), with2023);
+    EXPECT_EQ(sorted(urls(search(tax2023, {tax2023, tax2024}))), with2023);
+    EXPECT_EQ(sorted(urls(search(tax2024, {tax2023}))), with2024);
+    EXPECT_EQ(sorted(urls(search(tax2024, {tax2024, tax2023}))), with2024);
+    for (const FoundFile& file : search(tax2023, {tax2024}))
+        EXPECT_TRUE(file.selectedByDefault) << file.url.toStdString();
+}
+
+TEST_F(EditionsTest, WithoutCompetitorsBothEditionsMatch) {
+    EXPECT_EQ(urls(search(tax2023)).size(), 7);
+}
+
+TEST_F(EditionsTest, ASecondCopyOfTheSameEditionIsStillNoCompetitor) {
+    const QString support = make(u"home/Library/Application Support/TaxMac/"_s);
+    AppBundle copy = tax2023;
+    copy.url = sandbox.makeDir(u"Applications/TaxMac 2023.app"_s);
+    const QList<FoundFile> alone = search(tax2023, {copy});
+    ASSERT_NE(find(alone, support), nullptr);
+    EXPECT_TRUE(find(alone, support)->selectedByDefault);
+    EXPECT_EQ(alone.size(), 1 + 7 + 1);
+
+    const QList<FoundFile> files = search(tax2023, {copy, tax2024});
+    for (const QString& file : filesOf("2023"))
+        EXPECT_NE(find(files, file), nullptr) << file.toStdString();
+    for (const QString& file : filesOf("2024"))
+        EXPECT_EQ(find(files, file), nullptr) << file.toStdString();
+}
+
+// --- sizes and hostile trees --------------------------------------------------
+
+TEST_F(ScannerTest, SizesAreMeasuredAfterAdmission) {
+    const QString folder = make(u"home/Library/Application Support/com.acme.Sketcher/"_s);
+    sandbox.writeFile(u"home/Library/Application Support/com.acme.Sketcher/a"_s,
+                      QByteArray(10000, 'a'));
+    sandbox.writeFile(u"home/Library/Application Support/com.acme.Sketcher/b/c"_s,
+                      QByteArray(70000, 'c'));
+    const QString big = sandbox.writeFile(u"outside/big"_s, QByteArray(1 << 20, 'x'));
+    sandbox.symlink(sandbox.path(u"outside"_s),
+                    u"home/Library/Application Support/com.acme.Sketcher/link"_s);
+    const QString link = sandbox.symlink(big, u"home/Library/Caches/com.acme.Sketcher"_s);
+    const QList<FoundFile> files = search(sketcher);
+    ASSERT_EQ(files.size(), 3);
+    for (const FoundFile& file : files)
+        EXPECT_EQ(file.size, Scanner::allocatedSize(file.url)) << file.url.toStdString();
+    EXPECT_LT(find(files, folder)->size, Scanner::allocatedSize(big));
+    EXPECT_LT(find(files, link)->size, Scanner::allocatedSize(big));
+}
+
+TEST_F(ScannerTest, WithoutSizesTheSameFilesComeBackUnmeasured) {
+    make(u"home/Applications/Sketcher.app/Contents/Info.plist"_s);
+    make(u"home/Library/Application Support/com.acme.Sketcher/"_s);
+    sandbox.writeFile(u"home/Library/Application Support/com.acme.Sketcher/a"_s,
+                      QByteArray(10000, 'a'));
+    make(u"home/Library/Preferences/com.acme.Sketcher.plist"_s);
+    const QList<FoundFile> sized = search(sketcher);
+    Scanner scanner(roots());
+    scanner.installerSource = [](const QStringList&, const QString&) { return QStringList(); };
+    scanner.measureSizes = false;
+    const QList<FoundFile> unsized = scanner.relatedFiles(sketcher, {}, false);
+    ASSERT_EQ(unsized.size(), 3);
+    ASSERT_EQ(urls(unsized), urls(sized));
+    for (qsizetype i = 0; i < unsized.size(); ++i) {
+        EXPECT_GT(sized.at(i).size, 0);
+        EXPECT_EQ(unsized.at(i).size, 0);
+        EXPECT_EQ(unsized.at(i).category, sized.at(i).category);
+        EXPECT_EQ(unsized.at(i).selectedByDefault, sized.at(i).selectedByDefault);
+    }
+}
+
+TEST_F(ScannerTest, LibraryFoldersThatAreLinksAreListedThroughTheirOwnPaths) {
+    sandbox.writeFile(u"elsewhere/Library/Preferences/com.acme.Sketcher.plist"_s);
+    sandbox.writeFile(u"other/Caches/com.acme.Sketcher"_s);
+    sandbox.symlink(sandbox.path(u"other/Caches"_s), u"elsewhere/Library/Caches"_s);
+    sandbox.symlink(sandbox.path(u"elsewhere/Library"_s), u"home/Library"_s);
+    EXPECT_EQ(urls(search(sketcher)),
+              (QStringList{home(u"Library/Preferences/com.acme.Sketcher.plist"_s),
+                           home(u"Library/Caches/com.acme.Sketcher"_s)}));
+}
+
+TEST_F(ScannerTest, AHostileTreeIsScannedWithoutFollowingLinksOut) {
+    // Links out of the roots: to a matching tree, to the whole disk, to itself.
+    sandbox.writeFile(u"outside/com.acme.Sketcher/Sketcher/deep"_s, QByteArray(1 << 20, 'x'));
+    const QString link = sandbox.symlink(sandbox.path(u"outside/com.acme.Sketcher"_s),
+                                         u"home/Library/Caches/com.acme.Sketcher"_s);
+    sandbox.symlink(sandbox.path(u"outside"_s), u"home/Library/Application Support/Sketcher"_s);
+    sandbox.symlink(u"/"_s, u"home/Library/Logs/Sketcher"_s);
+    sandbox.symlink(u"com.acme.Sketcher.loop"_s, u"home/Library/Logs/com.acme.Sketcher.loop"_s);
+    sandbox.symlink(u"/etc"_s, u"home/Library/Containers"_s);
+    // A matching folder that holds loops and a link to the root.
+    const QString folder = make(u"home/Library/Application Support/com.acme.Sketcher/"_s);
+    sandbox.symlink(folder, u"home/Library/Application Support/com.acme.Sketcher/loop"_s);
+    sandbox.symlink(u"loop/loop"_s, u"home/Library/Application Support/com.acme.Sketcher/deeper"_s);
+    sandbox.symlink(u"/"_s, u"home/Library/Application Support/com.acme.Sketcher/root"_s);
+    // FIFOs named like launch jobs and leftovers: opening one would block.
+    const QString other = fifo(u"home/Library/LaunchAgents/com.other.job.plist"_s);
+    fifo(u"home/Library/LaunchAgents/com.acme.Sketcher.plist"_s);
+    fifo(u"sys/Library/LaunchDaemons/com.other.daemon.plist"_s);
+    fifo(u"home/Library/Preferences/com.acme.Sketcher.plist"_s);
+    // A matching folder that cannot be read is still reported.
+    const QString logs = make(u"home/Library/Logs/com.acme.Sketcher/x/y"_s);
+    ::chmod(fs::encodePath(fs::parentPath(fs::parentPath(logs))).constData(), 0);
+
+    const QList<FoundFile> files = search(sketcher);
+    EXPECT_EQ(find(files, other), nullptr);
+    EXPECT_NE(find(files, link), nullptr);
+    EXPECT_NE(find(files, home(u"Library/Logs/com.acme.Sketcher"_s)), nullptr);
+    ASSERT_NE(find(files, folder), nullptr);
+    EXPECT_EQ(find(files, folder)->size, Scanner::allocatedSize(folder));
+    for (const FoundFile& file : files) {
+        EXPECT_LT(file.size, 64 * 1024) << file.url.toStdString();
+        EXPECT_TRUE(file.url.startsWith(sandbox.root() + u'/')) << file.url.toStdString();
+        EXPECT_TRUE(
+            fs::resolvingSymlinks(fs::parentPath(file.url)).startsWith(sandbox.root() + u'/'))
+            << file.url.toStdString();
+    }
+}
+
+TEST_F(ScannerTest, UnreadableFoldersAreSkippedAndTheRestIsReported) {
+    if (runningAsRoot())
+        GTEST_SKIP() << "the superuser reads every folder";
+    const QString prefs = make(u"home/Library/Preferences/com.acme.Sketcher.plist"_s);
+    const QString agents = make(u"home/Library/LaunchAgents/"_s);
+    make(u"home/Library/LaunchAgents/com.acme.Sketcher.plist"_s);
+    const QString support = make(u"home/Library/Application Support/"_s);
+    make(u"home/Library/Application Support/Sketcher/"_s);
+    ::chmod(fs::encodePath(agents).constData(), 0);
+    ::chmod(fs::encodePath(support).constData(), 0111);
+    const QList<FoundFile> files = search(sketcher);
+    ::chmod(fs::encodePath(agents).constData(), 0755);
+    ::chmod(fs::encodePath(support).constData(), 0755);
+    EXPECT_EQ(urls(files), QStringList{prefs});
+}
+
+TEST_F(ScannerTest, AFolderOf100000EntriesIsScannedToTheEnd) {
+    const QString caches = sandbox.makeDir(u"home/Library/Caches"_s);
+    for (int i = 0; i < 100000; ++i) {
+        const QByteArray name = fs::encodePath(caches + u"/entry-"_s + QString::number(i));
+        const int fd = ::open(name.constData(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600);
+        ASSERT_GE(fd, 0);
+        ::close(fd);
+    }
+    const QString last = make(u"home/Library/Caches/com.acme.Sketcher"_s);
+    EXPECT_EQ(urls(search(sketcher)), QStringList{last});
 }

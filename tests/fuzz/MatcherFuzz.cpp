@@ -42,8 +42,6 @@ void checkCandidate(const Matcher& matcher, const QString& candidate) {
     require(byId.has_value() == matcher.matchesIdentifier(candidate));
     require(!byId || byId == Matcher::Strength::strong);
     require(!byId || byName == Matcher::Strength::strong);
-    require(matcher.matches(candidate, false) == byId.has_value());
-    require(matcher.matches(candidate, true) == byName.has_value());
     require(matcher.matchesIdentifier(candidate) == (matcher.identifierMatchLength(candidate) > 0));
     require(!matcher.hasStrongNameMatch(candidate) || !byId);
     matcher.exactIdentifierMatchLength(candidate);

@@ -2,7 +2,8 @@
 // arbitrary bytes as a dictionary, as a bundle's Info.plist and as a launch
 // agent. Nothing crashes; a dictionary read survives writing and reading back.
 #include "AppBundle.h"
-#include "Scanner.h"
+#include "LaunchJobs.h"
+#include "Matcher.h"
 #include "platform/FileSystem.h"
 #include "platform/PropertyList.h"
 
@@ -42,7 +43,6 @@ void readBack(const QVariantMap& dict, plist::Format format) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     static Files files;
     static const Matcher matcher({u"com.fuzz.agent"_s}, {u"Fuzzer"_s}, u"TEAM012345"_s);
-    static const Scanner scanner(SearchRoots{files.dir.path(), {}, {}});
 
     const QByteArray data(reinterpret_cast<const char*>(bytes), qsizetype(size));
     if (const std::optional<QVariantMap> dict = plist::dictionaryFromData(data)) {
@@ -55,9 +55,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     if (const std::optional<AppBundle> bundle = AppBundle::load(files.bundle, false)) {
         if (bundle->url.isEmpty())
             std::abort();
-        Matcher{*bundle}.matches(u"com.fuzz.agent"_s, true);
+        Matcher{*bundle}.strength(u"com.fuzz.agent"_s, true);
     }
     write(files.agent, data);
-    scanner.launchdMentions(files.agent, matcher, files.bundle);
+    launchJobMentions(files.agent, matcher, files.bundle);
     return 0;
 }

@@ -12,6 +12,8 @@
 
 #include <QFutureInterface>
 #include <QThreadPool>
+#include <QtConcurrent/qtconcurrentiteratekernel.h>
+#include <QtConcurrent/qtconcurrentthreadengine.h>
 #include <cstring>
 #include <dlfcn.h>
 #include <functional>
@@ -187,6 +189,35 @@ bool QThreadPool::waitForDone(int msecs) {
     const bool done = original(this, msecs);
     __tsan_acquire(&taskFinished);
     return done;
+}
+
+// QtConcurrent's map: the engine is started on the pool (QThreadPool::start
+// above) and enters each of its threads through run(); every block of items
+// is handed back when the thread has worked on it (timeAfterUser), and the
+// thread that waits for the future takes them all.
+void QtConcurrent::ThreadEngineBase::run() {
+    using Original = void (*)(ThreadEngineBase*);
+    static const auto original =
+        libraryFunction<Original>("_ZN12QtConcurrent16ThreadEngineBase3runEv");
+    __tsan_acquire(&taskStarted);
+    original(this);
+}
+
+void QtConcurrent::BlockSizeManager::timeAfterUser() {
+    using Original = void (*)(BlockSizeManager*);
+    static const auto original =
+        libraryFunction<Original>("_ZN12QtConcurrent16BlockSizeManager13timeAfterUserEv");
+    __tsan_release(&taskFinished);
+    original(this);
+}
+
+void QFutureInterfaceBase::waitForFinished() {
+    using Original = void (*)(QFutureInterfaceBase*);
+    static const auto original =
+        libraryFunction<Original>("_ZN20QFutureInterfaceBase15waitForFinishedEv");
+    original(this);
+    acquire(futureToken(*this));
+    __tsan_acquire(&taskFinished);
 }
 
 bool QMetaObject::invokeMethodImpl(QObject* object, QtPrivate::QSlotObjectBase* slot,

@@ -220,8 +220,25 @@ TEST(FileSystemTest, AllocatedSizeOfFilesFoldersAndLinks) {
     const qint64 expected =
         ownBlocks(a) + ownBlocks(sub) + ownBlocks(b) + ownBlocks(inner) + ownBlocks(dirLink);
     EXPECT_EQ(fs::allocatedSize(folder), expected); // the folder's own entry not counted
+    EXPECT_EQ(fs::allocatedSize(dirLink), ownBlocks(dirLink));
     EXPECT_EQ(fs::allocatedSize(sandbox.makeDir(QStringLiteral("empty"))), 0);
     EXPECT_EQ(fs::allocatedSize(sandbox.path(QStringLiteral("missing"))), 0);
+}
+
+TEST(FileSystemTest, AllocatedSizeOfADeepTreeReachesTheBottom) {
+    Sandbox sandbox;
+    // Deeper than the walk keeps folders open, so the bottom is walked by path.
+    QString relative = QStringLiteral("deep");
+    qint64 expected = 0;
+    for (int level = 0; level < 80; ++level) {
+        relative += QStringLiteral("/d");
+        sandbox.writeFile(relative + QStringLiteral("/f"), QByteArray(3000, 'z'));
+        expected += ownBlocks(sandbox.path(relative)) +
+                    ownBlocks(sandbox.path(relative + QStringLiteral("/f")));
+    }
+    sandbox.symlink(sandbox.path(QStringLiteral("deep")), relative + QStringLiteral("/up"));
+    expected += ownBlocks(sandbox.path(relative + QStringLiteral("/up")));
+    EXPECT_EQ(fs::allocatedSize(sandbox.path(QStringLiteral("deep"))), expected);
 }
 
 TEST(FileSystemTest, AllocatedSizeOfOddNames) {
