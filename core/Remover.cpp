@@ -85,7 +85,10 @@ void deliver(const Promise& promise, const RemovalResult& result, const RemovalS
 
 RemovalServices RemovalServices::live() {
     return {
-        .trashItem = [](const QString& url) { return trash::moveToTrash(url); },
+        .trashItem = [](const QString& url) -> std::optional<QString> {
+            const trash::TrashMove moved = trash::moveToTrash(url);
+            return moved ? std::make_optional(moved.location) : std::nullopt;
+        },
         .recycle = [](const QStringList& urls) { return workspace::recycle(urls); },
         .runFinderScript = [](const QString& script) { return workspace::runFinderScript(script); },
         .bootoutLaunchAgent = [](const QString& plist) { workspace::bootoutLaunchAgent(plist); },

@@ -76,20 +76,20 @@ TEST(TrashTest, MovesIntoHomeTrashWithDescriptionOtherFileManagersRead) {
     const QString name = u"a b%ü\"\\\n"_s + fs::decodePath(QByteArray("\xff"));
     const QString item = sandbox.writeFile(u"docs/"_s + name, "x");
 
-    const std::optional<QString> trashed = trash::moveToTrash(item);
+    const trash::TrashMove trashed = trash::moveToTrash(item);
 
     ASSERT_TRUE(trashed);
-    EXPECT_EQ(*trashed, homeTrash(sandbox) + u"/files/"_s + name);
+    EXPECT_EQ(trashed.location, homeTrash(sandbox) + u"/files/"_s + name);
     EXPECT_FALSE(fs::exists(item));
-    EXPECT_EQ(fs::readFile(*trashed), QByteArray("x"));
-    const QString text = infoText(*trashed);
+    EXPECT_EQ(fs::readFile(trashed.location), QByteArray("x"));
+    const QString text = infoText(trashed.location);
     const QString encoded = QString::fromLatin1(fs::encodePath(sandbox.path(u"docs/"_s)));
     EXPECT_TRUE(
         text.startsWith(u"[Trash Info]\nPath="_s + encoded + u"a%20b%25%C3%BC%22%5C%0A%FF\n"_s))
         << text.toStdString();
     EXPECT_TRUE(text.contains(
         QRegularExpression(u"\nDeletionDate=\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\n$"_s)));
-    EXPECT_EQ(trash::originalPath(*trashed), item);
+    EXPECT_EQ(trash::originalPath(trashed.location), item);
 }
 
 TEST(TrashTest, EncodesOnlyWhatMustBeEncoded) {
@@ -109,11 +109,11 @@ TEST(TrashTest, ClashingNamesGetTheirOwnEntries) {
     const auto b = trash::moveToTrash(second);
 
     ASSERT_TRUE(a && b);
-    EXPECT_NE(*a, *b);
-    EXPECT_EQ(fs::lastComponent(*b), u"x.2"_s);
-    EXPECT_EQ(trash::originalPath(*b), second);
-    EXPECT_TRUE(trash::restore(*b, second));
-    EXPECT_TRUE(trash::restore(*a, first));
+    EXPECT_NE(a.location, b.location);
+    EXPECT_EQ(fs::lastComponent(b.location), u"x.2"_s);
+    EXPECT_EQ(trash::originalPath(b.location), second);
+    EXPECT_TRUE(trash::restore(b.location, second));
+    EXPECT_TRUE(trash::restore(a.location, first));
     EXPECT_EQ(fs::readFile(second), QByteArray("2"));
     EXPECT_EQ(fs::listDirectory(homeTrash(sandbox) + u"/info"_s), QStringList());
 }
@@ -126,8 +126,8 @@ TEST(TrashTest, LongNamesStillGetAValidDescriptionName) {
     const auto trashed = trash::moveToTrash(item);
 
     ASSERT_TRUE(trashed);
-    EXPECT_LE(fs::encodePath(fs::lastComponent(trash::infoPath(*trashed))).size(), 255);
-    EXPECT_EQ(trash::originalPath(*trashed), item);
+    EXPECT_LE(fs::encodePath(fs::lastComponent(trash::infoPath(trashed.location))).size(), 255);
+    EXPECT_EQ(trash::originalPath(trashed.location), item);
 }
 
 TEST(TrashTest, MovesLinksAsLinks) {
@@ -141,8 +141,8 @@ TEST(TrashTest, MovesLinksAsLinks) {
     const auto trashedDangling = trash::moveToTrash(dangling);
 
     ASSERT_TRUE(trashedLink && trashedDangling);
-    EXPECT_EQ(fs::entryType(*trashedLink), fs::EntryType::symlink);
-    EXPECT_EQ(fs::entryType(*trashedDangling), fs::EntryType::symlink);
+    EXPECT_EQ(fs::entryType(trashedLink.location), fs::EntryType::symlink);
+    EXPECT_EQ(fs::entryType(trashedDangling.location), fs::EntryType::symlink);
     EXPECT_EQ(fs::readFile(target), QByteArray("keep"));
 }
 
@@ -168,7 +168,7 @@ TEST(TrashTest, CreatesTheHomeTrashWhereItIsMissing) {
     const auto trashed = trash::moveToTrash(item);
 
     ASSERT_TRUE(trashed);
-    EXPECT_EQ(*trashed, sandbox.path(u"fresh/data/Trash/files/item"_s));
+    EXPECT_EQ(trashed.location, sandbox.path(u"fresh/data/Trash/files/item"_s));
 }
 
 TEST(TrashTest, RestoreRecreatesFoldersAndNeverReplaces) {
@@ -182,14 +182,14 @@ TEST(TrashTest, RestoreRecreatesFoldersAndNeverReplaces) {
     QDir(sandbox.path(u"deep"_s)).removeRecursively();
     sandbox.writeFile(u"other"_s, "new");
 
-    EXPECT_TRUE(trash::restore(*trashed, item));
+    EXPECT_TRUE(trash::restore(trashed.location, item));
     EXPECT_EQ(fs::readFile(item), QByteArray("mine"));
-    EXPECT_FALSE(fs::exists(trash::infoPath(*trashed)));
+    EXPECT_FALSE(fs::exists(trash::infoPath(trashed.location)));
 
-    EXPECT_FALSE(trash::restore(*trashedOther, other));
+    EXPECT_FALSE(trash::restore(trashedOther.location, other));
     EXPECT_EQ(fs::readFile(other), QByteArray("new"));
-    EXPECT_EQ(trash::originalPath(*trashedOther), other);
-    EXPECT_FALSE(trash::restore(*trashed, item)); // no longer in the Trash
+    EXPECT_EQ(trash::originalPath(trashedOther.location), other);
+    EXPECT_FALSE(trash::restore(trashed.location, item)); // no longer in the Trash
 }
 
 TEST(TrashTest, CopiesIntoTheHomeTrashPreservingEverything) {
@@ -201,9 +201,9 @@ TEST(TrashTest, CopiesIntoTheHomeTrashPreservingEverything) {
 
     ASSERT_TRUE(copied);
     EXPECT_FALSE(fs::exists(tree));
-    expectTreeCopied(*copied, sandbox);
-    EXPECT_EQ(trash::originalPath(*copied), tree);
-    EXPECT_TRUE(trash::restore(*copied, tree));
+    expectTreeCopied(copied.location, sandbox);
+    EXPECT_EQ(trash::originalPath(copied.location), tree);
+    EXPECT_TRUE(trash::restore(copied.location, tree));
     expectTreeCopied(tree, sandbox);
 }
 
@@ -282,13 +282,14 @@ TEST_F(SecondFileSystem, MovesIntoTheTrashAtTheTopOfTheMount) {
     const auto trashed = trash::moveToTrash(item);
 
     ASSERT_TRUE(trashed);
-    created.append(fs::lastComponent(*trashed));
-    EXPECT_EQ(fs::parentPath(*trashed), topTrash + u"/files"_s);
+    created.append(fs::lastComponent(trashed.location));
+    EXPECT_EQ(fs::parentPath(trashed.location), topTrash + u"/files"_s);
     const QString relative = item.mid(QStringLiteral("/dev/shm/").size());
-    EXPECT_TRUE(infoText(*trashed).contains(
-        u"\nPath="_s + QString::fromLatin1(trash::encodeInfoPath(relative)) + u'\n'));
-    EXPECT_EQ(trash::originalPath(*trashed), item);
-    EXPECT_TRUE(trash::restore(*trashed, item));
+    EXPECT_TRUE(
+        infoText(trashed.location)
+            .contains(u"\nPath="_s + QString::fromLatin1(trash::encodeInfoPath(relative)) + u'\n'));
+    EXPECT_EQ(trash::originalPath(trashed.location), item);
+    EXPECT_TRUE(trash::restore(trashed.location, item));
     EXPECT_EQ(fs::readFile(item), QByteArray("x"));
 }
 
@@ -298,10 +299,10 @@ TEST_F(SecondFileSystem, CopiesIntoTheHomeTrashAndBack) {
     const auto copied = trash::copyToHomeTrash(item);
 
     ASSERT_TRUE(copied);
-    EXPECT_TRUE(copied->startsWith(homeTrash(sandbox)));
+    EXPECT_TRUE(copied.location.startsWith(homeTrash(sandbox)));
     EXPECT_FALSE(fs::exists(item));
-    EXPECT_TRUE(trash::restore(*copied, item));
+    EXPECT_TRUE(trash::restore(copied.location, item));
     EXPECT_EQ(fs::readFile(item), QByteArray("y"));
-    EXPECT_FALSE(fs::exists(*copied));
+    EXPECT_FALSE(fs::exists(copied.location));
     EXPECT_EQ(fs::listDirectory(homeTrash(sandbox) + u"/info"_s), QStringList());
 }
