@@ -2,7 +2,7 @@
 
 #include "Child.h"
 #include "Sandbox.h"
-#include "TreeFingerprint.h"
+#include "Trees.h"
 #include "platform/FileSystem.h"
 
 #include <QRegularExpression>
@@ -10,12 +10,10 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -59,57 +57,6 @@ QStringList trashContents(const test::Sandbox& sandbox) {
 void emptyTrash(const test::Sandbox& sandbox) {
     QDir(homeTrash(sandbox)).removeRecursively();
 }
-
-// A POSIX ACL as the kernel stores it in system.posix_acl_*: the owner,
-// user 65534 and the group may read, the owner writes.
-QByteArray readableByNobody() {
-    QByteArray acl;
-    const auto put = [&acl](quint32 value, int size) {
-        for (int i = 0; i < size; ++i)
-            acl.append(char((value >> (8 * i)) & 0xff));
-    };
-    put(2, 4); // version
-    const quint32 none = 0xffffffff;
-    for (const auto& [tag, permissions, id] : {std::tuple{0x01u, 6u, none},
-                                               {0x02u, 4u, quint32(test::kNobody)},
-                                               {0x04u, 4u, none},
-                                               {0x10u, 4u, none},
-                                               {0x20u, 0u, none}}) {
-        put(tag, 2);
-        put(permissions, 2);
-        put(id, 4);
-    }
-    return acl;
-}
-
-void setAttribute(const QString& path, const char* name, const QByteArray& value) {
-    ASSERT_EQ(
-        ::lsetxattr(encoded(path).constData(), name, value.constData(), size_t(value.size()), 0), 0)
-        << name << ' ' << path.toStdString();
-}
-
-void setTime(const QString& path, time_t seconds) {
-    const struct timespec times[2] = {{seconds, 0}, {seconds, 123}};
-    ::utimensat(AT_FDCWD, encoded(path).constData(), times, AT_SYMLINK_NOFOLLOW);
-}
-
-// An inode flag (immutable, append-only) set for the life of the guard;
-// `isSet` is false where the file system has no such flags.
-struct FlagGuard {
-    FlagGuard(const QString& path, int flag) : fd(::open(encoded(path).constData(), O_RDONLY)) {
-        int flags = flag;
-        isSet = fd >= 0 && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-    }
-    ~FlagGuard() {
-        int none = 0;
-        if (isSet)
-            ::ioctl(fd, FS_IOC_SETFLAGS, &none);
-        if (fd >= 0)
-            ::close(fd);
-    }
-    int fd;
-    bool isSet = false;
-};
 
 // A folder with a file, a read-only file, a sub-folder, and a link to
 // something outside that must not be followed.
@@ -300,8 +247,8 @@ TEST(TrashTest, ImmutableOrAppendOnlyEntriesKeepTheWholeItem) {
     sandbox.activate();
     for (const int flag : {FS_IMMUTABLE_FL, FS_APPEND_FL}) {
         const QString item = makeTree(sandbox, u"app/Flag"_s + QString::number(flag));
-        const FlagGuard guard(item + u"/sub/locked"_s, flag);
-        if (!guard.isSet)
+        const test::FileFlag guard(item + u"/sub/locked"_s, flag);
+        if (!guard.isSet())
             GTEST_SKIP() << "this file system has no immutable or append-only flags";
         const QString before = fingerprint(item, Detail::metadata);
 
@@ -430,27 +377,7 @@ TEST_F(SecondFileSystem, MovesIntoTheTrashAtTheTopOfTheMount) {
 
 TEST_F(SecondFileSystem, CopiesFaithfullyIntoTheHomeTrashAndBack) {
     const QString tree = elsewhere.path() + u"/Tree"_s;
-    writeElsewhere(u"Tree/acl"_s, "owned by nobody");
-    const QString acl = tree + u"/acl"_s;
-    ASSERT_EQ(::chown(encoded(acl).constData(), test::kNobody, test::kNobody), 0);
-    ::chmod(encoded(acl).constData(), 04640);
-    setAttribute(acl, "user.origin", "downloaded");
-    setAttribute(acl, "system.posix_acl_access", readableByNobody());
-    setTime(acl, 1000000000);
-    const QString shared = tree + u"/shared"_s;
-    ::mkdir(encoded(shared).constData(), 0750);
-    setAttribute(shared, "system.posix_acl_default", readableByNobody());
-    writeElsewhere(u"Tree/shared/one"_s, "linked");
-    ::link(encoded(shared + u"/one"_s).constData(), encoded(tree + u"/two"_s).constData());
-    const int sparse = ::open(encoded(tree + u"/sparse"_s).constData(), O_WRONLY | O_CREAT, 0600);
-    const QByteArray data(1 << 16, 'd');
-    ASSERT_EQ(::pwrite(sparse, data.constData(), size_t(data.size()), 4 << 20), data.size());
-    ::ftruncate(sparse, 8 << 20);
-    ::close(sparse);
-    ::symlink("../outside", encoded(tree + u"/link"_s).constData());
-    setTime(tree + u"/link"_s, 1100000000);
-    ::mkfifo(encoded(tree + u"/fifo"_s).constData(), 0604);
-    setTime(shared, 1200000000);
+    test::makeRichTree(tree);
     const QString before = fingerprint(tree, Detail::metadata);
     ASSERT_TRUE(before.contains(u" holes"_s) && before.contains(u"link#0"_s))
         << before.toStdString();
@@ -461,10 +388,10 @@ TEST_F(SecondFileSystem, CopiesFaithfullyIntoTheHomeTrashAndBack) {
     EXPECT_TRUE(copied.location.startsWith(homeTrash(sandbox)));
     EXPECT_FALSE(fs::exists(tree));
     EXPECT_EQ(fingerprint(copied.location, Detail::metadata), before);
-    EXPECT_EQ(modificationTime(copied.location + u"/shared"_s), 1200000000);
+    EXPECT_EQ(modificationTime(copied.location + u"/shared"_s), test::kSharedTime);
     EXPECT_TRUE(trash::restore(copied.location, tree));
     EXPECT_EQ(fingerprint(tree, Detail::metadata), before);
-    EXPECT_EQ(modificationTime(shared), 1200000000);
+    EXPECT_EQ(modificationTime(tree + u"/shared"_s), test::kSharedTime);
     EXPECT_EQ(trashContents(sandbox), QStringList());
 }
 

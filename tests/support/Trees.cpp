@@ -1,12 +1,15 @@
-#include "TreeFingerprint.h"
+#include "Trees.h"
 
 #include "platform/FileSystem.h"
 
 #include <QCryptographicHash>
 #include <QMap>
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace moss::test {
@@ -96,10 +99,89 @@ private:
     QMap<ino_t, qsizetype> links_;
 };
 
+QByteArray encoded(const QString& path) {
+    return fs::encodePath(path);
+}
+
+// A POSIX ACL as the kernel keeps it in system.posix_acl_*: the owner reads
+// and writes, user 65534 and the group read.
+QByteArray readableByNobody() {
+    QByteArray acl;
+    const auto put = [&acl](quint32 value, int size) {
+        for (int i = 0; i < size; ++i)
+            acl.append(char((value >> (8 * i)) & 0xff));
+    };
+    put(2, 4); // version
+    const quint32 none = 0xffffffff;
+    for (const auto& [tag, permissions, id] : {std::tuple{0x01u, 6u, none},
+                                               {0x02u, 4u, 65534u},
+                                               {0x04u, 4u, none},
+                                               {0x10u, 4u, none},
+                                               {0x20u, 0u, none}}) {
+        put(tag, 2);
+        put(permissions, 2);
+        put(id, 4);
+    }
+    return acl;
+}
+
+void setAttribute(const QString& path, const char* name, const QByteArray& value) {
+    ::lsetxattr(encoded(path).constData(), name, value.constData(), size_t(value.size()), 0);
+}
+
+void setTime(const QString& path, time_t seconds) {
+    const struct timespec times[2] = {{seconds, 0}, {seconds, 123}};
+    ::utimensat(AT_FDCWD, encoded(path).constData(), times, AT_SYMLINK_NOFOLLOW);
+}
+
+void writeFile(const QString& path, const QByteArray& contents, off_t offset = 0, off_t size = -1) {
+    const int fd = ::open(encoded(path).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    [[maybe_unused]] const ssize_t written =
+        ::pwrite(fd, contents.constData(), size_t(contents.size()), offset);
+    if (size >= 0) [[maybe_unused]]
+        const int rc = ::ftruncate(fd, size);
+    ::close(fd);
+}
+
 } // namespace
 
 QString fingerprint(const QString& path, Detail detail) {
     return Fingerprinter(detail).of(path);
+}
+
+void makeRichTree(const QString& path) {
+    fs::makePath(path);
+    const QString acl = path + u"/acl"_s;
+    writeFile(acl, "owned by nobody");
+    [[maybe_unused]] const int rc = ::chown(encoded(acl).constData(), 65534, 65534);
+    ::chmod(encoded(acl).constData(), 04640);
+    setAttribute(acl, "user.origin", "downloaded");
+    setAttribute(acl, "system.posix_acl_access", readableByNobody());
+    setTime(acl, 1000000000);
+    const QString shared = path + u"/shared"_s;
+    ::mkdir(encoded(shared).constData(), 0750);
+    setAttribute(shared, "system.posix_acl_default", readableByNobody());
+    writeFile(shared + u"/one"_s, "linked");
+    ::link(encoded(shared + u"/one"_s).constData(), encoded(path + u"/two"_s).constData());
+    writeFile(path + u"/holes"_s, QByteArray(1 << 16, 'd'), 4 << 20, 8 << 20);
+    [[maybe_unused]] const int linked =
+        ::symlink("../outside", encoded(path + u"/link"_s).constData());
+    setTime(path + u"/link"_s, 1100000000);
+    ::mkfifo(encoded(path + u"/fifo"_s).constData(), 0604);
+    setTime(shared, kSharedTime);
+}
+
+FileFlag::FileFlag(const QString& path, int flag)
+    : fd_(::open(encoded(path).constData(), O_RDONLY | O_CLOEXEC)) {
+    set_ = fd_ >= 0 && ::ioctl(fd_, FS_IOC_SETFLAGS, &flag) == 0;
+}
+
+FileFlag::~FileFlag() {
+    int none = 0;
+    if (set_)
+        ::ioctl(fd_, FS_IOC_SETFLAGS, &none);
+    if (fd_ >= 0)
+        ::close(fd_);
 }
 
 } // namespace moss::test
