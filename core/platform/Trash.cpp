@@ -228,7 +228,7 @@ TrashMove moveToTrash(const QString& path) {
     if (!destination)
         return refused(Error::trashUnavailable);
     const tree::Descriptor trash = tree::openFolder(bytes(destination->trash));
-    const tree::Descriptor parent = tree::openFolder(bytes(fs::parentPath(item)));
+    const tree::Descriptor parent = tree::holdFolder(bytes(fs::parentPath(item)));
     if (!trash.isValid() || !parent.isValid())
         return refused(lastError());
     if (const std::error_code error =
@@ -258,7 +258,7 @@ TrashMove copyToHomeTrash(const QString& path, const BeforeRemoval& beforeRemova
     const tree::Descriptor files = tree::openFolderAt(trashFolder.get(), "files");
     if (!trashFolder.isValid() || !files.isValid())
         return refused(Error::trashUnavailable);
-    const tree::Descriptor parent = tree::openFolder(bytes(fs::parentPath(item)));
+    const tree::Descriptor parent = tree::holdFolder(bytes(fs::parentPath(item)));
     if (!parent.isValid())
         return refused(lastError());
     const QByteArray name = bytes(fs::lastComponent(item));
@@ -293,7 +293,7 @@ Status restore(const QString& trashedPath, const QString& formerPath, Restore mo
         return {std::error_code(EEXIST, std::generic_category())};
     const QString parentPath = fs::parentPath(formerPath);
     fs::makePath(parentPath);
-    const tree::Descriptor from = tree::openFolder(bytes(fs::parentPath(trashedPath)));
+    const tree::Descriptor from = tree::holdFolder(bytes(fs::parentPath(trashedPath)));
     const tree::Descriptor to = tree::openFolder(bytes(parentPath));
     if (!from.isValid() || !to.isValid())
         return {lastError()};

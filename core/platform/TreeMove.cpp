@@ -805,6 +805,10 @@ Descriptor openFolder(const QByteArray& path) {
     return Descriptor(::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
 }
 
+Descriptor holdFolder(const QByteArray& path) {
+    return Descriptor(::open(path.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+}
+
 Descriptor openFolderAt(int dir, const QByteArray& name) {
     return Descriptor(
         ::openat(dir, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));

@@ -37,6 +37,9 @@ private:
 // A folder by its path, links in the path followed; invalid (errno set) when
 // it cannot be opened.
 Descriptor openFolder(const QByteArray& path);
+// The same, held only for looking up, creating and removing entries (O_PATH):
+// the folder need not be readable, as for a rename.
+Descriptor holdFolder(const QByteArray& path);
 // The entry `name` of `dir` as a folder; never a link (errno ELOOP or ENOTDIR).
 Descriptor openFolderAt(int dir, const QByteArray& name);
 
@@ -53,7 +56,8 @@ struct MoveOutcome {
 };
 
 // One move by copy: the constructor surveys the original, run() copies it and
-// removes what was copied. The folder `dir` must stay open meanwhile.
+// removes what was copied. The folder `dir` must stay open meanwhile; it may
+// be held with holdFolder(). The folder a copy goes to must be opened.
 class TreeMove {
 public:
     TreeMove(int dir, const QByteArray& name);
