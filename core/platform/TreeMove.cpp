@@ -331,7 +331,7 @@ private:
     bool copyFile(int from, TreeMove::Node& node, int to, const QByteArray& toName,
                   const QByteArray& relative);
     bool copyOther(int from, TreeMove::Node& node, int to, const QByteArray& toName);
-    bool copyData(int in, int out, off_t size);
+    bool copyData(int in, int out, const Stat& st);
     bool copyRange(int in, int out, off_t offset, off_t length);
 
     int top_ = -1; // the copy's top folder, while a folder is copied
@@ -514,7 +514,7 @@ bool Copier::copyFile(int from, TreeMove::Node& node, int to, const QByteArray& 
     if (!out.isValid())
         return failWithErrno();
     node.copied = true;
-    if (!copyData(in.get(), out.get(), before->size))
+    if (!copyData(in.get(), out.get(), *before))
         return false;
     if (const std::error_code code = finishObject(out.get(), Attributes{in.get(), {}}, *before))
         return fail(code);
@@ -568,9 +568,11 @@ bool Copier::copyOther(int from, TreeMove::Node& node, int to, const QByteArray&
 
 // The data of a file, hole by hole: only the stretches the file system
 // reports as data are copied, the rest stays unallocated in the copy.
-bool Copier::copyData(int in, int out, off_t size) {
+bool Copier::copyData(int in, int out, const Stat& st) {
+    const off_t size = st.size;
     off_t position = 0;
-    bool holes = true;
+    // Only a file with fewer blocks than bytes can have holes.
+    bool holes = qint64(st.blocks) * 512 < qint64(size);
     while (position < size) {
         off_t data = position;
         off_t end = size;
@@ -596,7 +598,8 @@ bool Copier::copyData(int in, int out, off_t size) {
             return false;
         position = end;
     }
-    if (::ftruncate(out, size) != 0)
+    // A hole at the end has no data to write: the size makes it.
+    if (position < size && ::ftruncate(out, size) != 0)
         return failWithErrno();
     return true;
 }
