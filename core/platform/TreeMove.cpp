@@ -282,8 +282,15 @@ std::error_code copyAttributes(const Attributes& from, const Attributes& to) {
 void copyOwner(int fd, const Stat& st) {
     // Only the superuser may give a file away; others may at least keep the
     // group where they belong to it. Otherwise the copy stays ours.
-    if (::fchown(fd, st.uid, st.gid) != 0) [[maybe_unused]]
-        const int rc = ::fchown(fd, uid_t(-1), st.gid);
+    if (::fchown(fd, st.uid, st.gid) == 0)
+        return;
+    [[maybe_unused]] const int rc = ::fchown(fd, uid_t(-1), st.gid);
+}
+
+void copyOwnerAt(int dir, const char* name, const Stat& st) {
+    if (::fchownat(dir, name, st.uid, st.gid, AT_SYMLINK_NOFOLLOW) == 0)
+        return;
+    [[maybe_unused]] const int rc = ::fchownat(dir, name, uid_t(-1), st.gid, AT_SYMLINK_NOFOLLOW);
 }
 
 // Owner, attributes, mode and times, in an order where none undoes another
@@ -548,8 +555,7 @@ bool Copier::copyOther(int from, TreeMove::Node& node, int to, const QByteArray&
         return failWithErrno();
     }
     node.copied = true;
-    if (::fchownat(to, target, before->uid, before->gid, AT_SYMLINK_NOFOLLOW) != 0) [[maybe_unused]]
-        const int rc = ::fchownat(to, target, uid_t(-1), before->gid, AT_SYMLINK_NOFOLLOW);
+    copyOwnerAt(to, target, *before);
     if (const std::error_code code = copyAttributes(Attributes{-1, procPath(from, node.name)},
                                                     Attributes{-1, procPath(to, toName)}))
         return fail(code);

@@ -138,8 +138,7 @@ void writeFile(const QString& path, const QByteArray& contents, off_t offset = 0
     const int fd = ::open(encoded(path).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
     [[maybe_unused]] const ssize_t written =
         ::pwrite(fd, contents.constData(), size_t(contents.size()), offset);
-    if (size >= 0) [[maybe_unused]]
-        const int rc = ::ftruncate(fd, size);
+    [[maybe_unused]] const int rc = size >= 0 ? ::ftruncate(fd, size) : 0;
     ::close(fd);
 }
 
