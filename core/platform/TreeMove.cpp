@@ -223,9 +223,10 @@ struct Attributes {
     std::optional<std::vector<QByteArray>> names() const {
         for (;;) {
             const ssize_t size = list(nullptr, 0);
-            if (size < 0)
-                return errno == ENOTSUP ? std::make_optional(std::vector<QByteArray>())
-                                        : std::nullopt;
+            if (size < 0 && errno != ENOTSUP)
+                return std::nullopt;
+            if (size <= 0)
+                return std::vector<QByteArray>(); // none, or none possible here
             QByteArray buffer(size, '\0');
             const ssize_t got = list(buffer.data(), size_t(buffer.size()));
             if (got < 0 && errno == ERANGE)
