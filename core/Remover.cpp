@@ -3,11 +3,10 @@
 #include "platform/FileSystem.h"
 #include "platform/Trash.h"
 
-#include <QObject>
-#include <QPromise>
+#include <QAbstractEventDispatcher>
 #include <QSet>
-#include <QThreadPool>
-#include <memory>
+#include <QThread>
+#include <QtConcurrent/QtConcurrentRun>
 #include <unistd.h>
 
 namespace moss {
@@ -52,10 +51,12 @@ void finishStages(RemovalResult& result, const QList<FoundFile>& pending,
                   const workspace::RecycleResult& recycled, const RemovalServices& services) {
     if (recycled.error) {
         for (const FoundFile& file : pending) {
-            if (Remover::finderDelete(file.url, services))
+            if (Remover::finderDelete(file.url, services)) {
                 result.freedBytes += file.size;
-            else
+            } else {
                 result.failed.insert(file.url, *recycled.error);
+                result.reasons.insert(file.url, trash::Error::trashUnavailable);
+            }
         }
         return;
     }
@@ -67,25 +68,31 @@ void finishStages(RemovalResult& result, const QList<FoundFile>& pending,
         result.freedBytes += file.size;
     }
     for (const FoundFile& file : pending) {
-        if (!recycled.newLocations.contains(file.url))
-            result.failed.insert(file.url, kNotMoved);
+        if (recycled.newLocations.contains(file.url))
+            continue;
+        result.failed.insert(file.url, kNotMoved);
+        result.reasons.insert(
+            file.url, recycled.reasons.value(file.url, make_error_code(trash::Error::unknown)));
+        if (const auto copy = recycled.halfMoved.constFind(file.url);
+            copy != recycled.halfMoved.cend())
+            result.halfMoved.insert(file.url, *copy);
     }
 }
 
-using Promise = std::shared_ptr<QPromise<RemovalResult>>;
-
-void deliver(const Promise& promise, const RemovalResult& result, const RemovalServices& services) {
+RemovalResult finished(RemovalResult result, const RemovalServices& services) {
     if (!result.trashed.isEmpty())
         services.playTrashSound();
-    promise->addResult(result);
-    promise->finish();
+    return result;
 }
 
 } // namespace
 
 RemovalServices RemovalServices::live() {
     return {
-        .trashItem = [](const QString& url) { return trash::moveToTrash(url); },
+        .trashItem = [](const QString& url) -> std::optional<QString> {
+            const trash::TrashMove moved = trash::moveToTrash(url);
+            return moved ? std::make_optional(moved.location) : std::nullopt;
+        },
         .recycle = [](const QStringList& urls) { return workspace::recycle(urls); },
         .runFinderScript = [](const QString& script) { return workspace::runFinderScript(script); },
         .bootoutLaunchAgent = [](const QString& plist) { workspace::bootoutLaunchAgent(plist); },
@@ -95,10 +102,6 @@ RemovalServices RemovalServices::live() {
 
 QFuture<RemovalResult> Remover::moveToTrash(const QList<FoundFile>& files,
                                             const RemovalServices& services) {
-    const Promise promise = std::make_shared<QPromise<RemovalResult>>();
-    QFuture<RemovalResult> future = promise->future();
-    promise->start();
-
     const QList<FoundFile> chosen = withoutRepeats(files);
     unloadLaunchJobs(chosen, services);
 
@@ -112,35 +115,39 @@ QFuture<RemovalResult> Remover::moveToTrash(const QList<FoundFile>& files,
             pending.append(file);
         }
     }
-    if (pending.isEmpty()) {
-        deliver(promise, result, services);
-        return future;
-    }
+    if (pending.isEmpty())
+        return QtFuture::makeReadyFuture(finished(result, services));
 
     // The copy runs on a worker; its outcome comes back to this thread, where
     // the Finder stage and the delivery run.
     QStringList urls;
     for (const FoundFile& file : std::as_const(pending))
         urls.append(file.url);
-    auto* receiver = new QObject;
-    QThreadPool::globalInstance()->start([=] {
-        const workspace::RecycleResult recycled = services.recycle(urls);
-        QMetaObject::invokeMethod(
-            receiver,
-            [=]() mutable {
-                finishStages(result, pending, recycled, services);
-                deliver(promise, result, services);
-                receiver->deleteLater();
-            },
-            Qt::QueuedConnection);
-    });
-    return future;
+    const auto finish = [result, pending, services](const workspace::RecycleResult& recycled) {
+        RemovalResult outcome = result;
+        finishStages(outcome, pending, recycled, services);
+        return finished(outcome, services);
+    };
+    QObject* const thisThread = QAbstractEventDispatcher::instance(QThread::currentThread());
+    if (!thisThread) // no event loop to come back to: the caller waits
+        return QtFuture::makeReadyFuture(finish(services.recycle(urls)));
+    return QtConcurrent::run([recycle = services.recycle, urls] { return recycle(urls); })
+        .then(thisThread, finish);
 }
 
 QStringList Remover::restore(const QMap<QString, QString>& trashed) {
+    return restore(trashed, {});
+}
+
+QStringList Remover::restore(const QMap<QString, QString>& trashed,
+                             const QMap<QString, QString>& halfMoved) {
     QStringList restored;
     for (auto entry = trashed.cbegin(); entry != trashed.cend(); ++entry) {
         if (trash::restore(entry.value(), entry.key()))
+            restored.append(entry.key());
+    }
+    for (auto entry = halfMoved.cbegin(); entry != halfMoved.cend(); ++entry) {
+        if (trash::restore(entry.value(), entry.key(), trash::Restore::merging))
             restored.append(entry.key());
     }
     return restored;

@@ -2,7 +2,7 @@
 
 // Moves chosen items to the Trash, and puts them back.
 
-#include "Scanner.h"
+#include "FoundFile.h"
 #include "platform/Workspace.h"
 
 #include <QFuture>
@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <functional>
 #include <optional>
+#include <system_error>
 
 namespace moss {
 
@@ -18,6 +19,13 @@ struct RemovalResult {
     QMap<QString, QString> trashed; // former location -> location in the Trash
     QMap<QString, QString> failed;  // former location -> message
     qint64 freedBytes = 0;
+    // Items of which part stayed in place while a whole copy is in the Trash:
+    // former location -> location of that copy. Each is also in `failed` and
+    // adds nothing to freedBytes; restore() puts it back together.
+    QMap<QString, QString> halfMoved;
+    // Former location -> why it was not removed, for every item in `failed`
+    // (trash::reasonText gives the phrase to show).
+    QMap<QString, std::error_code> reasons;
 
     friend bool operator==(const RemovalResult&, const RemovalResult&) = default;
 };
@@ -42,12 +50,18 @@ namespace Remover {
 // Stops the user's launch agents among the files, then moves the files to the
 // Trash in up to three stages. Must be called on a thread with an event loop
 // (the main thread); the slow copy of stage 2 runs on a worker thread and the
-// future finishes on the calling thread's event loop. Never fails as a whole.
+// future finishes on the calling thread's event loop (at once when stage 1
+// moved everything). Never fails as a whole.
 QFuture<RemovalResult> moveToTrash(const QList<FoundFile>& files,
                                    const RemovalServices& services = RemovalServices::live());
 
 // Puts trashed items back; returns the former locations that were restored.
 QStringList restore(const QMap<QString, QString>& trashed);
+// The same, and puts each half-moved item back together: the entries of its
+// copy that are missing at the former location go back into what remained
+// there, without replacing anything. A half-moved item counts as restored
+// when nothing of its copy is missing there any more.
+QStringList restore(const QMap<QString, QString>& trashed, const QMap<QString, QString>& halfMoved);
 
 void unloadLaunchJobs(const QList<FoundFile>& files,
                       const RemovalServices& services = RemovalServices::live());

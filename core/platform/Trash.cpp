@@ -1,12 +1,12 @@
 #include "platform/Trash.h"
 
 #include "platform/FileSystem.h"
+#include "platform/TreeMove.h"
 
 #include <QDateTime>
 #include <cerrno>
 #include <climits>
 #include <fcntl.h>
-#include <ftw.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -166,163 +166,32 @@ std::optional<Reservation> reserve(const QString& trash, const QString& name,
     return std::nullopt;
 }
 
-// ---- copying and removing trees ----------------------------------------
+// ---- refusals ----------------------------------------------------------
 
-bool setTimes(const QString& path, const struct stat& st) {
-    const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    return ::utimensat(AT_FDCWD, bytes(path).constData(), times, AT_SYMLINK_NOFOLLOW) == 0;
+// The errno of the call that just failed.
+std::error_code lastError() {
+    return errno != 0 ? std::error_code(errno, std::generic_category())
+                      : make_error_code(Error::unknown);
 }
 
-void copyOwner(const QString& path, const struct stat& st) {
-    // Only possible for the superuser; others keep owning the copy.
-    [[maybe_unused]] const int rc = ::lchown(bytes(path).constData(), st.st_uid, st.st_gid);
+TrashMove refused(std::error_code error) {
+    return {QString(), error};
 }
 
-bool copyContents(int from, int to) {
-    char buffer[1 << 16];
-    for (;;) {
-        const ssize_t n = ::read(from, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return false;
-        if (n == 0)
-            return true;
-        if (!writeAll(to, QByteArray::fromRawData(buffer, n)))
-            return false;
+// The Trash itself, an item inside it, and one that contains it cannot go to
+// it (the last would be copied into itself).
+std::error_code trashRelation(int parent, const QByteArray& name, int trash) {
+    switch (tree::relation(parent, name, trash)) {
+    case tree::Relation::same:
+        return Error::isTheTrash;
+    case tree::Relation::inside:
+        return Error::insideTheTrash;
+    case tree::Relation::contains:
+        return Error::containsTheTrash;
+    case tree::Relation::apart:
+        break;
     }
-}
-
-bool copyFile(const QString& from, const QString& to, const struct stat& st) {
-    const int in = ::open(bytes(from).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (in < 0)
-        return false;
-    const int out =
-        ::open(bytes(to).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    bool ok = out >= 0 && copyContents(in, out);
-    ::close(in);
-    if (out >= 0) {
-        copyOwner(to, st);
-        ok = ::fchmod(out, st.st_mode & 07777) == 0 && ok;
-        ok = ::close(out) == 0 && ok;
-    }
-    return ok;
-}
-
-bool copyTree(const QString& from, const QString& to);
-
-bool copyFolder(const QString& from, const QString& to, const struct stat& st) {
-    if (::mkdir(bytes(to).constData(), 0700) != 0)
-        return false;
-    const std::optional<QStringList> names = fs::listDirectory(from);
-    if (!names)
-        return false;
-    for (const QString& name : *names) {
-        if (!copyTree(fs::appending(from, name), fs::appending(to, name)))
-            return false;
-    }
-    copyOwner(to, st);
-    return ::chmod(bytes(to).constData(), st.st_mode & 07777) == 0;
-}
-
-// Copies one item and everything below it; never replaces an existing entry.
-bool copyTree(const QString& from, const QString& to) {
-    struct stat st {};
-    if (!lstatOf(from, st))
-        return false;
-    bool ok = false;
-    if (S_ISDIR(st.st_mode)) {
-        ok = copyFolder(from, to, st);
-    } else if (S_ISREG(st.st_mode)) {
-        ok = copyFile(from, to, st);
-    } else if (S_ISLNK(st.st_mode)) {
-        const std::optional<QString> target = fs::symlinkTarget(from);
-        ok = target && ::symlink(bytes(*target).constData(), bytes(to).constData()) == 0;
-        if (ok)
-            copyOwner(to, st);
-    } else if (S_ISFIFO(st.st_mode)) {
-        ok = ::mkfifo(bytes(to).constData(), st.st_mode & 07777) == 0;
-    }
-    return ok && setTimes(to, st);
-}
-
-// True when `copy` has the same entries as `original`, with the same types,
-// file sizes and link targets, at all depths.
-bool sameTree(const QString& original, const QString& copy) {
-    struct stat a {
-    }, b{};
-    if (!lstatOf(original, a) || !lstatOf(copy, b) || (a.st_mode & S_IFMT) != (b.st_mode & S_IFMT))
-        return false;
-    if (S_ISREG(a.st_mode))
-        return a.st_size == b.st_size;
-    if (S_ISLNK(a.st_mode))
-        return fs::symlinkTarget(original) == fs::symlinkTarget(copy);
-    if (!S_ISDIR(a.st_mode))
-        return true;
-    std::optional<QStringList> left = fs::listDirectory(original);
-    std::optional<QStringList> right = fs::listDirectory(copy);
-    if (!left || !right || left->size() != right->size())
-        return false;
-    left->sort();
-    right->sort();
-    if (*left != *right)
-        return false;
-    for (const QString& name : std::as_const(*left)) {
-        if (!sameTree(fs::appending(original, name), fs::appending(copy, name)))
-            return false;
-    }
-    return true;
-}
-
-// True when this user may remove the item and everything below it.
-bool canRemoveTree(const QString& path) {
-    if (::access(bytes(fs::parentPath(path)).constData(), W_OK | X_OK) != 0)
-        return false;
-    if (!fs::isRealDirectory(path))
-        return true;
-    if (::access(bytes(path).constData(), R_OK | W_OK | X_OK) != 0)
-        return false;
-    const std::optional<QStringList> names = fs::listDirectory(path);
-    if (!names)
-        return false;
-    for (const QString& name : *names) {
-        if (!canRemoveTree(fs::appending(path, name)))
-            return false;
-    }
-    return true;
-}
-
-int openUpFolder(const char* path, const struct stat* st, int type, FTW*) {
-    if (type == FTW_D || type == FTW_DNR)
-        ::chmod(path, (st->st_mode & 07777) | S_IRWXU);
-    return 0;
-}
-
-int removeEntry(const char* path, const struct stat*, int type, FTW*) {
-    const bool folder = type == FTW_DP || type == FTW_D || type == FTW_DNR;
-    return (folder ? ::rmdir(path) : ::unlink(path)) == 0 ? 0 : 1;
-}
-
-// Removes an item and everything below it, links as links. `openUp` first
-// gives this user access to every folder in it (for our own partial copies).
-bool removeTree(const QString& path, bool openUp) {
-    const QByteArray encoded = bytes(path);
-    if (openUp)
-        ::nftw(encoded.constData(), openUpFolder, 64, FTW_PHYS);
-    return ::nftw(encoded.constData(), removeEntry, 64, FTW_PHYS | FTW_DEPTH) == 0;
-}
-
-// Moves an item to a place on another file system: a complete, checked copy
-// first, then the original is removed. On failure the copy is removed and the
-// original stays. If the original cannot be fully removed after all, the
-// complete copy is kept and false returned, so that nothing is lost.
-bool moveByCopy(const QString& from, const QString& to) {
-    if (!copyTree(from, to) || !sameTree(from, to) || !canRemoveTree(from)) {
-        if (fs::exists(to))
-            removeTree(to, true);
-        return false;
-    }
-    return removeTree(from, false);
+    return {};
 }
 
 QString trashFolderOf(const QString& trashedPath) {
@@ -348,59 +217,102 @@ bool prepareHomeTrash() {
     return !trash.isEmpty() && fs::makePath(fs::parentPath(trash)) && prepareTrashFolder(trash);
 }
 
-std::optional<QString> moveToTrash(const QString& path) {
+TrashMove moveToTrash(const QString& path) {
     const QString item = fs::standardized(path);
     struct stat st {};
-    if (item == u"/" || !lstatOf(item, st))
-        return std::nullopt;
+    if (item == u"/")
+        return refused(Error::containsTheTrash);
+    if (!lstatOf(item, st))
+        return refused(lastError());
     const std::optional<Destination> destination = destinationFor(item, st.st_dev);
     if (!destination)
-        return std::nullopt;
+        return refused(Error::trashUnavailable);
+    const tree::Descriptor trash = tree::openFolder(bytes(destination->trash));
+    const tree::Descriptor parent = tree::holdFolder(bytes(fs::parentPath(item)));
+    if (!trash.isValid() || !parent.isValid())
+        return refused(lastError());
+    if (const std::error_code error =
+            trashRelation(parent.get(), bytes(fs::lastComponent(item)), trash.get()))
+        return refused(error);
     const std::optional<Reservation> slot =
         reserve(destination->trash, fs::lastComponent(item), infoText(destination->infoPath));
     if (!slot)
-        return std::nullopt;
+        return refused(lastError());
     const QString target = destination->trash + u"/files/"_s + slot->name;
     if (!fs::moveNoReplace(item, target)) {
+        const std::error_code error = lastError();
         ::unlink(bytes(slot->info).constData());
-        return std::nullopt;
+        return refused(error);
     }
-    return target;
+    return {target, {}};
 }
 
-std::optional<QString> copyToHomeTrash(const QString& path) {
+TrashMove copyToHomeTrash(const QString& path, const BeforeRemoval& beforeRemoval) {
     const QString item = fs::standardized(path);
-    if (item == u"/" || !fs::exists(item) || !prepareHomeTrash())
-        return std::nullopt;
+    if (item == u"/")
+        return refused(Error::containsTheTrash);
+    if (!prepareHomeTrash())
+        return refused(Error::trashUnavailable);
     const QString trash = homeTrashPath();
-    if ((trash + u'/').startsWith(item + u'/'))
-        return std::nullopt; // the Trash itself lies inside the item
+    const tree::Descriptor trashFolder = tree::openFolder(bytes(trash));
+    const tree::Descriptor files = tree::openFolderAt(trashFolder.get(), "files");
+    if (!trashFolder.isValid() || !files.isValid())
+        return refused(Error::trashUnavailable);
+    const tree::Descriptor parent = tree::holdFolder(bytes(fs::parentPath(item)));
+    if (!parent.isValid())
+        return refused(lastError());
+    const QByteArray name = bytes(fs::lastComponent(item));
+    if (const std::error_code error = trashRelation(parent.get(), name, trashFolder.get()))
+        return refused(error);
+
+    // Everything that decides whether the original can go is known before
+    // the description is written and the first byte is copied.
+    tree::TreeMove move(parent.get(), name);
+    if (move.error())
+        return refused(move.error());
     const std::optional<Reservation> slot = reserve(trash, fs::lastComponent(item), infoText(item));
     if (!slot)
-        return std::nullopt;
+        return refused(lastError());
     const QString target = trash + u"/files/"_s + slot->name;
-    if (!moveByCopy(item, target)) {
-        if (!fs::exists(target))
-            ::unlink(bytes(slot->info).constData());
-        return std::nullopt;
+    std::function<void()> hook;
+    if (beforeRemoval)
+        hook = [&] { beforeRemoval(item, target); };
+    const tree::MoveOutcome outcome = move.run(files.get(), bytes(slot->name), hook);
+    if (outcome.error && !outcome.copyKept) {
+        ::unlink(bytes(slot->info).constData());
+        return refused(outcome.error);
     }
-    return target;
+    return {target, outcome.error};
 }
 
-bool restore(const QString& trashedPath, const QString& formerPath) {
-    if (!fs::exists(trashedPath) || fs::exists(formerPath))
-        return false;
-    const QString parent = fs::parentPath(formerPath);
-    fs::makePath(parent);
-    struct stat item {};
-    const bool moved = fs::moveNoReplace(trashedPath, formerPath) ||
-                       (lstatOf(trashedPath, item) && item.st_dev != deviceOf(parent) &&
-                        moveByCopy(trashedPath, formerPath));
-    if (!moved)
-        return false;
-    if (fs::lastComponent(fs::parentPath(trashedPath)) == u"files")
+Status restore(const QString& trashedPath, const QString& formerPath, Restore mode) {
+    const bool occupied = fs::exists(formerPath);
+    if (!fs::exists(trashedPath))
+        return {std::error_code(ENOENT, std::generic_category())};
+    if (occupied && mode == Restore::whole)
+        return {std::error_code(EEXIST, std::generic_category())};
+    const QString parentPath = fs::parentPath(formerPath);
+    fs::makePath(parentPath);
+    const tree::Descriptor from = tree::holdFolder(bytes(fs::parentPath(trashedPath)));
+    const tree::Descriptor to = tree::openFolder(bytes(parentPath));
+    if (!from.isValid() || !to.isValid())
+        return {lastError()};
+    const QByteArray name = bytes(fs::lastComponent(trashedPath));
+    const QByteArray formerName = bytes(fs::lastComponent(formerPath));
+
+    std::error_code error;
+    if (occupied) {
+        error = tree::mergeBack(from.get(), name, to.get(), formerName).error;
+    } else {
+        // A copy across file systems that could not take every entry out of
+        // the Trash is still whole at the former path; the rest stays.
+        const tree::MoveOutcome moved = tree::move(from.get(), name, to.get(), formerName);
+        if (moved.error && !moved.copyKept)
+            return {moved.error};
+    }
+    if (!fs::exists(trashedPath) && fs::lastComponent(fs::parentPath(trashedPath)) == u"files")
         ::unlink(bytes(infoPath(trashedPath)).constData());
-    return true;
+    return {error};
 }
 
 QString infoPath(const QString& trashedPath) {

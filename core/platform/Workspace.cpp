@@ -33,7 +33,7 @@ bool runQuietly(const QString& program, const QStringList& arguments) {
 
 } // namespace
 
-RecycleResult recycle(const QStringList& paths) {
+RecycleResult recycle(const QStringList& paths, const trash::BeforeRemoval& beforeRemoval) {
     RecycleResult result;
     if (!trash::prepareHomeTrash()) {
         const QString where = trash::homeTrashPath();
@@ -43,8 +43,14 @@ RecycleResult recycle(const QStringList& paths) {
         return result;
     }
     for (const QString& path : paths) {
-        if (const std::optional<QString> location = trash::copyToHomeTrash(path))
-            result.newLocations.insert(path, *location);
+        const trash::TrashMove moved = trash::copyToHomeTrash(path, beforeRemoval);
+        if (moved) {
+            result.newLocations.insert(path, moved.location);
+            continue;
+        }
+        result.reasons.insert(path, moved.error);
+        if (moved.isHalfMoved())
+            result.halfMoved.insert(path, moved.location);
     }
     return result;
 }

@@ -5,11 +5,14 @@
 // Trash sound, and the running processes that come from application bundles.
 // Child processes always get argument vectors; no shell is involved.
 
+#include "platform/Trash.h"
+
 #include <QList>
 #include <QMap>
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <system_error>
 
 namespace moss::workspace {
 
@@ -18,12 +21,18 @@ struct RecycleResult {
     QMap<QString, QString> newLocations;
     // Set when the home Trash cannot be used at all; nothing was recycled.
     std::optional<QString> error;
+    // Handed-in path -> why it was not recycled, for the items that were not.
+    QMap<QString, std::error_code> reasons{};
+    // Handed-in path -> the location of its whole copy in the Trash, for the
+    // items of which part stayed in place (each is also in `reasons`).
+    QMap<QString, QString> halfMoved{};
 };
 
 // Copies each item into the home Trash (with its description) and then removes
-// the original; an item that cannot be copied and removed completely stays
-// where it is and gets no entry. Slow: call it off the main thread.
-RecycleResult recycle(const QStringList& paths);
+// the original (trash::copyToHomeTrash); an item that cannot be copied and
+// removed completely gets no entry in newLocations. Slow: call it off the main
+// thread. `beforeRemoval` is handed to every copy.
+RecycleResult recycle(const QStringList& paths, const trash::BeforeRemoval& beforeRemoval = {});
 
 inline const QString kLaunchctl = QStringLiteral("/bin/launchctl");
 inline const QString kOsascript = QStringLiteral("/usr/bin/osascript");

@@ -191,8 +191,9 @@ TEST_F(RemoverTest, UnusableTrashFailsEveryItemWithTheRecycleError) {
 TEST_F(RemoverTest, FinderDeletionsCountAsFreedButCannotBeRestored) {
     const QList<FoundFile> files = makeFiles();
     RemovalServices services = counted(calls);
-    services.trashItem = [first = files[0].url](const QString& url) {
-        return url == first ? trash::moveToTrash(url) : std::nullopt;
+    services.trashItem = [first = files[0].url,
+                          live = services.trashItem](const QString& url) -> std::optional<QString> {
+        return url == first ? live(url) : std::nullopt;
     };
     services.recycle = [](const QStringList&) { return workspace::RecycleResult{{}, u"ошибка"_s}; };
     services.runFinderScript = finderTakingAway(files, sandbox);
@@ -291,7 +292,7 @@ TEST(RemoverRestoreTest, RestoresIntoRecreatedFoldersAndSkipsWhatItCannot) {
     const QString emptied = sandbox.writeFile(u"emptied"_s, "e");
     QMap<QString, QString> trashed;
     for (const QString& path : {deep, occupied, emptied})
-        trashed.insert(path, trash::moveToTrash(path).value_or(QString()));
+        trashed.insert(path, trash::moveToTrash(path).location);
     QDir(sandbox.path(u"gone"_s)).removeRecursively();
     sandbox.writeFile(u"occupied"_s, "new");
     ::unlink(fs::encodePath(trashed[emptied]).constData());

@@ -1,12 +1,16 @@
 #include "platform/Trash.h"
 
+#include "Child.h"
 #include "Sandbox.h"
+#include "Trees.h"
 #include "platform/FileSystem.h"
 
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -14,6 +18,9 @@
 
 using namespace Qt::StringLiterals;
 using namespace moss;
+using test::Detail;
+using test::fingerprint;
+using trash::Error;
 
 namespace {
 
@@ -25,10 +32,30 @@ QString infoText(const QString& trashed) {
     return QString::fromLatin1(fs::readFile(trash::infoPath(trashed)).value_or(QByteArray()));
 }
 
+QByteArray encoded(const QString& path) {
+    return fs::encodePath(path);
+}
+
 qint64 modificationTime(const QString& path) {
     struct stat st {};
-    ::lstat(fs::encodePath(path).constData(), &st);
+    ::lstat(encoded(path).constData(), &st);
     return st.st_mtim.tv_sec;
+}
+
+// The entries of the home Trash's files/ and info/ folders.
+QStringList trashContents(const test::Sandbox& sandbox) {
+    QStringList entries;
+    for (const QString& folder : {u"files"_s, u"info"_s}) {
+        for (const QString& name :
+             fs::listDirectory(homeTrash(sandbox) + u'/' + folder).value_or(QStringList()))
+            entries.append(folder + u'/' + name);
+    }
+    entries.sort();
+    return entries;
+}
+
+void emptyTrash(const test::Sandbox& sandbox) {
+    QDir(homeTrash(sandbox)).removeRecursively();
 }
 
 // A folder with a file, a read-only file, a sub-folder, and a link to
@@ -43,17 +70,6 @@ QString makeTree(const test::Sandbox& sandbox, const QString& relative) {
     struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
     ::utimensat(AT_FDCWD, fs::encodePath(root + u"/data.txt"_s).constData(), old, 0);
     return root;
-}
-
-void expectTreeCopied(const QString& copy, const test::Sandbox& sandbox) {
-    EXPECT_EQ(fs::readFile(copy + u"/data.txt"_s), QByteArray("contents"));
-    EXPECT_EQ(modificationTime(copy + u"/data.txt"_s), 1000000000);
-    struct stat st {};
-    ::lstat(fs::encodePath(copy + u"/sub/locked"_s).constData(), &st);
-    EXPECT_EQ(st.st_mode & 07777, 0440u);
-    EXPECT_EQ(fs::entryType(copy + u"/link"_s), fs::EntryType::symlink);
-    EXPECT_EQ(fs::symlinkTarget(copy + u"/link"_s), sandbox.path(u"outside"_s));
-    EXPECT_TRUE(fs::exists(sandbox.path(u"outside/big"_s)));
 }
 
 // A local socket: an entry that cannot be copied.
@@ -76,20 +92,20 @@ TEST(TrashTest, MovesIntoHomeTrashWithDescriptionOtherFileManagersRead) {
     const QString name = u"a b%ü\"\\\n"_s + fs::decodePath(QByteArray("\xff"));
     const QString item = sandbox.writeFile(u"docs/"_s + name, "x");
 
-    const std::optional<QString> trashed = trash::moveToTrash(item);
+    const trash::TrashMove trashed = trash::moveToTrash(item);
 
     ASSERT_TRUE(trashed);
-    EXPECT_EQ(*trashed, homeTrash(sandbox) + u"/files/"_s + name);
+    EXPECT_EQ(trashed.location, homeTrash(sandbox) + u"/files/"_s + name);
     EXPECT_FALSE(fs::exists(item));
-    EXPECT_EQ(fs::readFile(*trashed), QByteArray("x"));
-    const QString text = infoText(*trashed);
+    EXPECT_EQ(fs::readFile(trashed.location), QByteArray("x"));
+    const QString text = infoText(trashed.location);
     const QString encoded = QString::fromLatin1(fs::encodePath(sandbox.path(u"docs/"_s)));
     EXPECT_TRUE(
         text.startsWith(u"[Trash Info]\nPath="_s + encoded + u"a%20b%25%C3%BC%22%5C%0A%FF\n"_s))
         << text.toStdString();
     EXPECT_TRUE(text.contains(
         QRegularExpression(u"\nDeletionDate=\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\n$"_s)));
-    EXPECT_EQ(trash::originalPath(*trashed), item);
+    EXPECT_EQ(trash::originalPath(trashed.location), item);
 }
 
 TEST(TrashTest, EncodesOnlyWhatMustBeEncoded) {
@@ -109,11 +125,11 @@ TEST(TrashTest, ClashingNamesGetTheirOwnEntries) {
     const auto b = trash::moveToTrash(second);
 
     ASSERT_TRUE(a && b);
-    EXPECT_NE(*a, *b);
-    EXPECT_EQ(fs::lastComponent(*b), u"x.2"_s);
-    EXPECT_EQ(trash::originalPath(*b), second);
-    EXPECT_TRUE(trash::restore(*b, second));
-    EXPECT_TRUE(trash::restore(*a, first));
+    EXPECT_NE(a.location, b.location);
+    EXPECT_EQ(fs::lastComponent(b.location), u"x.2"_s);
+    EXPECT_EQ(trash::originalPath(b.location), second);
+    EXPECT_TRUE(trash::restore(b.location, second));
+    EXPECT_TRUE(trash::restore(a.location, first));
     EXPECT_EQ(fs::readFile(second), QByteArray("2"));
     EXPECT_EQ(fs::listDirectory(homeTrash(sandbox) + u"/info"_s), QStringList());
 }
@@ -126,8 +142,8 @@ TEST(TrashTest, LongNamesStillGetAValidDescriptionName) {
     const auto trashed = trash::moveToTrash(item);
 
     ASSERT_TRUE(trashed);
-    EXPECT_LE(fs::encodePath(fs::lastComponent(trash::infoPath(*trashed))).size(), 255);
-    EXPECT_EQ(trash::originalPath(*trashed), item);
+    EXPECT_LE(fs::encodePath(fs::lastComponent(trash::infoPath(trashed.location))).size(), 255);
+    EXPECT_EQ(trash::originalPath(trashed.location), item);
 }
 
 TEST(TrashTest, MovesLinksAsLinks) {
@@ -141,8 +157,8 @@ TEST(TrashTest, MovesLinksAsLinks) {
     const auto trashedDangling = trash::moveToTrash(dangling);
 
     ASSERT_TRUE(trashedLink && trashedDangling);
-    EXPECT_EQ(fs::entryType(*trashedLink), fs::EntryType::symlink);
-    EXPECT_EQ(fs::entryType(*trashedDangling), fs::EntryType::symlink);
+    EXPECT_EQ(fs::entryType(trashedLink.location), fs::EntryType::symlink);
+    EXPECT_EQ(fs::entryType(trashedDangling.location), fs::EntryType::symlink);
     EXPECT_EQ(fs::readFile(target), QByteArray("keep"));
 }
 
@@ -168,7 +184,7 @@ TEST(TrashTest, CreatesTheHomeTrashWhereItIsMissing) {
     const auto trashed = trash::moveToTrash(item);
 
     ASSERT_TRUE(trashed);
-    EXPECT_EQ(*trashed, sandbox.path(u"fresh/data/Trash/files/item"_s));
+    EXPECT_EQ(trashed.location, sandbox.path(u"fresh/data/Trash/files/item"_s));
 }
 
 TEST(TrashTest, RestoreRecreatesFoldersAndNeverReplaces) {
@@ -182,57 +198,122 @@ TEST(TrashTest, RestoreRecreatesFoldersAndNeverReplaces) {
     QDir(sandbox.path(u"deep"_s)).removeRecursively();
     sandbox.writeFile(u"other"_s, "new");
 
-    EXPECT_TRUE(trash::restore(*trashed, item));
+    EXPECT_TRUE(trash::restore(trashed.location, item));
     EXPECT_EQ(fs::readFile(item), QByteArray("mine"));
-    EXPECT_FALSE(fs::exists(trash::infoPath(*trashed)));
+    EXPECT_FALSE(fs::exists(trash::infoPath(trashed.location)));
 
-    EXPECT_FALSE(trash::restore(*trashedOther, other));
+    EXPECT_FALSE(trash::restore(trashedOther.location, other));
     EXPECT_EQ(fs::readFile(other), QByteArray("new"));
-    EXPECT_EQ(trash::originalPath(*trashedOther), other);
-    EXPECT_FALSE(trash::restore(*trashed, item)); // no longer in the Trash
+    EXPECT_EQ(trash::originalPath(trashedOther.location), other);
+    EXPECT_FALSE(trash::restore(trashed.location, item)); // no longer in the Trash
 }
 
-TEST(TrashTest, CopiesIntoTheHomeTrashPreservingEverything) {
+TEST(TrashTest, RefusesBeforeCopyingWhatCannotGoAsAWhole) {
     test::Sandbox sandbox;
     sandbox.activate();
-    const QString tree = makeTree(sandbox, u"app/Tree"_s);
+    ASSERT_TRUE(trash::prepareHomeTrash());
+    const QString trashed = trash::moveToTrash(sandbox.writeFile(u"old/x"_s, "x")).location;
+    const QString withSocket = makeTree(sandbox, u"app/Socket"_s);
+    makeSocket(withSocket + u"/sub/socket"_s);
+    struct Row {
+        QString item;
+        Error error;
+        bool renameRefused; // the rename into the Trash refuses it too
+    };
+    const Row rows[] = {
+        {homeTrash(sandbox), Error::isTheTrash, true},
+        {homeTrash(sandbox) + u"/files"_s, Error::insideTheTrash, true},
+        {trashed, Error::insideTheTrash, true},
+        {sandbox.home() + u"/.local"_s, Error::containsTheTrash, true},
+        {withSocket, Error::specialFile, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.item.toStdString());
+        const QString before = fingerprint(row.item, Detail::metadata);
+        const QStringList inTrash = trashContents(sandbox);
 
-    const auto copied = trash::copyToHomeTrash(tree);
+        if (row.renameRefused) {
+            EXPECT_EQ(trash::moveToTrash(row.item).error, make_error_code(row.error));
+        }
+        EXPECT_EQ(trash::copyToHomeTrash(row.item).error, make_error_code(row.error));
 
-    ASSERT_TRUE(copied);
-    EXPECT_FALSE(fs::exists(tree));
-    expectTreeCopied(*copied, sandbox);
-    EXPECT_EQ(trash::originalPath(*copied), tree);
-    EXPECT_TRUE(trash::restore(*copied, tree));
-    expectTreeCopied(tree, sandbox);
+        EXPECT_EQ(fingerprint(row.item, Detail::metadata), before);
+        EXPECT_EQ(trashContents(sandbox), inTrash);
+    }
 }
 
-TEST(TrashTest, FailedCopyLeavesOriginalAndNoTrace) {
+TEST(TrashTest, ImmutableOrAppendOnlyEntriesKeepTheWholeItem) {
     test::Sandbox sandbox;
     sandbox.activate();
-    const QString tree = makeTree(sandbox, u"app/Tree"_s);
-    makeSocket(tree + u"/sub/socket"_s);
+    for (const int flag : {FS_IMMUTABLE_FL, FS_APPEND_FL}) {
+        const QString item = makeTree(sandbox, u"app/Flag"_s + QString::number(flag));
+        const test::FileFlag guard(item + u"/sub/locked"_s, flag);
+        if (!guard.isSet())
+            GTEST_SKIP() << "this file system has no immutable or append-only flags";
+        const QString before = fingerprint(item, Detail::metadata);
 
-    EXPECT_FALSE(trash::copyToHomeTrash(tree));
+        EXPECT_EQ(trash::copyToHomeTrash(item).error, make_error_code(Error::immutable));
 
-    expectTreeCopied(tree, sandbox);
-    EXPECT_EQ(fs::entryType(tree + u"/sub/socket"_s), fs::EntryType::other);
-    EXPECT_EQ(fs::listDirectory(homeTrash(sandbox) + u"/files"_s), QStringList());
-    EXPECT_EQ(fs::listDirectory(homeTrash(sandbox) + u"/info"_s), QStringList());
+        EXPECT_EQ(fingerprint(item, Detail::metadata), before);
+        EXPECT_EQ(trashContents(sandbox), QStringList());
+    }
 }
 
-TEST(TrashTest, ReadOnlyParentKeepsTheItem) {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "the superuser may write into read-only folders";
+// Another user's entries, a read-only parent and a mount inside: the child
+// that tries is nobody, or has a mount of its own.
+TEST(TrashTest, AnotherUsersEntriesAndMountsInsideKeepTheWholeItem) {
     test::Sandbox sandbox;
     sandbox.activate();
-    const QString item = sandbox.writeFile(u"locked/item"_s, "x");
-    ::chmod(fs::encodePath(sandbox.path(u"locked"_s)).constData(), 0555);
+    test::letIn(sandbox.root());
+    // Root's folder in a sticky folder that everybody may write to.
+    ::chmod(encoded(sandbox.makeDir(u"shared"_s)).constData(), 01777);
+    const QString foreign = makeTree(sandbox, u"shared/com.victim.cache"_s);
+    // Nobody's folder holding a sticky folder with root's file in it.
+    const QString own = sandbox.makeDir(u"mine/Own"_s);
+    sandbox.writeFile(u"mine/Own/drop/roots"_s, "r");
+    test::handOver(sandbox.path(u"mine"_s), test::kNobody);
+    ::chmod(encoded(own + u"/drop"_s).constData(), 01777);
+    test::handOver(own + u"/drop"_s, 0);
+    // Nobody's file below nobody's read-only folder.
+    const QString readOnly = sandbox.writeFile(u"locked/item"_s, "x");
+    test::handOver(sandbox.path(u"locked"_s), test::kNobody);
+    ::chmod(encoded(sandbox.path(u"locked"_s)).constData(), 0555);
+    const QString mounted = makeTree(sandbox, u"app/Mounted"_s);
+    test::handOver(sandbox.home(), test::kNobody);
+    struct Row {
+        QString item;
+        test::ChildSetup setup;
+        std::error_code error;
+        bool renameRefused;
+    };
+    const Row rows[] = {
+        {foreign, test::ChildSetup::asNobody, Error::foreignInStickyFolder, true},
+        {own, test::ChildSetup::asNobody, Error::foreignInStickyFolder, false},
+        {readOnly, test::ChildSetup::asNobody, std::make_error_code(std::errc::permission_denied),
+         true},
+        {mounted, test::ChildSetup::ownMounts, Error::mountPointInside, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.item.toStdString());
+        emptyTrash(sandbox);
+        const QString before = fingerprint(row.item, Detail::metadata);
 
-    EXPECT_FALSE(trash::moveToTrash(item));
-    EXPECT_FALSE(trash::copyToHomeTrash(item));
-    EXPECT_EQ(fs::readFile(item), QByteArray("x"));
-    EXPECT_EQ(fs::listDirectory(homeTrash(sandbox) + u"/info"_s), QStringList());
+        const int status = test::runInChild(row.setup, [&] {
+            if (row.setup == test::ChildSetup::ownMounts &&
+                ::mount("tmpfs", encoded(row.item + u"/sub"_s).constData(), "tmpfs", 0,
+                        "size=1m") != 0)
+                return 3;
+            if (row.renameRefused && trash::moveToTrash(row.item))
+                return 1;
+            return trash::copyToHomeTrash(row.item).error == row.error ? 0 : 2;
+        });
+        if (status < 0)
+            GTEST_SKIP() << "this machine cannot drop privileges or mount in a child";
+
+        EXPECT_EQ(status, 0);
+        EXPECT_EQ(fingerprint(row.item, Detail::metadata), before);
+        EXPECT_EQ(trashContents(sandbox), QStringList());
+    }
 }
 
 // An item on another file system than the home folder: /dev/shm is a
@@ -263,6 +344,7 @@ protected:
     }
     QString writeElsewhere(const QString& name, const QByteArray& contents) const {
         const QString path = elsewhere.path() + u'/' + name;
+        fs::makePath(fs::parentPath(path));
         QFile file(path);
         file.open(QIODevice::WriteOnly);
         file.write(contents);
@@ -282,26 +364,123 @@ TEST_F(SecondFileSystem, MovesIntoTheTrashAtTheTopOfTheMount) {
     const auto trashed = trash::moveToTrash(item);
 
     ASSERT_TRUE(trashed);
-    created.append(fs::lastComponent(*trashed));
-    EXPECT_EQ(fs::parentPath(*trashed), topTrash + u"/files"_s);
+    created.append(fs::lastComponent(trashed.location));
+    EXPECT_EQ(fs::parentPath(trashed.location), topTrash + u"/files"_s);
     const QString relative = item.mid(QStringLiteral("/dev/shm/").size());
-    EXPECT_TRUE(infoText(*trashed).contains(
-        u"\nPath="_s + QString::fromLatin1(trash::encodeInfoPath(relative)) + u'\n'));
-    EXPECT_EQ(trash::originalPath(*trashed), item);
-    EXPECT_TRUE(trash::restore(*trashed, item));
+    EXPECT_TRUE(
+        infoText(trashed.location)
+            .contains(u"\nPath="_s + QString::fromLatin1(trash::encodeInfoPath(relative)) + u'\n'));
+    EXPECT_EQ(trash::originalPath(trashed.location), item);
+    EXPECT_TRUE(trash::restore(trashed.location, item));
     EXPECT_EQ(fs::readFile(item), QByteArray("x"));
 }
 
-TEST_F(SecondFileSystem, CopiesIntoTheHomeTrashAndBack) {
-    const QString item = writeElsewhere(u"copied"_s, "y");
+TEST_F(SecondFileSystem, CopiesFaithfullyIntoTheHomeTrashAndBack) {
+    const QString tree = elsewhere.path() + u"/Tree"_s;
+    test::makeRichTree(tree);
+    const QString before = fingerprint(tree, Detail::metadata);
+    ASSERT_TRUE(before.contains(u" holes"_s) && before.contains(u"link#0"_s))
+        << before.toStdString();
 
-    const auto copied = trash::copyToHomeTrash(item);
+    const trash::TrashMove copied = trash::copyToHomeTrash(tree);
 
-    ASSERT_TRUE(copied);
-    EXPECT_TRUE(copied->startsWith(homeTrash(sandbox)));
-    EXPECT_FALSE(fs::exists(item));
-    EXPECT_TRUE(trash::restore(*copied, item));
-    EXPECT_EQ(fs::readFile(item), QByteArray("y"));
-    EXPECT_FALSE(fs::exists(*copied));
-    EXPECT_EQ(fs::listDirectory(homeTrash(sandbox) + u"/info"_s), QStringList());
+    ASSERT_TRUE(copied) << copied.error.message();
+    EXPECT_TRUE(copied.location.startsWith(homeTrash(sandbox)));
+    EXPECT_FALSE(fs::exists(tree));
+    EXPECT_EQ(fingerprint(copied.location, Detail::metadata), before);
+    EXPECT_EQ(modificationTime(copied.location + u"/shared"_s), test::kSharedTime);
+    EXPECT_TRUE(trash::restore(copied.location, tree));
+    EXPECT_EQ(fingerprint(tree, Detail::metadata), before);
+    EXPECT_EQ(modificationTime(tree + u"/shared"_s), test::kSharedTime);
+    EXPECT_EQ(trashContents(sandbox), QStringList());
+}
+
+// Changes made after the copy and before the original's removal: what changed
+// stays where it is, the copy stays whole in the Trash, and undo merges it
+// back into what remained.
+TEST_F(SecondFileSystem, WhatChangesWhileMovingStaysAndUndoPutsItBackTogether) {
+    for (int i = 0; i < 50; ++i)
+        writeElsewhere(u"Camera/photo-"_s + QString::number(i),
+                       QByteArray(300, char('a' + i % 26)));
+    const QString camera = elsewhere.path() + u"/Camera"_s;
+    const QString cameraBefore = fingerprint(camera);
+    const auto append = [](const QString& path) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::Append));
+        file.write("late");
+    };
+    struct Row {
+        const char* change;
+        bool folder;
+        std::function<void(const QString& item)> before; // at the moment of removal
+        std::function<void(const QString& item)> after;  // undone by the attacker
+        bool halfMoved;
+        bool copyLeft; // an older version stays in the Trash
+    };
+    const Row rows[] = {
+        {"a late write",
+         true,
+         [&](const QString& item) { append(item + u"/sub/a"_s); },
+         {},
+         true,
+         true},
+        {"a new entry",
+         true,
+         [](const QString& item) { QFile(item + u"/sub/new"_s).open(QIODevice::WriteOnly); },
+         {},
+         true,
+         false},
+        {"a sub-folder swapped for a link outside", true,
+         [&](const QString& item) {
+             ::rename(encoded(item + u"/sub"_s).constData(),
+                      encoded(item + u"/sub.x"_s).constData());
+             ::symlink(encoded(camera).constData(), encoded(item + u"/sub"_s).constData());
+         },
+         [](const QString& item) {
+             ::unlink(encoded(item + u"/sub"_s).constData());
+             ::rename(encoded(item + u"/sub.x"_s).constData(),
+                      encoded(item + u"/sub"_s).constData());
+         },
+         true, false},
+        {"a rewritten file", false, [&](const QString& item) { append(item); }, {}, false, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.change);
+        emptyTrash(sandbox);
+        const QString item = elsewhere.path() + u"/Item"_s;
+        if (row.folder) {
+            for (const QString& name : {u"sub/a"_s, u"sub/b"_s, u"c"_s})
+                writeElsewhere(u"Item/"_s + name, name.toUtf8());
+        } else {
+            writeElsewhere(u"Item"_s, "file");
+        }
+        const QString before = fingerprint(item);
+        QString atRemoval;
+
+        const trash::TrashMove moved =
+            trash::copyToHomeTrash(item, [&](const QString& original, const QString&) {
+                row.before(original);
+                atRemoval = fingerprint(original);
+            });
+
+        EXPECT_EQ(moved.error, make_error_code(Error::changedWhileMoving));
+        EXPECT_EQ(fingerprint(camera), cameraBefore);
+        if (row.after)
+            row.after(item);
+        const QString expected = row.after ? before : atRemoval;
+        ASSERT_EQ(moved.isHalfMoved(), row.halfMoved);
+        if (!row.halfMoved) {
+            EXPECT_EQ(fingerprint(item), expected);
+            EXPECT_EQ(trashContents(sandbox), QStringList());
+            continue;
+        }
+        EXPECT_EQ(fingerprint(moved.location), before);
+        EXPECT_NE(fingerprint(item), expected);
+
+        EXPECT_TRUE(trash::restore(moved.location, item, trash::Restore::merging));
+
+        EXPECT_EQ(fingerprint(item), expected);
+        EXPECT_EQ(trashContents(sandbox).size(), row.copyLeft ? 2 : 0);
+        QDir(item).removeRecursively();
+    }
 }
