@@ -3,6 +3,7 @@
 
 #include "DesktopEntry.h"
 
+#include "Printers.h"
 #include "Sandbox.h"
 #include "Text.h"
 #include "platform/FileSystem.h"
