@@ -85,15 +85,15 @@ void collect(const QString& root, const QString& folder, const QString& prefix, 
 }
 
 bool isApplication(const DesktopEntry& entry) {
-    return entry.string(mainGroup, "Type") == u"Application";
+    return entry.string(mainGroup, "Type").value_or(QString()).trimmed() == u"Application";
 }
 
 bool isShown(const DesktopEntry& entry, const LinuxRoots& roots) {
     if (entry.boolean(mainGroup, "NoDisplay").value_or(false) ||
         entry.boolean(mainGroup, "Hidden").value_or(false))
         return false;
-    const std::optional<QString> tryExec = entry.string(mainGroup, "TryExec");
-    return !tryExec || programExists(*tryExec, roots);
+    const QString tryExec = entry.string(mainGroup, "TryExec").value_or(QString()).trimmed();
+    return tryExec.isEmpty() || programExists(tryExec, roots);
 }
 
 // The Flatpak installation whose exports hold the folder: INSTALLATION in

@@ -12,8 +12,8 @@ namespace {
 
 // The largest file list read (the largest in a full desktop installation
 // are a few megabytes).
-constexpr qint64 maxListSize = 256 * 1024 * 1024;
-constexpr qint64 maxStatusSize = 256 * 1024 * 1024;
+constexpr qint64 maxListSize = 64 * 1024 * 1024;
+constexpr qint64 maxStatusSize = 64 * 1024 * 1024;
 
 // Calls f for each line of data (without its line feed) until f returns false.
 template <typename F> void forEachLine(const QByteArray& data, F f) {

@@ -68,8 +68,6 @@ TEST(LinuxLocationsTest, foldersAndJudgedNames) {
     icons.sort();
     EXPECT_EQ(icons, (QStringList{roots.dataHome + u"/icons/hicolor/16x16/apps"_s,
                                   roots.dataHome + u"/icons/hicolor/scalable/apps"_s}));
-    EXPECT_EQ(folders(row(Rule::userUnit), roots),
-              QStringList{roots.configHome + u"/systemd/user"_s});
 
     struct Case {
         const LinuxLocation& location;
