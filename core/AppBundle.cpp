@@ -284,7 +284,8 @@ size_t qHash(const AppBundle& bundle, size_t seed) {
     seed = qHashMulti(seed, bundle.displayName);
     seed = hashOptional(seed, bundle.version);
     seed = hashOptional(seed, bundle.teamIdentifier);
-    return hashList(seed, bundle.nestedIdentifiers);
+    seed = hashList(seed, bundle.nestedIdentifiers);
+    return qHashMulti(seed, int(bundle.source), bundle.package, bundle.icon);
 }
 
 } // namespace moss

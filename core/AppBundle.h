@@ -29,6 +29,19 @@ QString rawValue(BundleKind kind);
 std::optional<BundleKind> bundleKindFromRawValue(const QString& raw);
 const std::array<BundleKind, 3>& allBundleKinds();
 
+// Where an application comes from: a bundle folder, or one of the ways Linux
+// installs applications (see LinuxApps).
+enum class AppSource {
+    bundle,        // a bundle folder
+    debianPackage, // a desktop entry that a Debian package installed
+    flatpakUser,   // a Flatpak of the user's own installation
+    flatpakSystem, // a Flatpak of a system-wide installation
+    snap,          // a Snap
+    appImage,      // an AppImage file
+    localEntry,    // a desktop entry in the user's own applications folder
+    systemEntry,   // a desktop entry in a system folder that no package owns
+};
+
 struct AppBundle {
     // The bundle's location: an absolute path, standardised and with symbolic
     // links resolved. Never the path as the caller passed it.
@@ -43,6 +56,14 @@ struct AppBundle {
     std::optional<QString> teamIdentifier;
     // Identifiers of bundles and helper tools nested inside; sorted, unique.
     QStringList nestedIdentifiers;
+    AppSource source = AppSource::bundle;
+    // The package it belongs to, in its package system's terms: the Debian
+    // package name, the Flatpak ref (app/ID/ARCH/BRANCH), the Snap instance
+    // name. Empty for the other sources.
+    QString package;
+    // A desktop entry's Icon: an icon theme name or an absolute path. Empty
+    // for bundles and AppImages.
+    QString icon;
 
     const QString& id() const { return url; }
 

@@ -326,7 +326,7 @@ TEST(AppBundleEqualityTest, EveryFieldTakesPart) {
     base.version = QStringLiteral("1");
     base.nestedIdentifiers = strings({"com.vendor.foo.helper"});
 
-    std::vector<AppBundle> variants(9, base);
+    std::vector<AppBundle> variants(12, base);
     variants[0].url = QStringLiteral("/B/Foo.app");
     variants[1].kind = BundleKind::Plugin;
     variants[2].bundleIdentifier = QStringLiteral("com.vendor.FOO");
@@ -336,12 +336,15 @@ TEST(AppBundleEqualityTest, EveryFieldTakesPart) {
     variants[6].teamIdentifier = QStringLiteral("ABCDE12345");
     variants[7].nestedIdentifiers.clear();
     variants[8].bundleIdentifier = std::nullopt;
+    variants[9].source = moss::AppSource::localEntry;
+    variants[10].package = QStringLiteral("foo");
+    variants[11].icon = QStringLiteral("foo");
     QSet<size_t> hashes{qHash(base)};
     for (const AppBundle& variant : variants) {
         EXPECT_NE(variant, base);
         hashes.insert(qHash(variant));
     }
-    EXPECT_EQ(hashes.size(), 10); // distinct for these inputs
+    EXPECT_EQ(hashes.size(), 13); // distinct for these inputs
 }
 
 TEST(AppBundleEqualityTest, OptionalAndListBoundariesAreKeptApartInTheHash) {

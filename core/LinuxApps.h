@@ -1,0 +1,80 @@
+#pragma once
+
+// Linux applications as records: the desktop entries a user can launch
+// (installed by Debian packages, Flatpak, Snap or by hand) and the AppImages
+// in the usual folders, each an AppBundle of kind application whose source
+// says where it came from.
+//
+// The record of a desktop entry:
+// - url: the entry's path (symbolic links such as Flatpak's exports kept);
+// - bundleIdentifier: the desktop-file ID without ".desktop" when it has at
+//   least two non-empty dot-separated parts (org.gnome.Calculator); a
+//   one-word ID (firefox) is a name instead;
+// - nestedIdentifiers: its other identities that are identifiers: the
+//   Flatpak ID (X-Flatpak), the Snap instance (X-SnapInstanceName) and the
+//   window class (StartupWMClass);
+// - names: Name, a one-word ID, the file name of the program Exec runs (not
+//   of a launcher such as env, sh or flatpak), the Snap's name, a one-word
+//   window class;
+// - displayName: Name in Russian, else Name, else the ID;
+// - version: the Debian package's, the Flatpak's latest AppStream release,
+//   the Snap's; absent for entries installed by hand;
+// - source, package and icon: see AppBundle.
+// An AppImage is never run or unpacked: its name and version come from its
+// file name (Foo-1.2-x86_64.AppImage: Foo, 1.2).
+
+#include "AppBundle.h"
+#include "Catalog.h"
+#include "LinuxLocations.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <utility>
+
+namespace moss::LinuxApps {
+
+// Every application the user can launch, sorted by display name: desktop
+// entries of Type=Application in the application folders (sub-folders give
+// IDs such as kde-foo.desktop), except those with NoDisplay=true or
+// Hidden=true and those whose TryExec program is missing; an ID that an
+// entry earlier in the folder order has taken counts once, even when that
+// entry is hidden. Then the executable AppImages (not links) directly in the
+// AppImage folders.
+QList<AppBundle> catalogue(const LinuxRoots& roots);
+
+// The catalogue in sections by source, in the order Flatpak, Snap, AppImage,
+// Debian packages, the user's own entries, other entries; empty sections
+// left out.
+QList<CatalogSection> sections(const LinuxRoots& roots);
+QString sectionTitle(AppSource source);
+
+// The application at path: a desktop entry of Type=Application (hidden or
+// not) or an AppImage; nullopt for anything else. An entry in one of the
+// application folders keeps its path; one elsewhere (a link on the desktop)
+// is read where its links lead.
+std::optional<AppBundle> load(const QString& path, const LinuxRoots& roots);
+
+// "kde/foo.desktop" below an application folder is "kde-foo.desktop".
+QString desktopFileId(const QString& relativePath);
+// At least two non-empty parts separated by dots, and no blank or slash.
+bool isIdentifier(const QString& text);
+// A regular file that starts as an AppImage: ELF with "AI" and 1 or 2 at
+// offset 8.
+bool isAppImage(const QString& path);
+// The name and version in an AppImage's file name.
+std::pair<QString, std::optional<QString>> appImageName(const QString& fileName);
+// The program a command line runs, looking through wrappers that run another
+// program (env, nice, firejail...) with their options and assignments;
+// nullopt when it runs an interpreter or a launcher of other applications
+// (sh, python3, flatpak, xdg-open...) whose name says nothing about the
+// application.
+std::optional<QString> launchedProgram(const QStringList& arguments);
+
+// What an autostart entry, user unit or manifest must name to belong to the
+// application: its identifiers, the program its entry runs and its TryExec,
+// or the AppImage itself.
+LinuxLocations::MentionKeys mentionKeys(const AppBundle& app);
+
+} // namespace moss::LinuxApps

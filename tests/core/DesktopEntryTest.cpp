@@ -1,0 +1,200 @@
+// The desktop entry reader: syntax, values, locales, command lines and
+// hostile input.
+
+#include "DesktopEntry.h"
+
+#include "Printers.h"
+#include "Sandbox.h"
+#include "Text.h"
+#include "platform/FileSystem.h"
+
+#include <gtest/gtest.h>
+
+namespace moss {
+namespace {
+
+using namespace Qt::StringLiterals;
+using test::s;
+
+constexpr QByteArrayView top = DesktopEntry::mainGroup;
+
+DesktopEntry parsed(const QByteArray& data) {
+    const std::optional<DesktopEntry> entry = DesktopEntry::fromData(data);
+    EXPECT_TRUE(entry) << data.toStdString();
+    return entry.value_or(*DesktopEntry::fromData({}));
+}
+
+TEST(DesktopEntrySyntax, groupsKeysAndValues) {
+    struct Case {
+        QByteArray data;
+        QStringList groups;
+        QStringList keys; // of the main group
+        QByteArray key;
+        std::optional<QString> string; // of that key
+    };
+    const Case cases[] = {
+        {"[Desktop Entry]\nName=Foo\n", {u"Desktop Entry"_s}, {u"Name"_s}, "Name", u"Foo"_s},
+        // BOM, CR LF, comments, blanks around "=" and before keys.
+        {"\xEF\xBB\xBF# c\r\n[Desktop Entry]\r\n  Name  =  Foo Bar \r\n\n#Name=x\n",
+         {u"Desktop Entry"_s},
+         {u"Name"_s},
+         "Name",
+         u"Foo Bar "_s},
+        // Keys before any group, malformed lines and keys under a bad header are dropped.
+        {"Lost=1\n[Desktop Entry]\njunk\n=v\nA=1\n[Bad]]\nB=2\n[Ok] x\nC=3\n",
+         {u"Desktop Entry"_s},
+         {u"A"_s},
+         "B",
+         std::nullopt},
+        // First value of a repeated key wins; a repeated group continues the first.
+        {"[Desktop Entry]\nA=1\n[Other]\nA=9\n[Desktop Entry]\nA=2\nB=3\n",
+         {u"Desktop Entry"_s, u"Other"_s},
+         {u"A"_s, u"B"_s},
+         "A",
+         u"1"_s},
+        // Keys are case-sensitive; locale suffixes are part of the key.
+        {"[Desktop Entry]\nname=a\nName[ru]=b\n",
+         {u"Desktop Entry"_s},
+         {u"name"_s, u"Name[ru]"_s},
+         "Name",
+         std::nullopt},
+        // Escapes: \s \n \t \r \\ ; unknown escapes and a final backslash are kept.
+        {"[Desktop Entry]\nA=\\sx\\ny\\tz\\r\\\\\\q\\;\\\n",
+         {u"Desktop Entry"_s},
+         {u"A"_s},
+         "A",
+         u" x\ny\tz\r\\\\q\\;\\"_s},
+        // An empty value; "=" inside a value.
+        {"[Desktop Entry]\nA=\nB=x=y\n", {u"Desktop Entry"_s}, {u"A"_s, u"B"_s}, "B", u"x=y"_s},
+        // Bytes that are not UTF-8 are kept, one escape per byte.
+        {"[Desktop Entry]\nName=a\xFF\xC3\n",
+         {u"Desktop Entry"_s},
+         {u"Name"_s},
+         "Name",
+         test::units({u'a', 0xDCFF, 0xDCC3})},
+        {"no groups at all", {}, {}, "Name", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.data.toStdString());
+        const DesktopEntry entry = parsed(c.data);
+        EXPECT_EQ(entry.groups(), c.groups);
+        EXPECT_EQ(entry.keys(top), c.keys);
+        EXPECT_EQ(entry.string(top, c.key), c.string);
+    }
+    // Non-UTF-8 values go back to their bytes.
+    const DesktopEntry entry = parsed("[Desktop Entry]\nName=a\xFF\n");
+    EXPECT_EQ(fs::encodePath(entry.value(top, "Name").value()), QByteArray("a\xFF"));
+}
+
+TEST(DesktopEntrySyntax, booleansAndLists) {
+    const DesktopEntry entry = parsed("[Desktop Entry]\nT=true\nF=false\nO=1\nZ=0\nX=True\n"
+                                      "L1=a;b;\nL2=a;;\nL3=a\\;b;c\nL4=\nL5=;\nL6=a\\sb;c\n");
+    EXPECT_EQ(entry.boolean(top, "T"), true);
+    EXPECT_EQ(entry.boolean(top, "F"), false);
+    EXPECT_EQ(entry.boolean(top, "O"), true);
+    EXPECT_EQ(entry.boolean(top, "Z"), false);
+    EXPECT_EQ(entry.boolean(top, "X"), std::nullopt);
+    EXPECT_EQ(entry.boolean(top, "Missing"), std::nullopt);
+    EXPECT_EQ(entry.stringList(top, "L1"), (QStringList{u"a"_s, u"b"_s}));
+    EXPECT_EQ(entry.stringList(top, "L2"), (QStringList{u"a"_s, u""_s}));
+    EXPECT_EQ(entry.stringList(top, "L3"), (QStringList{u"a;b"_s, u"c"_s}));
+    EXPECT_EQ(entry.stringList(top, "L4"), QStringList());
+    EXPECT_EQ(entry.stringList(top, "L5"), QStringList{QString()});
+    EXPECT_EQ(entry.stringList(top, "L6"), (QStringList{u"a b"_s, u"c"_s}));
+}
+
+TEST(DesktopEntryLocale, mostSpecificVariantFirst) {
+    const DesktopEntry all = parsed("[Desktop Entry]\nName=D\nName[sr]=l\nName[sr@latin]=lm\n"
+                                    "Name[sr_RS]=lc\nName[sr_RS@latin]=lcm\nName[ru]=ру\n");
+    const DesktopEntry fewer = parsed("[Desktop Entry]\nName=D\nName[sr]=l\nName[sr@latin]=lm\n");
+    struct Case {
+        const char16_t* locale;
+        QStringList suffixes;
+        QString all;
+        QString fewer;
+    };
+    const Case cases[] = {
+        {u"sr_RS.UTF-8@latin",
+         {u"sr_RS@latin"_s, u"sr_RS"_s, u"sr@latin"_s, u"sr"_s},
+         u"lcm"_s,
+         u"lm"_s},
+        {u"sr_RS", {u"sr_RS"_s, u"sr"_s}, u"lc"_s, u"l"_s},
+        {u"sr@latin", {u"sr@latin"_s, u"sr"_s}, u"lm"_s, u"lm"_s},
+        {u"sr_ME", {u"sr_ME"_s, u"sr"_s}, u"l"_s, u"l"_s},
+        {u"de_DE", {u"de_DE"_s, u"de"_s}, u"D"_s, u"D"_s},
+        {u"C.UTF-8", {}, u"D"_s, u"D"_s},
+        {u"", {}, u"D"_s, u"D"_s},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(QString::fromUtf16(c.locale).toStdString());
+        const DesktopLocale locale = DesktopLocale::parse(QString::fromUtf16(c.locale));
+        EXPECT_EQ(locale.keySuffixes(), c.suffixes);
+        EXPECT_EQ(all.localeString(top, "Name", locale), c.all);
+        EXPECT_EQ(fewer.localeString(top, "Name", locale), c.fewer);
+    }
+    EXPECT_EQ(all.localeString(top, "Name"), s(u"ру")); // Russian by default
+    EXPECT_EQ(parsed("[Desktop Entry]\nK[ru]=a\\;b;c\nK=x\n").localeStringList(top, "K"),
+              (QStringList{u"a;b"_s, u"c"_s}));
+}
+
+TEST(DesktopEntryExec, argumentVectors) {
+    const DesktopEntry::ExecFields fields{u"foo-icon"_s, u"Фу"_s, u"/a/foo.desktop"_s};
+    struct Case {
+        const char16_t* exec; // a string value with its escapes already replaced
+        std::optional<QStringList> arguments;
+    };
+    const Case cases[] = {
+        {u"foo", QStringList{u"foo"_s}},
+        {u"/usr/bin/foo  --x\t%U", QStringList{u"/usr/bin/foo"_s, u"--x"_s}},
+        {u"foo %f %F %u %d %D %n %N %v %m %z", QStringList{u"foo"_s}},
+        {u"foo %i --name=%c %k 100%% --file=%f",
+         QStringList{u"foo"_s, u"--icon"_s, u"foo-icon"_s, u"--name=Фу"_s, u"/a/foo.desktop"_s,
+                     u"100%"_s, u"--file="_s}},
+        {u"\"/opt/My App/run\" \"a \\\"b\\\" \\`c\\` \\$d \\\\e \\x\" \"\" x%",
+         QStringList{u"/opt/My App/run"_s, u"a \"b\" `c` $d \\e \\x"_s, QString(), u"x"_s}},
+        {u"a\"b c\"d", QStringList{u"ab cd"_s}},
+        {u"sh -c 'a b'", QStringList{u"sh"_s, u"-c"_s, u"'a"_s, u"b'"_s}},
+        {u"\"unterminated", std::nullopt},
+        {u"", QStringList()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(QString::fromUtf16(c.exec).toStdString());
+        EXPECT_EQ(DesktopEntry::execArguments(QString::fromUtf16(c.exec), fields), c.arguments);
+    }
+    // String escapes come first: four backslashes in the file are one literal
+    // backslash inside quotes. %i without an icon stands for nothing.
+    const DesktopEntry entry =
+        parsed("[Desktop Entry]\nName=N\nExec=\"a\\\\\\\\b\" \"\\\\$x\" %i %c\n");
+    EXPECT_EQ(entry.commandLine(u"/e.desktop"_s), (QStringList{u"a\\b"_s, u"$x"_s, u"N"_s}));
+    EXPECT_EQ(parsed("[Desktop Entry]\n").commandLine(QString()), std::nullopt);
+}
+
+TEST(DesktopEntryHostile, boundedAndClearOutcomes) {
+    // Too large or holding a NUL: not an entry.
+    EXPECT_FALSE(DesktopEntry::fromData(QByteArray(DesktopEntry::maxFileSize + 1, 'a')));
+    EXPECT_FALSE(DesktopEntry::fromData(QByteArray("[Desktop Entry]\nName=a\0b\n", 24)));
+    EXPECT_TRUE(DesktopEntry::fromData(QByteArray(DesktopEntry::maxFileSize, '\n')));
+
+    // One very long line; thousands of groups and keys.
+    const QByteArray longValue(DesktopEntry::maxFileSize - 64, 'x');
+    EXPECT_EQ(parsed("[Desktop Entry]\nName=" + longValue + "\n").value(top, "Name")->size(),
+              longValue.size());
+    QByteArray many;
+    for (int i = 0; i < 20000; ++i)
+        many += "[G" + QByteArray::number(i % 5000) + "]\nK" + QByteArray::number(i) + "=v\n";
+    many += "[Desktop Entry]\nName=last\n";
+    const DesktopEntry crowded = parsed(many);
+    EXPECT_EQ(crowded.groups().size(), 5001);
+    EXPECT_EQ(crowded.keys("G7").size(), 4);
+    EXPECT_EQ(crowded.string(top, "Name"), u"last"_s);
+
+    // Read from disk (what is not a regular file is refused by the file layer).
+    test::Sandbox sandbox;
+    EXPECT_EQ(DesktopEntry::read(sandbox.writeFile(u"a.desktop"_s, "[Desktop Entry]\nA=b\n"))
+                  ->string(top, "A"),
+              u"b"_s);
+    EXPECT_FALSE(DesktopEntry::read(sandbox.makeDir(u"dir.desktop"_s)));
+}
+
+} // namespace
+} // namespace moss

@@ -1,0 +1,278 @@
+// Linux applications: the catalogue of desktop entries and AppImages, the
+// record of each source, loading one path, and the name rules.
+
+#include "LinuxApps.h"
+
+#include "Printers.h"
+#include "Sandbox.h"
+#include "platform/FileSystem.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace moss {
+namespace {
+
+using namespace Qt::StringLiterals;
+using test::Sandbox;
+
+} // namespace
+
+void PrintTo(const AppBundle& app, std::ostream* out) {
+    *out << app.url.toStdString() << " id=" << app.bundleIdentifier.value_or(u"-"_s).toStdString()
+         << " names=" << app.names.join(u'|').toStdString()
+         << " display=" << app.displayName.toStdString()
+         << " version=" << app.version.value_or(u"-"_s).toStdString()
+         << " nested=" << app.nestedIdentifiers.join(u'|').toStdString()
+         << " source=" << int(app.source) << " package=" << app.package.toStdString()
+         << " icon=" << app.icon.toStdString();
+}
+
+namespace {
+
+QByteArray entry(const QByteArray& keys) {
+    return "[Desktop Entry]\nType=Application\n" + keys + "\n";
+}
+
+// A home with applications of every source, and the system folders beside it.
+class LinuxAppsTest : public ::testing::Test {
+protected:
+    LinuxAppsTest() {
+        roots.home = sandbox.home();
+        roots.configHome = sandbox.path(u"home/.config"_s);
+        roots.dataHome = sandbox.path(u"home/.local/share"_s);
+        roots.stateHome = sandbox.path(u"home/.local/state"_s);
+        roots.cacheHome = sandbox.path(u"home/.cache"_s);
+        roots.dataDirs = {sandbox.path(u"usr/local/share"_s), sandbox.path(u"usr/share"_s)};
+        roots.executablePath = {sandbox.path(u"bin"_s)};
+        roots.dpkgDatabase = sandbox.path(u"dpkg"_s);
+        roots.flatpakSystem = sandbox.path(u"flatpak"_s);
+        roots.snapDesktop = sandbox.path(u"snapd/desktop"_s);
+        roots.snapMounts = sandbox.path(u"snap"_s);
+    }
+
+    QString write(const QString& relative, const QByteArray& data, bool executable = false) {
+        const QString path = sandbox.writeFile(relative, data);
+        if (executable)
+            QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        return path;
+    }
+
+    // One application of each source, and entries the catalogue leaves out.
+    void install() {
+        const QString home = u"home/.local/share/applications/"_s;
+        const QString local = u"usr/local/share/applications/"_s;
+        const QString usr = u"usr/share/applications/"_s;
+        write(home + u"org.acme.Notes.desktop"_s,
+              entry("Name=Notes\nName[ru]=Заметки\nExec=notes %U\nIcon=notes\n"
+                    "StartupWMClass=NotesWindow"));
+        // Shadowing: a hidden user entry hides the system one of its ID.
+        write(home + u"shadow.desktop"_s, entry("Name=Shadow\nHidden=true"));
+        write(usr + u"shadow.desktop"_s, entry("Name=Shadow"));
+        // Sub-folder IDs: kde/tool.desktop is kde-tool.desktop.
+        write(local + u"kde/tool.desktop"_s, entry("Name=Tool Kde\nTryExec="));
+        write(usr + u"kde-tool.desktop"_s, entry("Name=Tool Usr"));
+        write(local + u"hidden.desktop"_s, entry("Name=NoDisplay\nNoDisplay=true"));
+        write(local + u"link.desktop"_s, "[Desktop Entry]\nType=Link\nName=Link\nURL=x\n");
+        write(local + u"gone.desktop"_s, entry("Name=Gone\nTryExec=gone-program"));
+        write(local + u"gone-abs.desktop"_s, entry("Name=GoneAbs\nTryExec=/nowhere/tool"));
+        write(u"bin/present"_s, "#!/bin/sh\n", true);
+        write(local + u"present.desktop"_s, entry("Name=Present\nTryExec=present"));
+        write(local + u"broken.desktop"_s, QByteArray("[Desktop Entry]\0", 16));
+        // A Debian package's entry and one that no package owns.
+        write(usr + u"gimp.desktop"_s,
+              entry("Name=GNU Image Manipulation Program\nExec=gimp-2.10 %U\nIcon=gimp"));
+        write(usr + u"unowned.desktop"_s, entry("Name=Unowned\nExec=/opt/unowned/run"));
+        write(u"dpkg/info/gimp:amd64.list"_s,
+              "/.\n/usr\n" + fs::encodePath(sandbox.path(usr + u"gimp.desktop"_s)) + "\n");
+        write(u"dpkg/info/removed.list"_s,
+              fs::encodePath(sandbox.path(usr + u"unowned.desktop"_s)) + "\n");
+        write(u"dpkg/status"_s, "Package: removed\nStatus: deinstall ok config-files\n"
+                                "Version: 1\n\nPackage: gimp\nStatus: install ok installed\n"
+                                "Architecture: amd64\nVersion: 2.10.34-1\n");
+        // A Flatpak of the user's installation, exported through a link, and
+        // one of the system's.
+        const QString app = u"home/.local/share/flatpak/app/org.acme.Paint/"_s;
+        const QString exported = write(
+            app + u"x86_64/stable/abc/export/share/applications/org.acme.Paint.desktop"_s,
+            entry("Name=Paint\nExec=/usr/bin/flatpak run --branch=stable org.acme.Paint @@u %U @@\n"
+                  "X-Flatpak=org.acme.Paint\nIcon=org.acme.Paint"));
+        sandbox.symlink(u"x86_64/stable"_s, app + u"current"_s);
+        sandbox.symlink(u"abc"_s, app + u"x86_64/stable/active"_s);
+        write(app + u"x86_64/stable/abc/files/share/metainfo/org.acme.Paint.metainfo.xml"_s,
+              "<component><releases><release version=\"2.1\"/><release version=\"2.0\"/>"
+              "</releases></component>");
+        sandbox.symlink(
+            exported,
+            u"home/.local/share/flatpak/exports/share/applications/org.acme.Paint.desktop"_s);
+        write(u"flatpak/exports/share/applications/org.acme.Viewer.Tool.desktop"_s,
+              entry("Name=Viewer\nExec=flatpak run org.acme.Viewer\nX-Flatpak=org.acme.Viewer"));
+        // A Snap.
+        write(u"snapd/desktop/applications/sketch_sketch.desktop"_s,
+              entry("Name=Sketch\nX-SnapInstanceName=sketch\nIcon=/snap/sketch/7/icon.png\n"
+                    "Exec=env BAMF_DESKTOP_FILE_HINT=/x.desktop /snap/bin/sketch %U"));
+        write(u"snap/sketch/current/meta/snap.yaml"_s, "name: sketch\nversion: '1.5'\n");
+        // AppImages: the magic, an executable regular file, directly in a folder.
+        write(u"home/Applications/Tool-1.2-x86_64.AppImage"_s, appImageHead(2), true);
+        write(u"home/AppImages/Older.appimage"_s, appImageHead(1), true);
+        write(u"home/Applications/plain-elf"_s,
+              QByteArray("\x7F"
+                         "ELF\2\1\1\0\0\0\0\0",
+                         12),
+              true);
+        write(u"home/Applications/NotExecutable.AppImage"_s, appImageHead(2));
+        write(u"home/Applications/Sub/Deep.AppImage"_s, appImageHead(2), true);
+        sandbox.symlink(sandbox.path(u"home/Applications/Tool-1.2-x86_64.AppImage"_s),
+                        u"home/.local/bin/tool"_s);
+    }
+
+    static QByteArray appImageHead(char type) {
+        return QByteArray("\x7F"
+                          "ELF\2\1\1\0AI",
+                          10) +
+               type + QByteArray(32, '\0');
+    }
+
+    Sandbox sandbox;
+    LinuxRoots roots;
+};
+
+TEST_F(LinuxAppsTest, catalogueAppliesShadowingVisibilityAndSources) {
+    install();
+    QStringList listed;
+    for (const AppBundle& app : LinuxApps::catalogue(roots))
+        listed.append(app.displayName + u'|' + LinuxApps::sectionTitle(app.source));
+    EXPECT_EQ(listed,
+              (QStringList{u"Заметки|Ярлыки пользователя"_s,
+                           u"GNU Image Manipulation Program|Пакеты Debian"_s, u"Older|AppImage"_s,
+                           u"Paint|Flatpak"_s, u"Present|Другие приложения"_s, u"Sketch|Snap"_s,
+                           u"Tool|AppImage"_s, u"Tool Kde|Другие приложения"_s,
+                           u"Unowned|Другие приложения"_s, u"Viewer|Flatpak"_s}));
+    QStringList titles;
+    for (const CatalogSection& section : LinuxApps::sections(roots))
+        titles.append(section.title + u':' + QString::number(section.bundles.size()));
+    EXPECT_EQ(titles,
+              (QStringList{u"Flatpak:2"_s, u"Snap:1"_s, u"AppImage:2"_s, u"Пакеты Debian:1"_s,
+                           u"Ярлыки пользователя:1"_s, u"Другие приложения:3"_s}));
+}
+
+TEST_F(LinuxAppsTest, recordOfEachSource) {
+    install();
+    const auto record = [](QString url, std::optional<QString> id, QStringList names,
+                           QString display, std::optional<QString> version, QStringList nested,
+                           AppSource source, QString package, QString icon) {
+        AppBundle app;
+        app.url = std::move(url);
+        app.kind = BundleKind::Application;
+        app.bundleIdentifier = std::move(id);
+        app.names = std::move(names);
+        app.displayName = std::move(display);
+        app.version = std::move(version);
+        app.nestedIdentifiers = std::move(nested);
+        app.source = source;
+        app.package = std::move(package);
+        app.icon = std::move(icon);
+        return app;
+    };
+    const QString data = sandbox.path(u"home/.local/share/"_s);
+    const QList<AppBundle> expected = {
+        record(data + u"applications/org.acme.Notes.desktop"_s, u"org.acme.Notes"_s,
+               {u"Notes"_s, u"NotesWindow"_s}, u"Заметки"_s, std::nullopt, {},
+               AppSource::localEntry, {}, u"notes"_s),
+        record(sandbox.path(u"usr/share/applications/gimp.desktop"_s), std::nullopt,
+               {u"GNU Image Manipulation Program"_s, u"gimp"_s, u"gimp-2.10"_s},
+               u"GNU Image Manipulation Program"_s, u"2.10.34-1"_s, {}, AppSource::debianPackage,
+               u"gimp"_s, u"gimp"_s),
+        record(data + u"flatpak/exports/share/applications/org.acme.Paint.desktop"_s,
+               u"org.acme.Paint"_s, {u"Paint"_s}, u"Paint"_s, u"2.1"_s, {}, AppSource::flatpakUser,
+               u"app/org.acme.Paint/x86_64/stable"_s, u"org.acme.Paint"_s),
+        record(sandbox.path(u"snapd/desktop/applications/sketch_sketch.desktop"_s), std::nullopt,
+               {u"Sketch"_s}, u"Sketch"_s, u"1.5"_s, {}, AppSource::snap, u"sketch"_s,
+               u"/snap/sketch/7/icon.png"_s),
+        record(sandbox.path(u"home/Applications/Tool-1.2-x86_64.AppImage"_s), std::nullopt,
+               {u"Tool"_s}, u"Tool"_s, u"1.2"_s, {}, AppSource::appImage, {}, {}),
+        record(sandbox.path(u"usr/share/applications/unowned.desktop"_s), std::nullopt,
+               {u"Unowned"_s, u"run"_s}, u"Unowned"_s, std::nullopt, {}, AppSource::systemEntry, {},
+               {}),
+        record(sandbox.path(u"flatpak/exports/share/applications/org.acme.Viewer.Tool.desktop"_s),
+               u"org.acme.Viewer.Tool"_s, {u"Viewer"_s}, u"Viewer"_s, std::nullopt,
+               {u"org.acme.Viewer"_s}, AppSource::flatpakSystem, u"app/org.acme.Viewer"_s, {}),
+    };
+    const QList<AppBundle> apps = LinuxApps::catalogue(roots);
+    for (const AppBundle& want : expected) {
+        const auto app = std::find_if(apps.cbegin(), apps.cend(),
+                                      [&](const AppBundle& a) { return a.url == want.url; });
+        ASSERT_NE(app, apps.cend()) << want.url.toStdString();
+        EXPECT_EQ(*app, want);
+    }
+}
+
+TEST_F(LinuxAppsTest, loadsOneEntryOrAppImage) {
+    install();
+    const auto load = [this](const QString& relative) {
+        return LinuxApps::load(sandbox.path(relative), roots);
+    };
+    // A hidden entry named explicitly is still an application.
+    const auto hidden = load(u"usr/local/share/applications/hidden.desktop"_s);
+    ASSERT_TRUE(hidden);
+    EXPECT_EQ(hidden->displayName, u"NoDisplay"_s);
+    // A link outside the application folders is read where it leads.
+    sandbox.symlink(sandbox.path(u"usr/share/applications/gimp.desktop"_s),
+                    u"home/Desktop/gimp.desktop"_s);
+    const auto viaLink = load(u"home/Desktop/gimp.desktop"_s);
+    ASSERT_TRUE(viaLink);
+    EXPECT_EQ(viaLink->url, sandbox.path(u"usr/share/applications/gimp.desktop"_s));
+    EXPECT_EQ(viaLink->package, u"gimp"_s);
+    // Flatpak's exported link is kept; sub-folder IDs hold for one entry too.
+    EXPECT_EQ(load(u"home/.local/share/flatpak/exports/share/applications/org.acme.Paint.desktop"_s)
+                  ->source,
+              AppSource::flatpakUser);
+    EXPECT_EQ(load(u"usr/local/share/applications/kde/tool.desktop"_s)->names.last(),
+              u"kde-tool"_s);
+    EXPECT_EQ(load(u"home/.local/bin/tool"_s)->url,
+              sandbox.path(u"home/Applications/Tool-1.2-x86_64.AppImage"_s));
+    EXPECT_EQ(load(u"home/Applications/NotExecutable.AppImage"_s)->source, AppSource::appImage);
+    for (const QString& other :
+         {u"usr/local/share/applications/link.desktop"_s,
+          u"usr/local/share/applications/broken.desktop"_s, u"home/Applications/plain-elf"_s,
+          u"home/Applications"_s, u"missing.desktop"_s})
+        EXPECT_FALSE(load(other)) << other.toStdString();
+}
+
+TEST(LinuxAppNames, appImageNamesAndPrograms) {
+    const std::pair<const char16_t*, std::pair<QString, std::optional<QString>>> images[] = {
+        {u"Obsidian-1.4.16.AppImage", {u"Obsidian"_s, u"1.4.16"_s}},
+        {u"MuseScore-Studio-4.4.0.242390402-x86_64.AppImage",
+         {u"MuseScore-Studio"_s, u"4.4.0.242390402"_s}},
+        {u"FreeCAD_0.21.2-2023-12-17-conda-Linux-x86_64-py310.AppImage",
+         {u"FreeCAD"_s, u"0.21.2"_s}},
+        {u"appimagetool-x86_64.AppImage", {u"appimagetool"_s, std::nullopt}},
+        {u"Signal v6.0.appimage", {u"Signal"_s, u"6.0"_s}},
+        {u"nvim.appimage", {u"nvim"_s, std::nullopt}},
+        {u"2048.AppImage", {u"2048"_s, std::nullopt}},
+    };
+    for (const auto& [file, expected] : images)
+        EXPECT_EQ(LinuxApps::appImageName(QString::fromUtf16(file)), expected);
+
+    const std::pair<QStringList, std::optional<QString>> programs[] = {
+        {{u"/usr/bin/foo"_s, u"--x"_s}, u"/usr/bin/foo"_s},
+        {{u"env"_s, u"A=1"_s, u"-u"_s, u"VAR"_s, u"nice"_s, u"-n"_s, u"5"_s, u"foo"_s}, u"foo"_s},
+        {{u"/usr/bin/flatpak"_s, u"run"_s, u"org.a.B"_s}, std::nullopt},
+        {{u"python3.11"_s, u"/opt/x.py"_s}, std::nullopt},
+        {{u"sh"_s, u"-c"_s, u"foo"_s}, std::nullopt},
+        {{u"env"_s, u"A=1"_s}, std::nullopt},
+        {{}, std::nullopt},
+    };
+    for (const auto& [arguments, expected] : programs)
+        EXPECT_EQ(LinuxApps::launchedProgram(arguments), expected)
+            << arguments.join(u' ').toStdString();
+
+    EXPECT_EQ(LinuxApps::desktopFileId(u"kde/sub/foo.desktop"_s), u"kde-sub-foo.desktop"_s);
+    for (const QString& id : {u"org.gnome.Calculator"_s, u"python3.11"_s})
+        EXPECT_TRUE(LinuxApps::isIdentifier(id)) << id.toStdString();
+    for (const QString& id : {u"firefox"_s, u"com."_s, u".com.."_s, u"a b.c"_s, u"a/b.c"_s, u""_s})
+        EXPECT_FALSE(LinuxApps::isIdentifier(id)) << id.toStdString();
+}
+
+} // namespace
+} // namespace moss
