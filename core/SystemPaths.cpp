@@ -5,6 +5,9 @@
 #include "platform/FileSystem.h"
 #include "platform/Trash.h"
 
+#include <QHash>
+#include <QMultiHash>
+#include <QMutex>
 #include <QRegularExpression>
 #include <QStringList>
 #include <algorithm>
@@ -26,23 +29,33 @@ const QString& systemVolume() {
 }
 
 // The location folders of a Library and the folders between them and the
-// Library ("Audio", "Audio/Plug-Ins", "Audio/Plug-Ins/HAL"), relative to it;
-// those searched in the user's Library only are marked.
-struct LibraryFolder {
-    QString path;
-    bool userOnly;
+// Library ("Audio", "Audio/Plug-Ins", "Audio/Plug-Ins/HAL"), relative to it.
+struct LibraryFolders {
+    // Relative path -> searched in the user's Library only.
+    QHash<QString, bool> userOnly;
+    // Last component -> relative paths.
+    QMultiHash<QString, QString> byName;
 };
 
-const QList<LibraryFolder>& libraryFolders() {
-    static const QList<LibraryFolder> folders = [] {
-        QList<LibraryFolder> list;
+const LibraryFolders& libraryFolders() {
+    static const LibraryFolders folders = [] {
+        LibraryFolders table;
+        const auto add = [&table](const QString& relative, bool userOnly) {
+            const auto known = table.userOnly.find(relative);
+            if (known != table.userOnly.end()) {
+                *known = *known && userOnly;
+                return;
+            }
+            table.userOnly.insert(relative, userOnly);
+            table.byName.insert(fs::lastComponent(relative), relative);
+        };
         for (const Location& location : libraryLocations()) {
             for (qsizetype slash = location.path.indexOf(u'/'); slash >= 0;
                  slash = location.path.indexOf(u'/', slash + 1))
-                list.append({location.path.left(slash), location.userOnly});
-            list.append({location.path, location.userOnly});
+                add(location.path.left(slash), location.userOnly);
+            add(location.path, location.userOnly);
         }
-        return list;
+        return table;
     }();
     return folders;
 }
@@ -51,33 +64,53 @@ const QList<LibraryFolder>& libraryFolders() {
 // two: the Trash folders at the top of a file system.
 bool isTopTrashFolder(const QString& path) {
     static const QRegularExpression trash(uR"((^|/)(\.Trash(/\d+)?|\.Trash-\d+)(/files)?$)"_s);
-    return trash.match(path).hasMatch();
+    return path.contains(u"/.Trash"_s) && trash.match(path).hasMatch();
 }
 
 bool isSameObject(const std::optional<fs::EntryStatus>& folder, const fs::EntryStatus& target) {
     return folder && folder->isSameObject(target);
 }
 
+// Whether the path is the Library folder inside `parent` (a folder whose
+// links are resolved) or one of the location folders searched there.
 bool isSearchedLibraryFolder(const QString& path, const fs::EntryStatus& target,
-                             const QString& library, bool isSystem) {
-    const QString resolved = fs::resolvingSymlinks(library);
+                             const QString& parent, bool isSystem) {
+    const QString library = fs::appending(parent, u"Library"_s);
+    const QString resolved =
+        fs::entryType(library) == fs::EntryType::symlink ? fs::resolvingSymlinks(library) : library;
     if (path == resolved)
         return true;
-    const QString name = fs::lastComponent(path);
-    const QString relative =
-        path.startsWith(resolved + u'/') ? path.mid(resolved.size() + 1) : QString();
-    for (const LibraryFolder& folder : libraryFolders()) {
-        if (isSystem && folder.userOnly)
-            continue;
-        if (folder.path == relative)
-            return true;
-        // A location folder that is a link elsewhere: compared as objects,
-        // and only when the names agree, so that a load costs no calls here.
-        if (fs::lastComponent(folder.path) == name &&
-            isSameObject(fs::entryStatus(fs::appending(library, folder.path), true), target))
-            return true;
+    const LibraryFolders& folders = libraryFolders();
+    const auto isSearched = [&](const QString& relative) {
+        const auto userOnly = folders.userOnly.constFind(relative);
+        return userOnly != folders.userOnly.cend() && !(isSystem && *userOnly);
+    };
+    if (path.startsWith(resolved + u'/') && isSearched(path.mid(resolved.size() + 1)))
+        return true;
+    // A location folder that is a link elsewhere: compared as objects, and
+    // only when the names agree, so that most loads make no call here.
+    const QStringList named = folders.byName.values(fs::lastComponent(path));
+    return std::any_of(named.cbegin(), named.cend(), [&](const QString& relative) {
+        return isSearched(relative) &&
+               isSameObject(fs::entryStatus(fs::appending(library, relative), true), target);
+    });
+}
+
+// The running user's Linux roots. They depend on the environment alone, and
+// building them anew (the data folders, $PATH) would cost more than the rest
+// of a bundle's refusal check: they are kept for the environment they were
+// built from (standard folders are read anew each time).
+LinuxRoots userRoots() {
+    static QMutex mutex;
+    static QByteArray builtFor;
+    static LinuxRoots roots;
+    const QByteArray environment = qgetenv("HOME") + '\0' + qgetenv("XDG_CONFIG_HOME");
+    const QMutexLocker lock(&mutex);
+    if (roots.home.isEmpty() || environment != builtFor) {
+        roots = LinuxRoots::live();
+        builtFor = environment;
     }
-    return false;
+    return roots;
 }
 
 } // namespace
@@ -112,16 +145,22 @@ bool isNeverABundle(const QString& path) {
     if (!trash.isEmpty() && (isTarget(trash) || isTarget(fs::appending(trash, u"files"_s))))
         return true;
 
-    const SearchRoots roots = SearchRoots::live();
-    if (isSearchedLibraryFolder(path, *target, fs::appending(roots.home, u"Library"_s), false) ||
-        isTarget(fs::appending(roots.home, u"Downloads"_s)))
+    if (isSearchedLibraryFolder(path, *target, home, false) ||
+        isTarget(fs::appending(home, u"Downloads"_s)))
         return true;
-    for (const QString& root : roots.system) {
-        if (isSearchedLibraryFolder(path, *target, fs::appending(root, u"Library"_s), true))
+    // The system roots are fixed ("/"); resolved once.
+    static const QStringList systemRoots = [] {
+        QStringList roots;
+        for (const QString& root : SearchRoots::live().system)
+            roots.append(fs::resolvingSymlinks(root));
+        return roots;
+    }();
+    for (const QString& root : systemRoots) {
+        if (isSearchedLibraryFolder(path, *target, root, true))
             return true;
     }
 
-    const QStringList standard = LinuxLocations::userDirectories(LinuxRoots::live());
+    const QStringList standard = LinuxLocations::userDirectories(userRoots());
     return std::any_of(standard.cbegin(), standard.cend(), isTarget);
 }
 
