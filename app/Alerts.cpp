@@ -1,6 +1,7 @@
 #include "Alerts.h"
 
 #include "platform/FileSystem.h"
+#include "platform/TrashError.h"
 
 #include <QStringList>
 
@@ -41,12 +42,18 @@ AlertInfo userProtected(const QString& displayName, std::function<void()> remove
                  std::move(removeAnyway));
 }
 
-AlertInfo removalFailed(const QMap<QString, QString>& failed) {
+AlertInfo removalFailed(const RemovalResult& result) {
+    QStringList lines;
     // The map's keys come in plain string order.
-    const QStringList paths = failed.keys().mid(0, 6);
-    return alert(u"Часть файлов не удалась"_s,
-                 u"Дайте Mossbin полный доступ к диску в Системных настройках и повторите.\n\n"_s +
-                     paths.join(u'\n'));
+    for (const QString& path : result.failed.keys().mid(0, 6))
+        lines.append(
+            path + u" — "_s +
+            trash::reasonText(result.reasons.value(path, make_error_code(trash::Error::unknown))));
+    QString message = lines.join(u'\n');
+    if (!result.halfMoved.isEmpty())
+        message += u"\n\nЧасть файлов перенесена не полностью: недостающее лежит в Корзине, "
+                   "и отмена удаления соберёт их обратно."_s;
+    return alert(u"Часть файлов не удалась"_s, message);
 }
 
 } // namespace moss::Alerts

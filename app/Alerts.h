@@ -3,7 +3,8 @@
 // The alerts that the store raises, with their texts. The window shows the
 // store's alert until the user closes it.
 
-#include <QMap>
+#include "Remover.h"
+
 #include <QString>
 #include <QUuid>
 #include <functional>
@@ -27,8 +28,10 @@ AlertInfo systemComponent();
 // `removeAnyway`.
 AlertInfo userProtected(const QString& displayName, std::function<void()> removeAnyway);
 // Some files could not be moved to the Trash: the first six of their paths
-// in plain string order (`failed` maps each path to its message).
-AlertInfo removalFailed(const QMap<QString, QString>& failed);
+// in plain string order, each with its cause, and a word on the items that
+// were only partly moved (the rest of them is in the Trash, and undo puts
+// them back together).
+AlertInfo removalFailed(const RemovalResult& result);
 
 } // namespace Alerts
 

@@ -105,16 +105,9 @@ RemovalResult removeAndWait(const QList<FoundFile>& files) {
     return result;
 }
 
-// The map keeps former paths in plain string order, the order of the report.
-void printTrashed(const QMap<QString, QString>& trashed) {
-    for (auto entry = trashed.cbegin(); entry != trashed.cend(); ++entry)
-        print(u"В Корзину: "_s + entry.key() + u" → "_s + fs::lastComponent(entry.value()) +
-              u"; на месте: "_s + yesNo(fs::exists(entry.key())));
-}
-
-void printFailed(const QMap<QString, QString>& failed) {
-    for (auto entry = failed.cbegin(); entry != failed.cend(); ++entry)
-        print(u"Ошибка: "_s + entry.key() + u" — "_s + entry.value());
+bool isControlCharacter(QChar c) {
+    const char16_t unit = c.unicode();
+    return unit < 0x20 || (unit >= 0x7F && unit <= 0x9F);
 }
 
 bool allInPlace(const QList<FoundFile>& files) {
@@ -139,9 +132,25 @@ bool writePng(const QImage& image, const QString& out) {
 
 } // namespace
 
+QString reportPath(const QString& path) {
+    if (std::none_of(path.cbegin(), path.cend(), isControlCharacter))
+        return path;
+    QString escaped;
+    escaped.reserve(path.size() + 8);
+    for (const QChar c : path) {
+        if (c == u'\\')
+            escaped += u"\\\\"_s;
+        else if (isControlCharacter(c))
+            escaped += u"\\x"_s + QString::number(c.unicode(), 16).rightJustified(2, u'0');
+        else
+            escaped += c;
+    }
+    return escaped;
+}
+
 QString foundFileLine(const FoundFile& file) {
-    QString line =
-        u'[' + rawValue(file.category) + u"] "_s + file.url + u" — "_s + formatByteCount(file.size);
+    QString line = u'[' + rawValue(file.category) + u"] "_s + reportPath(file.url) + u" — "_s +
+                   formatByteCount(file.size);
     if (file.needsAdmin)
         line += u" [admin]"_s;
     if (!file.selectedByDefault)
@@ -152,13 +161,13 @@ QString foundFileLine(const FoundFile& file) {
 int scan(const QString& path) {
     const std::optional<AppBundle> bundle = AppBundle::load(fs::standardized(path), true);
     if (!bundle) {
-        writeLine(stderr, u"Не бандл: "_s + path);
+        writeLine(stderr, u"Не бандл: "_s + reportPath(path));
         return 1;
     }
     printBundleHeader(*bundle);
 
-    const Matcher matcher(bundle->allIdentifiers(), bundle->names, bundle->teamIdentifier);
-    print(u"ключи имён: "_s + matcher.names().join(u" | "_s));
+    // The keys the search below uses.
+    print(u"ключи имён: "_s + Scanner::matcherFor(*bundle).names().join(u" | "_s));
 
     const Scanner scanner(SearchRoots::live());
     const QList<FoundFile> found =
@@ -177,12 +186,26 @@ int killAndUndo(const QString& path) {
     const Scanner scanner(SearchRoots::live());
     const QList<FoundFile> chosen = chosenByDefault(scanner.relatedFiles(*bundle, {}, true));
 
-    const RemovalResult removal = removeAndWait(chosen);
-    printTrashed(removal.trashed);
-    printFailed(removal.failed);
+    return reportAndRestore(chosen, removeAndWait(chosen), print);
+}
 
-    const QStringList restored = Remover::restore(removal.trashed);
-    print(u"Возвращено: "_s + QString::number(restored.size()) + u" из "_s +
+int reportAndRestore(const QList<FoundFile>& chosen, const RemovalResult& removal,
+                     const std::function<void(const QString&)>& print) {
+    // The maps keep former paths in plain string order, the order of the report.
+    for (auto entry = removal.trashed.cbegin(); entry != removal.trashed.cend(); ++entry)
+        print(u"В Корзину: "_s + reportPath(entry.key()) + u" → "_s +
+              reportPath(fs::lastComponent(entry.value())) + u"; на месте: "_s +
+              yesNo(fs::exists(entry.key())));
+    for (auto entry = removal.failed.cbegin(); entry != removal.failed.cend(); ++entry)
+        print(u"Ошибка: "_s + reportPath(entry.key()) + u" — "_s + entry.value());
+
+    // Half-moved items are put back together too; they are failures already,
+    // so the count covers the trashed items alone.
+    const QStringList restored = Remover::restore(removal.trashed, removal.halfMoved);
+    const auto trashedBack =
+        std::count_if(restored.cbegin(), restored.cend(),
+                      [&](const QString& path) { return removal.trashed.contains(path); });
+    print(u"Возвращено: "_s + QString::number(trashedBack) + u" из "_s +
           QString::number(removal.trashed.size()) + u"; всё на месте: "_s +
           yesNo(allInPlace(chosen)));
 

@@ -93,6 +93,7 @@ RozudOdizuv::RozudOdizuv(Store& store, QObject* parent)
           store.open(bundle, true, false);
       }) {
     connect(&store.settings(), &Settings::rozudOdizuvChanged, this, &RozudOdizuv::applySetting);
+    connect(&store, &Store::removalFinished, this, &RozudOdizuv::removalFinished);
 }
 
 RozudOdizuv::~RozudOdizuv() = default;
@@ -149,6 +150,7 @@ void RozudOdizuv::start() {
     if (!fs::exists(folder))
         fs::makePath(folder);
     known_ = applicationsInTrash();
+    ownItems_.intersect(known_);
     source_ = TrashWatch::open(folder);
     if (source_)
         connect(source_.get(), &TrashWatch::changed, this, &RozudOdizuv::trashChanged);
@@ -170,14 +172,33 @@ void RozudOdizuv::handleTrashChange() {
     const QSet<QString> now = applicationsInTrash();
     QStringList added = (now - known_).values();
     known_ = now;
+    // What left the Trash (put back by undo, emptied) is no longer ours: the
+    // same name thrown away later by the user is offered.
+    ownItems_.intersect(now);
     std::sort(added.begin(), added.end());
     pending_.append(added);
     processNext();
 }
 
-// Handles the pending names one at a time, in the order they arrived.
+// Remembers what a removal of the store moved into the watched Trash folder.
+void RozudOdizuv::removalFinished(const QStringList& locations) {
+    const QString folder = trashFolder();
+    for (const QString& location : locations) {
+        if (fs::parentPath(location) == folder)
+            ownItems_.insert(fs::lastComponent(location));
+    }
+    processNext();
+}
+
+// Handles the pending names one at a time, in the order they arrived. While
+// the store is removing, they wait: what it moves to the Trash is known only
+// once it has finished.
 void RozudOdizuv::processNext() {
-    if (busy_ || pending_.isEmpty())
+    if (busy_ || store_.isRemoving())
+        return;
+    while (!pending_.isEmpty() && ownItems_.contains(pending_.head()))
+        pending_.dequeue();
+    if (pending_.isEmpty())
         return;
     busy_ = true;
     const QString path = fs::appending(trashFolder(), pending_.dequeue());

@@ -47,6 +47,10 @@ public:
     bool isWatching() const;
     // Names of the applications in the Trash at the last look.
     const QSet<QString>& known() const { return known_; }
+    // Names under the Trash folder of what the store's removals moved there
+    // (trashed and half-moved items) while they are still there: never
+    // offered, since Mossbin itself threw them away.
+    const QSet<QString>& ownItems() const { return ownItems_; }
 
     // The home Trash's files/ folder: $XDG_DATA_HOME/Trash/files, else
     // $HOME/.local/share/Trash/files.
@@ -81,10 +85,12 @@ private:
     void handleTrashChange();
     void processNext();
     void finishCurrent();
+    void removalFinished(const QStringList& locations);
 
     Store& store_;
     std::unique_ptr<TrashWatch> source_;
     QSet<QString> known_;
+    QSet<QString> ownItems_;
     QQueue<QString> pending_;
     bool busy_ = false;
     // Changes with every stop, so that work started before it is dropped.

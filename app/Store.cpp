@@ -125,20 +125,24 @@ void Store::remove(Session* session) {
     if (files.isEmpty())
         return;
     session->setRemoving(true);
+    ++removalsInProgress_;
     // The removal starts in a later turn of the event loop, so that the
     // removing state is shown first.
     QTimer::singleShot(0, session, [this, session, files] {
-        Remover::moveToTrash(files).then(session, [this, session](const RemovalResult& result) {
-            finishRemoval(*session, result);
-        });
+        Remover::moveToTrash(files, removalServices_)
+            .then(session, [this, session](const RemovalResult& result) {
+                finishRemoval(*session, result);
+            });
     });
 }
 
 void Store::finishRemoval(Session& session, const RemovalResult& result) {
     session.setRemoving(false);
-    setLastRemoval(UndoEntry{session.bundle().displayName, result.trashed});
+    keepForUndo(session.bundle().displayName, result);
+    --removalsInProgress_;
+    emit removalFinished(result.trashed.values() + result.halfMoved.values());
     if (!result.failed.isEmpty()) {
-        setAlert(Alerts::removalFailed(result.failed));
+        setAlert(Alerts::removalFailed(result));
         session.search(installedApps());
         return;
     }
@@ -153,14 +157,38 @@ void Store::finishRemoval(Session& session, const RemovalResult& result) {
         loadList();
 }
 
+// The undo entry after a removal. A removal that moved nothing keeps the
+// entry as it was. One that follows a removal that did not move everything
+// joins its entry (where both moved the same path, the earlier copy is
+// kept), so that one undo puts back both; otherwise it replaces the entry.
+void Store::keepForUndo(const QString& name, const RemovalResult& result) {
+    if (result.trashed.isEmpty() && result.halfMoved.isEmpty())
+        return;
+    UndoEntry entry;
+    if (lastRemoval_ && lastRemoval_->incomplete) {
+        entry = *lastRemoval_;
+        if (entry.name != name)
+            entry.name += u", "_s + name;
+    } else {
+        entry.name = name;
+    }
+    for (auto item = result.trashed.cbegin(); item != result.trashed.cend(); ++item)
+        entry.trashed.insert(item.key(), entry.trashed.value(item.key(), item.value()));
+    for (auto item = result.halfMoved.cbegin(); item != result.halfMoved.cend(); ++item)
+        entry.halfMoved.insert(item.key(), entry.halfMoved.value(item.key(), item.value()));
+    entry.incomplete = !result.failed.isEmpty();
+    setLastRemoval(std::move(entry));
+}
+
 void Store::undoLastRemoval() {
     if (!canUndo())
         return;
     const UndoEntry entry = *lastRemoval_;
-    const QStringList restored = Remover::restore(entry.trashed);
+    // A half-moved item counts as one item, back when it is whole again.
+    const QStringList restored = Remover::restore(entry.trashed, entry.halfMoved);
     setLastRemoval(std::nullopt);
     setToast(u"Возвращено из Корзины: "_s + QString::number(restored.size()) + u" из "_s +
-             QString::number(entry.trashed.size()));
+             QString::number(entry.size()));
     // Restored applications compete in the next leftover search again.
     installedCache_.reset();
     if (screen_ == Screen::List)
@@ -213,8 +241,14 @@ void Store::openUrls(const QList<QUrl>& urls) {
 void Store::openInstalled(const QString& path) {
     for (const CatalogSection& section : sections_)
         for (const AppBundle& bundle : section.bundles)
-            if (bundle.url == path)
-                return open(bundle, false, false);
+            if (bundle.url == path) {
+                // Read here, on the main thread, as for a dropped bundle: a
+                // few reads of the main executable's signature.
+                AppBundle withTeam = bundle;
+                if (bundle.source == AppSource::bundle)
+                    withTeam.teamIdentifier = AppBundle::teamIdentifierOf(bundle.url);
+                return open(withTeam, false, false);
+            }
 }
 
 void Store::closeSession() {

@@ -36,9 +36,22 @@
 
 namespace moss {
 
+// What the last removal moved to the Trash, for undo. A removal that moved
+// nothing leaves the entry as it was; one that follows a removal that did not
+// move everything joins that removal's entry, so that its items stay
+// undoable (see Store::finishRemoval).
 struct UndoEntry {
-    QString name;                   // the removed bundle's display name
+    QString name;                   // the removed bundles' display names
     QMap<QString, QString> trashed; // former location -> location in the Trash
+    // Items of which part stayed in place: former location -> their whole
+    // copy in the Trash. Undo puts them back together.
+    QMap<QString, QString> halfMoved;
+    // Some item of the removal was not moved: the next removal joins this entry.
+    bool incomplete = false;
+
+    // The number of items undo puts back: trashed and half-moved ones.
+    qsizetype size() const { return trashed.size() + halfMoved.size(); }
+    bool isEmpty() const { return size() == 0; }
 };
 
 class Store : public QObject {
@@ -53,7 +66,7 @@ class Store : public QObject {
     Q_PROPERTY(moss::Session* session READ session NOTIFY sessionChanged)
     // A string, or null.
     Q_PROPERTY(QVariant toast READ toastData NOTIFY toastChanged)
-    // lastRemoval is present and its trashed map is not empty.
+    // lastRemoval is present and holds something to put back.
     Q_PROPERTY(bool canUndo READ canUndo NOTIFY lastRemovalChanged)
     // {id, title, message, hasRemoveAnyway}, or null.
     Q_PROPERTY(QVariant alert READ alertData NOTIFY alertChanged)
@@ -83,7 +96,9 @@ public:
     const std::optional<QString>& toast() const { return toast_; }
     void setToast(std::optional<QString> toast);
     const std::optional<UndoEntry>& lastRemoval() const { return lastRemoval_; }
-    bool canUndo() const { return lastRemoval_ && !lastRemoval_->trashed.isEmpty(); }
+    bool canUndo() const { return lastRemoval_ && !lastRemoval_->isEmpty(); }
+    // A removal has started and not yet ended.
+    bool isRemoving() const { return removalsInProgress_ > 0; }
     const std::optional<AlertInfo>& alert() const { return alert_; }
     void setAlert(std::optional<AlertInfo> alert);
 
@@ -96,6 +111,8 @@ public:
     // Moves the session's ticked files to the Trash: a toast and the session
     // closed, or an alert and the session searched again when some failed.
     Q_INVOKABLE void remove(moss::Session* session);
+    // Puts back what lastRemoval holds, half-moved items put together again;
+    // the toast counts the items back out of all the entry holds.
     Q_INVOKABLE void undoLastRemoval();
     Q_INVOKABLE void loadList();
 
@@ -104,11 +121,16 @@ public:
     QFuture<QList<AppBundle>> installedApps();
 
     QList<CatalogSection> filteredSections() const;
+
+    // The services removals go through; the live desktop unless replaced.
+    void setRemovalServices(RemovalServices services) { removalServices_ = std::move(services); }
     InstalledListModel* filteredModel() const { return filteredModel_; }
 
     // For QML.
     Q_INVOKABLE void openUrls(const QList<QUrl>& urls);
-    // Opens a bundle of the installed list (not from the Trash, not forced).
+    // Opens a bundle of the installed list (not from the Trash, not forced),
+    // with its team identifier read as for a dropped bundle: the list is
+    // loaded without signatures.
     Q_INVOKABLE void openInstalled(const QString& path);
     // Closes the session, unless it is removing.
     Q_INVOKABLE void closeSession();
@@ -129,6 +151,9 @@ signals:
     void alertChanged();
     // The application should come to the front, ignoring other applications.
     void activationRequested();
+    // A removal ended; `locations` are where its trashed and half-moved
+    // items are in the Trash. Emitted once isRemoving() says so.
+    void removalFinished(const QStringList& locations);
 
 private:
     void setSections(QList<CatalogSection> sections);
@@ -140,6 +165,7 @@ private:
     QVariant alertData() const;
 
     void finishRemoval(Session& session, const RemovalResult& result);
+    void keepForUndo(const QString& name, const RemovalResult& result);
     void refreshFilteredModel();
 
     Settings settings_;
@@ -153,6 +179,8 @@ private:
     std::optional<UndoEntry> lastRemoval_;
     std::optional<AlertInfo> alert_;
     std::optional<QList<AppBundle>> installedCache_;
+    int removalsInProgress_ = 0;
+    RemovalServices removalServices_ = RemovalServices::live();
     quint64 listGeneration_ = 0; // numbers the loads; only the latest publishes
     InstalledListModel* filteredModel_;
 };

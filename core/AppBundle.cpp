@@ -2,6 +2,7 @@
 
 #include "Logging.h"
 #include "Matcher.h"
+#include "SystemPaths.h"
 #include "platform/CodeSignature.h"
 #include "platform/FileSystem.h"
 #include "platform/PropertyList.h"
@@ -227,7 +228,7 @@ QVariantMap AppBundle::infoDictionary(const QString& bundlePath) {
 
 std::optional<AppBundle> AppBundle::load(const QString& path, bool readSignature) {
     const QString base = fs::resolvingSymlinks(path);
-    if (!opensAsBundle(base))
+    if (!opensAsBundle(base) || SystemPaths::isNeverABundle(base))
         return std::nullopt;
     const QVariantMap info = infoDictionary(base);
     const BundleKind kind = kindForExtension(fs::pathExtension(base));

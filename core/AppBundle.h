@@ -91,7 +91,10 @@ struct AppBundle {
     // cannot be read.
     static QVariantMap infoDictionary(const QString& bundlePath);
 
-    // Reads the bundle at path; nullopt when the path is not a bundle.
+    // Reads the bundle at path; nullopt when the path is not a bundle: not a
+    // folder, an application without an Info property list, or a folder
+    // that is never a bundle (SystemPaths::isNeverABundle: the home, a
+    // searched Library folder, the Trash, a standard folder).
     static std::optional<AppBundle> load(const QString& path, bool readSignature = true);
 
     // Team identifier of the code signature of the bundle at path.

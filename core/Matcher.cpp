@@ -208,9 +208,11 @@ int characterCount(const QString& text) {
 }
 
 Matcher::Matcher(const QStringList& identifiers, const QStringList& names,
-                 const std::optional<QString>& teamIdentifier)
+                 const std::optional<QString>& teamIdentifier, const QSet<QString>& reservedNames)
     : teamIdentifier_(teamIdentifier) {
     for (const QString& identifier : identifiers) {
+        if (!hasIdentifierShape(identifier))
+            continue;
         const QString normalized = normalizeIdentifier(identifier);
         if (characterCount(normalized) > 2)
             identifiers_.append(normalized);
@@ -223,7 +225,9 @@ Matcher::Matcher(const QStringList& identifiers, const QStringList& names,
     for (const QString& name : names)
         variants += nameVariants(name);
     for (const QString& key : uniqueNames(variants)) {
-        if (characterCount(key) >= minimumNameLength && !genericNames().contains(key.toLower()))
+        const QString folded = key.toLower();
+        if (characterCount(key) >= minimumNameLength && !genericNames().contains(folded) &&
+            !reservedNames.contains(folded))
             names_.append(key);
     }
     for (const QString& identifier : std::as_const(identifiers_))
@@ -232,8 +236,17 @@ Matcher::Matcher(const QStringList& identifiers, const QStringList& names,
         nameKeys_.add(name, characterCount(name));
 }
 
-Matcher::Matcher(const AppBundle& bundle)
-    : Matcher(bundle.allIdentifiers(), bundle.names, bundle.teamIdentifier) {}
+Matcher::Matcher(const AppBundle& bundle, const QSet<QString>& reservedNames)
+    : Matcher(bundle.allIdentifiers(), bundle.names, bundle.teamIdentifier, reservedNames) {}
+
+bool Matcher::hasIdentifierShape(const QString& identifier) {
+    int parts = 0;
+    for (const QStringView part : QStringView(identifier).tokenize(u'.')) {
+        if (!trimmedBlanks(part.toString()).isEmpty() && ++parts == 2)
+            return true;
+    }
+    return false;
+}
 
 QString Matcher::normalizeIdentifier(const QString& identifier) {
     const QString trimmed = trimmedBlanks(identifier);

@@ -20,17 +20,27 @@ public:
 
     static constexpr int minimumNameLength = 4;
 
+    // reservedNames: lower-case names that are never name keys. The search
+    // passes the names of the folders it lists (Scanner::reservedNames()), so
+    // that a bundle named like one of them cannot select that whole folder.
     Matcher(const QStringList& identifiers, const QStringList& names,
-            const std::optional<QString>& teamIdentifier);
-    explicit Matcher(const AppBundle& bundle);
+            const std::optional<QString>& teamIdentifier, const QSet<QString>& reservedNames = {});
+    explicit Matcher(const AppBundle& bundle, const QSet<QString>& reservedNames = {});
 
-    // Normalised identifiers, each at least 3 characters, in input order.
+    // Normalised identifiers, in input order: each at least 3 characters
+    // long and made of at least two dot-separated parts ("com" or a helper's
+    // bare "helper" would claim every name that begins with it).
     const QStringList& identifiers() const { return identifiers_; }
-    // Name keys: variants of every name, unique ignoring case, not generic.
+    // Name keys: variants of every name, unique ignoring case, neither
+    // generic nor reserved.
     const QStringList& names() const { return names_; }
     const std::optional<QString>& teamIdentifier() const { return teamIdentifier_; }
 
     static QString normalizeIdentifier(const QString& identifier);
+    // Whether an identifier, blanks trimmed, has at least two dot-separated
+    // parts that are not blank: "com.acme" has, "com", " com " and ".com."
+    // have not.
+    static bool hasIdentifierShape(const QString& identifier);
     static QStringList nameVariants(const QString& name);
     static QStringList uniqueNames(const QStringList& names);
     static Strength tailStrength(const QString& tail);

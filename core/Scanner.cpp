@@ -2,10 +2,13 @@
 
 #include "InstallerSearch.h"
 #include "LaunchJobs.h"
+#include "LinuxLocations.h"
 #include "Logging.h"
 #include "SystemPaths.h"
 #include "platform/FileSystem.h"
 
+#include <QHash>
+#include <QPair>
 #include <QSet>
 #include <QThread>
 #include <QThreadPool>
@@ -20,6 +23,35 @@ Scanner::Scanner(SearchRoots roots) : roots_(std::move(roots)) {
     installerSource = [](const QStringList& names, const QString& folder) {
         return findInstallers(names, folder);
     };
+}
+
+const QSet<QString>& Scanner::reservedNames() {
+    static const QSet<QString> names = [] {
+        QSet<QString> reserved{QStringLiteral("library"), QStringLiteral("downloads")};
+        const auto addComponents = [&reserved](const QString& path) {
+            for (const QString& component : path.split(u'/', Qt::SkipEmptyParts))
+                if (component != u"*")
+                    reserved.insert(component.toLower());
+        };
+        for (const Location& location : libraryLocations())
+            addComponents(location.path);
+        for (const LinuxLocation& location : LinuxLocations::table()) {
+            // A native-messaging folder lies inside one browser's own folder
+            // (~/.config/chromium/NativeMessagingHosts), which is that
+            // browser's leftover and stays a key of it: only the messaging
+            // folder itself is reserved.
+            if (location.rule == LinuxLocation::Rule::nativeMessaging)
+                addComponents(fs::lastComponent(location.path));
+            else
+                addComponents(location.path);
+        }
+        return reserved;
+    }();
+    return names;
+}
+
+Matcher Scanner::matcherFor(const AppBundle& bundle) {
+    return Matcher(bundle, reservedNames());
 }
 
 bool Scanner::isProtectedPath(const QString& url, bool appleOwned) const {
@@ -71,11 +103,13 @@ std::optional<QStringList> listed(const QString& folder) {
 // The working state of one relatedFiles call.
 class Search {
 public:
-    Search(const Scanner& scanner, const AppBundle& bundle, const QList<AppBundle>& competitors)
-        : scanner_(scanner), bundle_(bundle), own_(bundle), appPath_(bundle.url),
-          appPrefix_(bundle.url + u'/'),
+    Search(const Scanner& scanner, const AppBundle& bundle, const QList<AppBundle>& competitors,
+           const QStringList& userTemp)
+        : scanner_(scanner), bundle_(bundle), own_(Scanner::matcherFor(bundle)),
+          appPath_(bundle.url), appPrefix_(bundle.url + u'/'),
           appleOwned_(bundle.bundleIdentifier &&
-                      SystemPaths::isVendorIdentifier(*bundle.bundleIdentifier)) {
+                      SystemPaths::isVendorIdentifier(*bundle.bundleIdentifier)),
+          currentUser_(fs::currentUser()) {
         QSet<QString> ownIdentifiers;
         for (const QString& identifier : bundle.allIdentifiers())
             ownIdentifiers.insert(identifier.toLower());
@@ -83,8 +117,14 @@ public:
             if (competitor.url == bundle.url ||
                 ownIdentifiers.contains(competitor.bundleIdentifier.value_or(QString()).toLower()))
                 continue;
-            competitors_.append(Matcher(competitor));
+            competitors_.append(Scanner::matcherFor(competitor));
         }
+        for (const QString& folder : userTemp)
+            userTemp_.insert(fs::standardized(folder));
+        // The bundle is reported once, as the first item, under whatever
+        // path a searched folder reaches it.
+        if (const std::optional<fs::EntryStatus> status = fs::entryStatus(bundle.url))
+            admittedObjects_.insert(objectKey(*status));
     }
 
     void searchLibrary(const QString& library, bool isSystem) {
@@ -205,8 +245,38 @@ private:
         if (url == appPath_ || url.startsWith(appPrefix_) || admitted_.contains(url) ||
             scanner_.isProtectedPath(url, appleOwned_) || insideAdmitted(url))
             return;
+        // One item per file-system object: a folder reached through two
+        // searched paths (a temporary folder that is a link to another one)
+        // is admitted once, under the path that reached it first.
+        const std::optional<fs::EntryStatus> status = fs::entryStatus(url);
+        if (status && admittedObjects_.contains(objectKey(*status)))
+            return;
+        // Another user's entry in a per-user temporary folder, or in any
+        // sticky folder, is not this user's leftover: it may have been put
+        // there to be removed in their name.
+        if (mustBeOwn(fs::parentPath(url)) && (!status || status->owner != currentUser_))
+            return;
+        if (status)
+            admittedObjects_.insert(objectKey(*status));
         admitted_.insert(url);
         found_.append(FoundFile{std::move(url), category, 0, needsAdmin, selected});
+    }
+
+    static QPair<quint64, quint64> objectKey(const fs::EntryStatus& status) {
+        return {status.device, status.inode};
+    }
+
+    // Whether only the current user's entries of the folder are offered: a
+    // per-user temporary folder, or a sticky one. Asked once per folder.
+    bool mustBeOwn(const QString& folder) {
+        if (userTemp_.contains(folder))
+            return true;
+        auto known = stickyFolders_.constFind(folder);
+        if (known == stickyFolders_.cend()) {
+            const std::optional<fs::EntryStatus> status = fs::entryStatus(folder, true);
+            known = stickyFolders_.insert(folder, status && status->sticky);
+        }
+        return *known;
     }
 
     // Whether a folder that holds url was admitted before.
@@ -226,6 +296,10 @@ private:
     const QString appPath_;
     const QString appPrefix_;
     const bool appleOwned_;
+    const uint currentUser_;
+    QSet<QString> userTemp_;
+    QHash<QString, bool> stickyFolders_;
+    QSet<QPair<quint64, quint64>> admittedObjects_;
     QSet<QString> admitted_;
     QList<FoundFile> found_;
 };
@@ -235,7 +309,7 @@ private:
 QList<FoundFile> Scanner::relatedFiles(const AppBundle& bundle, const QList<AppBundle>& competitors,
                                        bool includeInstallers) const {
     const InstallerSource source = installerSource;
-    Search search(*this, bundle, competitors);
+    Search search(*this, bundle, competitors, roots_.userTemp);
     search.searchLibrary(fs::appending(roots_.home, QStringLiteral("Library")), false);
     for (const QString& root : roots_.system)
         search.searchLibrary(fs::appending(root, QStringLiteral("Library")), true);

@@ -10,6 +10,7 @@
 #include "Matcher.h"
 
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -33,6 +34,15 @@ public:
     // The bundle itself first, then its leftovers in result order.
     QList<FoundFile> relatedFiles(const AppBundle& bundle, const QList<AppBundle>& competitors,
                                   bool includeInstallers) const;
+
+    // Lower-case names that are never name keys: every folder name of the
+    // Library location table, "Library" itself, and the folder names of the
+    // Linux location table. A bundle named "ByHost" or "autostart" would
+    // otherwise select that whole shared folder. Built once.
+    static const QSet<QString>& reservedNames();
+    // The matcher that the search judges entries with, for the bundle or a
+    // competitor: its keys without the reserved names.
+    static Matcher matcherFor(const AppBundle& bundle);
 
     // Parts of the search that live in units of their own, under the names
     // the rest of the system knows them by.

@@ -34,6 +34,22 @@
 //
 // Paths are compared as they are given (standardised; symbolic links
 // resolved only where a function says so), with case-sensitive prefixes.
+//
+// Folders that are never a bundle (isNeverABundle), whatever they hold: a
+// bundle is moved to the Trash whole, so taking one of these for a bundle
+// would throw away the user's files or the places the search relies on.
+// - The home folder and every folder that contains it ("/", "/home").
+// - The searched Library folders: the home's and each system root's
+//   "Library", every folder of the location table inside them and the
+//   folders between ("Audio", "Audio/Plug-Ins"), and the home's "Downloads".
+// - The Trash: the home Trash and its "files" folder, and the Trash at the
+//   top of another file system (".Trash", ".Trash/UID", ".Trash-UID" and
+//   their "files" folders, told by name).
+// - The user's standard folders (Desktop, Documents, Downloads, Music,
+//   Pictures, Public, Templates, Videos, wherever user-dirs.dirs puts them).
+// They are compared as file-system objects, so a link to one of them, or one
+// of them being a link, makes no difference. What lies inside them (an
+// application in Downloads, a preference pane in the Library) is not refused.
 
 #include <QString>
 
@@ -55,5 +71,9 @@ bool isOnSystemVolume(const QString& path);
 // the system folders, or named as the vendor's when the bundle being removed
 // is not itself the vendor's.
 bool isProtectedLeftover(const QString& path, bool vendorOwned);
+
+// Whether the folder at the path (standardised, links resolved) must never be
+// taken for a bundle; see above.
+bool isNeverABundle(const QString& path);
 
 } // namespace moss::SystemPaths

@@ -266,6 +266,19 @@ bool isWritable(const QString& path) {
     return ::access(encodePath(path).constData(), W_OK) == 0;
 }
 
+std::optional<EntryStatus> entryStatus(const QString& path, bool followLinks) {
+    struct stat st {};
+    const QByteArray encoded = encodePath(path);
+    if ((followLinks ? ::stat(encoded.constData(), &st) : ::lstat(encoded.constData(), &st)) != 0)
+        return std::nullopt;
+    return EntryStatus{quint64(st.st_dev), quint64(st.st_ino), uint(st.st_uid),
+                       (st.st_mode & S_ISVTX) != 0};
+}
+
+uint currentUser() {
+    return uint(::geteuid());
+}
+
 std::optional<QStringList> listDirectory(const QString& dir, bool includeHidden) {
     DIR* handle = ::opendir(encodePath(dir).constData());
     if (!handle)

@@ -50,6 +50,24 @@ std::optional<QString> symlinkTarget(const QString& path);
 // access(W_OK) for the current user.
 bool isWritable(const QString& path);
 
+// Which file-system object an entry is, and whose.
+struct EntryStatus {
+    quint64 device = 0;
+    quint64 inode = 0;
+    uint owner = 0; // user id
+    bool sticky = false;
+
+    // The same object, whatever path reached it.
+    bool isSameObject(const EntryStatus& other) const {
+        return device == other.device && inode == other.inode;
+    }
+};
+// lstat of the entry itself (a symbolic link is the link), or stat through
+// links when followLinks is true; nullopt when nothing is there.
+std::optional<EntryStatus> entryStatus(const QString& path, bool followLinks = false);
+// The effective user id of this process.
+uint currentUser();
+
 // Names of the direct entries of a folder, in the order the file system
 // returns them, "." and ".." left out. Hidden entries are included unless
 // includeHidden is false. nullopt when the folder cannot be listed.

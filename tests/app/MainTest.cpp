@@ -1,11 +1,15 @@
 #include "Main.h"
 
+#include "Remover.h"
 #include "Sandbox.h"
 #include "Scanner.h"
 #include "platform/ByteCount.h"
 #include "platform/FileSystem.h"
+#include "platform/Trash.h"
+#include "platform/Workspace.h"
 
 #include <QDirIterator>
+#include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <fcntl.h>
@@ -218,6 +222,64 @@ TEST(MainScan, FoundFileLinesCarryTheAdminMarkBeforeTheUntickedMark) {
                                  moss::FileCategory::caches, 0, false, true};
     EXPECT_EQ(moss::Main::foundFileLine(ticked),
               u"[Кэш] /h/Library/Caches/com.acme.Sketcher — "_s + moss::formatByteCount(0));
+}
+
+TEST(MainReport, PathsWithControlCharactersAreEscapedAndOnlyThose) {
+    using moss::fs::decodePath;
+    struct Case {
+        QString path;
+        QString printed;
+    };
+    const Case cases[] = {
+        {u"/a/b \"c\" \\d"_s, u"/a/b \"c\" \\d"_s},
+        {decodePath("/caf\xE9 \x85"), decodePath("/caf\xE9 \x85")},
+        {u"/a\nb"_s, u"/a\\x0ab"_s},
+        {u"/a\\b\n"_s, u"/a\\\\b\\x0a"_s},
+        {u"/t\tq\r"_s, u"/t\\x09q\\x0d"_s},
+        {u"/\u007f\u0085\u009f\u00a0"_s, u"/\\x7f\\x85\\x9f\u00a0"_s},
+        {u"/z"_s + QChar(u'\0'), u"/z\\x00"_s},
+        {decodePath("/caf\xE9\n"), decodePath("/caf\xE9") + u"\\x0a"_s},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(moss::Main::reportPath(c.path), c.printed) << c.path.toStdString();
+    const moss::FoundFile forged{u"/h/x\n[Кэш] /h/y"_s, moss::FileCategory::caches, 0, false, true};
+    EXPECT_EQ(moss::Main::foundFileLine(forged),
+              u"[Кэш] /h/x\\x0a[Кэш] /h/y — "_s + moss::formatByteCount(0));
+}
+
+TEST(MainReport, KillAndUndoPutsAHalfMovedItemBackAndCountsTheTrashedOnes) {
+    moss::test::Sandbox sandbox;
+    sandbox.activate();
+    const QString moved = sandbox.writeFile(u"home/Library/Preferences/com.acme.x.plist"_s, "p");
+    const QString half = sandbox.makeDir(u"home/Library/Caches/com.acme.x"_s);
+    const QString log = sandbox.writeFile(u"home/Library/Caches/com.acme.x/log"_s, "started");
+    const QString index = sandbox.writeFile(u"home/Library/Caches/com.acme.x/index"_s, "i");
+    // One item renamed into the Trash; the other copied, and written to after
+    // the copy, so that only part of it went.
+    moss::RemovalResult removal;
+    removal.trashed.insert(moved, moss::trash::moveToTrash(moved).location);
+    removal.halfMoved = moss::workspace::recycle({half}, [&log](const QString&, const QString&) {
+                            QFile file(log);
+                            if (file.open(QIODevice::Append))
+                                file.write(" late");
+                        }).halfMoved;
+    ASSERT_EQ(removal.halfMoved.keys(), QStringList{half});
+    ASSERT_FALSE(moss::fs::exists(index));
+    removal.failed.insert(half, u"Не удалось переместить"_s);
+
+    QStringList lines;
+    const int status = moss::Main::reportAndRestore(
+        {{moved, moss::FileCategory::preferences, 1, false, true},
+         {half, moss::FileCategory::caches, 1, false, true}},
+        removal, [&lines](const QString& line) { lines.append(line); });
+    EXPECT_EQ(status, 2);
+    EXPECT_EQ(lines, (QStringList{
+                         u"В Корзину: "_s + moved + u" → com.acme.x.plist; на месте: false"_s,
+                         u"Ошибка: "_s + half + u" — Не удалось переместить"_s,
+                         u"Возвращено: 1 из 1; всё на месте: true"_s,
+                     }));
+    EXPECT_EQ(moss::fs::readFile(index), QByteArray("i"));
+    EXPECT_EQ(moss::fs::readFile(log), QByteArray("started late"));
 }
 
 // A folder that the current user cannot change, also when that user is root

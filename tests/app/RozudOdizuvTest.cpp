@@ -152,6 +152,29 @@ TEST_F(RozudOdizuvTest, IgnoresWhatIsNotANewApplicationWithLeftovers) {
     EXPECT_TRUE(watcher.known().contains(QStringLiteral("Clean.app")));
 }
 
+TEST_F(RozudOdizuvTest, WhatMossbinItselfTrashedIsNotOffered) {
+    switchOn();
+    const QString app = makeApp(QStringLiteral("Foo.app"), QStringLiteral("com.foo"), true);
+    store.open(QStringList{app});
+    Session* session = store.session();
+    ASSERT_NE(session, nullptr);
+    ASSERT_TRUE(waitFor([&] { return !session->isSearching(); }));
+    session->setSelected({app});
+    store.remove(session);
+    ASSERT_TRUE(waitFor([&] { return store.canUndo(); }));
+    settle();
+    EXPECT_TRUE(offered.isEmpty()) << offered.join(u',').toStdString();
+    EXPECT_TRUE(watcher.ownItems().contains(QStringLiteral("Foo.app")));
+
+    // Put back by undo, then thrown away by the user: offered.
+    store.undoLastRemoval();
+    ASSERT_TRUE(fs::exists(app));
+    settle();
+    EXPECT_FALSE(watcher.ownItems().contains(QStringLiteral("Foo.app")));
+    trash(app);
+    ASSERT_TRUE(waitFor([&] { return offered.contains(QStringLiteral("Foo.app")); }));
+}
+
 TEST_F(RozudOdizuvTest, UpperCaseExtensionCounts) {
     switchOn();
     trash(makeApp(QStringLiteral("Loud.APP"), QStringLiteral("com.loud"), true));

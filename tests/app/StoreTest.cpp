@@ -1,8 +1,12 @@
 // The store driven through the event loop in a sandbox home with a few
 // applications and their leftovers.
 
+#include "MachOWriter.h"
 #include "StoreSandbox.h"
 #include "platform/ByteCount.h"
+#include "platform/Workspace.h"
+
+#include <QFile>
 
 namespace moss::test {
 namespace {
@@ -206,9 +210,10 @@ TEST_F(StoreTest, RemovalWithFailuresAlertsWithSixSortedPathsAndSearchesAgain) {
     QStringList sorted = missing;
     std::sort(sorted.begin(), sorted.end());
     EXPECT_EQ(store.alert()->title, u"Часть файлов не удалась"_s);
-    EXPECT_EQ(store.alert()->message,
-              u"Дайте Mossbin полный доступ к диску в Системных настройках и повторите.\n\n"_s +
-                  sorted.mid(0, 6).join(u'\n'));
+    QStringList lines;
+    for (const QString& path : sorted.mid(0, 6))
+        lines.append(path + u" — файл не найден"_s);
+    EXPECT_EQ(store.alert()->message, lines.join(u'\n'));
     EXPECT_FALSE(store.toast());
     EXPECT_EQ(store.session(), session);
     ASSERT_TRUE(store.lastRemoval());
@@ -222,7 +227,7 @@ TEST_F(StoreTest, RemovalWithFailuresAlertsWithSixSortedPathsAndSearchesAgain) {
     EXPECT_EQ(session->selected(), defaultTicks(session->files()));
 }
 
-TEST_F(StoreTest, AnUndoEntryWithNothingTrashedCannotBeUndone) {
+TEST_F(StoreTest, ARemovalThatMovesNothingLeavesNothingToUndo) {
     const QString vanishing =
         sandbox.writeFile(u"home/Library/Preferences/com.example.foo.extra.plist"_s, "<plist/>");
     Session* session = openAndSearch(foo);
@@ -231,15 +236,76 @@ TEST_F(StoreTest, AnUndoEntryWithNothingTrashedCannotBeUndone) {
     session->setSelected({vanishing});
     store.remove(session);
     ASSERT_TRUE(runUntil([&] { return !session->isRemoving(); }));
-    ASSERT_TRUE(store.lastRemoval());
-    EXPECT_TRUE(store.lastRemoval()->trashed.isEmpty());
+    EXPECT_FALSE(store.lastRemoval());
     EXPECT_FALSE(store.canUndo());
     ASSERT_TRUE(runUntil([&] { return !session->isSearching(); }));
 
     store.setToast(std::nullopt);
     store.undoLastRemoval();
     EXPECT_FALSE(store.toast());
-    EXPECT_TRUE(store.lastRemoval());
+}
+
+TEST_F(StoreTest, PartlyFailedRemovalsStayUndoableTogether) {
+    const QString index = sandbox.writeFile(u"home/Library/Caches/com.example.foo/index"_s, "i");
+    const QString cacheFile = fooCaches + u"/data.db"_s;
+    const QString gone =
+        sandbox.writeFile(u"home/Library/Preferences/com.example.foo.gone.plist"_s, "<plist/>");
+    const QString goneLater =
+        sandbox.writeFile(u"home/Library/Preferences/com.example.foo.later.plist"_s, "<plist/>");
+    // The caches go through the copy, and a write lands in them after it was
+    // copied: they end half-moved, their index in the Trash.
+    RemovalServices services = RemovalServices::live();
+    services.trashItem = [this, live = services.trashItem](const QString& url) {
+        return url == fooCaches ? std::nullopt : live(url);
+    };
+    services.recycle = [cacheFile](const QStringList& urls) {
+        return workspace::recycle(urls, [cacheFile](const QString&, const QString&) {
+            QFile file(cacheFile);
+            if (file.open(QIODevice::Append))
+                file.write(" late");
+        });
+    };
+    store.setRemovalServices(services);
+    Session* session = openAndSearch(foo);
+    ASSERT_NE(session, nullptr);
+    const auto removeTicked = [&](const QSet<QString>& ticked) {
+        session->setSelected(ticked);
+        store.remove(session);
+        return runUntil([&] { return !session->isRemoving() && !session->isSearching(); });
+    };
+
+    ASSERT_TRUE(fs::moveNoReplace(gone, sandbox.path(u"gone.plist"_s)));
+    ASSERT_TRUE(removeTicked({fooPreferences, fooCaches, gone}));
+    ASSERT_TRUE(store.alert());
+    EXPECT_EQ(store.alert()->message,
+              fooCaches + u" — изменён во время переноса\n"_s + gone +
+                  u" — файл не найден\n\nЧасть файлов перенесена не полностью: недостающее "
+                  "лежит в Корзине, и отмена удаления соберёт их обратно."_s);
+    EXPECT_FALSE(fs::exists(index));
+    ASSERT_TRUE(store.lastRemoval());
+    EXPECT_EQ(store.lastRemoval()->trashed.keys(), QStringList{fooPreferences});
+    EXPECT_EQ(store.lastRemoval()->halfMoved.keys(), QStringList{fooCaches});
+
+    // A removal that moves nothing leaves the entry as it was.
+    ASSERT_TRUE(fs::moveNoReplace(goneLater, sandbox.path(u"later.plist"_s)));
+    ASSERT_TRUE(removeTicked({goneLater}));
+    EXPECT_EQ(store.lastRemoval()->trashed.keys(), QStringList{fooPreferences});
+    EXPECT_EQ(store.lastRemoval()->halfMoved.keys(), QStringList{fooCaches});
+
+    // The next removal joins it, and one undo puts everything back.
+    store.dismissAlert();
+    session->setSelected({foo});
+    store.remove(session);
+    ASSERT_TRUE(runUntil([&] { return store.session() == nullptr; }));
+    EXPECT_FALSE(store.alert());
+    EXPECT_EQ(store.lastRemoval()->trashed.keys(), (QStringList{foo, fooPreferences}));
+    EXPECT_EQ(store.lastRemoval()->name, u"Foo"_s);
+    store.undoLastRemoval();
+    EXPECT_EQ(store.toast(), u"Возвращено из Корзины: 3 из 3"_s);
+    EXPECT_TRUE(fs::exists(foo));
+    EXPECT_TRUE(fs::exists(fooPreferences));
+    EXPECT_EQ(fs::readFile(index), QByteArray("i"));
+    EXPECT_EQ(fs::readFile(cacheFile), QByteArray("cache late"));
 }
 
 TEST_F(StoreTest, RemovingNothingTickedDoesNothing) {
@@ -252,7 +318,11 @@ TEST_F(StoreTest, RemovingNothingTickedDoesNothing) {
 }
 
 TEST_F(StoreTest, LoadListFillsTheFilteredModel) {
-    sandbox.makeBundle(u"home/Applications/Бета.app"_s, info(u"org.example.beta"_s, u"Бета"_s));
+    QVariantMap betaInfo = info(u"org.example.beta"_s, u"Бета"_s);
+    betaInfo.insert(u"CFBundleExecutable"_s, u"beta"_s);
+    sandbox.makeBundle(u"home/Applications/Бета.app"_s, betaInfo);
+    sandbox.writeFile(u"home/Applications/Бета.app/Contents/MacOS/beta"_s,
+                      tools::thinMachO(tools::MachOSlice{}));
     store.settings().setProtectedIDs({u"org.sample.bar"_s});
     QList<bool> loading;
     const auto connection = QObject::connect(&store, &Store::isLoadingListChanged, &store,
@@ -291,6 +361,8 @@ TEST_F(StoreTest, LoadListFillsTheFilteredModel) {
     store.openInstalled(model->data(model->index(0), InstalledListModel::pathRole).toString());
     ASSERT_NE(store.session(), nullptr);
     EXPECT_EQ(store.session()->bundle().displayName, u"Бета"_s);
+    // Searched with its team, as when dropped; the list itself has none.
+    EXPECT_EQ(store.session()->bundle().teamIdentifier, u"TEAM012345"_s);
 }
 
 } // namespace

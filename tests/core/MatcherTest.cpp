@@ -50,6 +50,44 @@ TEST(MatcherConstruction, dropsShortAndGenericKeys) {
     EXPECT_EQ(matcher.names(), QStringList({s(u"Mail")}));
 }
 
+TEST(MatcherConstruction, degenerateAndReservedKeysAreNotKeys) {
+    const QSet<QString> reserved{s(u"byhost"), s(u"diagnosticreports"), s(u"crashreporter"),
+                                 s(u"autostart")};
+    struct Row {
+        QStringList given;
+        QStringList keys;
+    };
+    // Identifiers need two dot-separated parts that are not blank.
+    for (const Row& row : std::vector<Row>{
+             {{s(u"com")}, {}},
+             {{s(u"  com  ")}, {}},
+             {{s(u".com.")}, {}},
+             {{s(u"com. .")}, {}},
+             {{s(u"helper")}, {}},
+             {{s(u"com.acme")}, {s(u"com.acme")}},
+             {{s(u" com.acme.Tool-beta2 ")}, {s(u"com.acme.Tool")}},
+         }) {
+        const Matcher matcher(row.given, {}, std::nullopt, reserved);
+        EXPECT_EQ(matcher.identifiers(), row.keys) << row.given.join(u',').toStdString();
+        for (const QString& candidate : {s(u"com.other.plist"), s(u"helper.plist")}) {
+            EXPECT_EQ(matcher.identifierMatchLength(candidate), 0) << candidate.toStdString();
+            EXPECT_EQ(matcher.exactIdentifierMatchLength(candidate), 0) << candidate.toStdString();
+        }
+    }
+    // Names of searched folders are no name keys, whatever their letter case.
+    for (const Row& row : std::vector<Row>{
+             {{s(u"ByHost")}, {}},
+             {{s(u"DIAGNOSTICREPORTS")}, {}},
+             {{s(u"Autostart.app")}, {s(u"Autostart.app")}},
+             {{s(u"CrashReporter 2")}, {s(u"CrashReporter 2")}},
+             {{s(u"Sketcher")}, {s(u"Sketcher")}},
+         }) {
+        EXPECT_EQ(Matcher({}, row.given, std::nullopt, reserved).names(), row.keys)
+            << row.given.join(u',').toStdString();
+    }
+    EXPECT_EQ(Matcher({}, {s(u"ByHost")}, std::nullopt).names(), QStringList{s(u"ByHost")});
+}
+
 TEST(MatcherConstruction, deduplicatesNameKeysIgnoringCase) {
     const Matcher matcher({}, {s(u"Foo Bar"), s(u"foo bar")}, std::nullopt);
     EXPECT_EQ(matcher.names(), QStringList({s(u"Foo Bar"), s(u"FooBar"), s(u"Foo-Bar")}));
@@ -246,9 +284,9 @@ TEST(MatcherIdentifierLength, exactIdentifiersTellEditionsApart) {
 }
 
 TEST(MatcherIdentifierLength, exactIdentifiersNeedThreeCharacters) {
-    const Matcher matcher({s(u"ab"), s(u"  abc "), s(u"com.vendor.Boom2")}, {}, std::nullopt);
+    const Matcher matcher({s(u"ab"), s(u"  a.c "), s(u"com.vendor.Boom2")}, {}, std::nullopt);
     EXPECT_EQ(matcher.exactIdentifierMatchLength(s(u"ab.plist")), 0);
-    EXPECT_EQ(matcher.exactIdentifierMatchLength(s(u"abc.plist")), 3);
+    EXPECT_EQ(matcher.exactIdentifierMatchLength(s(u"a.c.plist")), 3);
     EXPECT_EQ(matcher.exactIdentifierMatchLength(s(u"com.vendor.Boom2.plist")), 16);
     EXPECT_EQ(matcher.exactIdentifierMatchLength(s(u"com.vendor.Boom.plist")), 0);
 }

@@ -6,6 +6,7 @@
 
 #include "Scanner.h"
 
+#include "Child.h"
 #include "Sandbox.h"
 #include "platform/FileSystem.h"
 
@@ -227,7 +228,59 @@ TEST_F(ScannerTest, ABundleWithoutKeysOnlyFindsJobsThatPointIntoIt) {
     EXPECT_EQ(urls(search(keyless)), QStringList{job});
 }
 
+TEST_F(ScannerTest, DegenerateKeysSelectNothingUnrelated) {
+    // An identifier of one part, a nested helper's bare name, and names of
+    // searched folders.
+    const AppBundle degenerate =
+        bundleRecord(sandbox.makeDir(u"home/Applications/X.app"_s), u"  com  "_s,
+                     {u"DiagnosticReports"_s, u"ByHost"_s}, {u"helper"_s});
+    for (const QString& item :
+         {u"home/Library/Preferences/com.other.plist"_s,
+          u"home/Library/Preferences/ByHost/com.other.host.plist"_s,
+          u"home/Library/Caches/com.unrelated/"_s, u"home/Library/Application Support/com.x/"_s,
+          u"home/Library/Containers/com.y/"_s, u"home/Library/Logs/DiagnosticReports/Other.crash"_s,
+          u"tmp/com.t/"_s, u"cache/helper.cache/"_s})
+        make(item);
+    EXPECT_EQ(urls(search(degenerate)), QStringList{});
+}
+
 // --- admission ---------------------------------------------------------------
+
+TEST_F(ScannerTest, OneItemPerFileSystemObject) {
+    // The cache folder is a link to the temporary folder, the diagnostic
+    // reports a link to the crash reporter's folder, and a searched folder a
+    // link to where the bundle is: each object once, under its first path.
+    const QString temp = make(u"tmp/com.acme.Sketcher/"_s);
+    sandbox.symlink(sandbox.path(u"tmp"_s), u"cache"_s);
+    const QString report =
+        make(u"home/Library/Application Support/CrashReporter/Sketcher_1.plist"_s);
+    sandbox.symlink(home(u"Library/Application Support/CrashReporter"_s),
+                    u"home/Library/Logs/DiagnosticReports"_s);
+    sandbox.symlink(fs::parentPath(sketcher.url), u"home/Library/Services"_s);
+    const QList<FoundFile> files = search(sketcher);
+    EXPECT_EQ(sorted(urls(files)), sorted({report, temp}));
+    EXPECT_EQ(find(files, report)->category, FileCategory::logs);
+}
+
+TEST_F(ScannerTest, AnotherUsersEntriesOfTemporaryAndStickyFoldersAreNotOffered) {
+    if (!runningAsRoot())
+        GTEST_SKIP() << "giving an entry to another user needs the superuser";
+    const auto foreign = [this](const QString& relative) {
+        const QString path = make(relative);
+        test::handOver(path, test::kNobody);
+        return path;
+    };
+    const QString own = make(u"tmp/com.acme.Sketcher.own/"_s);
+    foreign(u"tmp/com.acme.Sketcher.planted/"_s);
+    foreign(u"cache/com.acme.Sketcher/"_s);
+    // A sticky folder anywhere: here a Library location.
+    ::chmod(fs::encodePath(sandbox.makeDir(u"home/Library/Caches"_s)).constData(), 01777);
+    const QString ownCache = make(u"home/Library/Caches/com.acme.Sketcher/"_s);
+    foreign(u"home/Library/Caches/Sketcher/"_s);
+    // Another user's entry of a plain folder is offered as before.
+    const QString preferences = foreign(u"home/Library/Preferences/com.acme.Sketcher.plist"_s);
+    EXPECT_EQ(sorted(urls(search(sketcher))), sorted({own, ownCache, preferences}));
+}
 
 TEST_F(ScannerTest, ABundleInsideASearchedFolderIsListedOnce) {
     AppBundle pane =
@@ -368,11 +421,11 @@ TEST_F(ScannerTest, AStrongNameClaimOfACompetitorWeakensANameOnlyEntry) {
 }
 
 TEST_F(ScannerTest, TheFirstCompetitorThatDecidesWins) {
-    const QString folder = make(u"home/Library/Application Support/Sketcher/"_s);
+    const QString folder = make(u"home/Library/Application Support/Sketcher.data/"_s);
     const AppBundle namesake = bundleRecord(sandbox.makeDir(u"Applications/A.app"_s),
                                             u"org.other.Sketcher"_s, {u"Sketcher"_s});
     const AppBundle claimant =
-        bundleRecord(sandbox.makeDir(u"Applications/B.app"_s), u"Sketcher"_s, {u"Bee"_s});
+        bundleRecord(sandbox.makeDir(u"Applications/B.app"_s), u"Sketcher.data"_s, {u"Bee"_s});
     const QList<FoundFile> weakened = search(sketcher, {namesake, claimant});
     ASSERT_NE(find(weakened, folder), nullptr);
     EXPECT_FALSE(find(weakened, folder)->selectedByDefault);

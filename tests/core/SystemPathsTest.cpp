@@ -1,5 +1,8 @@
 #include "SystemPaths.h"
 
+#include "AppBundle.h"
+#include "Sandbox.h"
+
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -36,4 +39,54 @@ TEST(SystemPathsTest, SystemFoldersAndVendorNames) {
     EXPECT_TRUE(SystemPaths::isVendorIdentifier(u"COM.APPLE.Safari"_s));
     EXPECT_FALSE(SystemPaths::isVendorIdentifier(u"com.apple"_s));
     EXPECT_FALSE(SystemPaths::isVendorIdentifier(u"com.applesauce.x"_s));
+}
+
+TEST(SystemPathsTest, FoldersThatAreNeverABundle) {
+    test::Sandbox sandbox;
+    sandbox.activate();
+    sandbox.writeFile(u"home/.config/user-dirs.dirs"_s, "# written by xdg-user-dirs-update\n"
+                                                        "XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n"
+                                                        "XDG_PICTURES_DIR=\"" +
+                                                            sandbox.path(u"photos"_s).toUtf8() +
+                                                            "\"\n");
+    // A Library location and a standard folder that are links elsewhere.
+    sandbox.symlink(sandbox.makeDir(u"elsewhere/Caches"_s), u"home/Library/Caches"_s);
+    sandbox.makeDir(u"elsewhere/Dokumente"_s);
+    sandbox.symlink(sandbox.path(u"elsewhere/Dokumente"_s), u"home/Dokumente"_s);
+    struct Case {
+        QString relative; // a folder below the sandbox, made for the test
+        bool refused;
+    };
+    const Case cases[] = {
+        {u""_s, true}, // the sandbox holds the home
+        {u"home"_s, true},
+        {u"home/Library"_s, true},
+        {u"home/Library/Application Support"_s, true},
+        {u"home/Library/Audio/Plug-Ins"_s, true},
+        {u"home/Library/Preferences/ByHost"_s, true},
+        {u"elsewhere/Caches"_s, true},
+        {u"home/Downloads"_s, true},
+        {u"home/.local/share/Trash"_s, true},
+        {u"home/.local/share/Trash/files"_s, true},
+        {u"mnt/.Trash-1000"_s, true},
+        {u"mnt/.Trash/1000/files"_s, true},
+        {u"elsewhere/Dokumente"_s, true},
+        {u"photos"_s, true},
+        // The file names the standard folders: the usual name is free.
+        {u"home/Documents"_s, false},
+        {u"home/Library/Application Support/Sketcher"_s, false},
+        {u"home/Library/PreferencePanes/Sketcher.prefPane"_s, false},
+        {u"home/Downloads/Sketcher.app"_s, false},
+        {u"home/.local/share/Trash/files/Sketcher.app"_s, false},
+        {u"mnt/Trash-1000"_s, false},
+    };
+    for (const Case& c : cases) {
+        const QString path = sandbox.makeDir(c.relative);
+        EXPECT_EQ(SystemPaths::isNeverABundle(path), c.refused) << c.relative.toStdString();
+    }
+    EXPECT_TRUE(SystemPaths::isNeverABundle(u"/"_s));
+    // Loading resolves links first: a link to the home is the home.
+    EXPECT_FALSE(AppBundle::load(sandbox.symlink(sandbox.home(), u"link"_s)).has_value());
+    EXPECT_TRUE(AppBundle::load(sandbox.path(u"home/Library/Application Support/Sketcher"_s), false)
+                    .has_value());
 }
