@@ -4,9 +4,7 @@
 // Trash stages that fail at random and former paths that are taken before
 // restore. After every round no byte is lost: each chosen item is exactly
 // where it was or in a Trash with a description that points back to it, and
-// restore brings back every trashed item as it was. A second suite of rounds
-// plays a hostile second user and a busy application against the copy
-// fallback.
+// restore brings back every trashed item as it was.
 
 #include "Remover.h"
 #include "Sandbox.h"
@@ -17,17 +15,13 @@
 
 #include <QDir>
 #include <QRandomGenerator>
-#include <atomic>
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <linux/fs.h>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using namespace moss;
-using test::Detail;
 using test::fingerprint;
 
 namespace {
@@ -137,8 +131,8 @@ protected:
         return services;
     }
 
-    void expectAsBefore(const QString& url, Detail detail = Detail::contents) const {
-        EXPECT_EQ(fingerprint(url, detail), before.value(url)) << url.toStdString();
+    void expectAsBefore(const QString& url) const {
+        EXPECT_EQ(fingerprint(url), before.value(url)) << url.toStdString();
     }
 
     test::Sandbox sandbox;
@@ -224,127 +218,4 @@ TEST_F(RemoverFaultTest, NoByteIsLostOverRoundsOfRemovalAndRestore) {
         for (const QString& item : std::as_const(items))
             EXPECT_EQ(fingerprint(item), initial.value(item)) << item.toStdString();
     }
-}
-
-namespace {
-
-// Swaps a sub-folder again and again for a link to another folder, as a
-// second user would while the original is removed, until stopped; each swap
-// is undone before the next.
-class SwapLoop {
-public:
-    void start(const QString& folder, const QString& linkTarget) {
-        thread_ = std::thread([this, folder = fs::encodePath(folder),
-                               away = fs::encodePath(folder + u".away"_s),
-                               target = fs::encodePath(linkTarget)] {
-            while (!stop_) {
-                const bool moved = ::rename(folder.constData(), away.constData()) == 0;
-                const bool linked = ::symlink(target.constData(), folder.constData()) == 0;
-                std::this_thread::yield();
-                if (linked)
-                    ::unlink(folder.constData());
-                if (moved)
-                    ::rename(away.constData(), folder.constData());
-                swaps_ += moved && linked;
-            }
-        });
-    }
-    int stop() {
-        stop_ = true;
-        if (thread_.joinable())
-            thread_.join();
-        stop_ = false;
-        return swaps_.exchange(0);
-    }
-    ~SwapLoop() { stop(); }
-
-private:
-    std::thread thread_;
-    std::atomic<bool> stop_ = false;
-    std::atomic<int> swaps_ = 0;
-};
-
-} // namespace
-
-TEST_F(RemoverFaultTest, HostileChangesDuringTheCopyFallbackLoseNothing) {
-    for (int i = 0; i < 200; ++i) {
-        sandbox.writeFile(u"Pictures/Camera/IMG_"_s + QString::number(i), QByteArray(500, 'p'));
-        // The swapped folder holds the same names as the photos.
-        sandbox.writeFile(root + u"com.swap/photos/IMG_"_s + QString::number(i), "cached");
-    }
-    const QString camera = sandbox.path(u"Pictures/Camera"_s);
-    const QString cameraBefore = fingerprint(camera);
-    const QString swapped = sandbox.path(root + u"com.swap"_s);
-    const QString late = sandbox.writeFile(root + u"com.late/sub/log"_s, "started\n");
-    sandbox.writeFile(root + u"com.late/sub/b"_s, "b");
-    sandbox.writeFile(root + u"com.late/c"_s, "c");
-    const QString locked = fs::parentPath(sandbox.writeFile(root + u"com.locked/file"_s, "kept"));
-    const test::FileFlag immutable(locked + u"/file"_s, FS_IMMUTABLE_FL);
-    const QString rich = sandbox.path(root + u"com.rich"_s);
-    test::makeRichTree(rich);
-    const QString plain = sandbox.writeFile(root + u"com.plain.plist"_s, "plist");
-    const QStringList items = {swapped, fs::parentPath(fs::parentPath(late)), locked, rich, plain};
-
-    // Stage 1 fails for everything, so that the copy fallback carries it all.
-    RemovalServices services = faulty();
-    services.trashItem = [](const QString&) { return std::optional<QString>(); };
-    SwapLoop swapLoop;
-    QString lateAtRemoval;
-    services.recycle = [&](const QStringList& urls) {
-        return workspace::recycle(urls, [&](const QString& item, const QString&) {
-            if (item == swapped)
-                swapLoop.start(swapped + u"/photos"_s, camera);
-            if (item == items[1]) {
-                QFile log(late);
-                EXPECT_TRUE(log.open(QIODevice::Append));
-                log.write("written after the copy\n");
-                log.close();
-                lateAtRemoval = fingerprint(item, Detail::metadata);
-            }
-        });
-    };
-
-    int swaps = 0;
-    for (int round = 0; round < 3; ++round) {
-        SCOPED_TRACE(round);
-        QList<FoundFile> chosen;
-        for (const QString& url : items) {
-            before.insert(url, fingerprint(url, Detail::metadata));
-            chosen.append(FoundFile{url, FileCategory::caches, 1, false, true});
-        }
-
-        const RemovalResult result = test::await(Remover::moveToTrash(chosen, services));
-        swaps += swapLoop.stop();
-
-        EXPECT_EQ(fingerprint(camera), cameraBefore);
-        EXPECT_TRUE(result.trashed.contains(rich) && result.trashed.contains(plain));
-        for (const QString& url : items) {
-            SCOPED_TRACE(url.toStdString());
-            const QString copy = result.trashed.value(url, result.halfMoved.value(url));
-            if (!copy.isEmpty()) {
-                EXPECT_EQ(fingerprint(copy, Detail::metadata), before.value(url));
-            }
-            EXPECT_EQ(result.failed.value(url, u"Не удалось переместить"_s),
-                      u"Не удалось переместить"_s);
-            EXPECT_NE(result.failed.contains(url), result.trashed.contains(url));
-        }
-        EXPECT_EQ(result.reasons.value(items[1]),
-                  make_error_code(trash::Error::changedWhileMoving));
-        EXPECT_TRUE(result.halfMoved.contains(items[1]));
-        if (immutable.isSet()) {
-            EXPECT_EQ(result.reasons.value(locked), make_error_code(trash::Error::immutable));
-            EXPECT_FALSE(result.halfMoved.contains(locked));
-        }
-
-        QStringList restored = Remover::restore(result.trashed, result.halfMoved);
-        restored.sort();
-        QStringList expected = result.trashed.keys() + result.halfMoved.keys();
-        expected.sort();
-        EXPECT_EQ(restored, expected);
-        before.insert(items[1], lateAtRemoval);
-        for (const QString& url : items)
-            expectAsBefore(url, Detail::metadata);
-        EXPECT_EQ(fingerprint(camera), cameraBefore);
-    }
-    EXPECT_GT(swaps, 0);
 }

@@ -41,8 +41,7 @@ TEST(ByteCount, textsAtEveryEdge) {
         {std::numeric_limits<qint64>::max(), u"9223372,04 ТБ"},
         {-21, u"-21 байт"},
         {-1'050'000, u"-1,1 МБ"},
-        {std::numeric_limits<qint64>::min(), u"-9223372,04 ТБ"},
-    };
+        {std::numeric_limits<qint64>::min(), u"-9223372,04 ТБ"}};
     for (const auto& [bytes, text] : rows)
         EXPECT_EQ(formatByteCount(bytes), QString::fromUtf16(text)) << bytes;
 }

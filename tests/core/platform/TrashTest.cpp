@@ -7,6 +7,7 @@
 
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <atomic>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/fs.h>
@@ -14,6 +15,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -83,6 +85,42 @@ void makeSocket(const QString& path) {
     ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     ::close(fd);
 }
+
+// Swaps a sub-folder again and again for a link to another folder, as a
+// second user would while the original is removed, until stopped; each swap
+// is undone before the next.
+class SwapLoop {
+public:
+    void start(const QString& folder, const QString& linkTarget) {
+        thread_ = std::thread([this, folder = fs::encodePath(folder),
+                               away = fs::encodePath(folder + u".away"_s),
+                               target = fs::encodePath(linkTarget)] {
+            while (!stop_) {
+                const bool moved = ::rename(folder.constData(), away.constData()) == 0;
+                const bool linked = ::symlink(target.constData(), folder.constData()) == 0;
+                std::this_thread::yield();
+                if (linked)
+                    ::unlink(folder.constData());
+                if (moved)
+                    ::rename(away.constData(), folder.constData());
+                swaps_ += moved && linked;
+            }
+        });
+    }
+    int stop() {
+        stop_ = true;
+        if (thread_.joinable())
+            thread_.join();
+        stop_ = false;
+        return swaps_.exchange(0);
+    }
+    ~SwapLoop() { stop(); }
+
+private:
+    std::thread thread_;
+    std::atomic<bool> stop_ = false;
+    std::atomic<int> swaps_ = 0;
+};
 
 } // namespace
 
@@ -256,6 +294,37 @@ TEST(TrashTest, AnotherUsersEntriesAndMountsInsideKeepTheWholeItem) {
         EXPECT_EQ(fingerprint(row.item, Detail::metadata), before);
         EXPECT_EQ(trashContents(sandbox), QStringList());
     }
+}
+
+// A second user swaps a sub-folder for a link to another folder again and
+// again while the original is removed after its copy: nothing outside is
+// touched, and undo brings the item back as it was.
+TEST(TrashTest, ASecondUserSwappingFoldersMeanwhileLosesNothing) {
+    test::Sandbox sandbox;
+    sandbox.activate();
+    for (int i = 0; i < 200; ++i) {
+        sandbox.writeFile(u"Camera/IMG_"_s + QString::number(i), QByteArray(500, 'p'));
+        // The swapped folder holds the same names as the photos.
+        sandbox.writeFile(u"Item/photos/IMG_"_s + QString::number(i), "cached");
+    }
+    const QString camera = sandbox.path(u"Camera"_s);
+    const QString item = sandbox.path(u"Item"_s);
+    const QString cameraBefore = fingerprint(camera, Detail::metadata);
+    const QString before = fingerprint(item, Detail::metadata);
+    int swaps = 0;
+    for (int round = 0; round < 3; ++round) {
+        SwapLoop loop;
+        const trash::TrashMove moved = trash::copyToHomeTrash(
+            item, [&](const QString&, const QString&) { loop.start(item + u"/photos"_s, camera); });
+        swaps += loop.stop();
+        EXPECT_EQ(fingerprint(camera, Detail::metadata), cameraBefore);
+        ASSERT_FALSE(moved.location.isEmpty()) << moved.error.message();
+        EXPECT_EQ(fingerprint(moved.location, Detail::metadata), before);
+        EXPECT_TRUE(trash::restore(moved.location, item,
+                                   moved ? trash::Restore::whole : trash::Restore::merging));
+        EXPECT_EQ(fingerprint(item, Detail::metadata), before);
+    }
+    EXPECT_GT(swaps, 0);
 }
 
 // An item on another file system than the home folder: /dev/shm is a
