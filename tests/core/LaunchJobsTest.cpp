@@ -71,8 +71,8 @@ TEST(LaunchJobsTest, TextsSpelledOtherwiseThanTheKeys) {
     const std::pair<QByteArray, bool> labels[] = {
         {"COM.ACME.SKETCHER.AGENT", true},
         {"&#99;om.acme.sketcher", true},
-        {"<![CDATA[com.acme.sketcher]]>", true},
-        {"<!-- x -->com.acme.sketcher", true},
+        {"com.acme.<![CDATA[sketcher]]>", true},
+        {"com.acme.<!-- x -->sketcher", true},
         {"com.acme.s\xE2\x84\xAA" // the Kelvin sign lower-cases to "k"
          "etcher",
          true},
@@ -88,6 +88,11 @@ TEST(LaunchJobsTest, TextsSpelledOtherwiseThanTheKeys) {
                 label + "</string></dict></plist>\n");
         EXPECT_EQ(launchJobMentions(file, kSketcher, kApp), mentions) << label.toStdString();
     }
+    // Case variants outside ASCII are left to the matcher.
+    const Matcher unicode{{u"org.ünï.app"_s}, {}, std::nullopt};
+    EXPECT_TRUE(launchJobMentions(
+        sandbox.writePlist(u"LaunchAgents/u.plist"_s, {{u"Label"_s, u"ORG.ÜNÏ.APP"_s}}), unicode,
+        QString()));
     // Named only outside the texts that count.
     EXPECT_FALSE(launchJobMentions(
         sandbox.writeFile(u"LaunchAgents/key.plist"_s,
