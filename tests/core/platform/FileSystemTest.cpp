@@ -174,6 +174,7 @@ TEST(FileSystemTest, ReadingIsBoundedAndRefusesSpecialFiles) {
     EXPECT_EQ(fs::readFileRange(path, 3, 4), QByteArray("3456"));
     EXPECT_EQ(fs::readFileRange(path, 10, 0), QByteArray());
     EXPECT_EQ(fs::readFileRange(path, 0, 10), QByteArray("0123456789"));
+    EXPECT_EQ(fs::readFileRange(path, 9, 1), QByteArray("9"));
     for (const auto& [offset, length] :
          {std::pair<quint64, quint64>{8, 3}, {11, 0}, {~quint64(0), 2}, {2, ~quint64(0)}})
         EXPECT_FALSE(fs::readFileRange(path, offset, length)) << offset << ' ' << length;
