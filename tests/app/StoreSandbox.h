@@ -67,10 +67,6 @@ private:
     QList<QMetaObject::Connection> connections_;
 };
 
-inline QVariantMap info(const QString& identifier, const QString& name) {
-    return {{u"CFBundleIdentifier"_s, identifier}, {u"CFBundleName"_s, name}};
-}
-
 inline QStringList urlsOf(const QList<FoundFile>& files) {
     QStringList urls;
     for (const FoundFile& file : files)

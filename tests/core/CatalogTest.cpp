@@ -1,21 +1,17 @@
-// The catalogue of installed bundles: folder table, walk depth and extension
-// rules, sorting and sections.
+// The catalogue of installed bundles: the walk's depth and extension rules,
+// sorting, and sections.
 
 #include "Catalog.h"
 
 #include "Sandbox.h"
-#include "platform/FileSystem.h"
 
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
 using namespace moss;
 using moss::test::Sandbox;
 
 namespace {
-
-QVariantMap info(const QString& identifier) {
-    return {{QStringLiteral("CFBundleIdentifier"), identifier}};
-}
 
 QStringList sorted(QStringList list) {
     list.sort();
@@ -31,161 +27,84 @@ QStringList displayNames(const QList<AppBundle>& bundles) {
 
 } // namespace
 
-TEST(CatalogTableTest, FoldersAndTitles) {
-    const auto& [userApps, systemApps] = Catalog::folders(BundleKind::Application);
-    EXPECT_EQ(userApps, QStringList{QStringLiteral("~/Applications")});
-    EXPECT_EQ(systemApps, QStringList{QStringLiteral("/Applications")});
-
-    const auto& [userPlugins, systemPlugins] = Catalog::folders(BundleKind::Plugin);
-    ASSERT_EQ(userPlugins.size(), 11);
-    ASSERT_EQ(systemPlugins.size(), 12);
-    EXPECT_EQ(userPlugins.first(), QStringLiteral("~/Library/PreferencePanes"));
-    EXPECT_EQ(userPlugins.at(5), QStringLiteral("~/Library/Mail/Bundles"));
-    EXPECT_EQ(userPlugins.last(), QStringLiteral("~/Library/Audio/Plug-Ins/Components"));
-    EXPECT_EQ(systemPlugins.first(), QStringLiteral("/Library/PreferencePanes"));
-    EXPECT_EQ(systemPlugins.at(10), QStringLiteral("/Library/Audio/Plug-Ins/Components"));
-    EXPECT_EQ(systemPlugins.last(), QStringLiteral("/Library/Audio/Plug-Ins/HAL"));
-    EXPECT_EQ(
-        userPlugins,
-        (QStringList{
-            QStringLiteral("~/Library/PreferencePanes"), QStringLiteral("~/Library/QuickLook"),
-            QStringLiteral("~/Library/Screen Savers"), QStringLiteral("~/Library/Spotlight"),
-            QStringLiteral("~/Library/Internet Plug-Ins"), QStringLiteral("~/Library/Mail/Bundles"),
-            QStringLiteral("~/Library/Contextual Menu Items"), QStringLiteral("~/Library/Services"),
-            QStringLiteral("~/Library/ColorPickers"), QStringLiteral("~/Library/Input Methods"),
-            QStringLiteral("~/Library/Audio/Plug-Ins/Components")}));
-    EXPECT_EQ(
-        systemPlugins,
-        (QStringList{
-            QStringLiteral("/Library/PreferencePanes"), QStringLiteral("/Library/QuickLook"),
-            QStringLiteral("/Library/Screen Savers"), QStringLiteral("/Library/Spotlight"),
-            QStringLiteral("/Library/Internet Plug-Ins"), QStringLiteral("/Library/Mail/Bundles"),
-            QStringLiteral("/Library/Contextual Menu Items"), QStringLiteral("/Library/Services"),
-            QStringLiteral("/Library/ColorPickers"), QStringLiteral("/Library/Input Methods"),
-            QStringLiteral("/Library/Audio/Plug-Ins/Components"),
-            QStringLiteral("/Library/Audio/Plug-Ins/HAL")}));
-
-    const auto& [userWidgets, systemWidgets] = Catalog::folders(BundleKind::Widget);
-    EXPECT_EQ(userWidgets, QStringList{QStringLiteral("~/Library/Widgets")});
-    EXPECT_EQ(systemWidgets, QStringList{QStringLiteral("/Library/Widgets")});
-
-    EXPECT_EQ(Catalog::titles(BundleKind::Application),
-              std::pair(QStringLiteral("Приложения пользователя"), QStringLiteral("Приложения")));
-    EXPECT_EQ(Catalog::titles(BundleKind::Plugin), std::pair(QStringLiteral("Плагины пользователя"),
-                                                             QStringLiteral("Системные плагины")));
-    EXPECT_EQ(Catalog::titles(BundleKind::Widget), std::pair(QStringLiteral("Виджеты пользователя"),
-                                                             QStringLiteral("Системные виджеты")));
-}
-
-TEST(FindBundlesTest, ApplicationsTwoLevelsDeepOnlyThroughPlainFolders) {
+// Applications are looked for two levels deep, through folders without an
+// extension only; plug-ins and widgets one level deep, by their extensions.
+TEST(FindBundlesTest, DepthAndExtensionsFollowTheKind) {
     Sandbox sandbox;
-    const QString apps = sandbox.makeDir(QStringLiteral("Applications"));
-    for (const char* path : {"Applications/Top.app", "Applications/Utilities/Terminal.app",
-                             "Applications/Utilities/More/X.app", "Applications/Games/Chess.APP",
-                             "Applications/Games.localized/Hidden.app", "Applications/.Hidden.app",
-                             "Applications/Utilities/.Secret.app", "Applications/Notes.txt/N.app"})
-        sandbox.makeDir(QString::fromUtf8(path));
-    sandbox.writeFile(QStringLiteral("Applications/Plain"));
-    sandbox.writeFile(QStringLiteral("Applications/File.app")); // left for the loader to judge
-    sandbox.symlink(apps, QStringLiteral("Applications/Loop"));
+    const QString apps = sandbox.path(u"Applications/"_s);
+    for (const QString& path :
+         {u"Top.app"_s, u"Utilities/Terminal.app"_s, u"Utilities/More/X.app"_s,
+          u"Games/Chess.APP"_s, u"Games.localized/Hidden.app"_s, u".Hidden.app"_s,
+          u"Utilities/.Secret.app"_s, u"Notes.txt/N.app"_s, u"A.prefPane"_s, u"B.wdgt"_s,
+          u"C.qlgenerator"_s, u"Sub/E.prefPane"_s})
+        sandbox.makeDir(u"Applications/"_s + path);
+    sandbox.writeFile(u"Applications/Plain"_s);
+    sandbox.writeFile(u"Applications/File.app"_s); // left for the loader to judge
+    sandbox.symlink(apps, u"Applications/Loop"_s);
 
-    EXPECT_EQ(
-        sorted(Catalog::findBundles(apps, BundleKind::Application, 2)),
-        sorted({apps + QStringLiteral("/Top.app"), apps + QStringLiteral("/Utilities/Terminal.app"),
-                apps + QStringLiteral("/Games/Chess.APP"), apps + QStringLiteral("/File.app")}));
-    EXPECT_EQ(sorted(Catalog::findBundles(apps, BundleKind::Application, 1)),
-              sorted({apps + QStringLiteral("/Top.app"), apps + QStringLiteral("/File.app")}));
-    EXPECT_TRUE(Catalog::findBundles(apps, BundleKind::Application, 0).isEmpty());
-    EXPECT_TRUE(Catalog::findBundles(apps, BundleKind::Application, -1).isEmpty());
+    const auto found = [&](BundleKind kind, int depth) {
+        QStringList paths = Catalog::findBundles(sandbox.path(u"Applications"_s), kind, depth);
+        for (QString& path : paths)
+            path.remove(0, apps.size());
+        return sorted(paths);
+    };
+    EXPECT_EQ(found(BundleKind::Application, 2),
+              (QStringList{u"File.app"_s, u"Games/Chess.APP"_s, u"Top.app"_s,
+                           u"Utilities/Terminal.app"_s}));
+    EXPECT_EQ(found(BundleKind::Application, 1), (QStringList{u"File.app"_s, u"Top.app"_s}));
+    EXPECT_EQ(found(BundleKind::Application, 0), QStringList());
+    EXPECT_EQ(found(BundleKind::Plugin, 1),
+              (QStringList{u"A.prefPane"_s, u"B.wdgt"_s, u"C.qlgenerator"_s}));
+    EXPECT_EQ(found(BundleKind::Widget, 1), QStringList{u"B.wdgt"_s});
     EXPECT_TRUE(
-        Catalog::findBundles(sandbox.path(QStringLiteral("missing")), BundleKind::Application, 2)
-            .isEmpty());
-}
-
-TEST(FindBundlesTest, PluginAndWidgetExtensions) {
-    Sandbox sandbox;
-    const QString panes = sandbox.makeDir(QStringLiteral("PreferencePanes"));
-    for (const char* path :
-         {"PreferencePanes/A.prefPane", "PreferencePanes/B.wdgt", "PreferencePanes/C.qlgenerator",
-          "PreferencePanes/D.app", "PreferencePanes/Sub/E.prefPane"})
-        sandbox.makeDir(QString::fromUtf8(path));
-    EXPECT_EQ(sorted(Catalog::findBundles(panes, BundleKind::Plugin, 1)),
-              sorted({panes + QStringLiteral("/A.prefPane"), panes + QStringLiteral("/B.wdgt"),
-                      panes + QStringLiteral("/C.qlgenerator")}));
-    EXPECT_EQ(Catalog::findBundles(panes, BundleKind::Widget, 1),
-              QStringList{panes + QStringLiteral("/B.wdgt")});
+        Catalog::findBundles(sandbox.path(u"missing"_s), BundleKind::Application, 2).isEmpty());
 }
 
 TEST(CatalogScanTest, SortsByDisplayNameAndDropsNonBundles) {
     Sandbox sandbox;
     sandbox.activate();
-    sandbox.makeBundle(QStringLiteral("home/Applications/Beta.app"), info(QStringLiteral("org.b")));
-    sandbox.makeBundle(QStringLiteral("home/Applications/Sub/alpha.app"),
-                       info(QStringLiteral("org.a")));
-    sandbox.makeBundle(QStringLiteral("home/Applications/Gamma.app"), {}); // no Info.plist
-    sandbox.writePlist(QStringLiteral("home/Applications/Delta.app/Contents/Info.plist"), {});
-    sandbox.makeBundle(QStringLiteral("home/Applications/Яблоко.app"),
-                       info(QStringLiteral("org.y")));
-    sandbox.makeBundle(QStringLiteral("other/Beta.app"), info(QStringLiteral("org.b2")));
+    sandbox.makeBundle(u"home/Applications/Beta.app"_s, test::info(u"org.b"_s));
+    sandbox.makeBundle(u"home/Applications/Sub/alpha.app"_s, test::info(u"org.a"_s));
+    sandbox.makeBundle(u"home/Applications/Gamma.app"_s, {}); // no Info.plist
+    sandbox.writePlist(u"home/Applications/Delta.app/Contents/Info.plist"_s, {});
+    sandbox.makeBundle(u"home/Applications/Яблоко.app"_s, test::info(u"org.y"_s));
+    sandbox.makeBundle(u"other/Beta.app"_s, test::info(u"org.b2"_s));
+    sandbox.makeBundle(u"home/Library/PreferencePanes/Foo.wdgt"_s, test::info(u"org.foo"_s));
 
     const QList<AppBundle> bundles =
-        Catalog::scan({QStringLiteral("~/Applications"), sandbox.path(QStringLiteral("other"))},
-                      BundleKind::Application);
+        Catalog::scan({u"~/Applications"_s, sandbox.path(u"other"_s)}, BundleKind::Application);
     // Russian collation puts Cyrillic before Latin.
-    EXPECT_EQ(displayNames(bundles), (QStringList{QStringLiteral("Яблоко"), QStringLiteral("alpha"),
-                                                  QStringLiteral("Beta"), QStringLiteral("Beta")}));
+    EXPECT_EQ(displayNames(bundles), (QStringList{u"Яблоко"_s, u"alpha"_s, u"Beta"_s, u"Beta"_s}));
     // Equal names keep folder order; signatures are not read.
-    EXPECT_EQ(bundles.at(2).bundleIdentifier, QStringLiteral("org.b"));
-    EXPECT_EQ(bundles.at(3).bundleIdentifier, QStringLiteral("org.b2"));
+    EXPECT_EQ(bundles.at(2).bundleIdentifier, u"org.b"_s);
+    EXPECT_EQ(bundles.at(3).bundleIdentifier, u"org.b2"_s);
     for (const AppBundle& bundle : bundles)
         EXPECT_EQ(bundle.teamIdentifier, std::nullopt);
-}
-
-TEST(CatalogScanTest, AWidgetAmongPanesLoadsAsAWidget) {
-    Sandbox sandbox;
-    sandbox.activate();
-    sandbox.makeBundle(QStringLiteral("home/Library/PreferencePanes/Foo.wdgt"),
-                       info(QStringLiteral("org.foo")));
-    const QList<AppBundle> bundles =
-        Catalog::scan({QStringLiteral("~/Library/PreferencePanes")}, BundleKind::Plugin);
-    ASSERT_EQ(bundles.size(), 1);
-    EXPECT_EQ(bundles.at(0).kind, BundleKind::Widget);
+    // A widget among the panes loads as a widget.
+    const QList<AppBundle> panes =
+        Catalog::scan({u"~/Library/PreferencePanes"_s}, BundleKind::Plugin);
+    ASSERT_EQ(panes.size(), 1);
+    EXPECT_EQ(panes.at(0).kind, BundleKind::Widget);
 }
 
 TEST(CatalogSectionsTest, UserSectionFirstAndOnlyWhenItHasBundles) {
     Sandbox sandbox;
     sandbox.activate();
-    const auto systemSections = [] {
-        return Catalog::scan(Catalog::folders(BundleKind::Application).second,
-                             BundleKind::Application)
-                       .isEmpty()
-                   ? 0
-                   : 1;
-    };
+    const QList<CatalogSection> system = Catalog::sections(BundleKind::Application);
+    for (const CatalogSection& section : system)
+        EXPECT_EQ(section.title, u"Приложения"_s);
 
-    QList<CatalogSection> sections = Catalog::sections(BundleKind::Application);
-    ASSERT_EQ(sections.size(), systemSections());
-    for (const CatalogSection& section : sections) {
-        EXPECT_EQ(section.title, QStringLiteral("Приложения"));
-        EXPECT_TRUE(section.isSystem);
-    }
-
-    sandbox.makeBundle(QStringLiteral("home/Applications/Zed.app"), info(QStringLiteral("org.z")));
-    sandbox.makeBundle(QStringLiteral("home/Applications/alpha.app"),
-                       info(QStringLiteral("org.a")));
-    sections = Catalog::sections(BundleKind::Application);
-    ASSERT_EQ(sections.size(), 1 + systemSections());
-    EXPECT_EQ(sections.at(0).title, QStringLiteral("Приложения пользователя"));
-    EXPECT_EQ(sections.at(0).id(), sections.at(0).title);
+    sandbox.makeBundle(u"home/Applications/Zed.app"_s, test::info(u"org.z"_s));
+    sandbox.makeBundle(u"home/Applications/alpha.app"_s, test::info(u"org.a"_s));
+    sandbox.makeBundle(u"home/Library/Widgets/Clock.wdgt"_s, test::info(u"org.clock"_s));
+    const QList<CatalogSection> sections = Catalog::sections(BundleKind::Application);
+    ASSERT_EQ(sections.size(), 1 + system.size());
+    EXPECT_EQ(sections.at(0).title, u"Приложения пользователя"_s);
     EXPECT_FALSE(sections.at(0).isSystem);
-    EXPECT_EQ(displayNames(sections.at(0).bundles),
-              (QStringList{QStringLiteral("alpha"), QStringLiteral("Zed")}));
-
-    sandbox.makeBundle(QStringLiteral("home/Library/Widgets/Clock.wdgt"),
-                       info(QStringLiteral("org.clock")));
-    sections = Catalog::sections(BundleKind::Widget);
-    ASSERT_FALSE(sections.isEmpty());
-    EXPECT_EQ(sections.at(0).title, QStringLiteral("Виджеты пользователя"));
-    ASSERT_EQ(sections.at(0).bundles.size(), 1);
-    EXPECT_EQ(sections.at(0).bundles.at(0).bundleIdentifier, QStringLiteral("org.clock"));
+    EXPECT_EQ(displayNames(sections.at(0).bundles), (QStringList{u"alpha"_s, u"Zed"_s}));
+    EXPECT_EQ(displayNames(Catalog::installedApplications()).first(2),
+              displayNames(sections.at(0).bundles));
+    const QList<CatalogSection> widgets = Catalog::sections(BundleKind::Widget);
+    ASSERT_FALSE(widgets.isEmpty());
+    EXPECT_EQ(widgets.at(0).title, u"Виджеты пользователя"_s);
 }

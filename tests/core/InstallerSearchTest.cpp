@@ -3,80 +3,59 @@
 #include "Sandbox.h"
 #include "platform/FileSystem.h"
 
-#include <QFile>
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
 using namespace moss;
 using moss::test::Sandbox;
 
-TEST(InstallerSearchTest, QueryHasOneClausePerKey) {
-    EXPECT_EQ(installerQuery({u"Sketcher"_s, u"Sketcher Pro"_s}),
-              QStringLiteral("kMDItemFSName == \"Sketcher*\"cd || "
-                             "kMDItemFSName == \"Sketcher Pro*\"cd"));
-    EXPECT_EQ(installerQuery({u"Ske\"tch\\er"_s}), u"kMDItemFSName == \"Sketcher*\"cd"_s);
-}
-
-class MetadataToolTest : public ::testing::Test {
-protected:
-    QString tool(const QByteArray& body) {
-        const QString path =
-            sandbox.writeFile(u"bin/search"_s, QByteArrayLiteral("#!/bin/sh\n") + body);
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner);
-        return path;
-    }
-
+// The metadata tool gets one query argument with a clause per key; of its
+// answer only installers directly in the folder are kept, also when it hangs
+// and is stopped.
+TEST(InstallerSearchTest, MetadataToolAnswersAreFilteredAndBounded) {
+    EXPECT_EQ(installerQuery({u"Sketcher"_s, u"Ske\"tch\\er Pro"_s}),
+              u"kMDItemFSName == \"Sketcher*\"cd || kMDItemFSName == \"Sketcher Pro*\"cd"_s);
     Sandbox sandbox;
-    const QString downloads = u"/dl/"_s;
-};
-
-TEST_F(MetadataToolTest, KeepsInstallersDirectlyInTheFolder) {
-    const QString search = tool("printf '%s\\n' \"$#\" \"$1\" > \"$0.args\"\n"
-                                "printf '/dl/Sketcher.dmg\\n\\n/dl/old/Sketcher.dmg\\n'\n"
-                                "printf '/dl/Sketcher.app\\n/dl/Notes.ZIP\\n/elsewhere/S.pkg\\n'\n"
-                                "printf '/dl/Sketcher 2.pkg'\n");
+    const QString search = sandbox.writeExecutable(
+        u"bin/search"_s,
+        "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$1\" > \"$0.args\"\n"
+        "printf '/dl/Sketcher.dmg\\n\\n/dl/old/Sketcher.dmg\\n/dl/Sketcher.app\\n'\n"
+        "printf '/dl/Notes.ZIP\\n/elsewhere/S.pkg\\n/dl/Sketcher 2.pkg'\n");
     const QStringList names = {u"Sketcher"_s, u"Sketcher Pro"_s};
-    EXPECT_EQ(metadataInstallers(search, names, downloads),
+    EXPECT_EQ(metadataInstallers(search, names, u"/dl/"_s),
               (QStringList{u"/dl/Sketcher.dmg"_s, u"/dl/Notes.ZIP"_s, u"/dl/Sketcher 2.pkg"_s}));
-    QFile args(search + u".args"_s);
-    ASSERT_TRUE(args.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QString::fromUtf8(args.readAll()), u"1\n"_s + installerQuery(names) + u'\n');
+    EXPECT_EQ(fs::readFile(search + u".args"_s), "1\n" + installerQuery(names).toUtf8() + '\n');
+    EXPECT_TRUE(metadataInstallers(search, {}, u"/dl/"_s).isEmpty());
+    EXPECT_TRUE(metadataInstallers(sandbox.path(u"none"_s), names, u"/dl/"_s).isEmpty());
+    const QString hanging =
+        sandbox.writeExecutable(u"bin/hang"_s, "#!/bin/sh\necho /dl/Sketcher.dmg\nexec sleep 60\n");
+    EXPECT_EQ(metadataInstallers(hanging, names, u"/dl/"_s), QStringList{u"/dl/Sketcher.dmg"_s});
 }
 
-TEST_F(MetadataToolTest, NoKeysOrNoToolGiveNothing) {
-    const QString search = tool("echo /dl/Sketcher.dmg\n");
-    EXPECT_TRUE(metadataInstallers(search, {}, downloads).isEmpty());
-    EXPECT_TRUE(
-        metadataInstallers(sandbox.path(u"bin/none"_s), {u"Sketcher"_s}, downloads).isEmpty());
-}
-
-TEST_F(MetadataToolTest, AToolThatHangsIsStoppedAndItsOutputKept) {
-    const QString search = tool("echo /dl/Sketcher.dmg\nexec sleep 60\n");
-    EXPECT_EQ(metadataInstallers(search, {u"Sketcher"_s}, downloads),
-              QStringList{u"/dl/Sketcher.dmg"_s});
-}
-
-TEST(InstallerListingTest, PrefixIgnoringCaseAndDiacritics) {
+TEST(InstallerSearchTest, ListingMatchesPrefixesIgnoringCaseAndDiacritics) {
     if (fs::exists(u"/usr/bin/mdfind"_s))
         GTEST_SKIP() << "the platform's metadata search answers instead";
     Sandbox sandbox;
     const QString dl = sandbox.makeDir(u"Downloads"_s) + u'/';
-    for (const char* name :
-         {"Sketcher-2.3.dmg", "Sketcher Notes.zip", "sketcher.PKG", "Skétcher.zip",
-          "Sketchbook.dmg", "Sketcher.txt", ".Sketcher.dmg", "Скетчер.dmg"})
-        sandbox.writeFile(u"Downloads/"_s + QString::fromUtf8(name));
+    for (const QString& name :
+         {u"Sketcher-2.3.dmg"_s, u"Sketcher Notes.zip"_s, u"sketcher.PKG"_s, u"Skétcher.zip"_s,
+          u"Sketchbook.dmg"_s, u"Sketcher.txt"_s, u".Sketcher.dmg"_s, u"Скетчер.dmg"_s})
+        sandbox.writeFile(u"Downloads/"_s + name);
+    sandbox.symlink(u"nowhere"_s, u"Downloads/Sketcher-link.dmg"_s);
     sandbox.makeDir(u"Downloads/Sketcher.app"_s);
     sandbox.makeDir(u"Downloads/Sketcher-folder.zip"_s);
     sandbox.writeFile(u"Downloads/old/Sketcher.dmg"_s);
 
-    QStringList result = findInstallers({u"SKETCHER"_s, u"скетчер"_s}, dl);
+    QStringList result = findInstallers({u"SKETCHER"_s, u"скетчер"_s, QString()}, dl);
     result.sort();
     QStringList expected;
-    for (const char* name :
-         {"Sketcher Notes.zip", "Sketcher-2.3.dmg", "Skétcher.zip", "sketcher.PKG", "Скетчер.dmg"})
-        expected.append(dl + QString::fromUtf8(name));
+    for (const QString& name :
+         {u"Sketcher Notes.zip"_s, u"Sketcher-2.3.dmg"_s, u"Sketcher-link.dmg"_s, u"Skétcher.zip"_s,
+          u"sketcher.PKG"_s, u"Скетчер.dmg"_s})
+        expected.append(dl + name);
     expected.sort();
     EXPECT_EQ(result, expected);
     EXPECT_TRUE(findInstallers({}, dl).isEmpty());
+    EXPECT_TRUE(findInstallers({QString()}, dl).isEmpty());
     EXPECT_TRUE(findInstallers({u"Sketcher"_s}, dl + u"none/"_s).isEmpty());
 }

@@ -1,119 +1,129 @@
 #include "LaunchJobs.h"
 
+#include "Child.h"
 #include "Sandbox.h"
 #include "platform/FileSystem.h"
 #include "platform/PropertyList.h"
 
-#include <QFile>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using namespace moss;
 using moss::test::Sandbox;
 
-class LaunchJobsTest : public ::testing::Test {
-protected:
-    QString job(const QString& name, const QVariantMap& dict,
-                plist::Format format = plist::Format::xml) {
-        return sandbox.writePlist(u"LaunchAgents/"_s + name, dict, format);
-    }
-    bool mentions(const QString& file) const { return launchJobMentions(file, matcher, appPath); }
+namespace {
 
+const Matcher kSketcher{{u"com.acme.Sketcher"_s}, {u"Sketcher"_s}, std::nullopt};
+const QString kApp = u"/Applications/Sketcher.app"_s;
+const QString kAgent = u"/Applications/Sketcher.app/Contents/MacOS/agent"_s;
+
+} // namespace
+
+// A job mentions the bundle through its label, its program (or the first of
+// its arguments) or its associated bundles, each of the right type.
+TEST(LaunchJobsTest, TextsThatNameTheBundle) {
     Sandbox sandbox;
-    const Matcher matcher{{u"com.acme.Sketcher"_s}, {u"Sketcher"_s}, std::nullopt};
-    const QString appPath = u"/Applications/Sketcher.app"_s;
-    const QString agent = u"/Applications/Sketcher.app/Contents/MacOS/agent"_s;
-};
-
-TEST_F(LaunchJobsTest, ExecutableInsideTheBundleInBothForms) {
-    const QVariantMap dict = {{u"Label"_s, u"com.vendor.updater"_s},
-                              {u"ProgramArguments"_s, QVariantList{agent, u"--run"_s}}};
-    EXPECT_TRUE(mentions(job(u"com.vendor.updater.plist"_s, dict)));
-    EXPECT_TRUE(mentions(job(u"b.plist"_s, dict, plist::Format::binary)));
-    EXPECT_TRUE(mentions(job(u"p.plist"_s, {{u"Program"_s, agent}})));
-}
-
-TEST_F(LaunchJobsTest, OnlyTheFirstArgumentCounts) {
-    const QVariantMap dict = {{u"Label"_s, u"com.vendor.updater"_s},
-                              {u"Program"_s, u"/usr/bin/env"_s},
-                              {u"ProgramArguments"_s, QVariantList{u"/usr/bin/env"_s, agent}}};
-    EXPECT_FALSE(mentions(job(u"com.vendor.updater.plist"_s, dict)));
-}
-
-TEST_F(LaunchJobsTest, LabelsAndAssociatedBundles) {
-    EXPECT_TRUE(mentions(job(u"a.plist"_s, {{u"Label"_s, u"com.acme.sketcher.agent"_s}})));
-    EXPECT_FALSE(mentions(job(u"b.plist"_s, {{u"Label"_s, u"com.acme.sketcherx"_s}})));
-    EXPECT_TRUE(
-        mentions(job(u"c.plist"_s, {{u"AssociatedBundleIdentifiers"_s, u"com.acme.Sketcher"_s}})));
-    EXPECT_TRUE(
-        mentions(job(u"d.plist"_s, {{u"AssociatedBundleIdentifiers"_s,
-                                     QVariantList{u"com.other"_s, u"com.acme.Sketcher"_s}}})));
-}
-
-TEST_F(LaunchJobsTest, ValuesOfTheWrongTypeAreMissing) {
-    EXPECT_FALSE(mentions(job(u"a.plist"_s, {{u"Label"_s, QVariantList{u"com.acme.Sketcher"_s}},
-                                             {u"Program"_s, qint64(1)},
-                                             {u"ProgramArguments"_s, agent},
-                                             {u"AssociatedBundleIdentifiers"_s,
-                                              QVariantMap{{u"x"_s, u"com.acme.Sketcher"_s}}}})));
-    EXPECT_FALSE(
-        mentions(job(u"b.plist"_s, {{u"ProgramArguments"_s, QVariantList{qint64(5), agent}}})));
-    // A list that holds anything but strings is not a list of strings.
-    EXPECT_FALSE(
-        mentions(job(u"c.plist"_s, {{u"ProgramArguments"_s, QVariantList{agent, qint64(5)}}})));
-    EXPECT_FALSE(mentions(
-        job(u"d.plist"_s, {{u"AssociatedBundleIdentifiers"_s,
-                            QVariantList{qint64(3), u"com.other"_s, u"com.acme.Sketcher"_s}}})));
+    const QVariantList withAgent{kAgent, u"--run"_s};
+    struct Row {
+        QVariantMap job;
+        bool mentions;
+    };
+    const Row rows[] = {
+        {{{u"Label"_s, u"com.vendor.updater"_s}, {u"ProgramArguments"_s, withAgent}}, true},
+        {{{u"Program"_s, kAgent}}, true},
+        {{{u"Program"_s, u"/usr/bin/env"_s},
+          {u"ProgramArguments"_s, QVariantList{u"/usr/bin/env"_s, kAgent}}},
+         false},
+        {{{u"Label"_s, u"com.acme.sketcher.agent"_s}}, true},
+        {{{u"Label"_s, u"com.acme.sketcherx"_s}}, false},
+        {{{u"AssociatedBundleIdentifiers"_s, u"com.acme.Sketcher"_s}}, true},
+        {{{u"AssociatedBundleIdentifiers"_s, QVariantList{u"com.o"_s, u"com.acme.Sketcher"_s}}},
+         true},
+        {{{u"Label"_s, QVariantList{u"com.acme.Sketcher"_s}},
+          {u"Program"_s, qint64(1)},
+          {u"ProgramArguments"_s, kAgent},
+          {u"AssociatedBundleIdentifiers"_s, QVariantMap{{u"x"_s, u"com.acme.Sketcher"_s}}}},
+         false},
+        // A list that holds anything but strings is not a list of strings.
+        {{{u"ProgramArguments"_s, QVariantList{qint64(5), kAgent}}}, false},
+        {{{u"ProgramArguments"_s, QVariantList{kAgent, qint64(5)}}}, false},
+        {{{u"AssociatedBundleIdentifiers"_s, QVariantList{qint64(3), u"com.acme.Sketcher"_s}}},
+         false},
+    };
+    int n = 0;
+    for (const Row& row : rows) {
+        for (const plist::Format format : {plist::Format::xml, plist::Format::binary}) {
+            const QString file =
+                sandbox.writePlist(u"LaunchAgents/%1.plist"_s.arg(++n), row.job, format);
+            EXPECT_EQ(launchJobMentions(file, kSketcher, kApp), row.mentions) << n;
+        }
+    }
+    // An empty bundle path matches nothing by path.
+    const QString program = sandbox.writePlist(u"LaunchAgents/p.plist"_s, {{u"Program"_s, kAgent}});
+    EXPECT_FALSE(launchJobMentions(program, kSketcher, QString()));
 }
 
 // Jobs written by hand, in which the texts are not spelled as the keys are:
 // a quick look at the bytes must not rule them out.
-TEST_F(LaunchJobsTest, TextsSpelledOtherwiseThanTheKeys) {
-    const auto raw = [this](const QString& name, const QByteArray& label) {
-        return sandbox.writeFile(u"LaunchAgents/"_s + name,
-                                 "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                                 "<plist version=\"1.0\"><dict><key>Label</key><string>" +
-                                     label + "</string></dict></plist>\n");
+TEST(LaunchJobsTest, TextsSpelledOtherwiseThanTheKeys) {
+    Sandbox sandbox;
+    const std::pair<QByteArray, bool> labels[] = {
+        {"COM.ACME.SKETCHER.AGENT", true},
+        {"&#99;om.acme.sketcher", true},
+        {"com.acme.<![CDATA[sketcher]]>", true},
+        {"com.acme.<!-- x -->sketcher", true},
+        {"com.acme.s\xE2\x84\xAA" // the Kelvin sign lower-cases to "k"
+         "etcher",
+         true},
+        {"/APPLICATIONS/sketcher.app/Contents/MacOS/agent", true},
+        {"com.acme.sketchers", false},
+        {"org.example.tool", false},
     };
-    EXPECT_TRUE(mentions(raw(u"upper.plist"_s, "COM.ACME.SKETCHER.AGENT")));
-    EXPECT_TRUE(mentions(raw(u"ref.plist"_s, "&#99;om.acme.sketcher")));
-    EXPECT_TRUE(mentions(raw(u"cdata.plist"_s, "<![CDATA[com.acme.sketcher]]>")));
-    // The Kelvin sign lower-cases to "k".
-    EXPECT_TRUE(mentions(raw(u"kelvin.plist"_s, "com.acme.s\xE2\x84\xAA"
-                                                "etcher")));
-    EXPECT_TRUE(mentions(raw(u"path.plist"_s, "/APPLICATIONS/sketcher.app/Contents/MacOS/agent")));
-    EXPECT_FALSE(mentions(raw(u"other.plist"_s, "com.acme.sketchers")));
-    EXPECT_FALSE(mentions(raw(u"nothing.plist"_s, "org.example.tool")));
-    // Named only outside the texts that count.
-    EXPECT_FALSE(mentions(sandbox.writeFile(
-        u"LaunchAgents/key.plist"_s,
-        "<plist><dict><key>com.acme.Sketcher</key><string>x</string></dict></plist>")));
-}
-
-TEST_F(LaunchJobsTest, UnreadableMalformedAndMisnamedFiles) {
-    const QVariantMap dict = {{u"Program"_s, agent}};
-    const QString upper = job(u"Foo.PLIST"_s, dict);
-    EXPECT_FALSE(mentions(upper)); // the extension test is case-sensitive
-    EXPECT_FALSE(mentions(job(u"Foo"_s, dict)));
-    EXPECT_FALSE(mentions(
-        sandbox.writeFile(u"LaunchAgents/bad.plist"_s, QByteArrayLiteral("<plist><dict><key>"))));
-    EXPECT_FALSE(mentions(sandbox.path(u"LaunchAgents/missing.plist"_s)));
-    const QString folder = sandbox.makeDir(u"LaunchAgents/dir.plist"_s);
-    EXPECT_FALSE(mentions(folder));
-    const QString fifo = sandbox.path(u"LaunchAgents/fifo.plist"_s);
-    ASSERT_EQ(::mkfifo(fs::encodePath(fifo).constData(), 0600), 0);
-    EXPECT_FALSE(mentions(fifo));
-
-    const QString locked = job(u"locked.plist"_s, dict);
-    QFile::setPermissions(locked, {});
-    if (::geteuid() != 0) {
-        EXPECT_FALSE(mentions(locked));
+    for (const auto& [label, mentions] : labels) {
+        const QString file = sandbox.writeFile(
+            u"LaunchAgents/job.plist"_s,
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict><key>Label"
+            "</key><string>" +
+                label + "</string></dict></plist>\n");
+        EXPECT_EQ(launchJobMentions(file, kSketcher, kApp), mentions) << label.toStdString();
     }
+    // Case variants outside ASCII are left to the matcher.
+    const Matcher unicode{{u"org.ünï.app"_s}, {}, std::nullopt};
+    EXPECT_TRUE(launchJobMentions(
+        sandbox.writePlist(u"LaunchAgents/u.plist"_s, {{u"Label"_s, u"ORG.ÜNÏ.APP"_s}}), unicode,
+        QString()));
+    // Named only outside the texts that count.
+    EXPECT_FALSE(launchJobMentions(
+        sandbox.writeFile(u"LaunchAgents/key.plist"_s,
+                          "<plist><dict><key>com.acme.Sketcher</key><string>x</string></dict>"
+                          "</plist>"),
+        kSketcher, kApp));
 }
 
-TEST_F(LaunchJobsTest, AnEmptyAppPathMatchesNothingByPath) {
-    const QString file = job(u"a.plist"_s, {{u"Program"_s, agent}});
-    EXPECT_FALSE(launchJobMentions(file, matcher, QString()));
+TEST(LaunchJobsTest, UnreadableMalformedAndMisnamedFiles) {
+    Sandbox sandbox;
+    const QVariantMap job = {{u"Program"_s, kAgent}};
+    const QString readable = sandbox.writePlist(u"LaunchAgents/ok.plist"_s, job);
+    const QString locked = sandbox.writePlist(u"LaunchAgents/locked.plist"_s, job);
+    ::chmod(fs::encodePath(locked).constData(), 0);
+    for (const QString& file :
+         {sandbox.writePlist(u"LaunchAgents/Foo.PLIST"_s, job), // the extension is case-sensitive
+          sandbox.writePlist(u"LaunchAgents/Foo"_s, job),
+          sandbox.writeFile(u"LaunchAgents/bad.plist"_s, "<plist><dict><key>"),
+          sandbox.path(u"LaunchAgents/missing.plist"_s),
+          sandbox.makeDir(u"LaunchAgents/dir.plist"_s),
+          sandbox.makeFifo(u"LaunchAgents/fifo.plist"_s)})
+        EXPECT_FALSE(launchJobMentions(file, kSketcher, kApp)) << file.toStdString();
+    // A job that another user cannot read mentions nothing to that user.
+    test::letIn(sandbox.root());
+    const int status = test::runInChild(test::ChildSetup::asNobody, [&] {
+        return launchJobMentions(readable, kSketcher, kApp) &&
+                       !launchJobMentions(locked, kSketcher, kApp)
+                   ? 0
+                   : 1;
+    });
+    if (status < 0)
+        GTEST_SKIP() << "this machine cannot drop privileges in a child";
+    EXPECT_EQ(status, 0);
 }

@@ -7,7 +7,6 @@
 #include "Sandbox.h"
 #include "platform/FileSystem.h"
 
-#include <QFile>
 #include <gtest/gtest.h>
 
 namespace moss {
@@ -37,25 +36,9 @@ QByteArray entry(const QByteArray& keys) {
 // A home with applications of every source, and the system folders beside it.
 class LinuxAppsTest : public ::testing::Test {
 protected:
-    LinuxAppsTest() {
-        roots.home = sandbox.home();
-        roots.configHome = sandbox.path(u"home/.config"_s);
-        roots.dataHome = sandbox.path(u"home/.local/share"_s);
-        roots.stateHome = sandbox.path(u"home/.local/state"_s);
-        roots.cacheHome = sandbox.path(u"home/.cache"_s);
-        roots.dataDirs = {sandbox.path(u"usr/local/share"_s), sandbox.path(u"usr/share"_s)};
-        roots.executablePath = {sandbox.path(u"bin"_s)};
-        roots.dpkgDatabase = sandbox.path(u"dpkg"_s);
-        roots.flatpakSystem = sandbox.path(u"flatpak"_s);
-        roots.snapDesktop = sandbox.path(u"snapd/desktop"_s);
-        roots.snapMounts = sandbox.path(u"snap"_s);
-    }
-
     QString write(const QString& relative, const QByteArray& data, bool executable = false) {
-        const QString path = sandbox.writeFile(relative, data);
-        if (executable)
-            QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        return path;
+        return executable ? sandbox.writeExecutable(relative, data)
+                          : sandbox.writeFile(relative, data);
     }
 
     // One application of each source, and entries the catalogue leaves out.
@@ -134,7 +117,7 @@ protected:
     }
 
     Sandbox sandbox;
-    LinuxRoots roots;
+    const LinuxRoots roots = sandbox.linuxRoots();
 };
 
 TEST_F(LinuxAppsTest, catalogueAppliesShadowingVisibilityAndSources) {
@@ -158,53 +141,44 @@ TEST_F(LinuxAppsTest, catalogueAppliesShadowingVisibilityAndSources) {
 
 TEST_F(LinuxAppsTest, recordOfEachSource) {
     install();
-    const auto record = [](QString url, std::optional<QString> id, QStringList names,
-                           QString display, std::optional<QString> version, QStringList nested,
-                           AppSource source, QString package, QString icon) {
-        AppBundle app;
-        app.url = std::move(url);
-        app.kind = BundleKind::Application;
-        app.bundleIdentifier = std::move(id);
-        app.names = std::move(names);
-        app.displayName = std::move(display);
-        app.version = std::move(version);
-        app.nestedIdentifiers = std::move(nested);
-        app.source = source;
-        app.package = std::move(package);
-        app.icon = std::move(icon);
-        return app;
+    QMap<QString, AppBundle> apps;
+    for (const AppBundle& app : LinuxApps::catalogue(roots))
+        apps.insert(app.url.mid(sandbox.root().size()), app);
+    const auto summary = [&](const QString& url) {
+        const AppBundle& app = apps[url];
+        EXPECT_EQ(app.kind, BundleKind::Application) << url.toStdString();
+        return QStringList{app.bundleIdentifier.value_or(u"-"_s),
+                           app.names.join(u','),
+                           app.displayName,
+                           app.version.value_or(u"-"_s),
+                           app.nestedIdentifiers.join(u','),
+                           QString::number(int(app.source)),
+                           app.package,
+                           app.icon}
+            .join(u'|');
     };
-    const QString data = sandbox.path(u"home/.local/share/"_s);
-    const QList<AppBundle> expected = {
-        record(data + u"applications/org.acme.Notes.desktop"_s, u"org.acme.Notes"_s,
-               {u"Notes"_s, u"NotesWindow"_s}, u"Заметки"_s, std::nullopt, {},
-               AppSource::localEntry, {}, u"notes"_s),
-        record(sandbox.path(u"usr/share/applications/gimp.desktop"_s), std::nullopt,
-               {u"GNU Image Manipulation Program"_s, u"gimp"_s, u"gimp-2.10"_s},
-               u"GNU Image Manipulation Program"_s, u"2.10.34-1"_s, {}, AppSource::debianPackage,
-               u"gimp"_s, u"gimp"_s),
-        record(data + u"flatpak/exports/share/applications/org.acme.Paint.desktop"_s,
-               u"org.acme.Paint"_s, {u"Paint"_s}, u"Paint"_s, u"2.1"_s, {}, AppSource::flatpakUser,
-               u"app/org.acme.Paint/x86_64/stable"_s, u"org.acme.Paint"_s),
-        record(sandbox.path(u"snapd/desktop/applications/sketch_sketch.desktop"_s), std::nullopt,
-               {u"Sketch"_s}, u"Sketch"_s, u"1.5"_s, {}, AppSource::snap, u"sketch"_s,
-               u"/snap/sketch/7/icon.png"_s),
-        record(sandbox.path(u"home/Applications/Tool-1.2-x86_64.AppImage"_s), std::nullopt,
-               {u"Tool"_s}, u"Tool"_s, u"1.2"_s, {}, AppSource::appImage, {}, {}),
-        record(sandbox.path(u"usr/share/applications/unowned.desktop"_s), std::nullopt,
-               {u"Unowned"_s, u"run"_s}, u"Unowned"_s, std::nullopt, {}, AppSource::systemEntry, {},
-               {}),
-        record(sandbox.path(u"flatpak/exports/share/applications/org.acme.Viewer.Tool.desktop"_s),
-               u"org.acme.Viewer.Tool"_s, {u"Viewer"_s}, u"Viewer"_s, std::nullopt,
-               {u"org.acme.Viewer"_s}, AppSource::flatpakSystem, u"app/org.acme.Viewer"_s, {}),
+    const std::pair<QString, QString> expected[] = {
+        {u"/home/.local/share/applications/org.acme.Notes.desktop"_s,
+         u"org.acme.Notes|Notes,NotesWindow|Заметки|-||%1||notes"_s.arg(
+             int(AppSource::localEntry))},
+        {u"/usr/share/applications/gimp.desktop"_s,
+         u"-|GNU Image Manipulation Program,gimp,gimp-2.10|GNU Image Manipulation Program|"
+         u"2.10.34-1||%1|gimp|gimp"_s.arg(int(AppSource::debianPackage))},
+        {u"/home/.local/share/flatpak/exports/share/applications/org.acme.Paint.desktop"_s,
+         u"org.acme.Paint|Paint|Paint|2.1||%1|app/org.acme.Paint/x86_64/stable|org.acme.Paint"_s
+             .arg(int(AppSource::flatpakUser))},
+        {u"/snapd/desktop/applications/sketch_sketch.desktop"_s,
+         u"-|Sketch|Sketch|1.5||%1|sketch|/snap/sketch/7/icon.png"_s.arg(int(AppSource::snap))},
+        {u"/home/Applications/Tool-1.2-x86_64.AppImage"_s,
+         u"-|Tool|Tool|1.2||%1||"_s.arg(int(AppSource::appImage))},
+        {u"/usr/share/applications/unowned.desktop"_s,
+         u"-|Unowned,run|Unowned|-||%1||"_s.arg(int(AppSource::systemEntry))},
+        {u"/flatpak/exports/share/applications/org.acme.Viewer.Tool.desktop"_s,
+         u"org.acme.Viewer.Tool|Viewer|Viewer|-|org.acme.Viewer|%1|app/org.acme.Viewer|"_s.arg(
+             int(AppSource::flatpakSystem))},
     };
-    const QList<AppBundle> apps = LinuxApps::catalogue(roots);
-    for (const AppBundle& want : expected) {
-        const auto app = std::find_if(apps.cbegin(), apps.cend(),
-                                      [&](const AppBundle& a) { return a.url == want.url; });
-        ASSERT_NE(app, apps.cend()) << want.url.toStdString();
-        EXPECT_EQ(*app, want);
-    }
+    for (const auto& [url, record] : expected)
+        EXPECT_EQ(summary(url), record) << url.toStdString();
 }
 
 TEST_F(LinuxAppsTest, loadsOneEntryOrAppImage) {

@@ -16,16 +16,6 @@ using namespace LinuxLocations;
 using Rule = LinuxLocation::Rule;
 using test::Sandbox;
 
-LinuxRoots sandboxRoots(const Sandbox& sandbox) {
-    LinuxRoots roots;
-    roots.home = sandbox.home();
-    roots.configHome = sandbox.path(u"home/.config"_s);
-    roots.dataHome = sandbox.path(u"home/.local/share"_s);
-    roots.stateHome = sandbox.path(u"home/.local/state"_s);
-    roots.cacheHome = sandbox.path(u"home/.cache"_s);
-    return roots;
-}
-
 const LinuxLocation& row(Rule rule, const QString& path = {}) {
     for (const LinuxLocation& location : table()) {
         if (location.rule == rule && (path.isEmpty() || location.path == path))
@@ -60,7 +50,7 @@ TEST(LinuxRootsTest, fromTheEnvironment) {
 
 TEST(LinuxLocationsTest, foldersAndJudgedNames) {
     Sandbox sandbox;
-    const LinuxRoots roots = sandboxRoots(sandbox);
+    const LinuxRoots roots = sandbox.linuxRoots();
     for (const char* size : {"16x16", "scalable"})
         sandbox.makeDir(u"home/.local/share/icons/hicolor/"_s + QString::fromLatin1(size));
     sandbox.writeFile(u"home/.local/share/icons/hicolor/index.theme"_s);
@@ -95,7 +85,7 @@ TEST(LinuxLocationsTest, foldersAndJudgedNames) {
 
 TEST(LinuxLocationsTest, neverOffered) {
     Sandbox sandbox;
-    const LinuxRoots roots = sandboxRoots(sandbox);
+    const LinuxRoots roots = sandbox.linuxRoots();
     const QString home = roots.home;
     sandbox.writeFile(u"home/.config/user-dirs.dirs"_s,
                       "# comment\nXDG_DESKTOP_DIR=\"$HOME/Рабочий стол\"\n"
@@ -115,7 +105,7 @@ TEST(LinuxLocationsTest, neverOffered) {
           roots.configHome + u"/foo"_s, home + u"/Documents"_s})
         EXPECT_FALSE(never.contains(path)) << path.toStdString();
     // Without the file, the usual English folders.
-    EXPECT_EQ(userDirectories(sandboxRoots(Sandbox())).size(), 8);
+    EXPECT_EQ(userDirectories(Sandbox().linuxRoots()).size(), 8);
 }
 
 TEST(LinuxLocationsTest, mentions) {
@@ -162,7 +152,7 @@ TEST(LinuxLocationsTest, mentions) {
     // The file's own rule, read from disk; other rules read nothing.
     Sandbox sandbox;
     const QString unit = sandbox.writeFile(u"foo.service"_s, "[Service]\nExecStart=/opt/foo/foo\n");
-    const LinuxRoots roots = sandboxRoots(sandbox);
+    const LinuxRoots roots = sandbox.linuxRoots();
     EXPECT_TRUE(fileMentions(unit, Rule::userUnit, keys, roots));
     EXPECT_FALSE(fileMentions(unit, Rule::idOrName, keys, roots));
     EXPECT_FALSE(fileMentions(sandbox.path(u"missing"_s), Rule::userUnit, keys, roots));

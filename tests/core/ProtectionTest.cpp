@@ -22,84 +22,54 @@ AppBundle bundleAt(const QString& url, std::optional<QString> identifier) {
     return bundle;
 }
 
-QSet<QString> defaults() {
-    const QStringList& list = Protection::defaultProtected();
-    return {list.begin(), list.end()};
-}
-
 } // namespace
 
-TEST(ProtectionTest, DefaultListEndsWithMossbinItself) {
-    const QStringList& list = Protection::defaultProtected();
-    ASSERT_EQ(list.size(), 8);
-    EXPECT_EQ(list.first(), u"com.apple.finder"_s);
-    EXPECT_EQ(list[6], u"com.apple.dock"_s);
-    EXPECT_FALSE(list.last().isEmpty());
-    EXPECT_FALSE(list.last().startsWith(u"com.apple."_s));
-    EXPECT_EQ(list.first(7),
-              (QStringList{u"com.apple.finder"_s, u"com.apple.Safari"_s, u"com.apple.AppStore"_s,
-                           u"com.apple.systempreferences"_s, u"com.apple.Terminal"_s,
-                           u"com.apple.mail"_s, u"com.apple.dock"_s}));
-}
-
-TEST(ProtectionTest, SystemFoldersAreSystemWhateverTheIdentifier) {
-    EXPECT_EQ(Protection::status(bundleAt(u"/System/Applications/Calculator.app"_s, u"x.y"_s), {}),
-              ProtectionStatus::System);
-    EXPECT_EQ(Protection::status(bundleAt(u"/Library/Apple/Tool.app"_s, std::nullopt), {}),
-              ProtectionStatus::System);
-}
-
-TEST(ProtectionTest, UserListIsCaseInsensitiveAndExact) {
+// System folders whatever the identifier; the vendor's own bundles where they
+// can be neither deleted nor written (a sealed volume); the user's list by
+// whole identifiers ignoring case. Mossbin protects itself by default.
+TEST(ProtectionTest, StatusOfABundle) {
     test::Sandbox sandbox;
     const QString safari = sandbox.makeBundle(u"Applications/Safari.app"_s, {});
-    const AppBundle bundle = bundleAt(safari, u"com.apple.Safari"_s);
-
-    EXPECT_EQ(Protection::status(bundle, defaults()), ProtectionStatus::UserProtected);
-    EXPECT_EQ(Protection::status(bundle, {u"COM.APPLE.SAFARI"_s}), ProtectionStatus::UserProtected);
-    EXPECT_EQ(Protection::status(bundle, {u"com.apple.Saf"_s}), ProtectionStatus::None);
-    EXPECT_EQ(Protection::status(bundle, {}), ProtectionStatus::None);
-    EXPECT_EQ(Protection::status(bundleAt(safari, std::nullopt), defaults()),
-              ProtectionStatus::None);
-}
-
-TEST(ProtectionTest, PlatformBundleOnASealedVolumeThatCannotBeDeletedIsSystem) {
-    test::Sandbox sandbox;
     // The link's parent resolves into /System, which cannot be written here.
-    const QString link = sandbox.symlink(u"/System/Applications"_s, u"sealed"_s);
-    const AppBundle sealed = bundleAt(link + u"/Mail.app"_s, u"com.apple.mail"_s);
-
-    EXPECT_TRUE(Protection::isOnSealedVolume(sealed.url));
-    EXPECT_EQ(Protection::status(sealed, {}), ProtectionStatus::System);
-    EXPECT_EQ(Protection::status(bundleAt(link + u"/Other.app"_s, u"org.other"_s), {}),
-              ProtectionStatus::None);
-}
-
-TEST(ProtectionTest, WritableOrMissingLocationsAreNotSealed) {
-    test::Sandbox sandbox;
-    EXPECT_FALSE(Protection::isOnSealedVolume(sandbox.makeDir(u"Applications/Foo.app"_s)));
+    const QString sealed = sandbox.symlink(u"/System/Applications"_s, u"sealed"_s);
+    const QSet<QString> listed = {u"COM.APPLE.SAFARI"_s, u"org.a"_s};
+    struct Row {
+        QString url;
+        std::optional<QString> identifier;
+        ProtectionStatus status;
+    };
+    const Row rows[] = {
+        {u"/System/Applications/Calculator.app"_s, u"x.y"_s, ProtectionStatus::System},
+        {u"/Library/Apple/Tool.app"_s, std::nullopt, ProtectionStatus::System},
+        {safari, u"com.apple.Safari"_s, ProtectionStatus::UserProtected},
+        {safari, u"com.apple.Saf"_s, ProtectionStatus::None},
+        {safari, u"com.apple.mail"_s, ProtectionStatus::None},
+        {safari, std::nullopt, ProtectionStatus::None},
+        {sealed + u"/Mail.app"_s, u"com.apple.mail"_s, ProtectionStatus::System},
+        {sealed + u"/Other.app"_s, u"org.other"_s, ProtectionStatus::None},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(Protection::status(bundleAt(row.url, row.identifier), listed), row.status)
+            << row.url.toStdString() << ' ' << row.identifier.value_or(u"-"_s).toStdString();
+    EXPECT_TRUE(Protection::isOnSealedVolume(sealed));
+    EXPECT_FALSE(Protection::isOnSealedVolume(safari));
     EXPECT_FALSE(Protection::isOnSealedVolume(sandbox.path(u"missing/Foo.app"_s)));
+    EXPECT_TRUE(Protection::defaultProtected().contains(u"com.apple.finder"_s));
+    EXPECT_FALSE(Protection::defaultProtected().last().startsWith(u"com.apple."_s));
 }
 
 // Real processes started from copies of a system program placed inside a
 // sandbox application bundle and a helper bundle nested in it.
-class RunningApplicationsTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        // Unique to this test process: test runs may overlap.
-        identifier = u"com.example.Foo"_s + QString::number(QCoreApplication::applicationPid());
-        app = sandbox.makeBundle(u"Applications/Foo.app"_s, {{u"CFBundleIdentifier"_s, identifier},
-                                                             {u"CFBundleExecutable"_s, u"foo"_s}});
-        helper = app + u"/Contents/Helpers/Helper.app"_s;
-        mainProcess = start(app + u"/Contents/MacOS/foo"_s);
-        helperProcess = start(helper + u"/Contents/MacOS/helper"_s);
-    }
-    void TearDown() override {
-        for (QProcess* process : {mainProcess.get(), helperProcess.get()}) {
-            process->kill();
-            process->waitForFinished(-1);
-        }
-    }
-    std::unique_ptr<QProcess> start(const QString& executable) {
+TEST(RunningApplicationsTest, FoundByIdentifierOrLocationAndTerminated) {
+    test::Sandbox sandbox;
+    // Unique to this test process: test runs may overlap.
+    const QString identifier =
+        u"com.example.Foo"_s + QString::number(QCoreApplication::applicationPid());
+    const QString app =
+        sandbox.makeBundle(u"Applications/Foo.app"_s, {{u"CFBundleIdentifier"_s, identifier},
+                                                       {u"CFBundleExecutable"_s, u"foo"_s}});
+    const QString helper = app + u"/Contents/Helpers/Helper.app"_s;
+    const auto start = [](const QString& executable) {
         fs::makePath(fs::parentPath(executable));
         QFile::copy(u"/bin/sleep"_s, executable);
         QFile::setPermissions(executable, QFile::ReadOwner | QFile::ExeOwner);
@@ -107,59 +77,38 @@ protected:
         process->start(executable, {u"1000"_s});
         EXPECT_TRUE(process->waitForStarted(-1));
         return process;
-    }
-
-    test::Sandbox sandbox;
-    QString identifier;
-    QString app;
-    QString helper;
-    std::unique_ptr<QProcess> mainProcess;
-    std::unique_ptr<QProcess> helperProcess;
-};
-
-TEST_F(RunningApplicationsTest, FindsTheApplicationByIdentifierAnywhere) {
-    const QList<RunningApplication> found =
-        Protection::runningApplications(bundleAt(u"/elsewhere/Copy.app"_s, identifier.toUpper()));
-
-    ASSERT_EQ(found.size(), 1);
-    EXPECT_EQ(found[0].processIdentifier, mainProcess->processId());
-    EXPECT_EQ(found[0].bundleIdentifier, identifier);
-    EXPECT_EQ(found[0].bundleURL, app);
-}
-
-TEST_F(RunningApplicationsTest, FindsAHelperByANestedIdentifier) {
+    };
+    const std::unique_ptr<QProcess> main = start(app + u"/Contents/MacOS/foo"_s);
+    const std::unique_ptr<QProcess> other = start(helper + u"/Contents/MacOS/helper"_s);
+    const auto pids = [](const AppBundle& bundle) {
+        QList<qint64> found;
+        for (const RunningApplication& application : Protection::runningApplications(bundle))
+            found.append(application.processIdentifier);
+        std::sort(found.begin(), found.end());
+        return found;
+    };
     AppBundle suite = bundleAt(u"/elsewhere/Suite.app"_s, u"org.suite"_s);
     suite.nestedIdentifiers = {identifier.toUpper()};
+    const QList<RunningApplication> byIdentifier =
+        Protection::runningApplications(bundleAt(u"/elsewhere/Copy.app"_s, identifier.toUpper()));
 
-    const QList<RunningApplication> found = Protection::runningApplications(suite);
+    ASSERT_EQ(byIdentifier.size(), 1);
+    EXPECT_EQ(byIdentifier[0].processIdentifier, main->processId());
+    EXPECT_EQ(byIdentifier[0].bundleIdentifier, identifier);
+    EXPECT_EQ(byIdentifier[0].bundleURL, app);
+    EXPECT_EQ(pids(suite), QList<qint64>{main->processId()});
+    EXPECT_EQ(pids(bundleAt(app, std::nullopt)),
+              (QList<qint64>{std::min(main->processId(), other->processId()),
+                             std::max(main->processId(), other->processId())}));
+    EXPECT_TRUE(pids(bundleAt(app + u"x"_s, u"org.none"_s)).isEmpty());
 
-    ASSERT_EQ(found.size(), 1);
-    EXPECT_EQ(found[0].processIdentifier, mainProcess->processId());
-}
-
-TEST_F(RunningApplicationsTest, FindsEverythingRunningFromInsideTheBundle) {
-    const QList<RunningApplication> found =
-        Protection::runningApplications(bundleAt(app, std::nullopt));
-
-    QList<qint64> pids;
-    for (const RunningApplication& application : found)
-        pids.append(application.processIdentifier);
-    std::sort(pids.begin(), pids.end());
-    QList<qint64> expected = {mainProcess->processId(), helperProcess->processId()};
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(pids, expected);
-    EXPECT_TRUE(Protection::runningApplications(bundleAt(app + u"x"_s, u"org.none"_s)).isEmpty());
-}
-
-TEST_F(RunningApplicationsTest, TerminateAsksTheProcessToQuit) {
-    const QList<RunningApplication> found =
+    const QList<RunningApplication> helpers =
         Protection::runningApplications(bundleAt(helper, std::nullopt));
-    ASSERT_EQ(found.size(), 1);
-    EXPECT_FALSE(found[0].bundleIdentifier);
-
-    EXPECT_TRUE(found[0].terminate());
-
-    helperProcess->waitForFinished(-1);
-    EXPECT_EQ(helperProcess->exitStatus(), QProcess::CrashExit);
-    EXPECT_EQ(mainProcess->state(), QProcess::Running);
+    ASSERT_EQ(helpers.size(), 1);
+    EXPECT_FALSE(helpers[0].bundleIdentifier);
+    EXPECT_EQ(helpers[0].localizedName, u"helper"_s);
+    EXPECT_TRUE(helpers[0].terminate());
+    other->waitForFinished(-1);
+    EXPECT_EQ(other->exitStatus(), QProcess::CrashExit);
+    EXPECT_EQ(main->state(), QProcess::Running); // QProcess ends it on destruction
 }

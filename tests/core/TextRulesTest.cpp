@@ -1,14 +1,12 @@
 #include "TextRules.h"
 
-#include <QList>
 #include <gtest/gtest.h>
-#include <utility>
 
 using namespace Qt::StringLiterals;
 using namespace moss;
 
 TEST(TextRulesTest, RussianPluralFollowsTheLastTwoDigits) {
-    const QList<std::pair<qint64, QString>> forms = {
+    const std::pair<qint64, QString> forms[] = {
         {0, u"файлов"_s},  {1, u"файл"_s},     {2, u"файла"_s},   {4, u"файла"_s},
         {5, u"файлов"_s},  {11, u"файлов"_s},  {12, u"файлов"_s}, {14, u"файлов"_s},
         {21, u"файл"_s},   {22, u"файла"_s},   {25, u"файлов"_s}, {101, u"файл"_s},

@@ -1,8 +1,8 @@
-// The byte-count text for any count: never empty, ends with a known unit, and
-// read back it lies within the rounding of its unit.
+// The byte-count text for any count: a number and a known unit, which read
+// back lie within the rounding of the unit.
 #include "platform/ByteCount.h"
 
-#include <QStringList>
+#include <QHash>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -13,45 +13,27 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-struct Unit {
-    QString symbol;
-    double bytes;
-    double resolution; // half of the last shown digit, in bytes
-};
-
-const QList<Unit>& units() {
-    static const QList<Unit> list = {
-        {u"байта"_s, 1, 0},     {u"байт"_s, 1, 0},       {u"КБ"_s, 1e3, 0.5e3},
-        {u"МБ"_s, 1e6, 0.05e6}, {u"ГБ"_s, 1e9, 0.005e9}, {u"ТБ"_s, 1e12, 0.005e12},
-    };
-    return list;
-}
-
 void check(qint64 bytes) {
+    // Bytes per unit, and half of the last digit shown, in bytes.
+    static const QHash<QString, std::pair<double, double>> units = {
+        {u"байт"_s, {1, 0}},      {u"байта"_s, {1, 0}},      {u"КБ"_s, {1e3, 0.5e3}},
+        {u"МБ"_s, {1e6, 0.05e6}}, {u"ГБ"_s, {1e9, 0.005e9}}, {u"ТБ"_s, {1e12, 0.005e12}},
+    };
     const QString text = moss::formatByteCount(bytes);
-    if (text.isEmpty())
+    const qsizetype space = text.indexOf(u' ');
+    const auto unit = units.constFind(text.mid(space + 1));
+    QString number = text.left(space);
+    if (number.startsWith(u'-'))
+        number.remove(0, 1);
+    bool ok = false;
+    const double value = QString(number).replace(u',', u'.').toDouble(&ok);
+    if (space <= 0 || unit == units.cend() || number.startsWith(u',') || number.endsWith(u',') ||
+        !ok)
         std::abort();
-    for (const Unit& unit : units()) {
-        if (!text.endsWith(u' ' + unit.symbol))
-            continue;
-        QString number = text.chopped(unit.symbol.size() + 1);
-        const bool negative = number.startsWith(u'-');
-        if (negative)
-            number.remove(0, 1);
-        if (number.isEmpty() || number.startsWith(u',') || number.endsWith(u','))
-            std::abort();
-        bool ok = false;
-        const double value = QString(number).replace(u',', u'.').toDouble(&ok);
-        if (!ok)
-            std::abort();
-        const double shown = (negative ? -value : value) * unit.bytes;
-        // Doubles carry 53 bits: allow for that on counts near the limit.
-        const double slack = unit.resolution + std::abs(double(bytes)) * 1e-12 + 0.5;
-        if (std::abs(shown - double(bytes)) > slack)
-            std::abort();
-        return;
-    }
-    std::abort();
+    const double shown = (bytes < 0 ? -value : value) * unit->first;
+    // Doubles carry 53 bits: allow for that on counts near the limit.
+    if (std::abs(shown - double(bytes)) > unit->second + std::abs(double(bytes)) * 1e-12 + 0.5)
+        std::abort();
 }
 
 } // namespace

@@ -112,12 +112,48 @@ QString Sandbox::symlink(const QString& target, const QString& relativeLink) con
     return full;
 }
 
+QString Sandbox::writeExecutable(const QString& relative, const QByteArray& contents) const {
+    const QString full = writeFile(relative, contents);
+    ::chmod(fs::encodePath(full).constData(), 0755);
+    return full;
+}
+
+QString Sandbox::makeFifo(const QString& relative) const {
+    const QString full = path(relative);
+    fs::makePath(fs::parentPath(full));
+    ::mkfifo(fs::encodePath(full).constData(), 0644);
+    return full;
+}
+
 QString Sandbox::makeBundle(const QString& relative, const QVariantMap& info,
                             plist::Format format) const {
     const QString full = makeDir(relative);
     if (!info.isEmpty())
         writePlist(relative + QStringLiteral("/Contents/Info.plist"), info, format);
     return full;
+}
+
+LinuxRoots Sandbox::linuxRoots() const {
+    LinuxRoots roots;
+    roots.home = home();
+    roots.configHome = path(QStringLiteral("home/.config"));
+    roots.dataHome = path(QStringLiteral("home/.local/share"));
+    roots.stateHome = path(QStringLiteral("home/.local/state"));
+    roots.cacheHome = path(QStringLiteral("home/.cache"));
+    roots.dataDirs = {path(QStringLiteral("usr/local/share")), path(QStringLiteral("usr/share"))};
+    roots.executablePath = {path(QStringLiteral("bin"))};
+    roots.dpkgDatabase = path(QStringLiteral("dpkg"));
+    roots.flatpakSystem = path(QStringLiteral("flatpak"));
+    roots.snapDesktop = path(QStringLiteral("snapd/desktop"));
+    roots.snapMounts = path(QStringLiteral("snap"));
+    return roots;
+}
+
+QVariantMap info(const QString& identifier, const QString& name) {
+    QVariantMap dict{{QStringLiteral("CFBundleIdentifier"), identifier}};
+    if (!name.isEmpty())
+        dict.insert(QStringLiteral("CFBundleName"), name);
+    return dict;
 }
 
 } // namespace moss::test

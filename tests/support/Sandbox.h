@@ -5,6 +5,7 @@
 // process-wide sandbox before anything runs, and a Sandbox can take them over
 // for itself with activate().
 
+#include "LinuxLocations.h"
 #include "platform/PropertyList.h"
 
 #include <QByteArray>
@@ -40,10 +41,17 @@ public:
     QString writePlist(const QString& relative, const QVariantMap& dict,
                        plist::Format format = plist::Format::xml) const;
     QString symlink(const QString& target, const QString& relativeLink) const;
+    // A file of mode 0755, and a FIFO.
+    QString writeExecutable(const QString& relative, const QByteArray& contents) const;
+    QString makeFifo(const QString& relative) const;
     // A bundle folder with Contents/Info.plist holding `info` (no Info.plist
     // when `info` is empty).
     QString makeBundle(const QString& relative, const QVariantMap& info,
                        plist::Format format = plist::Format::xml) const;
+    // Every Linux root inside the sandbox: the XDG folders below home(), the
+    // data folders usr/local/share and usr/share, the executable path bin,
+    // and dpkg, flatpak, snapd/desktop and snap for the system's databases.
+    LinuxRoots linuxRoots() const;
 
 private:
     QTemporaryDir dir_;
@@ -51,5 +59,8 @@ private:
     QProcessEnvironment saved_;
     bool active_ = false;
 };
+
+// An Info dictionary with an identifier and, when given, a name.
+QVariantMap info(const QString& identifier, const QString& name = {});
 
 } // namespace moss::test

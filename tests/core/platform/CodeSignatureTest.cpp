@@ -5,45 +5,44 @@
 #include "Sandbox.h"
 #include "platform/FileSystem.h"
 
+#include <QFile>
 #include <QtEndian>
 #include <gtest/gtest.h>
 #include <random>
-#include <sys/stat.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+using namespace moss::tools;
 namespace codesign = moss::codesign;
-using moss::test::Sandbox;
-using moss::tools::CodeDirectoryOptions;
-using moss::tools::MachOSlice;
+using moss::AppBundle;
 
 namespace {
 
-const QString kArmTeam = QStringLiteral("ARMTEAM001");
-const QString kIntelTeam = QStringLiteral("INTELTEAM2");
+const QString kArm = u"ARMTEAM001"_s;
+const QString kIntel = u"INTELTEAM2"_s;
 
-MachOSlice slice(quint32 cpuType, const QString& team, bool is64Bit = true) {
+MachOSlice slice(quint32 cpuType, const QString& team, quint32 version = 0x20400) {
     MachOSlice result;
     result.cpuType = cpuType;
-    result.is64Bit = is64Bit;
+    result.is64Bit = cpuType != kCpuTypeI386;
     result.codeDirectory.teamIdentifier = team.toUtf8();
+    result.codeDirectory.version = version;
     return result;
 }
+const MachOSlice kArmSlice = slice(kCpuTypeArm64, kArm);
+const MachOSlice kIntelSlice = slice(kCpuTypeX86_64, kIntel);
 
 MachOSlice unsignedSlice(quint32 cpuType) {
-    MachOSlice result;
-    result.cpuType = cpuType;
+    MachOSlice result = slice(cpuType, {});
     result.sign = false;
     return result;
 }
 
-quint32 little32(const QByteArray& data, qsizetype at) {
-    return qFromLittleEndian<quint32>(data.constData() + at);
+quint32 big32(const QByteArray& data, qsizetype at) {
+    return qFromBigEndian<quint32>(data.constData() + at);
 }
 void setLittle32(QByteArray& data, qsizetype at, quint32 value) {
     qToLittleEndian(value, data.data() + at);
-}
-quint32 big32(const QByteArray& data, qsizetype at) {
-    return qFromBigEndian<quint32>(data.constData() + at);
 }
 void setBig32(QByteArray& data, qsizetype at, quint32 value) {
     qToBigEndian(value, data.data() + at);
@@ -60,351 +59,220 @@ struct ThinLayout {
     qsizetype codeDirectory = 0;
 
     explicit ThinLayout(const QByteArray& image) {
-        superBlob = little32(image, signatureCommand + 8);
+        superBlob = qFromLittleEndian<quint32>(image.constData() + signatureCommand + 8);
         // Index entry 1 is the CodeDirectory (entry 0: requirements).
         codeDirectory = superBlob + big32(image, superBlob + 12 + 8 + 4);
     }
 };
 
-// --- well-formed images ---------------------------------------------------
-
-TEST(CodeSignatureTest, ThinImagesOfBothWidths) {
-    EXPECT_EQ(codesign::teamIdentifierFromMachO(
-                  moss::tools::thinMachO(slice(moss::tools::kCpuTypeArm64, kArmTeam))),
-              kArmTeam);
-    EXPECT_EQ(codesign::teamIdentifierFromMachO(
-                  moss::tools::thinMachO(slice(moss::tools::kCpuTypeI386, kIntelTeam, false))),
-              kIntelTeam);
-}
-
-TEST(CodeSignatureTest, UniversalPrefersArm64WhereverItStands) {
-    const MachOSlice arm = slice(moss::tools::kCpuTypeArm64, kArmTeam);
-    const MachOSlice intel = slice(moss::tools::kCpuTypeX86_64, kIntelTeam);
-    for (bool fat64 : {false, true}) {
-        EXPECT_EQ(
-            codesign::teamIdentifierFromMachO(moss::tools::universalMachO({intel, arm}, fat64)),
-            kArmTeam);
-        EXPECT_EQ(
-            codesign::teamIdentifierFromMachO(moss::tools::universalMachO({arm, intel}, fat64)),
-            kArmTeam);
-    }
-}
-
-TEST(CodeSignatureTest, UniversalFallsBackToTheFirstSliceWithATeam) {
-    const MachOSlice i386 = unsignedSlice(moss::tools::kCpuTypeI386);
-    const MachOSlice intel = slice(moss::tools::kCpuTypeX86_64, kIntelTeam);
-    MachOSlice oldArm = slice(moss::tools::kCpuTypeArm64, kArmTeam);
-    oldArm.codeDirectory.version = 0x20100;
-    EXPECT_EQ(codesign::teamIdentifierFromMachO(moss::tools::universalMachO({i386, oldArm, intel})),
-              kIntelTeam);
-    EXPECT_EQ(codesign::teamIdentifierFromMachO(moss::tools::universalMachO(
-                  {unsignedSlice(moss::tools::kCpuTypeArm64), intel}, true)),
-              kIntelTeam);
-}
-
-TEST(CodeSignatureTest, NoSignatureOrNoTeamGivesNothing) {
-    EXPECT_FALSE(codesign::teamIdentifierFromMachO(
-        moss::tools::thinMachO(unsignedSlice(moss::tools::kCpuTypeArm64))));
-    EXPECT_FALSE(codesign::teamIdentifierFromMachO(moss::tools::universalMachO(
-        {unsignedSlice(moss::tools::kCpuTypeArm64), unsignedSlice(moss::tools::kCpuTypeX86_64)})));
-    EXPECT_FALSE(codesign::teamIdentifierFromMachO(
-        moss::tools::thinMachO(slice(moss::tools::kCpuTypeArm64, QString()))));
-    EXPECT_FALSE(codesign::teamIdentifierFromMachO(moss::tools::universalMachO({})));
-}
-
-TEST(CodeSignatureTest, TeamFieldNeedsCodeDirectoryVersion20200) {
-    for (quint32 version : {0x20001u, 0x20100u, 0x201ffu}) {
-        MachOSlice old = slice(moss::tools::kCpuTypeArm64, kArmTeam);
-        old.codeDirectory.version = version;
-        EXPECT_FALSE(codesign::teamIdentifierFromMachO(moss::tools::thinMachO(old))) << version;
-    }
-    MachOSlice first = slice(moss::tools::kCpuTypeArm64, kArmTeam);
-    first.codeDirectory.version = moss::tools::kCodeDirectoryTeamVersion;
-    EXPECT_EQ(codesign::teamIdentifierFromMachO(moss::tools::thinMachO(first)), kArmTeam);
-}
-
-TEST(CodeSignatureTest, AlternateCodeDirectoryIsConsultedWhenThePrimaryHasNoTeam) {
-    MachOSlice image = slice(moss::tools::kCpuTypeArm64, QString());
-    image.alternate = CodeDirectoryOptions{.teamIdentifier = kIntelTeam.toUtf8()};
-    EXPECT_EQ(codesign::teamIdentifierFromMachO(moss::tools::thinMachO(image)), kIntelTeam);
-
-    image.codeDirectory.teamIdentifier = kArmTeam.toUtf8();
-    EXPECT_EQ(codesign::teamIdentifierFromMachO(moss::tools::thinMachO(image)), kArmTeam);
-}
-
-TEST(CodeSignatureTest, BareCodeDirectoryBlob) {
-    CodeDirectoryOptions options;
-    options.teamIdentifier = kArmTeam.toUtf8();
-    const QByteArray blob = moss::tools::codeDirectory(options);
-    EXPECT_EQ(codesign::teamIdentifierFromCodeDirectory(blob), kArmTeam);
-    options.version = 0x20100;
-    EXPECT_FALSE(codesign::teamIdentifierFromCodeDirectory(moss::tools::codeDirectory(options)));
-    EXPECT_FALSE(codesign::teamIdentifierFromCodeDirectory(blob.left(blob.size() - 1)));
-    EXPECT_FALSE(codesign::teamIdentifierFromCodeDirectory({}));
-}
-
-TEST(CodeSignatureTest, OtherFilesAreNotMachO) {
-    const QByteArray javaClass = QByteArray::fromHex("cafebabe00000034") + QByteArray(64, 'x');
-    const QByteArray bigEndianMachO = QByteArray::fromHex("feedfacf") + QByteArray(64, '\0');
-    for (const QByteArray& data : {QByteArray(), QByteArray("#!/bin/sh\necho hi\n"), javaClass,
-                                   bigEndianMachO, QByteArray(3, '\xcf')})
-        EXPECT_FALSE(codesign::teamIdentifierFromMachO(data));
-}
-
-// --- lying headers ---------------------------------------------------------
-
-TEST(CodeSignatureTest, LyingThinHeadersGiveNothing) {
-    const QByteArray good = moss::tools::thinMachO(slice(moss::tools::kCpuTypeArm64, kArmTeam));
-    const ThinLayout at(good);
-    ASSERT_EQ(codesign::teamIdentifierFromMachO(good), kArmTeam);
-
-    const std::vector<std::pair<const char*, std::function<void(QByteArray&)>>> lies = {
-        {"commands overrun the file",
-         [](QByteArray& d) { setLittle32(d, ThinLayout::commandBytes, 0xfffffff0); }},
-        {"zero-sized command", [](QByteArray& d) { setLittle32(d, ThinLayout::uuidSize, 0); }},
-        {"command past the end",
-         [](QByteArray& d) { setLittle32(d, ThinLayout::uuidSize, 0xfffffff8); }},
-        {"short signature command",
-         [](QByteArray& d) { setLittle32(d, ThinLayout::signatureCommand + 4, 8); }},
-        {"signature beyond the file",
-         [](QByteArray& d) { setLittle32(d, ThinLayout::signatureCommand + 8, 0xfffffff0); }},
-        {"signature size wraps",
-         [](QByteArray& d) { setLittle32(d, ThinLayout::signatureCommand + 12, 0xffffffff); }},
-        {"not a SuperBlob", [&](QByteArray& d) { setBig32(d, at.superBlob, 0xfade0c00); }},
-        {"SuperBlob longer than its region",
-         [&](QByteArray& d) { setBig32(d, at.superBlob + 4, 0xffffff00); }},
-        {"blob count huge", [&](QByteArray& d) { setBig32(d, at.superBlob + 8, 0x20000000); }},
-        {"CodeDirectory offset outside",
-         [&](QByteArray& d) { setBig32(d, at.superBlob + 24, 0xfffffff0); }},
-        {"CodeDirectory longer than the SuperBlob",
-         [&](QByteArray& d) { setBig32(d, at.codeDirectory + 4, 0x7fffffff); }},
-        {"team offset outside",
-         [&](QByteArray& d) { setBig32(d, at.codeDirectory + 48, 0xfffffff0); }},
-        {"team offset inside the header",
-         [&](QByteArray& d) { setBig32(d, at.codeDirectory + 48, 8); }},
-        {"team without terminator", [&](QByteArray& d) { d[d.size() - 1] = 'Z'; }},
+// Which slice's team counts (arm64 first, else the first with a team), which
+// CodeDirectory (the primary, else an alternate), from which version on.
+TEST(CodeSignatureTest, WellFormedImages) {
+    MachOSlice alternate = slice(kCpuTypeArm64, QString());
+    alternate.alternate = CodeDirectoryOptions{.teamIdentifier = kIntel.toUtf8()};
+    MachOSlice both = alternate;
+    both.codeDirectory.teamIdentifier = kArm.toUtf8();
+    QList<MachOSlice> many(63, unsignedSlice(kCpuTypeX86_64));
+    many.append(kArmSlice);
+    const std::tuple<const char*, QByteArray, std::optional<QString>> rows[] = {
+        {"thin arm64", thinMachO(kArmSlice), kArm},
+        {"thin i386", thinMachO(slice(kCpuTypeI386, kIntel)), kIntel},
+        {"fat32, arm64 last", universalMachO({kIntelSlice, kArmSlice}), kArm},
+        {"fat64, arm64 first", universalMachO({kArmSlice, kIntelSlice}, true), kArm},
+        {"old arm64 directory",
+         universalMachO(
+             {unsignedSlice(kCpuTypeI386), slice(kCpuTypeArm64, kArm, 0x20100), kIntelSlice}),
+         kIntel},
+        {"unsigned arm64", universalMachO({unsignedSlice(kCpuTypeArm64), kIntelSlice}, true),
+         kIntel},
+        {"64 slices", universalMachO(many), kArm},
+        {"65 slices", universalMachO(many + QList{kIntelSlice}), std::nullopt},
+        {"version 0x201ff", thinMachO(slice(kCpuTypeArm64, kArm, 0x201ff)), std::nullopt},
+        {"version 0x20200", thinMachO(slice(kCpuTypeArm64, kArm, 0x20200)), kArm},
+        {"alternate", thinMachO(alternate), kIntel},
+        {"primary before alternate", thinMachO(both), kArm},
+        {"unsigned", thinMachO(unsignedSlice(kCpuTypeArm64)), std::nullopt},
+        {"all unsigned", universalMachO({unsignedSlice(kCpuTypeArm64)}), std::nullopt},
+        {"no team", thinMachO(slice(kCpuTypeArm64, QString())), std::nullopt},
+        {"no slices", universalMachO({}), std::nullopt},
+        {"empty", QByteArray(), std::nullopt},
+        {"script", "#!/bin/sh\necho hi\n", std::nullopt},
+        {"Java class", QByteArray::fromHex("cafebabe00000034") + QByteArray(64, 'x'), std::nullopt},
+        {"big-endian Mach-O", QByteArray::fromHex("feedfacf") + QByteArray(64, '\0'), std::nullopt},
+        {"three bytes", QByteArray(3, '\xcf'), std::nullopt},
     };
-    for (const auto& [what, lie] : lies) {
+    for (const auto& [what, image, team] : rows)
+        EXPECT_EQ(codesign::teamIdentifierFromMachO(image), team) << what;
+
+    const QByteArray blob = codeDirectory({.teamIdentifier = kArm.toUtf8()});
+    EXPECT_EQ(codesign::teamIdentifierFromCodeDirectory(blob), kArm);
+    EXPECT_FALSE(codesign::teamIdentifierFromCodeDirectory(codeDirectory({.version = 0x20100})));
+    EXPECT_FALSE(codesign::teamIdentifierFromCodeDirectory(blob.chopped(1)));
+}
+
+TEST(CodeSignatureTest, LyingHeadersGiveNothing) {
+    const QByteArray thin = thinMachO(kArmSlice);
+    const QByteArray fat32 = universalMachO({kArmSlice});
+    const QByteArray fat64 = universalMachO({kArmSlice}, true);
+    const ThinLayout at(thin);
+    const std::vector<std::tuple<const char*, QByteArray, std::function<void(QByteArray&)>>> lies =
+        {
+            {"commands overrun the file", thin,
+             [](QByteArray& d) { setLittle32(d, ThinLayout::commandBytes, 0xfffffff0); }},
+            {"zero-sized command", thin,
+             [](QByteArray& d) { setLittle32(d, ThinLayout::uuidSize, 0); }},
+            {"command past the end", thin,
+             [](QByteArray& d) { setLittle32(d, ThinLayout::uuidSize, 0xfffffff8); }},
+            {"signature command not counted", thin,
+             [](QByteArray& d) { setLittle32(d, ThinLayout::commandCount, 1); }},
+            {"short signature command", thin,
+             [](QByteArray& d) { setLittle32(d, ThinLayout::signatureCommand + 4, 8); }},
+            {"signature beyond the file", thin,
+             [](QByteArray& d) { setLittle32(d, ThinLayout::signatureCommand + 8, 0xfffffff0); }},
+            {"signature size wraps", thin,
+             [](QByteArray& d) { setLittle32(d, ThinLayout::signatureCommand + 12, 0xffffffff); }},
+            {"not a SuperBlob", thin,
+             [&](QByteArray& d) { setBig32(d, at.superBlob, 0xfade0c00); }},
+            {"SuperBlob longer than its region", thin,
+             [&](QByteArray& d) { setBig32(d, at.superBlob + 4, 0xffffff00); }},
+            {"blob count huge", thin,
+             [&](QByteArray& d) { setBig32(d, at.superBlob + 8, 0x20000000); }},
+            {"CodeDirectory offset outside", thin,
+             [&](QByteArray& d) { setBig32(d, at.superBlob + 24, 0xfffffff0); }},
+            {"CodeDirectory longer than the SuperBlob", thin,
+             [&](QByteArray& d) { setBig32(d, at.codeDirectory + 4, 0x7fffffff); }},
+            {"team offset outside", thin,
+             [&](QByteArray& d) { setBig32(d, at.codeDirectory + 48, 0xfffffff0); }},
+            {"team offset inside the header", thin,
+             [&](QByteArray& d) { setBig32(d, at.codeDirectory + 48, 8); }},
+            {"team without terminator", thin, [&](QByteArray& d) { d[d.size() - 1] = 'Z'; }},
+            {"many slices", fat32, [](QByteArray& d) { setBig32(d, 4, 0xffffffff); }},
+            {"slice outside", fat32, [](QByteArray& d) { setBig32(d, 8 + 8, 0xfffff000); }},
+            {"slice size outside", fat32, [](QByteArray& d) { setBig32(d, 8 + 12, 0xffffffff); }},
+            {"slice end wraps", fat64,
+             [](QByteArray& d) {
+                 qToBigEndian(quint64(0xfffffffffffff000), d.data() + 8 + 8);
+                 qToBigEndian(quint64(0x2000), d.data() + 8 + 16);
+             }},
+            {"a slice that is a fat header", fat32,
+             [](QByteArray& d) { d.replace(big32(d, 8 + 8), 8, d.left(8)); }},
+        };
+    for (const auto& [what, good, lie] : lies) {
+        ASSERT_EQ(codesign::teamIdentifierFromMachO(good), kArm) << what;
         QByteArray data = good;
         lie(data);
         EXPECT_FALSE(codesign::teamIdentifierFromMachO(data)) << what;
     }
-}
-
-TEST(CodeSignatureTest, CountsBeyondTheCommandsStopTheWalk) {
-    QByteArray data = moss::tools::thinMachO(slice(moss::tools::kCpuTypeArm64, kArmTeam));
-    setLittle32(data, ThinLayout::commandCount, 0xffffffff);
-    EXPECT_EQ(codesign::teamIdentifierFromMachO(data), kArmTeam);
-    setLittle32(data, ThinLayout::commandCount, 1); // the signature command is not counted
-    EXPECT_FALSE(codesign::teamIdentifierFromMachO(data));
-}
-
-TEST(CodeSignatureTest, LyingFatHeadersGiveNothing) {
-    const QByteArray good32 =
-        moss::tools::universalMachO({slice(moss::tools::kCpuTypeArm64, kArmTeam)});
-    const QByteArray good64 =
-        moss::tools::universalMachO({slice(moss::tools::kCpuTypeArm64, kArmTeam)}, true);
-    ASSERT_EQ(codesign::teamIdentifierFromMachO(good32), kArmTeam);
-    ASSERT_EQ(codesign::teamIdentifierFromMachO(good64), kArmTeam);
-
-    QByteArray manySlices = good32;
-    setBig32(manySlices, 4, 0xffffffff);
-    EXPECT_FALSE(codesign::teamIdentifierFromMachO(manySlices));
-
-    QByteArray sliceOutside = good32;
-    setBig32(sliceOutside, 8 + 8, 0xfffff000);
-    EXPECT_FALSE(codesign::teamIdentifierFromMachO(sliceOutside));
-
-    QByteArray sizeOutside = good32;
-    setBig32(sizeOutside, 8 + 12, 0xffffffff);
-    EXPECT_FALSE(codesign::teamIdentifierFromMachO(sizeOutside));
-
-    QByteArray wrapping = good64; // offset + size overflows 64 bits
-    qToBigEndian(quint64(0xfffffffffffff000), wrapping.data() + 8 + 8);
-    qToBigEndian(quint64(0x2000), wrapping.data() + 8 + 16);
-    EXPECT_FALSE(codesign::teamIdentifierFromMachO(wrapping));
-
-    QByteArray nestedFat = good32; // a slice that is itself a fat header
-    const quint32 sliceOffset = big32(nestedFat, 8 + 8);
-    nestedFat.replace(sliceOffset, 8, nestedFat.left(8));
-    EXPECT_FALSE(codesign::teamIdentifierFromMachO(nestedFat));
-}
-
-// --- truncation and random corruption --------------------------------------
-
-// A team read from corrupted input is nothing, or a short non-empty string
-// without NUL that was taken from the input's own bytes.
-void expectSane(const std::optional<QString>& team, const QByteArray& input, const char* what,
-                int round) {
-    if (!team)
-        return;
-    const QByteArray bytes = team->toUtf8();
-    EXPECT_FALSE(bytes.isEmpty() || bytes.contains('\0') || bytes.size() > 1024) << what << round;
-    if (!team->contains(QChar::ReplacementCharacter)) {
-        EXPECT_TRUE(input.contains(bytes)) << what << round;
-    }
+    QByteArray countless = thin; // counts beyond the commands stop the walk
+    setLittle32(countless, ThinLayout::commandCount, 0xffffffff);
+    EXPECT_EQ(codesign::teamIdentifierFromMachO(countless), kArm);
 }
 
 TEST(CodeSignatureTest, EveryTruncationGivesNothingOrAnIntactSlicesTeam) {
-    const QByteArray thin = moss::tools::thinMachO(slice(moss::tools::kCpuTypeArm64, kArmTeam));
+    const QByteArray thin = thinMachO(kArmSlice);
     for (qsizetype length = 0; length < thin.size(); ++length)
         EXPECT_FALSE(codesign::teamIdentifierFromMachO(thin.left(length))) << length;
-
     // The arm64 slice comes last, so cutting into it leaves the Intel one.
-    const QByteArray fat =
-        moss::tools::universalMachO({slice(moss::tools::kCpuTypeX86_64, kIntelTeam),
-                                     slice(moss::tools::kCpuTypeArm64, kArmTeam)});
+    const QByteArray fat = universalMachO({kIntelSlice, kArmSlice});
     const qsizetype intelEnd = big32(fat, 8 + 8) + big32(fat, 8 + 12);
-    for (qsizetype length = 0; length < fat.size(); ++length) {
-        const auto team = codesign::teamIdentifierFromMachO(fat.left(length));
-        EXPECT_EQ(team, length >= intelEnd ? std::optional(kIntelTeam) : std::nullopt) << length;
-    }
+    for (qsizetype length = 0; length < fat.size(); ++length)
+        EXPECT_EQ(codesign::teamIdentifierFromMachO(fat.left(length)),
+                  length >= intelEnd ? std::optional(kIntel) : std::nullopt)
+            << length;
 }
 
-TEST(CodeSignatureTest, RandomMutationsNeverCrashAndGiveSaneResults) {
-    MachOSlice withAlternate = slice(moss::tools::kCpuTypeArm64, kArmTeam);
+// A team read from corrupted input is nothing, or a short non-empty string
+// without NUL taken from the input's own bytes.
+TEST(CodeSignatureTest, RandomMutationsGiveSaneResults) {
+    MachOSlice withAlternate = kArmSlice;
     withAlternate.alternate = CodeDirectoryOptions{.teamIdentifier = "ALTTEAM003"};
-    const std::pair<const char*, QByteArray> seeds[] = {
-        {"thin", moss::tools::thinMachO(withAlternate)},
-        {"fat32", moss::tools::universalMachO(
-                      {slice(moss::tools::kCpuTypeX86_64, kIntelTeam), withAlternate})},
-        {"fat64", moss::tools::universalMachO(
-                      {withAlternate, slice(moss::tools::kCpuTypeX86_64, kIntelTeam)}, true)},
-    };
+    const auto image = [](QByteArrayView d) { return codesign::teamIdentifierFromMachO(d); };
+    const auto blob = [](QByteArrayView d) { return codesign::teamIdentifierFromCodeDirectory(d); };
+    const std::tuple<const char*, QByteArray, std::function<std::optional<QString>(QByteArrayView)>>
+        seeds[] = {
+            {"thin", thinMachO(withAlternate), image},
+            {"fat32", universalMachO({kIntelSlice, withAlternate}), image},
+            {"fat64", universalMachO({withAlternate, kIntelSlice}, true), image},
+            {"blob", codeDirectory({}), blob},
+        };
     std::mt19937 random(20240611);
-    for (const auto& [what, seed] : seeds) {
+    for (const auto& [what, seed, read] : seeds) {
         for (int round = 0; round < 1500; ++round) {
             QByteArray data = seed;
-            const int changes = 1 + int(random() % 8);
-            for (int i = 0; i < changes; ++i) {
+            for (int i = int(random() % 8); i >= 0; --i) {
                 // Mostly the headers, where a change matters; sometimes anywhere.
                 const qsizetype span =
                     random() % 4 == 0 ? data.size() : std::min<qsizetype>(data.size(), 160);
                 data[qsizetype(random() % quint32(span))] = char(random());
             }
-            expectSane(codesign::teamIdentifierFromMachO(data), data, what, round);
+            const std::optional<QString> team = read(data);
+            const QByteArray bytes = team.value_or(u"-"_s).toUtf8();
+            EXPECT_FALSE(bytes.isEmpty() || bytes.contains('\0') || bytes.size() > 1024)
+                << what << round;
+            if (team && !team->contains(QChar::ReplacementCharacter)) {
+                EXPECT_TRUE(data.contains(bytes)) << what << round;
+            }
         }
     }
 }
 
-TEST(CodeSignatureTest, RandomCodeDirectoryMutationsNeverCrash) {
-    const QByteArray blob = moss::tools::codeDirectory({});
-    std::mt19937 random(7);
-    for (int round = 0; round < 2000; ++round) {
-        QByteArray data = blob;
-        for (int i = 0; i < 3; ++i)
-            data[qsizetype(random() % quint32(data.size()))] = char(random());
-        expectSane(codesign::teamIdentifierFromCodeDirectory(data), data, "blob", round);
-    }
-}
+// The bundle's main executable, else (without one) the CodeDirectory file;
+// never an executable outside Contents/MacOS, a FIFO or a folder; a bare or
+// linked executable; of a huge file only the needed bytes.
+TEST(CodeSignatureTest, FilesAndBundles) {
+    moss::test::Sandbox sandbox;
+    const auto app = [&](const QString& name, const QVariant& executable, const QByteArray& image,
+                         const QString& directoryTeam = {}) {
+        QVariantMap info{{u"CFBundleIdentifier"_s, u"com.vendor."_s + name}};
+        if (executable.isValid())
+            info.insert(u"CFBundleExecutable"_s, executable);
+        const QString path = sandbox.makeBundle(name + u".app"_s, info);
+        if (!image.isNull())
+            sandbox.writeFile(name + u".app/Contents/MacOS/"_s + executable.toString(), image);
+        if (!directoryTeam.isEmpty())
+            sandbox.writeFile(name + u".app/Contents/_CodeSignature/CodeDirectory"_s,
+                              codeDirectory({.teamIdentifier = directoryTeam.toUtf8()}));
+        return path;
+    };
+    const QString tool = sandbox.writeFile(u"tool"_s, thinMachO(kArmSlice));
+    const QString linked = app(u"Linked"_s, u"Linked"_s, {});
+    sandbox.symlink(tool, u"Linked.app/Contents/MacOS/Linked"_s);
+    const QString fifo = app(u"Fifo"_s, u"Fifo"_s, {});
+    sandbox.makeFifo(u"Fifo.app/Contents/MacOS/Fifo"_s);
+    const QString folder = app(u"Dir"_s, u"Dir"_s, {});
+    sandbox.makeDir(u"Dir.app/Contents/MacOS/Dir"_s);
+    const std::pair<QString, std::optional<QString>> rows[] = {
+        {app(u"Signed"_s, u"Signed Bin"_s, universalMachO({kIntelSlice, kArmSlice})) + u'/', kArm},
+        {app(u"NoKey"_s, {}, {}, kArm), kArm},
+        {app(u"Missing"_s, u"Gone"_s, {}, kIntel), kIntel},
+        {app(u"Nothing"_s, {}, {}), std::nullopt},
+        {app(u"Plain"_s, u"Plain"_s, thinMachO(unsignedSlice(kCpuTypeArm64)), kArm), std::nullopt},
+        {app(u"Escape"_s, u"../../../tool"_s, {}, kIntel), kIntel},
+        {app(u"Typed"_s, 7, {}, kIntel), kIntel},
+        {fifo, std::nullopt},
+        {folder, std::nullopt},
+        {tool, kArm},
+        {linked, kArm},
+    };
+    for (const auto& [path, team] : rows)
+        EXPECT_EQ(AppBundle::teamIdentifierOf(path), team) << path.toStdString();
+    EXPECT_EQ(AppBundle::load(linked)->teamIdentifier, kArm);
+    EXPECT_FALSE(AppBundle::load(linked, false)->teamIdentifier);
 
-// --- files and bundles -------------------------------------------------------
-
-class BundleSignatureTest : public ::testing::Test {
-protected:
-    QString makeApp(const QString& name, const std::optional<QString>& executable) const {
-        QVariantMap info{
-            {QStringLiteral("CFBundleIdentifier"), QStringLiteral("com.vendor.") + name}};
-        if (executable)
-            info.insert(QStringLiteral("CFBundleExecutable"), *executable);
-        return sandbox.makeBundle(name + QStringLiteral(".app"), info);
-    }
-    void writeExecutable(const QString& app, const QString& name, const QByteArray& image) const {
-        sandbox.writeFile(QStringLiteral("%1.app/Contents/MacOS/%2").arg(app, name), image);
-    }
-    void writeCodeDirectory(const QString& app, const QString& team) const {
-        CodeDirectoryOptions options;
-        options.teamIdentifier = team.toUtf8();
-        sandbox.writeFile(app + QStringLiteral(".app/Contents/_CodeSignature/CodeDirectory"),
-                          moss::tools::codeDirectory(options));
-    }
-
-    Sandbox sandbox;
-};
-
-TEST_F(BundleSignatureTest, MainExecutableIsRead) {
-    const QString app = makeApp(QStringLiteral("Signed"), QStringLiteral("Signed Bin"));
-    writeExecutable(QStringLiteral("Signed"), QStringLiteral("Signed Bin"),
-                    moss::tools::universalMachO({slice(moss::tools::kCpuTypeX86_64, kIntelTeam),
-                                                 slice(moss::tools::kCpuTypeArm64, kArmTeam)}));
-    EXPECT_EQ(moss::AppBundle::teamIdentifierOf(app), kArmTeam);
-    EXPECT_EQ(moss::AppBundle::teamIdentifierOf(app + u'/'), kArmTeam);
-    EXPECT_EQ(moss::AppBundle::load(app)->teamIdentifier, kArmTeam);
-    EXPECT_FALSE(moss::AppBundle::load(app, false)->teamIdentifier);
-    EXPECT_NE(*moss::AppBundle::load(app), *moss::AppBundle::load(app, false));
-}
-
-TEST_F(BundleSignatureTest, BundleWithoutExecutableUsesItsCodeDirectory) {
-    const QString noKey = makeApp(QStringLiteral("NoKey"), std::nullopt);
-    writeCodeDirectory(QStringLiteral("NoKey"), kArmTeam);
-    EXPECT_EQ(moss::AppBundle::teamIdentifierOf(noKey), kArmTeam);
-
-    const QString missing = makeApp(QStringLiteral("Missing"), QStringLiteral("Gone"));
-    writeCodeDirectory(QStringLiteral("Missing"), kIntelTeam);
-    EXPECT_EQ(moss::AppBundle::teamIdentifierOf(missing), kIntelTeam);
-
-    const QString nothing = makeApp(QStringLiteral("Nothing"), std::nullopt);
-    EXPECT_FALSE(moss::AppBundle::teamIdentifierOf(nothing));
-}
-
-TEST_F(BundleSignatureTest, AnUnsignedExecutableIsNotReplacedByTheCodeDirectory) {
-    const QString app = makeApp(QStringLiteral("Plain"), QStringLiteral("Plain"));
-    writeExecutable(QStringLiteral("Plain"), QStringLiteral("Plain"),
-                    moss::tools::thinMachO(unsignedSlice(moss::tools::kCpuTypeArm64)));
-    writeCodeDirectory(QStringLiteral("Plain"), kArmTeam);
-    EXPECT_FALSE(moss::AppBundle::teamIdentifierOf(app));
-}
-
-TEST_F(BundleSignatureTest, ExecutableNamesLeavingMacOSAreNotFollowed) {
-    sandbox.writeFile(QStringLiteral("Signed.bin"),
-                      moss::tools::thinMachO(slice(moss::tools::kCpuTypeArm64, kArmTeam)));
-    const QString app = makeApp(QStringLiteral("Escape"), QStringLiteral("../../../Signed.bin"));
-    EXPECT_FALSE(moss::AppBundle::teamIdentifierOf(app));
-}
-
-TEST_F(BundleSignatureTest, SpecialFilesAreRefusedWithoutBlocking) {
-    const QString app = makeApp(QStringLiteral("Fifo"), QStringLiteral("Fifo"));
-    sandbox.makeDir(QStringLiteral("Fifo.app/Contents/MacOS"));
-    ASSERT_EQ(
-        ::mkfifo(moss::fs::encodePath(app + QStringLiteral("/Contents/MacOS/Fifo")).constData(),
-                 0644),
-        0);
-    EXPECT_FALSE(moss::AppBundle::teamIdentifierOf(app));
-
-    const QString folder = makeApp(QStringLiteral("Dir"), QStringLiteral("Dir"));
-    sandbox.makeDir(QStringLiteral("Dir.app/Contents/MacOS/Dir"));
-    EXPECT_FALSE(moss::AppBundle::teamIdentifierOf(folder));
-}
-
-TEST_F(BundleSignatureTest, BareExecutableAndLinkedExecutable) {
-    const QString binary =
-        sandbox.writeFile(QStringLiteral("tool"),
-                          moss::tools::thinMachO(slice(moss::tools::kCpuTypeArm64, kArmTeam)));
-    EXPECT_EQ(moss::AppBundle::teamIdentifierOf(binary), kArmTeam);
-
-    const QString app = makeApp(QStringLiteral("Linked"), QStringLiteral("Linked"));
-    sandbox.symlink(binary, QStringLiteral("Linked.app/Contents/MacOS/Linked"));
-    EXPECT_EQ(moss::AppBundle::teamIdentifierOf(app), kArmTeam);
-}
-
-TEST_F(BundleSignatureTest, OnlyTheNeededBytesOfAHugeExecutableAreRead) {
     // A sparse 3 GB file whose signature sits at its very end.
-    const QByteArray image = moss::tools::thinMachO(slice(moss::tools::kCpuTypeArm64, kArmTeam));
+    const QByteArray image = thinMachO(kArmSlice);
     const ThinLayout at(image);
     const quint32 signatureOffset = 3000u * 1000 * 1000;
     QByteArray head = image.left(at.superBlob);
     setLittle32(head, ThinLayout::signatureCommand + 8, signatureOffset);
-    const QString path = sandbox.writeFile(QStringLiteral("Huge.app/Contents/MacOS/Huge"), head);
-    const QByteArray encoded = moss::fs::encodePath(path);
-    ASSERT_EQ(::truncate(encoded.constData(), off_t(signatureOffset)), 0);
-    QFile file(path);
+    const QString huge = app(u"Huge"_s, u"Huge"_s, head);
+    const QByteArray executable = moss::fs::encodePath(huge + u"/Contents/MacOS/Huge"_s);
+    ASSERT_EQ(::truncate(executable.constData(), off_t(signatureOffset)), 0);
+    QFile file(QString::fromLocal8Bit(executable));
     ASSERT_TRUE(file.open(QIODevice::Append));
     file.write(image.mid(at.superBlob));
     file.close();
-    sandbox.writePlist(QStringLiteral("Huge.app/Contents/Info.plist"),
-                       {{QStringLiteral("CFBundleExecutable"), QStringLiteral("Huge")}});
-    EXPECT_EQ(moss::AppBundle::teamIdentifierOf(sandbox.path(QStringLiteral("Huge.app"))),
-              kArmTeam);
+    EXPECT_EQ(AppBundle::teamIdentifierOf(huge), kArm);
 }
 
 } // namespace

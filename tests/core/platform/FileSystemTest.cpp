@@ -8,145 +8,140 @@
 #include <unistd.h>
 
 namespace fs = moss::fs;
+using namespace Qt::StringLiterals;
 using moss::test::Sandbox;
 
 namespace {
 
-QString bytesName(const char* bytes) {
-    return fs::decodePath(QByteArray(bytes));
-}
-
 qint64 ownBlocks(const QString& path) {
     struct stat st {};
-    if (::lstat(fs::encodePath(path).constData(), &st) != 0)
-        return -1;
-    return qint64(st.st_blocks) * 512;
+    return ::lstat(fs::encodePath(path).constData(), &st) == 0 ? qint64(st.st_blocks) * 512 : -1;
 }
 
-// --- path encoding -------------------------------------------------------------
+// UTF-8 of one code point, lone surrogates included, written out by hand.
+QByteArray utf8Of(char32_t c) {
+    if (c < 0x80)
+        return QByteArray(1, char(c));
+    const int n = c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+    const unsigned char lead[] = {0, 0, 0xC0, 0xE0, 0xF0};
+    QByteArray bytes(n, '\0');
+    for (int i = n - 1; i > 0; --i, c >>= 6)
+        bytes[i] = char(0x80 | (c & 0x3F));
+    bytes[0] = char(lead[n] | c);
+    return bytes;
+}
 
-TEST(FileSystemTest, InvalidUtf8BytesRoundTripAsLoneSurrogates) {
-    const QByteArray samples[] = {
-        "plain",
-        "\xD0\x9F\xD1\x80\xD0\xB8",
-        "\xF0\x9F\x98\x80",
-        "\xFF\xFE",
-        "caf\xE9",
-        "\xC0\xAF",         // overlong '/'
-        "\xED\xA0\x80",     // an encoded surrogate
-        "\xED\xB2\x80",     // the encoded form of an escape itself
-        "\xF4\x90\x80\x80", // beyond U+10FFFF
-        "\xE2\x82",         // cut short
-        "a\x80z",
-    };
-    for (const QByteArray& bytes : samples) {
-        const QString decoded = fs::decodePath(bytes);
-        EXPECT_EQ(fs::encodePath(decoded), bytes) << bytes.toHex().toStdString();
+// Bytes that are not UTF-8 become lone surrogates U+DC80..U+DCFF and back;
+// the fast paths (ASCII, no surrogates) agree with the careful one.
+TEST(FileSystemTest, PathsRoundTripBytesThroughUtf16) {
+    for (const QByteArray& bytes :
+         {"plain"_ba, "\xD0\x9F\xD1\x80"_ba, "\xF0\x9F\x98\x80"_ba, "\xFF\xFE"_ba, "caf\xE9"_ba,
+          "\xC0\xAF"_ba, "\xED\xA0\x80"_ba, "\xED\xB2\x80"_ba, "\xF4\x90\x80\x80"_ba, "\xE2\x82"_ba,
+          "a\x80z"_ba, "\xDF\xBF\xEF\xBF\xBF\xF4\x8F\xBF\xBF"_ba})
+        EXPECT_EQ(fs::encodePath(fs::decodePath(bytes)), bytes) << bytes.toHex().toStdString();
+    EXPECT_EQ(fs::decodePath("caf\xE9"), u"caf"_s + QChar(0xDCE9));
+    EXPECT_EQ(fs::decodePath("\xC3\xA9\xF0\x9F\x98\x80/x"), u"é\U0001F600/x"_s);
+    for (char32_t c = 0; c < 0x10000; ++c) {
+        if (c >= 0xDC80 && c <= 0xDCFF)
+            continue; // raw bytes
+        const QString text = u"a/"_s + QChar(char16_t(c));
+        ASSERT_EQ(fs::encodePath(text), "a/" + utf8Of(c)) << std::hex << quint32(c);
+        // A surrogate elsewhere in the path takes the careful way for the whole.
+        ASSERT_EQ(fs::encodePath(QChar(0xDCFF) + text + u"\U0001F600"_s), "\xFF"
+                                                                          "a/" +
+                                                                              utf8Of(c) +
+                                                                              utf8Of(0x1F600))
+            << std::hex << quint32(c);
     }
-    EXPECT_EQ(fs::decodePath(QByteArray("caf\xE9")), QStringLiteral("caf") + QChar(0xDCE9));
-    EXPECT_EQ(fs::decodePath(QByteArray("\xF0\x9F\x98\x80")),
-              QString::fromUtf8("\xF0\x9F\x98\x80"));
+    QByteArray ascii;
+    for (int byte = 1; byte < 0x80; ++byte)
+        ascii.append(char(byte));
+    EXPECT_EQ(fs::decodePath(ascii), QString::fromLatin1(ascii));
 }
 
-// --- path arithmetic --------------------------------------------------------------
-
-TEST(FileSystemTest, Standardized) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"/a/./b/../c", "/a/c"}, {"/a//b///", "/a/b"}, {"/", "/"},    {"/..", "/"},
-        {"/../a/..", "/"},       {"/a/b/..", "/a"},    {"//x", "/x"}, {"/a/.hidden/", "/a/.hidden"},
+TEST(FileSystemTest, PathArithmetic) {
+    const std::pair<QString, QString> standardized[] = {
+        {u"/a/./b/../c"_s, u"/a/c"_s},
+        {u"/a//b///"_s, u"/a/b"_s},
+        {u"/"_s, u"/"_s},
+        {u"/../a/.."_s, u"/"_s},
+        {u"//x"_s, u"/x"_s},
+        {u"/a/.hidden/"_s, u"/a/.hidden"_s},
     };
-    for (const auto& [input, expected] : cases)
-        EXPECT_EQ(fs::standardized(QString::fromUtf8(input)), QString::fromUtf8(expected)) << input;
-}
+    for (const auto& [input, expected] : standardized)
+        EXPECT_EQ(fs::standardized(input), expected) << input.toStdString();
+    const std::tuple<QString, QString, QString, QString> parts[] = {
+        // path, lastComponent, parentPath, pathExtension
+        {u"/A/Foo.app/"_s, u"Foo.app"_s, u"/A"_s, u"app"_s},
+        {u"/"_s, u"/"_s, u"/"_s, QString()},
+        {u"/x"_s, u"x"_s, u"/"_s, QString()},
+        {u"/A/Foo.tar.gz"_s, u"Foo.tar.gz"_s, u"/A"_s, u"gz"_s},
+        {u"/A/.hidden"_s, u".hidden"_s, u"/A"_s, QString()},
+        {u"/A/trailing."_s, u"trailing."_s, u"/A"_s, QString()},
+    };
+    for (const auto& [path, last, parent, extension] : parts) {
+        EXPECT_EQ(fs::lastComponent(path), last) << path.toStdString();
+        EXPECT_EQ(fs::parentPath(path), parent) << path.toStdString();
+        EXPECT_EQ(fs::pathExtension(path), extension) << path.toStdString();
+    }
+    EXPECT_EQ(fs::deletingExtension(u"Foo Bar.app"_s), u"Foo Bar"_s);
+    EXPECT_EQ(fs::deletingExtension(u".hidden"_s), u".hidden"_s);
+    EXPECT_EQ(fs::appending(u"/"_s, u"x"_s), u"/x"_s);
+    EXPECT_EQ(fs::appending(u"/a"_s, u"x"_s), u"/a/x"_s);
 
-TEST(FileSystemTest, RelativePathsAreTakenFromTheCurrentFolderByteExactly) {
+    // Relative paths are taken from the current folder, byte-exactly.
     Sandbox sandbox;
-    const QString odd = sandbox.makeDir(bytesName("cwd-\xFF\"q\""));
+    const QString odd = sandbox.makeDir(fs::decodePath("cwd-\xFF\"q\""));
     char saved[PATH_MAX];
     ASSERT_NE(::getcwd(saved, sizeof saved), nullptr);
     ASSERT_EQ(::chdir(fs::encodePath(odd).constData()), 0);
-    const QString result = fs::standardized(QStringLiteral("x/../y"));
+    const QString relative = fs::standardized(u"x/../y"_s);
     ASSERT_EQ(::chdir(saved), 0);
-    EXPECT_EQ(result, odd + QStringLiteral("/y"));
+    EXPECT_EQ(relative, odd + u"/y"_s);
 }
 
-TEST(FileSystemTest, ComponentsAndExtensions) {
-    EXPECT_EQ(fs::lastComponent(QStringLiteral("/A/Foo.app/")), QStringLiteral("Foo.app"));
-    EXPECT_EQ(fs::lastComponent(QStringLiteral("/")), QStringLiteral("/"));
-    EXPECT_EQ(fs::parentPath(QStringLiteral("/A/Foo.app")), QStringLiteral("/A"));
-    EXPECT_EQ(fs::parentPath(QStringLiteral("/x")), QStringLiteral("/"));
-    EXPECT_EQ(fs::pathExtension(QStringLiteral("/A/Foo.app")), QStringLiteral("app"));
-    EXPECT_EQ(fs::pathExtension(QStringLiteral("/A/Foo.tar.gz")), QStringLiteral("gz"));
-    EXPECT_EQ(fs::pathExtension(QStringLiteral("/A/.hidden")), QString());
-    EXPECT_EQ(fs::pathExtension(QStringLiteral("/A/trailing.")), QString());
-    EXPECT_EQ(fs::pathExtension(QStringLiteral("/A/NoExtension")), QString());
-    EXPECT_EQ(fs::deletingExtension(QStringLiteral("Foo Bar.app")), QStringLiteral("Foo Bar"));
-    EXPECT_EQ(fs::deletingExtension(QStringLiteral(".hidden")), QStringLiteral(".hidden"));
-    EXPECT_EQ(fs::appending(QStringLiteral("/"), QStringLiteral("x")), QStringLiteral("/x"));
-    EXPECT_EQ(fs::appending(QStringLiteral("/a"), QStringLiteral("x")), QStringLiteral("/a/x"));
-}
-
-// --- symbolic links -----------------------------------------------------------------
-
-TEST(FileSystemTest, ResolvingSymlinks) {
+TEST(FileSystemTest, SymbolicLinks) {
     Sandbox sandbox;
-    const QString real = sandbox.makeDir(QStringLiteral("real/inner"));
-    sandbox.symlink(sandbox.path(QStringLiteral("real")), QStringLiteral("absolute"));
-    sandbox.symlink(QStringLiteral("real/inner"), QStringLiteral("relative"));
-    sandbox.symlink(QStringLiteral("../absolute/inner"), QStringLiteral("sub/up"));
-    sandbox.symlink(sandbox.path(QStringLiteral("relative")), QStringLiteral("chain"));
-
-    EXPECT_EQ(fs::resolvingSymlinks(sandbox.path(QStringLiteral("absolute/inner/"))), real);
-    EXPECT_EQ(fs::resolvingSymlinks(sandbox.path(QStringLiteral("relative"))), real);
-    EXPECT_EQ(fs::resolvingSymlinks(sandbox.path(QStringLiteral("sub/up"))), real);
-    EXPECT_EQ(fs::resolvingSymlinks(sandbox.path(QStringLiteral("chain/missing"))),
-              real + QStringLiteral("/missing"));
-    // ".." goes before links are looked at: it takes back the link's own name.
-    EXPECT_EQ(fs::resolvingSymlinks(sandbox.path(QStringLiteral("relative/.."))), sandbox.root());
+    const QString real = sandbox.makeDir(u"real/inner"_s);
+    sandbox.symlink(sandbox.path(u"real"_s), u"absolute"_s);
+    sandbox.symlink(u"real/inner"_s, u"relative"_s);
+    sandbox.symlink(u"../absolute/inner"_s, u"sub/up"_s);
+    sandbox.symlink(sandbox.path(u"relative"_s), u"chain"_s);
+    sandbox.symlink(sandbox.path(u"b"_s), u"a"_s);
+    sandbox.symlink(sandbox.path(u"a"_s), u"b"_s);
+    sandbox.symlink(u"self"_s, u"self"_s);
+    sandbox.symlink(sandbox.path(u"gone/x"_s), u"dangling"_s);
+    const std::pair<QString, QString> resolved[] = {
+        {u"absolute/inner/"_s, real},
+        {u"relative"_s, real},
+        {u"sub/up"_s, real},
+        {u"chain/missing"_s, real + u"/missing"_s},
+        // ".." goes before links are looked at: it takes back the link's own name.
+        {u"relative/.."_s, sandbox.root()},
+        {u"a/x"_s, sandbox.path(u"a/x"_s)}, // a loop
+        {u"self"_s, sandbox.path(u"self"_s)},
+        {u"dangling"_s, sandbox.path(u"gone/x"_s)},
+    };
+    for (const auto& [relative, path] : resolved)
+        EXPECT_EQ(fs::resolvingSymlinks(sandbox.path(relative)), path) << relative.toStdString();
+    EXPECT_EQ(fs::entryType(sandbox.path(u"dangling"_s)), fs::EntryType::symlink);
+    EXPECT_TRUE(fs::exists(sandbox.path(u"dangling"_s)));
+    EXPECT_EQ(fs::symlinkTarget(sandbox.path(u"relative"_s)), u"real/inner"_s);
+    EXPECT_FALSE(fs::symlinkTarget(real));
+    EXPECT_FALSE(fs::isDirectory(sandbox.path(u"a"_s)));
+    EXPECT_TRUE(fs::isDirectory(sandbox.path(u"absolute"_s)));
+    EXPECT_FALSE(fs::isRealDirectory(sandbox.path(u"absolute"_s)));
+    EXPECT_TRUE(fs::isRealDirectory(real));
+    EXPECT_EQ(fs::entryType(sandbox.makeFifo(u"fifo"_s)), fs::EntryType::other);
+    EXPECT_EQ(fs::entryType(sandbox.path(u"none"_s)), fs::EntryType::missing);
 }
 
-TEST(FileSystemTest, LoopsAndDanglingLinks) {
+TEST(FileSystemTest, OddNamesAreListedReadAndMovedWithoutReplacing) {
     Sandbox sandbox;
-    sandbox.symlink(sandbox.path(QStringLiteral("b")), QStringLiteral("a"));
-    sandbox.symlink(sandbox.path(QStringLiteral("a")), QStringLiteral("b"));
-    sandbox.symlink(QStringLiteral("self"), QStringLiteral("self"));
-    sandbox.symlink(sandbox.path(QStringLiteral("gone/x")), QStringLiteral("dangling"));
-
-    EXPECT_EQ(fs::resolvingSymlinks(sandbox.path(QStringLiteral("a/x"))),
-              sandbox.path(QStringLiteral("a/x")));
-    EXPECT_EQ(fs::resolvingSymlinks(sandbox.path(QStringLiteral("self"))),
-              sandbox.path(QStringLiteral("self")));
-    EXPECT_EQ(fs::resolvingSymlinks(sandbox.path(QStringLiteral("dangling"))),
-              sandbox.path(QStringLiteral("gone/x")));
-    EXPECT_TRUE(fs::exists(sandbox.path(QStringLiteral("dangling"))));
-    EXPECT_EQ(fs::entryType(sandbox.path(QStringLiteral("dangling"))), fs::EntryType::symlink);
-    EXPECT_FALSE(fs::isDirectory(sandbox.path(QStringLiteral("a"))));
-}
-
-TEST(FileSystemTest, DirectoryTestsAndLinks) {
-    Sandbox sandbox;
-    const QString dir = sandbox.makeDir(QStringLiteral("dir"));
-    const QString link = sandbox.symlink(dir, QStringLiteral("link"));
-    EXPECT_TRUE(fs::isDirectory(link));
-    EXPECT_FALSE(fs::isRealDirectory(link));
-    EXPECT_TRUE(fs::isRealDirectory(dir));
-    EXPECT_EQ(fs::entryType(sandbox.writeFile(QStringLiteral("f"))), fs::EntryType::file);
-    EXPECT_EQ(fs::entryType(sandbox.path(QStringLiteral("none"))), fs::EntryType::missing);
-}
-
-// --- listing, moving and reading odd names --------------------------------------------
-
-TEST(FileSystemTest, OddNamesRoundTripThroughListingStatAndMove) {
-    Sandbox sandbox;
-    const QString dir = sandbox.makeDir(QStringLiteral("odd"));
+    const QString dir = sandbox.makeDir(u"odd"_s);
     const QByteArray rawNames[] = {"caf\xE9", "line\nbreak", "quote\"'\\", "\xFF\xFE", ".hidden"};
-    for (const QByteArray& raw : rawNames) {
-        const QByteArray full = fs::encodePath(dir) + '/' + raw;
-        const int fd = ::open(full.constData(), O_CREAT | O_WRONLY, 0644);
-        ASSERT_GE(fd, 0) << raw.toStdString();
-        ASSERT_EQ(::write(fd, raw.constData(), size_t(raw.size())), raw.size());
-        ::close(fd);
-    }
+    for (const QByteArray& raw : rawNames)
+        sandbox.writeFile(u"odd/"_s + fs::decodePath(raw), raw);
     const auto listed = fs::listDirectory(dir);
     ASSERT_TRUE(listed);
     EXPECT_EQ(listed->size(), std::size(rawNames));
@@ -155,172 +150,94 @@ TEST(FileSystemTest, OddNamesRoundTripThroughListingStatAndMove) {
         const QString path = fs::appending(dir, name);
         EXPECT_EQ(fs::entryType(path), fs::EntryType::file);
         EXPECT_EQ(fs::readFile(path), fs::encodePath(name));
-        const QString moved = path + QStringLiteral(".moved");
-        EXPECT_TRUE(fs::moveNoReplace(path, moved));
-        EXPECT_FALSE(fs::exists(path));
-        EXPECT_EQ(fs::readFile(moved), fs::encodePath(name));
+        EXPECT_TRUE(fs::moveNoReplace(path, path + u".moved"_s));
+        EXPECT_EQ(fs::readFile(path + u".moved"_s), fs::encodePath(name));
     }
-    EXPECT_FALSE(fs::listDirectory(sandbox.path(QStringLiteral("missing"))));
-    EXPECT_FALSE(fs::listDirectory(sandbox.writeFile(QStringLiteral("file"))));
-}
+    EXPECT_FALSE(fs::listDirectory(sandbox.path(u"missing"_s)));
+    EXPECT_FALSE(fs::listDirectory(sandbox.writeFile(u"file"_s)));
 
-TEST(FileSystemTest, MoveNeverReplaces) {
-    Sandbox sandbox;
-    const QString from = sandbox.writeFile(QStringLiteral("from"), "new");
-    const QString file = sandbox.writeFile(QStringLiteral("taken"), "old");
-    const QString dir = sandbox.makeDir(QStringLiteral("emptyDir"));
-    const QString link =
-        sandbox.symlink(sandbox.path(QStringLiteral("nowhere")), QStringLiteral("link"));
-    for (const QString& target : {file, dir, link})
+    const QString from = sandbox.writeFile(u"from"_s, "new");
+    for (const QString& target : {sandbox.writeFile(u"taken"_s, "old"), sandbox.makeDir(u"empty"_s),
+                                  sandbox.symlink(sandbox.path(u"nowhere"_s), u"link"_s)})
         EXPECT_FALSE(fs::moveNoReplace(from, target)) << target.toStdString();
-    EXPECT_EQ(fs::readFile(file), QByteArray("old"));
-    EXPECT_EQ(fs::readFile(from), QByteArray("new"));
-    EXPECT_FALSE(fs::moveNoReplace(sandbox.path(QStringLiteral("absent")),
-                                   sandbox.path(QStringLiteral("x"))));
-    EXPECT_TRUE(fs::moveNoReplace(from, sandbox.path(QStringLiteral("free"))));
+    EXPECT_EQ(fs::readFile(sandbox.path(u"taken"_s)), QByteArray("old"));
+    EXPECT_FALSE(fs::moveNoReplace(sandbox.path(u"absent"_s), sandbox.path(u"x"_s)));
+    EXPECT_TRUE(fs::moveNoReplace(from, sandbox.path(u"free"_s)));
 }
 
 TEST(FileSystemTest, ReadingIsBoundedAndRefusesSpecialFiles) {
     Sandbox sandbox;
-    const QString path = sandbox.writeFile(QStringLiteral("data"), "0123456789");
+    const QString path = sandbox.writeFile(u"data"_s, "0123456789");
     EXPECT_EQ(fs::readFile(path, 4), QByteArray("0123"));
+    EXPECT_EQ(fs::readFile(sandbox.writeFile(u"big"_s, QByteArray(200000, 'b'))),
+              QByteArray(200000, 'b'));
     EXPECT_EQ(fs::readFileRange(path, 3, 4), QByteArray("3456"));
     EXPECT_EQ(fs::readFileRange(path, 10, 0), QByteArray());
-    EXPECT_FALSE(fs::readFileRange(path, 8, 3));
-    EXPECT_FALSE(fs::readFileRange(path, 11, 0));
-    EXPECT_FALSE(fs::readFileRange(path, ~quint64(0), 2));
-    EXPECT_FALSE(fs::readFileRange(path, 2, ~quint64(0)));
-
-    const QString fifo = sandbox.path(QStringLiteral("fifo"));
-    ASSERT_EQ(::mkfifo(fs::encodePath(fifo).constData(), 0644), 0);
+    EXPECT_EQ(fs::readFileRange(path, 0, 10), QByteArray("0123456789"));
+    EXPECT_EQ(fs::readFileRange(path, 9, 1), QByteArray("9"));
+    for (const auto& [offset, length] :
+         {std::pair<quint64, quint64>{8, 3}, {11, 0}, {~quint64(0), 2}, {2, ~quint64(0)}})
+        EXPECT_FALSE(fs::readFileRange(path, offset, length)) << offset << ' ' << length;
+    const QString fifo = sandbox.makeFifo(u"fifo"_s);
     EXPECT_FALSE(fs::readFile(fifo));
     EXPECT_FALSE(fs::readFileRange(fifo, 0, 1));
-    EXPECT_FALSE(fs::readFile(sandbox.makeDir(QStringLiteral("dir"))));
+    EXPECT_FALSE(fs::readFile(sandbox.makeDir(u"dir"_s)));
 }
 
-// --- sizes ------------------------------------------------------------------------------
-
-TEST(FileSystemTest, AllocatedSizeOfFilesFoldersAndLinks) {
+// Every entry below a folder counts (links as links, never followed), the
+// folder's own entry does not; the bottom of a tree deeper than the walk
+// keeps folders open is reached by path.
+TEST(FileSystemTest, AllocatedSize) {
     Sandbox sandbox;
-    const QString big = sandbox.writeFile(QStringLiteral("big"), QByteArray(100000, 'x'));
+    const QString big = sandbox.writeFile(u"big"_s, QByteArray(100000, 'x'));
+    const QString link = sandbox.symlink(big, u"link"_s);
     EXPECT_GT(fs::allocatedSize(big), 0);
     EXPECT_EQ(fs::allocatedSize(big), ownBlocks(big));
-
-    const QString link = sandbox.symlink(big, QStringLiteral("link"));
     EXPECT_EQ(fs::allocatedSize(link), ownBlocks(link));
     EXPECT_LT(fs::allocatedSize(link), fs::allocatedSize(big));
+    EXPECT_EQ(fs::allocatedSize(sandbox.makeDir(u"empty"_s)), 0);
+    EXPECT_EQ(fs::allocatedSize(sandbox.path(u"missing"_s)), 0);
 
-    const QString folder = sandbox.makeDir(QStringLiteral("folder"));
-    const QString a = sandbox.writeFile(QStringLiteral("folder/a"), QByteArray(5000, 'a'));
-    const QString sub = sandbox.makeDir(QStringLiteral("folder/sub"));
-    const QString b = sandbox.writeFile(QStringLiteral("folder/sub/b"), QByteArray(9000, 'b'));
-    const QString inner = sandbox.symlink(big, QStringLiteral("folder/sub/to-big"));
-    const QString dirLink =
-        sandbox.symlink(sandbox.path(QString()), QStringLiteral("folder/to-root"));
-    const qint64 expected =
-        ownBlocks(a) + ownBlocks(sub) + ownBlocks(b) + ownBlocks(inner) + ownBlocks(dirLink);
-    EXPECT_EQ(fs::allocatedSize(folder), expected); // the folder's own entry not counted
-    EXPECT_EQ(fs::allocatedSize(dirLink), ownBlocks(dirLink));
-    EXPECT_EQ(fs::allocatedSize(sandbox.makeDir(QStringLiteral("empty"))), 0);
-    EXPECT_EQ(fs::allocatedSize(sandbox.path(QStringLiteral("missing"))), 0);
-}
-
-TEST(FileSystemTest, AllocatedSizeOfADeepTreeReachesTheBottom) {
-    Sandbox sandbox;
-    // Deeper than the walk keeps folders open, so the bottom is walked by path.
-    QString relative = QStringLiteral("deep");
+    QString relative = fs::decodePath("deep-\xFF");
     qint64 expected = 0;
     for (int level = 0; level < 80; ++level) {
-        relative += QStringLiteral("/d");
-        sandbox.writeFile(relative + QStringLiteral("/f"), QByteArray(3000, 'z'));
-        expected += ownBlocks(sandbox.path(relative)) +
-                    ownBlocks(sandbox.path(relative + QStringLiteral("/f")));
+        relative += u"/d"_s;
+        const QString file =
+            sandbox.writeFile(relative + u'/' + fs::decodePath("\xFE\n"), QByteArray(3000, 'z'));
+        expected += ownBlocks(sandbox.path(relative)) + ownBlocks(file);
+        if (level == 70)
+            expected += ownBlocks(sandbox.symlink(sandbox.root(), relative + u"/up"_s));
     }
-    sandbox.symlink(sandbox.path(QStringLiteral("deep")), relative + QStringLiteral("/up"));
-    expected += ownBlocks(sandbox.path(relative + QStringLiteral("/up")));
-    EXPECT_EQ(fs::allocatedSize(sandbox.path(QStringLiteral("deep"))), expected);
+    sandbox.makeFifo(relative + u"/fifo"_s);
+    expected += ownBlocks(sandbox.path(relative + u"/fifo"_s));
+    EXPECT_EQ(fs::allocatedSize(sandbox.path(fs::decodePath("deep-\xFF"))), expected);
 }
 
-TEST(FileSystemTest, AllocatedSizeOfOddNames) {
+TEST(FileSystemTest, FoldersUrlsAndTheEnvironment) {
     Sandbox sandbox;
-    const QString folder = sandbox.makeDir(bytesName("odd-\xFF"));
-    const QString file = sandbox.writeFile(bytesName("odd-\xFF/\xFE\n"), QByteArray(5000, 'z'));
-    EXPECT_GT(ownBlocks(file), 0);
-    EXPECT_EQ(fs::allocatedSize(folder), ownBlocks(file));
-}
+    EXPECT_TRUE(fs::makePath(sandbox.path(u"x/y/z"_s)));
+    EXPECT_TRUE(fs::isRealDirectory(sandbox.path(u"x/y/z"_s)));
+    EXPECT_TRUE(fs::makePath(sandbox.path(u"x/y/z"_s)));
+    EXPECT_FALSE(fs::makePath(sandbox.writeFile(u"file"_s) + u"/sub"_s));
 
-// --- folders and the environment -------------------------------------------------------
-
-TEST(FileSystemTest, MakePath) {
-    Sandbox sandbox;
-    EXPECT_TRUE(fs::makePath(sandbox.path(QStringLiteral("x/y/z"))));
-    EXPECT_TRUE(fs::isRealDirectory(sandbox.path(QStringLiteral("x/y/z"))));
-    EXPECT_TRUE(fs::makePath(sandbox.path(QStringLiteral("x/y/z"))));
-    sandbox.writeFile(QStringLiteral("file"));
-    EXPECT_FALSE(fs::makePath(sandbox.path(QStringLiteral("file/sub"))));
-}
-
-TEST(FileSystemTest, HomeAndTemporaryFolders) {
-    Sandbox sandbox;
     sandbox.activate();
     EXPECT_EQ(fs::homePath(), sandbox.home());
-    EXPECT_EQ(fs::tempPath(), sandbox.path(QStringLiteral("tmp")));
-    const QString link =
-        sandbox.symlink(sandbox.path(QStringLiteral("tmp")), QStringLiteral("tmplink"));
-    qputenv("TMPDIR", fs::encodePath(link + u'/'));
-    EXPECT_EQ(fs::tempPath(), sandbox.path(QStringLiteral("tmp")));
-}
+    qputenv("TMPDIR", fs::encodePath(sandbox.symlink(sandbox.path(u"tmp"_s), u"tmplink"_s) + u'/'));
+    EXPECT_EQ(fs::tempPath(), sandbox.path(u"tmp"_s));
 
-// --- encoding fast paths agree with the careful ones ----------------------------
-
-// UTF-8 of one code point, lone surrogates included, written out by hand.
-QByteArray utf8Of(char32_t c) {
-    QByteArray bytes;
-    if (c < 0x80) {
-        bytes.append(char(c));
-    } else if (c < 0x800) {
-        bytes.append(char(0xC0 | (c >> 6))).append(char(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        bytes.append(char(0xE0 | (c >> 12)))
-            .append(char(0x80 | ((c >> 6) & 0x3F)))
-            .append(char(0x80 | (c & 0x3F)));
-    } else {
-        bytes.append(char(0xF0 | (c >> 18)))
-            .append(char(0x80 | ((c >> 12) & 0x3F)))
-            .append(char(0x80 | ((c >> 6) & 0x3F)))
-            .append(char(0x80 | (c & 0x3F)));
-    }
-    return bytes;
-}
-
-TEST(FileSystemPathEncoding, everyCharacterOfTheBasicPlaneEncodesAsUtf8) {
-    for (char32_t c = 0; c < 0x10000; ++c) {
-        if (c >= 0xDC80 && c <= 0xDCFF)
-            continue; // raw bytes, below
-        const QString text = QStringLiteral("a/") + QChar(char16_t(c));
-        ASSERT_EQ(fs::encodePath(text), QByteArray("a/") + utf8Of(c)) << std::hex << quint32(c);
-    }
-    EXPECT_EQ(fs::encodePath(QString::fromUcs4(U"x\U0001F600", 2)), "x" + utf8Of(0x1F600));
-}
-
-TEST(FileSystemPathEncoding, rawBytesRoundTrip) {
-    const QByteArray raw("caf\xC3 na\xEFve\xFF/\x80", 13);
-    const QString decoded = fs::decodePath(raw);
-    EXPECT_EQ(decoded.at(3).unicode(), 0xDCC3);
-    EXPECT_EQ(fs::encodePath(decoded), raw);
-    // A surrogate elsewhere in the path takes the careful way for the whole.
-    EXPECT_EQ(fs::encodePath(decoded + QString::fromUcs4(U"\U0001F600", 1)), raw + utf8Of(0x1F600));
-}
-
-TEST(FileSystemPathEncoding, asciiAndUtf8Decode) {
-    QByteArray ascii;
-    for (int byte = 1; byte < 0x80; ++byte)
-        ascii.append(char(byte));
-    EXPECT_EQ(fs::decodePath(ascii), QString::fromLatin1(ascii));
-    EXPECT_EQ(fs::encodePath(fs::decodePath(ascii)), ascii);
-    const QByteArray mixed = "Дом/" + utf8Of(0x1F600) + "/x";
-    EXPECT_EQ(fs::decodePath(mixed), QString::fromUtf8(mixed));
-    EXPECT_EQ(fs::decodePath(mixed.constData()), QString::fromUtf8(mixed));
+    // File URLs, as drops deliver them, back into paths without losing a byte.
+    for (const QString& path :
+         {u"/Applications/Foo Bar.app"_s, u"/tmp/Звук 100%.app"_s, u"/tmp/a#b?c.app"_s, u"/"_s})
+        EXPECT_EQ(fs::pathFromFileUrl(QUrl::fromLocalFile(path)), path);
+    const QString odd = sandbox.makeDir(fs::decodePath("odd\xfe\"name\\.app"));
+    EXPECT_EQ(fs::pathFromFileUrl(
+                  QUrl::fromEncoded("file://" + fs::encodePath(odd).toPercentEncoding("/"))),
+              odd);
+    EXPECT_EQ(fs::encodePath(fs::pathFromFileUrl(QUrl::fromEncoded("file:///tmp/a%FFb%C3%A9.app"))),
+              QByteArray("/tmp/a\xff"
+                         "b\xc3\xa9.app"));
+    EXPECT_TRUE(fs::pathFromFileUrl(QUrl(u"https://example.org/Foo.app"_s)).isEmpty());
+    EXPECT_TRUE(fs::pathFromFileUrl(QUrl()).isEmpty());
 }
 
 } // namespace

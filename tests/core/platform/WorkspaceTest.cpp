@@ -3,43 +3,25 @@
 #include "Sandbox.h"
 #include "platform/FileSystem.h"
 
-#include <QFile>
+#include <QDir>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using namespace moss;
 
-namespace {
-
-// A stand-in program that appends its arguments, one per line, to `log` and
-// exits with `status`.
-QString fakeProgram(const test::Sandbox& sandbox, const QString& name, int status = 0) {
-    const QString log = sandbox.path(name + u".log"_s);
-    const QString program =
-        sandbox.writeFile(u"bin/"_s + name, "#!/bin/sh\nprintf '%s\\n' \"$@\" >> '" + log.toUtf8() +
-                                                "'\nexit " + QByteArray::number(status) + "\n");
-    QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    return program;
-}
-
-QStringList loggedArguments(const test::Sandbox& sandbox, const QString& name) {
-    const QByteArray log = fs::readFile(sandbox.path(name + u".log"_s)).value_or(QByteArray());
-    return QString::fromUtf8(log).split(u'\n', Qt::SkipEmptyParts);
-}
-
-} // namespace
-
 TEST(WorkspaceTest, FindsTheInnermostApplicationBundleOfAnExecutable) {
-    using workspace::bundleOfExecutable;
-    EXPECT_EQ(bundleOfExecutable(u"/Applications/Foo.app/Contents/MacOS/foo"_s),
-              u"/Applications/Foo.app"_s);
-    EXPECT_EQ(bundleOfExecutable(u"/A/Foo.app/Contents/Helpers/Bar.app/Contents/MacOS/bar"_s),
-              u"/A/Foo.app/Contents/Helpers/Bar.app"_s);
-    EXPECT_FALSE(bundleOfExecutable(u"/usr/bin/sleep"_s));
-    EXPECT_FALSE(bundleOfExecutable(u"/A/Foo.app/Contents/Resources/tool"_s));
-    EXPECT_FALSE(bundleOfExecutable(u"/A/.app/Contents/MacOS/x"_s));
-    EXPECT_FALSE(bundleOfExecutable(QString()));
+    const std::pair<QString, std::optional<QString>> rows[] = {
+        {u"/Applications/Foo.app/Contents/MacOS/foo"_s, u"/Applications/Foo.app"_s},
+        {u"/A/Foo.app/Contents/Helpers/Bar.app/Contents/MacOS/bar"_s,
+         u"/A/Foo.app/Contents/Helpers/Bar.app"_s},
+        {u"/usr/bin/sleep"_s, std::nullopt},
+        {u"/A/Foo.app/Contents/Resources/tool"_s, std::nullopt},
+        {u"/A/.app/Contents/MacOS/x"_s, std::nullopt},
+        {u".app/Contents/MacOS/x"_s, std::nullopt},
+    };
+    for (const auto& [executable, bundle] : rows)
+        EXPECT_EQ(workspace::bundleOfExecutable(executable), bundle) << executable.toStdString();
 }
 
 TEST(WorkspaceTest, ListsBundleProcessesInProcessOrder) {
@@ -49,6 +31,7 @@ TEST(WorkspaceTest, ListsBundleProcessesInProcessOrder) {
     sandbox.symlink(u"/usr/bin/plain"_s, u"proc/43/exe"_s);
     sandbox.makeDir(u"proc/44"_s); // a process whose executable cannot be read
     sandbox.symlink(u"/X/Bogus.app/Contents/MacOS/b"_s, u"proc/self/exe"_s);
+    sandbox.symlink(u"/X/Zero.app/Contents/MacOS/z"_s, u"proc/0/exe"_s);
 
     const QList<workspace::BundleProcess> processes =
         workspace::bundleProcesses(sandbox.path(u"proc"_s));
@@ -58,31 +41,42 @@ TEST(WorkspaceTest, ListsBundleProcessesInProcessOrder) {
     EXPECT_EQ(processes[0].bundlePath, u"/X/Early.app"_s);
     EXPECT_EQ(processes[0].executable, u"/X/Early.app/Contents/MacOS/early"_s);
     EXPECT_EQ(processes[1].pid, 900);
+    EXPECT_FALSE(workspace::terminate(0)); // never a process group
+    EXPECT_FALSE(workspace::terminate(-1));
 }
 
-TEST(WorkspaceTest, BootsOutALaunchAgentWithAnArgumentVector) {
+// Helpers run with argument vectors, never through a shell; a missing or
+// failing one is a failure.
+TEST(WorkspaceTest, HelpersGetArgumentVectors) {
     test::Sandbox sandbox;
-    const QString launchctl = fakeProgram(sandbox, u"launchctl"_s, 3);
+    const auto program = [&](const QString& name, int status) {
+        return sandbox.writeExecutable(u"bin/"_s + name,
+                                       "#!/bin/sh\nprintf '%s\\n' \"$@\" >> \"$0.log\"\nexit " +
+                                           QByteArray::number(status) + "\n");
+    };
+    const auto logged = [](const QString& path) {
+        const QByteArray log = fs::readFile(path + u".log"_s).value_or(QByteArray());
+        return QString::fromUtf8(log).split(u'\n', Qt::SkipEmptyParts);
+    };
+    const QString missing = sandbox.path(u"bin/missing"_s);
     const QString plist = sandbox.path(u"Agent \"x\"; rm -rf $HOME.plist"_s);
-
+    const QString launchctl = program(u"launchctl"_s, 3);
     workspace::bootoutLaunchAgent(plist, launchctl);
-    workspace::bootoutLaunchAgent(plist, sandbox.path(u"bin/missing"_s));
-
-    EXPECT_EQ(loggedArguments(sandbox, u"launchctl"_s),
+    workspace::bootoutLaunchAgent(plist, missing);
+    EXPECT_EQ(logged(launchctl),
               QStringList({u"bootout"_s, u"gui/"_s + QString::number(::getuid()), plist}));
-}
 
-TEST(WorkspaceTest, FinderScriptFailsWithoutAScriptRunner) {
-    test::Sandbox sandbox;
     const QString script = u"tell application \"Finder\" to delete x"_s;
-
-    EXPECT_FALSE(workspace::runFinderScript(script, sandbox.path(u"bin/missing"_s)));
-    EXPECT_FALSE(workspace::runFinderScript(script, fakeProgram(sandbox, u"failing"_s, 1)));
-    EXPECT_TRUE(workspace::runFinderScript(script, fakeProgram(sandbox, u"osascript"_s)));
-    EXPECT_EQ(loggedArguments(sandbox, u"osascript"_s), QStringList({u"-e"_s, script}));
+    const QString osascript = program(u"osascript"_s, 0);
+    EXPECT_FALSE(workspace::runFinderScript(script, missing));
+    EXPECT_FALSE(workspace::runFinderScript(script, program(u"failing"_s, 1)));
+    EXPECT_TRUE(workspace::runFinderScript(script, osascript));
+    EXPECT_EQ(logged(osascript), QStringList({u"-e"_s, script}));
 }
 
-TEST(WorkspaceTest, RecyclesIntoTheHomeTrashItemByItem) {
+// Item by item into the home Trash; as a whole, with a reason, when the home
+// Trash cannot be used.
+TEST(WorkspaceTest, RecyclesIntoTheHomeTrash) {
     test::Sandbox sandbox;
     sandbox.activate();
     const QString item = sandbox.writeFile(u"a/item"_s, "x");
@@ -93,24 +87,18 @@ TEST(WorkspaceTest, RecyclesIntoTheHomeTrashItemByItem) {
     EXPECT_FALSE(result.error);
     ASSERT_EQ(result.newLocations.keys(), QStringList{item});
     EXPECT_EQ(fs::readFile(result.newLocations[item]), QByteArray("x"));
-    EXPECT_FALSE(fs::exists(item));
-}
+    EXPECT_TRUE(result.reasons.contains(vanished));
 
-TEST(WorkspaceTest, RecycleFailsAsAWholeWhenTheHomeTrashIsUnusable) {
-    test::Sandbox sandbox;
-    sandbox.activate();
+    QDir(sandbox.home() + u"/.local"_s).removeRecursively();
     sandbox.writeFile(u"home/.local/share/Trash"_s, "not a folder");
-    const QString item = sandbox.writeFile(u"a/item"_s, "x");
-
-    const workspace::RecycleResult result = workspace::recycle({item});
-
-    ASSERT_TRUE(result.error);
-    EXPECT_TRUE(result.error->startsWith(u"Корзина недоступна"_s));
-    EXPECT_TRUE(result.newLocations.isEmpty());
-    EXPECT_EQ(fs::readFile(item), QByteArray("x"));
-}
-
-TEST(WorkspaceTest, TerminateRefusesProcessGroups) {
-    EXPECT_FALSE(workspace::terminate(0));
-    EXPECT_FALSE(workspace::terminate(-1));
+    const QString other = sandbox.writeFile(u"a/other"_s, "y");
+    const workspace::RecycleResult refused = workspace::recycle({other});
+    EXPECT_EQ(refused.error, u"Корзина недоступна: не удалось открыть папку «%1»."_s.arg(
+                                 sandbox.home() + u"/.local/share/Trash"_s));
+    EXPECT_TRUE(refused.newLocations.isEmpty());
+    EXPECT_EQ(fs::readFile(other), QByteArray("y"));
+    qunsetenv("XDG_DATA_HOME");
+    qputenv("HOME", "relative");
+    EXPECT_EQ(workspace::recycle({other}).error,
+              u"Корзина недоступна: не задана домашняя папка."_s);
 }
