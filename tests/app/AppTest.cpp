@@ -37,7 +37,9 @@ protected:
 TEST_F(AppTest, UndoCommandTitle) {
     EXPECT_EQ(App::undoTitle(std::nullopt), u"Отменить удаление"_s);
     // A removal that trashed nothing still names the bundle.
-    EXPECT_EQ(App::undoTitle(UndoEntry{u"Bar Baz"_s, {}}), u"Отменить удаление «Bar Baz»"_s);
+    UndoEntry nothingTrashed;
+    nothingTrashed.name = u"Bar Baz"_s;
+    EXPECT_EQ(App::undoTitle(nothingTrashed), u"Отменить удаление «Bar Baz»"_s);
 
     const App app(store, watcher);
     EXPECT_EQ(app.undoTitle(), u"Отменить удаление"_s);
