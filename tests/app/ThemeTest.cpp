@@ -1,5 +1,5 @@
 // The theme's controls driven headless: the pill button's enabled, disabled
-// and pressed looks, the segmented switch's highlight, and figures set with
+// and pressed behaviour, the segmented switch's highlight, and figures set with
 // digits of one width.
 
 #include "QmlModule.h"
@@ -75,12 +75,6 @@ Window {
 }
 )";
 
-QColor rgb(int r, int g, int b, qreal alpha = 1) {
-    QColor color(r, g, b);
-    color.setAlphaF(float(alpha));
-    return color;
-}
-
 class ThemeTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -129,45 +123,29 @@ protected:
     std::unique_ptr<QQuickWindow> window;
 };
 
-TEST_F(ThemeTest, DisabledOutlinePillIsDimmedButKeepsItsLookAndIgnoresClicks) {
-    QQuickItem* button = find(u"outline"_s);
-    ASSERT_NE(button, nullptr);
-    EXPECT_DOUBLE_EQ(button->opacity(), 0.4);
-    EXPECT_EQ(button->height(), 34);
-    const auto* background = button->property("background").value<QQuickItem*>();
-    ASSERT_NE(background, nullptr);
-    EXPECT_EQ(color(background), rgb(23, 23, 23));
-    const QObject* border = background->property("border").value<QObject*>();
-    ASSERT_NE(border, nullptr);
-    EXPECT_EQ(border->property("width").toReal(), 1);
-    EXPECT_EQ(color(border), rgb(255, 255, 255, 0.12));
-
-    QTest::mousePress(window.get(), Qt::LeftButton, Qt::NoModifier, centre(button));
-    QTest::qWait(50);
-    EXPECT_DOUBLE_EQ(button->scale(), 1.0);
-    QTest::mouseRelease(window.get(), Qt::LeftButton, Qt::NoModifier, centre(button));
-    EXPECT_EQ(window->property("clicks").toInt(), 0);
-}
-
-TEST_F(ThemeTest, PressedFilledPillShrinksAboutItsCentreAndSpringsBack) {
-    QQuickItem* button = find(u"filled"_s);
-    ASSERT_NE(button, nullptr);
-    EXPECT_DOUBLE_EQ(button->opacity(), 1.0);
-    EXPECT_EQ(color(button->property("background").value<QQuickItem*>()), rgb(241, 38, 23));
-    EXPECT_EQ(button->transformOrigin(), QQuickItem::Center);
-
-    const QPoint point = centre(button);
-    QTest::mousePress(window.get(), Qt::LeftButton, Qt::NoModifier, point);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return std::abs(button->scale() - 0.95) < 0.002; }));
-    QTest::mouseRelease(window.get(), Qt::LeftButton, Qt::NoModifier, point);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return std::abs(button->scale() - 1.0) < 0.002; }));
-    EXPECT_EQ(window->property("clicks").toInt(), 1);
+// A disabled pill ignores presses and clicks; a pressed one shrinks about
+// its centre, springs back and clicks once.
+TEST_F(ThemeTest, PillsPressAndClickOnlyWhenEnabled) {
+    for (const auto& [name, clicks, pressedScale] :
+         {std::tuple(u"outline"_s, 0, 1.0), std::tuple(u"filled"_s, 1, 0.95)}) {
+        QQuickItem* button = find(name);
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(button->transformOrigin(), QQuickItem::Center);
+        const QPoint point = centre(button);
+        QTest::mousePress(window.get(), Qt::LeftButton, Qt::NoModifier, point);
+        EXPECT_TRUE(QTest::qWaitFor([&] {
+            return std::abs(button->scale() - pressedScale) < 0.002;
+        })) << name.toStdString();
+        QTest::mouseRelease(window.get(), Qt::LeftButton, Qt::NoModifier, point);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return std::abs(button->scale() - 1.0) < 0.002; }));
+        EXPECT_EQ(window->property("clicks").toInt(), clicks) << name.toStdString();
+    }
 }
 
 TEST_F(ThemeTest, SwitchWithoutAMatchingValueShowsNoHighlightUntilClicked) {
-    const QColor muted = rgb(157, 153, 145);
+    const QColor muted = titleColor(u"Альфа"_s);
+    EXPECT_NE(muted, QColor(Qt::white));
     EXPECT_FALSE(highlight(u"firstSwitch"_s)->isVisible());
-    EXPECT_EQ(titleColor(u"Альфа"_s), muted);
     EXPECT_EQ(titleColor(u"Бета"_s), muted);
 
     click(find(u"segment:Бета"_s));
@@ -194,9 +172,7 @@ TEST_F(ThemeTest, TwoSwitchesMoveTheirHighlightsIndependently) {
 TEST_F(ThemeTest, FiguresTakeTheSameWidthWhateverTheirDigits) {
     const QQuickItem* narrow = find(u"narrowDigits"_s);
     const QQuickItem* wide = find(u"wideDigits"_s);
-    ASSERT_NE(narrow, nullptr);
-    ASSERT_NE(wide, nullptr);
-    EXPECT_EQ(narrow->property("text").toString(), u"11,1 МБ"_s);
+    ASSERT_TRUE(narrow && wide);
     EXPECT_GT(narrow->implicitWidth(), 0);
     EXPECT_DOUBLE_EQ(narrow->implicitWidth(), wide->implicitWidth());
 
