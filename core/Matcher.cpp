@@ -184,10 +184,32 @@ QList<QStringList> letterWords(const QString& text) {
     return words;
 }
 
-bool isHarmless(const QStringList& word) {
-    return word.size() <= 2 || Matcher::ownSuffixWords().contains(word.join(QString())) ||
+bool isHarmless(const QStringList& word, Matcher::NameRules rules) {
+    if (word.size() <= 2)
+        return true;
+    const QString joined = word.join(QString());
+    return Matcher::ownSuffixWords().contains(joined) ||
+           (rules == Matcher::NameRules::linuxApplication &&
+            Matcher::extensionWords().contains(joined)) ||
            std::all_of(word.cbegin(), word.cend(),
                        [](const QString& character) { return isHexLetter(character); });
+}
+
+Matcher::Strength tailStrengthUnder(const QString& tail, Matcher::NameRules rules) {
+    const qsizetype stamp = dateStamp().match(withoutLoneSurrogates(tail)).capturedStart();
+    const QList<QStringList> words = letterWords(stamp < 0 ? tail : tail.left(stamp));
+    return std::all_of(words.cbegin(), words.cend(),
+                       [rules](const QStringList& word) { return isHarmless(word, rules); })
+               ? Matcher::Strength::strong
+               : Matcher::Strength::weak;
+}
+
+// A Linux file name ending in "rc" (dolphinrc, .vimrc) also as the name
+// before it.
+std::optional<QString> withoutRc(const QString& candidate) {
+    if (candidate.size() <= 2 || !candidate.endsWith(u"rc", Qt::CaseInsensitive))
+        return std::nullopt;
+    return candidate.chopped(2);
 }
 
 // text without `prefix` when text, lower-cased, begins with it (an ASCII prefix).
@@ -208,8 +230,8 @@ int characterCount(const QString& text) {
 }
 
 Matcher::Matcher(const QStringList& identifiers, const QStringList& names,
-                 const std::optional<QString>& teamIdentifier)
-    : teamIdentifier_(teamIdentifier) {
+                 const std::optional<QString>& teamIdentifier, NameRules rules)
+    : rules_(rules), teamIdentifier_(teamIdentifier) {
     for (const QString& identifier : identifiers) {
         const QString normalized = normalizeIdentifier(identifier);
         if (characterCount(normalized) > 2)
@@ -222,9 +244,17 @@ Matcher::Matcher(const QStringList& identifiers, const QStringList& names,
     QStringList variants;
     for (const QString& name : names)
         variants += nameVariants(name);
+    const bool linux = rules == NameRules::linuxApplication;
     for (const QString& key : uniqueNames(variants)) {
-        if (characterCount(key) >= minimumNameLength && !genericNames().contains(key.toLower()))
+        const QString lower = key.toLower();
+        const int length = characterCount(key);
+        if (length >= minimumNameLength && !genericNames().contains(lower) &&
+            !(linux && linuxGenericNames().contains(lower))) {
             names_.append(key);
+        } else if (linux && length >= minimumExactNameLength) {
+            exactNames_.append(key);
+            exactLower_.insert(lower);
+        }
     }
     for (const QString& identifier : std::as_const(identifiers_))
         idKeys_.add(identifier, characterCount(identifier));
@@ -233,7 +263,9 @@ Matcher::Matcher(const QStringList& identifiers, const QStringList& names,
 }
 
 Matcher::Matcher(const AppBundle& bundle)
-    : Matcher(bundle.allIdentifiers(), bundle.names, bundle.teamIdentifier) {}
+    : Matcher(bundle.allIdentifiers(), bundle.names, bundle.teamIdentifier,
+              bundle.source == AppSource::bundle ? NameRules::bundle
+                                                 : NameRules::linuxApplication) {}
 
 QString Matcher::normalizeIdentifier(const QString& identifier) {
     const QString trimmed = trimmedBlanks(identifier);
@@ -275,10 +307,7 @@ QStringList Matcher::uniqueNames(const QStringList& names) {
 }
 
 Matcher::Strength Matcher::tailStrength(const QString& tail) {
-    const qsizetype stamp = dateStamp().match(withoutLoneSurrogates(tail)).capturedStart();
-    const QList<QStringList> words = letterWords(stamp < 0 ? tail : tail.left(stamp));
-    return std::all_of(words.cbegin(), words.cend(), isHarmless) ? Strength::strong
-                                                                 : Strength::weak;
+    return tailStrengthUnder(tail, NameRules::bundle);
 }
 
 const QSet<QString>& Matcher::genericNames() {
@@ -324,6 +353,122 @@ const QSet<QString>& Matcher::ownSuffixWords() {
     return words;
 }
 
+const QSet<QString>& Matcher::linuxGenericNames() {
+    static const QSet<QString> words{
+        // The desktop's own folders and services.
+        QStringLiteral("config"),
+        QStringLiteral("share"),
+        QStringLiteral("local"),
+        QStringLiteral("state"),
+        QStringLiteral("icons"),
+        QStringLiteral("mime"),
+        QStringLiteral("fonts"),
+        QStringLiteral("themes"),
+        QStringLiteral("flatpak"),
+        QStringLiteral("snap"),
+        QStringLiteral("trash"),
+        QStringLiteral("applications"),
+        QStringLiteral("autostart"),
+        QStringLiteral("systemd"),
+        QStringLiteral("session"),
+        QStringLiteral("sessions"),
+        QStringLiteral("menus"),
+        QStringLiteral("sounds"),
+        QStringLiteral("keyrings"),
+        QStringLiteral("backgrounds"),
+        QStringLiteral("recent"),
+        QStringLiteral("thumbnails"),
+        QStringLiteral("templates"),
+        QStringLiteral("public"),
+        QStringLiteral("documents"),
+        QStringLiteral("downloads"),
+        QStringLiteral("pictures"),
+        QStringLiteral("videos"),
+        QStringLiteral("music"),
+        QStringLiteral("files"),
+        // What an application is rather than what it is called.
+        QStringLiteral("code"),
+        QStringLiteral("notes"),
+        QStringLiteral("terminal"),
+        QStringLiteral("console"),
+        QStringLiteral("settings"),
+        QStringLiteral("editor"),
+        QStringLiteral("browser"),
+        QStringLiteral("player"),
+        QStringLiteral("viewer"),
+        QStringLiteral("office"),
+        QStringLiteral("calculator"),
+        QStringLiteral("calendar"),
+        QStringLiteral("contacts"),
+        QStringLiteral("clocks"),
+        QStringLiteral("clock"),
+        QStringLiteral("weather"),
+        QStringLiteral("maps"),
+        QStringLiteral("photos"),
+        QStringLiteral("camera"),
+        QStringLiteral("screenshot"),
+        QStringLiteral("characters"),
+        QStringLiteral("software"),
+        QStringLiteral("disks"),
+        QStringLiteral("logs"),
+        QStringLiteral("help"),
+        QStringLiteral("text"),
+        QStringLiteral("image"),
+        QStringLiteral("video"),
+        QStringLiteral("audio"),
+        QStringLiteral("mail"),
+        QStringLiteral("email"),
+        QStringLiteral("chat"),
+        QStringLiteral("games"),
+        QStringLiteral("game"),
+        QStringLiteral("system"),
+        QStringLiteral("monitor"),
+        QStringLiteral("extensions"),
+        QStringLiteral("web"),
+        QStringLiteral("tour"),
+        QStringLiteral("passwords"),
+        QStringLiteral("archive"),
+        QStringLiteral("scanner"),
+        QStringLiteral("printer"),
+        QStringLiteral("network"),
+        QStringLiteral("sound"),
+        QStringLiteral("display"),
+        QStringLiteral("manager"),
+        QStringLiteral("run"),
+        QStringLiteral("start"),
+        QStringLiteral("launch"),
+        QStringLiteral("main"),
+        QStringLiteral("linux"),
+        QStringLiteral("gnome"),
+        QStringLiteral("kde"),
+        QStringLiteral("xfce"),
+        QStringLiteral("java"),
+        QStringLiteral("python"),
+        QStringLiteral("wine"),
+        QStringLiteral("chrome"),
+        QStringLiteral("mozilla"),
+        QStringLiteral("google"),
+        QStringLiteral("jetbrains"),
+    };
+    return words;
+}
+
+const QSet<QString>& Matcher::extensionWords() {
+    static const QSet<QString> words{
+        QStringLiteral("conf"),    QStringLiteral("config"), QStringLiteral("cfg"),
+        QStringLiteral("ini"),     QStringLiteral("json"),   QStringLiteral("xml"),
+        QStringLiteral("yaml"),    QStringLiteral("yml"),    QStringLiteral("toml"),
+        QStringLiteral("desktop"), QStringLiteral("png"),    QStringLiteral("svg"),
+        QStringLiteral("svgz"),    QStringLiteral("xpm"),    QStringLiteral("ico"),
+        QStringLiteral("rc"),      QStringLiteral("db"),     QStringLiteral("sqlite"),
+        QStringLiteral("txt"),     QStringLiteral("dat"),    QStringLiteral("lock"),
+        QStringLiteral("pid"),     QStringLiteral("sock"),   QStringLiteral("list"),
+        QStringLiteral("bak"),     QStringLiteral("old"),    QStringLiteral("tmp"),
+        QStringLiteral("service"), QStringLiteral("timer"),  QStringLiteral("socket"),
+    };
+    return words;
+}
+
 bool Matcher::matchesIdentifier(const QString& candidate) const {
     return idKeys_.anyMatches(KeyCandidate(candidate));
 }
@@ -346,6 +491,8 @@ std::optional<Matcher::Strength> Matcher::strength(const QString& candidate, boo
         return Strength::strong;
     if (!byName)
         return std::nullopt;
+    if (rules_ == NameRules::linuxApplication)
+        return linuxNameStrength(candidate);
     return nameStrength(compared);
 }
 
@@ -358,17 +505,48 @@ std::optional<Matcher::Strength> Matcher::nameStrength(const KeyCandidate& candi
     const QString lower = candidate.name().toLower();
     std::optional<Strength> best;
     for (qsizetype i = 0; i < lengths.size() && best != Strength::strong; ++i) {
-        const Strength tail = tailStrength(dropCharacters(lower, lengths.at(i)));
+        const Strength tail = tailStrengthUnder(dropCharacters(lower, lengths.at(i)), rules_);
         best = best ? std::max(*best, tail) : tail;
     }
     return best;
+}
+
+// The name keys' strength of the candidate and of the name before its "rc";
+// failing both, a weak claim when either is one of the whole names.
+std::optional<Matcher::Strength> Matcher::linuxNameStrength(const QString& candidate) const {
+    std::optional<Strength> best = nameStrength(KeyCandidate(candidate));
+    const std::optional<QString> stem = withoutRc(candidate);
+    if (stem && best != Strength::strong) {
+        if (const std::optional<Strength> stemmed = nameStrength(KeyCandidate(*stem)))
+            best = best ? std::max(*best, *stemmed) : stemmed;
+    }
+    if (best)
+        return best;
+    if (isExactName(candidate) || (stem && isExactName(*stem)))
+        return Strength::weak;
+    return std::nullopt;
+}
+
+bool Matcher::isExactName(const QString& candidate) const {
+    if (exactLower_.isEmpty())
+        return false;
+    const QString lower = candidate.toLower();
+    if (exactLower_.contains(lower))
+        return true;
+    const qsizetype dot = lower.lastIndexOf(u'.');
+    return dot > 0 && extensionWords().contains(lower.mid(dot + 1)) &&
+           exactLower_.contains(lower.left(dot));
 }
 
 bool Matcher::hasStrongNameMatch(const QString& candidate) const {
     if (names_.isEmpty())
         return false;
     const KeyCandidate compared(candidate);
-    return !idKeys_.anyMatches(compared) && nameStrength(compared) == Strength::strong;
+    if (idKeys_.anyMatches(compared))
+        return false;
+    if (rules_ == NameRules::linuxApplication)
+        return linuxNameStrength(candidate) == Strength::strong;
+    return nameStrength(compared) == Strength::strong;
 }
 
 std::optional<Matcher::Strength> Matcher::groupContainerStrength(const QString& candidate) const {

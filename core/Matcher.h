@@ -18,16 +18,32 @@ class Matcher {
 public:
     enum class Strength { weak = 0, strong = 1 };
 
+    // How names become keys. A bundle's names shorter than four characters
+    // or generic are dropped. A Linux application's are kept as whole names
+    // (see exactNames), and its names may also be followed by a file
+    // extension word (foo.conf) or by "rc" (foorc), as Linux programs name
+    // their files.
+    enum class NameRules { bundle, linuxApplication };
+
     static constexpr int minimumNameLength = 4;
+    // Whole names shorter than this are not kept either.
+    static constexpr int minimumExactNameLength = 3;
 
     Matcher(const QStringList& identifiers, const QStringList& names,
-            const std::optional<QString>& teamIdentifier);
+            const std::optional<QString>& teamIdentifier, NameRules rules = NameRules::bundle);
+    // The rules by the bundle's source: bundle folders and Linux applications.
     explicit Matcher(const AppBundle& bundle);
 
     // Normalised identifiers, each at least 3 characters, in input order.
     const QStringList& identifiers() const { return identifiers_; }
     // Name keys: variants of every name, unique ignoring case, not generic.
     const QStringList& names() const { return names_; }
+    // Under the Linux rules, the variants too short or too generic to be
+    // keys: each claims a candidate that is this name as a whole, ignoring
+    // case, alone, followed by "rc" or by one extension word, and only
+    // weakly. Empty under the bundle rules.
+    const QStringList& exactNames() const { return exactNames_; }
+    NameRules nameRules() const { return rules_; }
     const std::optional<QString>& teamIdentifier() const { return teamIdentifier_; }
 
     static QString normalizeIdentifier(const QString& identifier);
@@ -37,6 +53,11 @@ public:
 
     static const QSet<QString>& genericNames();
     static const QSet<QString>& ownSuffixWords();
+    // Under the Linux rules: further generic words (names of desktop
+    // folders and of kinds of application), and the extension words that
+    // may follow a name as harmlessly as an own suffix word.
+    static const QSet<QString>& linuxGenericNames();
+    static const QSet<QString>& extensionWords();
 
     // Queries take a single file or folder name, never a path.
     bool matchesIdentifier(const QString& candidate) const;
@@ -52,10 +73,15 @@ public:
 
 private:
     std::optional<Strength> nameStrength(const KeyCandidate& candidate) const;
+    std::optional<Strength> linuxNameStrength(const QString& candidate) const;
+    bool isExactName(const QString& candidate) const;
     std::optional<Strength> teamContainerStrength(const QString& rest) const;
 
+    NameRules rules_ = NameRules::bundle;
     QStringList identifiers_;
     QStringList names_;
+    QStringList exactNames_;
+    QSet<QString> exactLower_; // exactNames_ in lower case
     std::optional<QString> teamIdentifier_;
     KeySet idKeys_{KeyPattern::Kind::identifier};
     KeySet nameKeys_{KeyPattern::Kind::name};
