@@ -88,9 +88,13 @@ bool isApplication(const DesktopEntry& entry) {
     return entry.string(mainGroup, "Type").value_or(QString()).trimmed() == u"Application";
 }
 
+// Hidden=true: the entry is deleted.
+bool isHidden(const DesktopEntry& entry) {
+    return entry.boolean(mainGroup, "Hidden").value_or(false);
+}
+
 bool isShown(const DesktopEntry& entry, const LinuxRoots& roots) {
-    if (entry.boolean(mainGroup, "NoDisplay").value_or(false) ||
-        entry.boolean(mainGroup, "Hidden").value_or(false))
+    if (isHidden(entry) || entry.boolean(mainGroup, "NoDisplay").value_or(false))
         return false;
     const QString tryExec = entry.string(mainGroup, "TryExec").value_or(QString()).trimmed();
     return tryExec.isEmpty() || programExists(tryExec, roots);
@@ -105,6 +109,13 @@ std::optional<QString> flatpakInstallationOf(const QString& folder) {
     return folder.chopped(exports.size());
 }
 
+// Where snapd exports the entries of Snaps: its own folder, or one of the
+// same shape named in $XDG_DATA_DIRS.
+bool isSnapExports(const QString& folder, const LinuxRoots& roots) {
+    return folder == fs::appending(roots.snapDesktop, u"applications"_s) ||
+           folder.endsWith(u"/snapd/desktop/applications"_s);
+}
+
 Origin originOf(const QString& path, const QString& folder, const QString& id,
                 const DesktopEntry& entry, const LinuxRoots& roots) {
     Origin origin;
@@ -113,11 +124,12 @@ Origin originOf(const QString& path, const QString& folder, const QString& id,
     if (const auto installation = flatpakInstallationOf(folder)) {
         origin.flatpakInstallation = *installation;
         origin.flatpakId = flatpakKey.isEmpty() ? fs::deletingExtension(id) : flatpakKey;
-        origin.source = isAtOrBelow(*installation, roots.home) ? AppSource::flatpakUser
-                                                               : AppSource::flatpakSystem;
+        const bool user = *installation == roots.flatpakUser() ||
+                          (*installation != roots.flatpakSystem && isAtOrBelow(path, roots.home));
+        origin.source = user ? AppSource::flatpakUser : AppSource::flatpakSystem;
         return origin;
     }
-    if (folder == fs::appending(roots.snapDesktop, u"applications"_s)) {
+    if (isSnapExports(folder, roots)) {
         origin.source = AppSource::snap;
         origin.snapInstance = snapKey.isEmpty() ? id.left(id.indexOf(u'_')) : snapKey;
         return origin;
@@ -141,8 +153,11 @@ Origin originOf(const QString& path, const QString& folder, const QString& id,
         origin.snapInstance = snapKey;
         return origin;
     }
-    // Otherwise the user's own, or a system entry that a package may own.
-    origin.source = isAtOrBelow(path, roots.home) ? AppSource::localEntry : AppSource::systemEntry;
+    // Otherwise the user's own, or a system entry that a package may own: an
+    // entry of a system data folder is a system one wherever that folder is.
+    const bool own = folder.isEmpty() ? isAtOrBelow(path, roots.home)
+                                      : folder == fs::appending(roots.dataHome, u"applications"_s);
+    origin.source = own ? AppSource::localEntry : AppSource::systemEntry;
     return origin;
 }
 
@@ -198,7 +213,14 @@ void applyFlatpak(AppBundle& app, const Origin& origin) {
 // The name key of a program: its file name, or the name of an AppImage.
 QString programName(const QString& program) {
     const QString name = fileName(program);
-    return name.endsWith(u".appimage"_s, Qt::CaseInsensitive) ? appImageName(name).first : name;
+    if (name.endsWith(u".appimage"_s, Qt::CaseInsensitive))
+        return appImageName(name).first;
+    // A launcher script or binary is named after the application with the
+    // kind of file it is: foo.sh, foo.bin, foo.x86_64.
+    static const QStringList kinds = {u"sh"_s,  u"bash"_s, u"py"_s,     u"pl"_s, u"rb"_s,
+                                      u"bin"_s, u"run"_s,  u"x86_64"_s, u"x86"_s};
+    const QString stem = fs::deletingExtension(name);
+    return !stem.isEmpty() && kinds.contains(fs::pathExtension(name).toLower()) ? stem : name;
 }
 
 QStringList sortedIdentifiers(QStringList identifiers) {
@@ -374,37 +396,15 @@ std::optional<QString> launchedProgram(const QStringList& arguments) {
         u"stdbuf"_s,    u"taskset"_s,   u"torsocks"_s,    u"firejail"_s, u"optirun"_s,
         u"primusrun"_s, u"prime-run"_s, u"gamemoderun"_s, u"pkexec"_s,   u"sudo"_s};
     // Interpreters and launchers of other applications.
-    static const QSet<QString> launchers = {u"sh"_s,
-                                            u"bash"_s,
-                                            u"dash"_s,
-                                            u"zsh"_s,
-                                            u"ksh"_s,
-                                            u"fish"_s,
-                                            u"python"_s,
-                                            u"python2"_s,
-                                            u"python3"_s,
-                                            u"perl"_s,
-                                            u"ruby"_s,
-                                            u"node"_s,
-                                            u"nodejs"_s,
-                                            u"java"_s,
-                                            u"mono"_s,
-                                            u"wine"_s,
-                                            u"wine64"_s,
-                                            u"gjs"_s,
-                                            u"flatpak"_s,
-                                            u"snap"_s,
-                                            u"bwrap"_s,
-                                            u"xdg-open"_s,
-                                            u"gtk-launch"_s,
-                                            u"gio"_s,
-                                            u"exo-open"_s,
-                                            u"kioclient"_s,
-                                            u"kioclient5"_s,
-                                            u"kde-open"_s,
-                                            u"kde-open5"_s,
-                                            u"appimage-run"_s,
-                                            u"x-terminal-emulator"_s};
+    static const QSet<QString> launchers = {
+        u"sh"_s,        u"bash"_s,         u"dash"_s,       u"zsh"_s,
+        u"ksh"_s,       u"fish"_s,         u"python"_s,     u"python2"_s,
+        u"python3"_s,   u"perl"_s,         u"ruby"_s,       u"node"_s,
+        u"nodejs"_s,    u"java"_s,         u"mono"_s,       u"wine"_s,
+        u"wine64"_s,    u"gjs"_s,          u"flatpak"_s,    u"snap"_s,
+        u"bwrap"_s,     u"xdg-open"_s,     u"gtk-launch"_s, u"gio"_s,
+        u"exo-open"_s,  u"kioclient"_s,    u"kioclient5"_s, u"kde-open"_s,
+        u"kde-open5"_s, u"appimage-run"_s, u"steam"_s,      u"x-terminal-emulator"_s};
     static const QRegularExpression versionedInterpreter(u"^(python|perl|ruby)[\\d.]+$"_s);
     // Options of the wrappers that take the next argument as their value.
     static const QSet<QString> valueOptions = {u"-u"_s, u"-C"_s, u"-n"_s, u"-c"_s, u"-p"_s};
@@ -428,7 +428,9 @@ std::optional<QString> launchedProgram(const QStringList& arguments) {
     return arguments[i];
 }
 
-QList<AppBundle> catalogue(const LinuxRoots& roots) {
+namespace {
+
+QList<AppBundle> applications(const LinuxRoots& roots, bool shownOnly) {
     QSet<QString> taken;
     QList<Found> found;
     for (const QString& folder : roots.applicationFolders())
@@ -437,7 +439,8 @@ QList<AppBundle> catalogue(const LinuxRoots& roots) {
     QList<AppBundle> apps;
     for (const Found& candidate : std::as_const(found)) {
         const std::optional<DesktopEntry> entry = DesktopEntry::read(candidate.path);
-        if (!entry || !isApplication(*entry) || !isShown(*entry, roots))
+        if (!entry || !isApplication(*entry) ||
+            (shownOnly ? !isShown(*entry, roots) : isHidden(*entry)))
             continue;
         const Origin origin =
             originOf(candidate.path, candidate.folder, candidate.id, *entry, roots);
@@ -449,6 +452,16 @@ QList<AppBundle> catalogue(const LinuxRoots& roots) {
         return localizedCaseInsensitiveCompare(a.displayName, b.displayName) < 0;
     });
     return apps;
+}
+
+} // namespace
+
+QList<AppBundle> catalogue(const LinuxRoots& roots) {
+    return applications(roots, true);
+}
+
+QList<AppBundle> installed(const LinuxRoots& roots) {
+    return applications(roots, false);
 }
 
 QString sectionTitle(AppSource source) {
@@ -541,6 +554,91 @@ LinuxLocations::MentionKeys mentionKeys(const AppBundle& app) {
     if (const auto tryExec = entry->string(mainGroup, "TryExec"); tryExec && !tryExec->isEmpty())
         keys.programs.append(*tryExec);
     return keys;
+}
+
+QStringList snapNames(const AppBundle& app) {
+    QStringList names;
+    if (app.source == AppSource::snap && !app.package.isEmpty())
+        names.append(app.package);
+    if (app.source == AppSource::appImage)
+        return names;
+    if (const std::optional<DesktopEntry> entry = DesktopEntry::read(app.url)) {
+        const QString instance =
+            entry->string(mainGroup, "X-SnapInstanceName").value_or(QString()).trimmed();
+        if (!instance.isEmpty() && !instance.contains(u'/'))
+            names.append(instance);
+        const std::optional<QStringList> arguments = entry->commandLine(app.url);
+        const std::optional<QString> program =
+            arguments ? launchedProgram(*arguments) : std::nullopt;
+        static const QString snapBin = u"/snap/bin/"_s;
+        if (program && program->startsWith(snapBin) && program->size() > snapBin.size()) {
+            const QString command = program->mid(snapBin.size());
+            names.append(command.left(command.indexOf(u'.')));
+        }
+    }
+    names.removeDuplicates();
+    names.removeAll(QString());
+    return names;
+}
+
+QString iconFile(const QString& icon, const LinuxRoots& roots) {
+    if (icon.startsWith(u'/'))
+        return fs::entryType(fs::resolvingSymlinks(icon)) == fs::EntryType::file ? icon : QString();
+    if (icon.isEmpty() || icon.contains(u'/') || icon == u"." || icon == u"..")
+        return {};
+    QStringList bases{roots.dataHome};
+    bases += roots.dataDirs;
+    bases << fs::appending(roots.flatpakUser(), u"exports/share"_s)
+          << fs::appending(roots.flatpakSystem, u"exports/share"_s);
+    static const QStringList sizes = {u"scalable"_s, u"512x512"_s, u"256x256"_s, u"192x192"_s,
+                                      u"128x128"_s,  u"96x96"_s,   u"64x64"_s,   u"48x48"_s,
+                                      u"32x32"_s,    u"24x24"_s,   u"22x22"_s,   u"16x16"_s};
+    const auto firstFile = [&icon](const QString& folder) -> QString {
+        QStringList names;
+        for (const QString& extension : {u".svg"_s, u".png"_s, u".xpm"_s})
+            names.append(icon + extension);
+        names.append(icon); // Icon=foo.png, as some entries write it
+        for (const QString& name : std::as_const(names)) {
+            const QString path = fs::appending(folder, name);
+            if (fs::entryType(fs::resolvingSymlinks(path)) == fs::EntryType::file)
+                return path;
+        }
+        return {};
+    };
+    for (const QString& size : sizes) {
+        for (const QString& base : std::as_const(bases)) {
+            if (QString file = firstFile(base + u"/icons/hicolor/"_s + size + u"/apps"_s);
+                !file.isEmpty())
+                return file;
+        }
+    }
+    for (const QString& base : std::as_const(bases)) {
+        if (QString file = firstFile(fs::appending(base, u"pixmaps"_s)); !file.isEmpty())
+            return file;
+    }
+    return {};
+}
+
+QString removalHint(const AppBundle& app) {
+    switch (app.source) {
+    case AppSource::debianPackage:
+        return u"Пакет «%1» удаляют командой sudo apt remove %1"_s.arg(app.package);
+    case AppSource::flatpakSystem: {
+        const QStringList ref = app.package.split(u'/');
+        return u"Flatpak для всех пользователей удаляют командой "
+               "flatpak uninstall --system %1"_s.arg(ref.value(1, app.package));
+    }
+    case AppSource::snap:
+        return u"Snap удаляют командой sudo snap remove %1"_s.arg(app.package);
+    case AppSource::systemEntry:
+        return u"Ярлык установлен для всех пользователей: убрать его может администратор"_s;
+    case AppSource::bundle:
+    case AppSource::flatpakUser:
+    case AppSource::appImage:
+    case AppSource::localEntry:
+        break;
+    }
+    return {};
 }
 
 } // namespace moss::LinuxApps

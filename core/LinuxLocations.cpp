@@ -141,6 +141,12 @@ LinuxRoots LinuxRoots::live() {
         folderList(qEnvironmentVariable("XDG_DATA_DIRS"), {u"/usr/local/share"_s, u"/usr/share"_s});
     roots.executablePath =
         folderList(qEnvironmentVariable("PATH"), {u"/usr/local/bin"_s, u"/usr/bin"_s, u"/bin"_s});
+    // The package systems' own variables for their databases, as dpkg and
+    // flatpak read them.
+    if (const QString admin = qEnvironmentVariable("DPKG_ADMINDIR"); admin.startsWith(u'/'))
+        roots.dpkgDatabase = fs::standardized(admin);
+    if (const QString system = qEnvironmentVariable("FLATPAK_SYSTEM_DIR"); system.startsWith(u'/'))
+        roots.flatpakSystem = fs::standardized(system);
     return roots;
 }
 

@@ -28,8 +28,8 @@ struct LinuxRoots {
     QStringList dataDirs;
     // $PATH in order, else /usr/local/bin, /usr/bin and /bin.
     QStringList executablePath;
-    QString dpkgDatabase = QStringLiteral("/var/lib/dpkg");
-    QString flatpakSystem = QStringLiteral("/var/lib/flatpak"); // the system installation
+    QString dpkgDatabase = QStringLiteral("/var/lib/dpkg");     // $DPKG_ADMINDIR
+    QString flatpakSystem = QStringLiteral("/var/lib/flatpak"); // $FLATPAK_SYSTEM_DIR
     QString snapDesktop = QStringLiteral("/var/lib/snapd/desktop");
     QString snapMounts = QStringLiteral("/snap"); // where each Snap is mounted
 
