@@ -2,6 +2,7 @@
 
 #include "InstallerSearch.h"
 #include "LaunchJobs.h"
+#include "LinuxSearch.h"
 #include "Logging.h"
 #include "SystemPaths.h"
 #include "platform/FileSystem.h"
@@ -15,7 +16,10 @@
 
 namespace moss {
 
-Scanner::Scanner(SearchRoots roots) : roots_(std::move(roots)) {
+Scanner::Scanner(SearchRoots roots) : Scanner(std::move(roots), LinuxRoots::live()) {}
+
+Scanner::Scanner(SearchRoots roots, LinuxRoots linuxRoots)
+    : roots_(std::move(roots)), linuxRoots_(std::move(linuxRoots)) {
     // Reads no scanner state, so the default source holds no reference to it.
     installerSource = [](const QStringList& names, const QString& folder) {
         return findInstallers(names, folder);
@@ -68,23 +72,68 @@ std::optional<QStringList> listed(const QString& folder) {
     return entries;
 }
 
+bool isLinuxApplication(const AppBundle& bundle) {
+    return bundle.source != AppSource::bundle;
+}
+
+// The file name of a desktop entry, which is its desktop-file ID for the
+// entries directly in an application folder; empty for other records.
+QString desktopFileName(const AppBundle& bundle) {
+    if (!isLinuxApplication(bundle) || bundle.source == AppSource::appImage)
+        return {};
+    return fs::lastComponent(bundle.url);
+}
+
+// The first item of the result: the bundle, or what stands for a Linux
+// application.
+FoundFile leadItem(const AppBundle& bundle, const LinuxRoots& linuxRoots) {
+    if (isLinuxApplication(bundle))
+        return LinuxSearch::applicationItemOf(bundle, linuxRoots);
+    return FoundFile{bundle.url, FileCategory::bundle, 0, false, true};
+}
+
 // The working state of one relatedFiles call.
 class Search {
 public:
-    Search(const Scanner& scanner, const AppBundle& bundle, const QList<AppBundle>& competitors)
-        : scanner_(scanner), bundle_(bundle), own_(bundle), appPath_(bundle.url),
-          appPrefix_(bundle.url + u'/'),
+    Search(const Scanner& scanner, const AppBundle& bundle, const QList<AppBundle>& competitors,
+           const LinuxRoots& linuxRoots)
+        : scanner_(scanner), bundle_(bundle), linux_(isLinuxApplication(bundle)), own_(bundle),
+          lead_(leadItem(bundle, linuxRoots)), appPath_(lead_.url), appPrefix_(lead_.url + u'/'),
           appleOwned_(bundle.bundleIdentifier &&
                       SystemPaths::isVendorIdentifier(*bundle.bundleIdentifier)) {
         QSet<QString> ownIdentifiers;
         for (const QString& identifier : bundle.allIdentifiers())
             ownIdentifiers.insert(identifier.toLower());
+        const QString ownEntry = desktopFileName(bundle);
         for (const AppBundle& competitor : competitors) {
+            // A bundle is judged against bundles only, as it always was.
+            if (!linux_ && isLinuxApplication(competitor))
+                continue;
             if (competitor.url == bundle.url ||
                 ownIdentifiers.contains(competitor.bundleIdentifier.value_or(QString()).toLower()))
                 continue;
+            // Another entry of the same desktop-file ID is the same
+            // application (a user's copy of a system entry).
+            if (!ownEntry.isEmpty() && desktopFileName(competitor) == ownEntry)
+                continue;
             competitors_.append(Matcher(competitor));
+            // Another application's own entry or AppImage is never a leftover.
+            if (linux_)
+                otherApplications_.insert(competitor.url);
         }
+    }
+
+    void searchLinux(const LinuxRoots& roots, bool includeInstallers) {
+        const LinuxSearch search(bundle_, own_, roots);
+        const LinuxSearch::Host host{
+            [this](const QString& name, std::optional<Strength> strength) {
+                return settle(name, strength);
+            },
+            [this](const QString& path, FileCategory category, bool needsAdmin, bool selected) {
+                return admit(path, category, needsAdmin, selected);
+            },
+        };
+        search.run(host, includeInstallers);
     }
 
     void searchLibrary(const QString& library, bool isSystem) {
@@ -118,8 +167,9 @@ public:
     // when asked to.
     QList<FoundFile> result(bool sized) {
         sortByResultOrder(found_);
-        const bool bundleNeedsAdmin = !fs::isWritable(fs::parentPath(bundle_.url));
-        found_.prepend(FoundFile{bundle_.url, FileCategory::bundle, 0, bundleNeedsAdmin, true});
+        if (!linux_)
+            lead_.needsAdmin = !fs::isWritable(fs::parentPath(bundle_.url));
+        found_.prepend(lead_);
         if (sized)
             Scanner::fillSizes(found_);
         return std::move(found_);
@@ -194,19 +244,25 @@ private:
                 if (competitor.exactIdentifierMatchLength(name) > *ownExact)
                     return std::nullopt;
             } else if (own == 0 && competitor.hasStrongNameMatch(name)) {
+                // A Linux application's own weak claim yields to another's
+                // strong one: the entry is the other's.
+                if (linux_ && *strength == Strength::weak)
+                    return std::nullopt;
                 return Strength::weak;
             }
         }
         return strength;
     }
 
-    void admit(const QString& path, FileCategory category, bool needsAdmin, bool selected) {
+    bool admit(const QString& path, FileCategory category, bool needsAdmin, bool selected) {
         QString url = fs::standardized(path);
         if (url == appPath_ || url.startsWith(appPrefix_) || admitted_.contains(url) ||
-            scanner_.isProtectedPath(url, appleOwned_) || insideAdmitted(url))
-            return;
+            scanner_.isProtectedPath(url, appleOwned_) || insideAdmitted(url) ||
+            otherApplications_.contains(url))
+            return false;
         admitted_.insert(url);
         found_.append(FoundFile{std::move(url), category, 0, needsAdmin, selected});
+        return true;
     }
 
     // Whether a folder that holds url was admitted before.
@@ -221,12 +277,15 @@ private:
 
     const Scanner& scanner_;
     const AppBundle& bundle_;
+    const bool linux_;
     const Matcher own_;
+    FoundFile lead_;
     QList<Matcher> competitors_;
     const QString appPath_;
     const QString appPrefix_;
     const bool appleOwned_;
     QSet<QString> admitted_;
+    QSet<QString> otherApplications_; // their locations, for a Linux application
     QList<FoundFile> found_;
 };
 
@@ -235,7 +294,11 @@ private:
 QList<FoundFile> Scanner::relatedFiles(const AppBundle& bundle, const QList<AppBundle>& competitors,
                                        bool includeInstallers) const {
     const InstallerSource source = installerSource;
-    Search search(*this, bundle, competitors);
+    Search search(*this, bundle, competitors, linuxRoots_);
+    if (isLinuxApplication(bundle)) {
+        search.searchLinux(linuxRoots_, includeInstallers);
+        return search.result(measureSizes);
+    }
     search.searchLibrary(fs::appending(roots_.home, QStringLiteral("Library")), false);
     for (const QString& root : roots_.system)
         search.searchLibrary(fs::appending(root, QStringLiteral("Library")), true);

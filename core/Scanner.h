@@ -7,6 +7,7 @@
 #include "AppBundle.h"
 #include "FoundFile.h"
 #include "LibraryLocations.h"
+#include "LinuxLocations.h"
 #include "Matcher.h"
 
 #include <QList>
@@ -22,7 +23,9 @@ public:
     using InstallerSource =
         std::function<QStringList(const QStringList& names, const QString& folder)>;
 
+    // A Linux application is searched for in the running user's folders.
     explicit Scanner(SearchRoots roots);
+    Scanner(SearchRoots roots, LinuxRoots linuxRoots);
 
     // Replaceable; by default findInstallers (InstallerSearch.h).
     InstallerSource installerSource;
@@ -30,7 +33,11 @@ public:
     // (for callers that only need the list, and for timing the search alone).
     bool measureSizes = true;
 
-    // The bundle itself first, then its leftovers in result order.
+    // The bundle itself first, then its leftovers in result order. A bundle
+    // folder is searched for in the Library folders, the receipts, the
+    // temporary folders and Downloads, and competes with the bundle folders
+    // among the competitors only; a Linux application (source other than
+    // bundle) in the Linux folders (LinuxSearch), against every competitor.
     QList<FoundFile> relatedFiles(const AppBundle& bundle, const QList<AppBundle>& competitors,
                                   bool includeInstallers) const;
 
@@ -51,6 +58,7 @@ public:
 
 private:
     SearchRoots roots_;
+    LinuxRoots linuxRoots_;
 };
 
 } // namespace moss

@@ -1,0 +1,192 @@
+#include "LinuxSearch.h"
+
+#include "LinuxApps.h"
+#include "platform/FileSystem.h"
+
+#include <QSet>
+#include <algorithm>
+
+namespace moss {
+
+using namespace Qt::StringLiterals;
+using Rule = LinuxLocation::Rule;
+
+namespace {
+
+// Flatpak's exports are a few folders deep: share/icons/hicolor/SIZE/apps.
+constexpr int maxExportDepth = 6;
+constexpr qint64 maxUnitSize = 1024 * 1024;
+
+bool isUnitTrigger(const QString& name) {
+    const QString extension = fs::pathExtension(name);
+    return extension == u"timer" || extension == u"socket";
+}
+
+// The links below folder (not followed) whose target lies in the app folder
+// of the Flatpak `id`: ../../app/ID/current/active/export/...
+void collectExports(const QString& folder, const QString& id, int depth, QStringList& links) {
+    const std::optional<QStringList> entries = fs::listDirectory(folder);
+    if (!entries)
+        return;
+    const QString marker = u"/app/"_s + id + u'/';
+    for (const QString& name : *entries) {
+        const QString path = fs::appending(folder, name);
+        if (const std::optional<QString> target = fs::symlinkTarget(path)) {
+            if ((u'/' + *target).contains(marker))
+                links.append(path);
+        } else if (depth < maxExportDepth && fs::isRealDirectory(path)) {
+            collectExports(path, id, depth + 1, links);
+        }
+    }
+}
+
+// The Flatpak ID of a user installation's application: app/ID/ARCH/BRANCH.
+QString flatpakId(const AppBundle& app) {
+    const QStringList parts = app.package.split(u'/');
+    return parts.size() >= 2 && parts[0] == u"app" ? parts[1] : QString();
+}
+
+} // namespace
+
+LinuxSearch::LinuxSearch(const AppBundle& app, const Matcher& own, const LinuxRoots& roots)
+    : app_(app), own_(own), roots_(roots), applicationItem_(applicationItemOf(app, roots)),
+      mentionKeys_(LinuxApps::mentionKeys(app)), snapNames_(LinuxApps::snapNames(app)) {}
+
+FoundFile LinuxSearch::applicationItemOf(const AppBundle& app, const LinuxRoots& roots) {
+    switch (app.source) {
+    case AppSource::flatpakUser: {
+        const QString id = flatpakId(app);
+        const QString folder = fs::appending(roots.flatpakUser(), u"app/"_s + id);
+        if (!id.isEmpty() && !id.contains(u'/') && fs::isRealDirectory(folder))
+            return {folder, FileCategory::bundle, 0, !fs::isWritable(fs::parentPath(folder)), true};
+        break; // no app folder: the entry is all there is
+    }
+    case AppSource::flatpakSystem:
+    case AppSource::snap:
+    case AppSource::debianPackage:
+    case AppSource::systemEntry:
+        // Its package system owns the entry and removes it with the package.
+        return {app.url, FileCategory::bundle, 0, true, false};
+    case AppSource::appImage:
+    case AppSource::localEntry:
+    case AppSource::bundle:
+        break;
+    }
+    return {app.url, FileCategory::bundle, 0, !fs::isWritable(fs::parentPath(app.url)), true};
+}
+
+void LinuxSearch::run(const Host& host, bool includeInstallers) const {
+    const LinuxLocations::NeverOffered never(roots_);
+    for (const LinuxLocation& row : LinuxLocations::table()) {
+        for (const QString& folder : LinuxLocations::folders(row, roots_)) {
+            if (row.rule != Rule::installers)
+                searchFolder(folder, row, never, host);
+            else if (includeInstallers)
+                searchInstallers(folder, host);
+        }
+    }
+    if (app_.source == AppSource::flatpakUser)
+        admitFlatpakExports(host);
+}
+
+void LinuxSearch::searchFolder(const QString& folder, const LinuxLocation& row,
+                               const LinuxLocations::NeverOffered& never, const Host& host) const {
+    const std::optional<QStringList> entries = fs::listDirectory(folder);
+    if (!entries || entries->isEmpty())
+        return;
+    // Units a timer or socket may start, with whether they were ticked.
+    QHash<QString, bool> admittedUnits;
+    QList<std::pair<QString, std::optional<Strength>>> triggers;
+    for (const QString& name : *entries) {
+        const std::optional<QString> judged = LinuxLocations::judgedName(row, name);
+        if (!judged)
+            continue;
+        const QString path = fs::appending(folder, name);
+        const std::optional<Strength> strength =
+            host.settle(*judged, strengthOf(row, *judged, path));
+        if (row.rule == Rule::userUnit && isUnitTrigger(name)) {
+            triggers.append({name, strength});
+            continue;
+        }
+        if (!strength || never.contains(path) || holdsApplication(path))
+            continue;
+        const bool selected = *strength == Strength::strong;
+        if (host.admit(path, row.category, false, selected) && row.rule == Rule::userUnit)
+            admittedUnits.insert(name, selected);
+    }
+    // A timer or socket goes with the service it starts, ticked as that is.
+    for (const auto& [name, strength] : std::as_const(triggers)) {
+        const QString path = fs::appending(folder, name);
+        const std::optional<QByteArray> unit = fs::readFile(path, maxUnitSize);
+        const std::optional<QString> started =
+            unit ? LinuxLocations::triggeredUnit(name, *unit) : std::nullopt;
+        if (started && admittedUnits.contains(*started))
+            host.admit(path, row.category, false, admittedUnits.value(*started));
+        else if (strength && !never.contains(path))
+            host.admit(path, row.category, false, *strength == Strength::strong);
+    }
+}
+
+void LinuxSearch::searchInstallers(const QString& folder, const Host& host) const {
+    for (const QString& name : fs::listDirectory(folder).value_or(QStringList())) {
+        const std::optional<QString> stem = LinuxLocations::installerStem(name);
+        if (stem && isInstallerOf(*stem))
+            host.admit(fs::appending(folder, name), FileCategory::installers, false, false);
+    }
+}
+
+// An installer is named after the application, with any tail (a version, an
+// architecture): by a name key, or by a whole name followed by a version.
+bool LinuxSearch::isInstallerOf(const QString& stem) const {
+    if (own_.matchesName(stem))
+        return true;
+    const QString lower = stem.toLower();
+    return std::any_of(
+        own_.exactNames().cbegin(), own_.exactNames().cend(), [&lower](const QString& name) {
+            const qsizetype n = name.size();
+            return lower.size() > n + 1 && lower.startsWith(name.toLower()) &&
+                   QStringView(u"-_ .").contains(lower.at(n)) && lower.at(n + 1).isDigit();
+        });
+}
+
+void LinuxSearch::admitFlatpakExports(const Host& host) const {
+    const QString id = flatpakId(app_);
+    if (id.isEmpty() || applicationItem_.url == app_.url)
+        return;
+    QStringList links;
+    collectExports(fs::appending(roots_.flatpakUser(), u"exports"_s), id, 0, links);
+    for (const QString& link : std::as_const(links))
+        host.admit(link, FileCategory::other, false, true);
+}
+
+std::optional<LinuxSearch::Strength> LinuxSearch::strengthOf(const LinuxLocation& row,
+                                                             const QString& judged,
+                                                             const QString& path) const {
+    switch (row.rule) {
+    case Rule::idOrName:
+    case Rule::dotEntry:
+        return own_.strength(judged, true);
+    case Rule::idOnly:
+        return own_.strength(judged, false);
+    case Rule::snapName:
+        return snapNames_.contains(judged) ? std::optional(Strength::strong) : std::nullopt;
+    case Rule::autostart:
+    case Rule::userUnit:
+    case Rule::nativeMessaging:
+        // Named after an identifier, or running the application: its own.
+        // Named after it only: offered, for the user to look at.
+        if (own_.matchesIdentifier(judged) ||
+            LinuxLocations::fileMentions(path, row.rule, mentionKeys_, roots_))
+            return Strength::strong;
+        return own_.strength(judged, true) ? std::optional(Strength::weak) : std::nullopt;
+    case Rule::installers:
+        break;
+    }
+    return std::nullopt;
+}
+
+bool LinuxSearch::holdsApplication(const QString& path) const {
+    return applicationItem_.url.startsWith(path + u'/');
+}
+
+} // namespace moss
