@@ -218,6 +218,22 @@ const QList<LinuxLocation>& table() {
                          C::plugins,
                          R::nativeMessaging,
                          {u"json"_s}});
+        // Makers' folders that hold a folder per application.
+        list += {
+            {B::home, u".mozilla"_s, C::support, R::idOrName, {}},
+            {B::cacheHome, u"mozilla"_s, C::caches, R::idOrName, {}},
+            {B::configHome, u"BraveSoftware"_s, C::preferences, R::idOrName, {}},
+            {B::cacheHome, u"BraveSoftware"_s, C::caches, R::idOrName, {}},
+            {B::dataHome, u"kxmlgui5"_s, C::preferences, R::idOrName, {}},
+            {B::configHome, u"Microsoft"_s, C::preferences, R::idOrName, {}},
+            {B::configHome, u"QtProject"_s, C::preferences, R::idOrName, {}},
+            {B::configHome, u"Google"_s, C::preferences, R::idOrName, {}},
+            {B::dataHome, u"Google"_s, C::support, R::idOrName, {}},
+            {B::cacheHome, u"Google"_s, C::caches, R::idOrName, {}},
+            {B::configHome, u"JetBrains"_s, C::preferences, R::idOrName, {}},
+            {B::dataHome, u"JetBrains"_s, C::support, R::idOrName, {}},
+            {B::cacheHome, u"JetBrains"_s, C::caches, R::idOrName, {}},
+        };
         list.append({B::home, u"Downloads"_s, C::installers, R::installers, {}});
         return list;
     }();
@@ -330,6 +346,9 @@ NeverOffered::NeverOffered(const LinuxRoots& roots) {
     for (const QString& folder : userDirectories(roots))
         paths_.insert(folder);
     // The home's own folders that hold everyone's files, and shell start-up files.
+    for (const QString& name : {u".mozilla/native-messaging-hosts"_s, u".mozilla/extensions"_s,
+                                u".mozilla/plugins"_s, u".mozilla/systemextensionsdev"_s})
+        paths_.insert(fs::appending(home, name));
     for (const QString& name : {u".local"_s,       u".local/bin"_s,    u".local/lib"_s,
                                 u".var"_s,         u".var/app"_s,      u"snap"_s,
                                 u".bashrc"_s,      u".bash_profile"_s, u".bash_login"_s,
@@ -341,14 +360,25 @@ NeverOffered::NeverOffered(const LinuxRoots& roots) {
                                 u".xsession"_s,    u".xsessionrc"_s,   u".xinitrc"_s,
                                 u".Xresources"_s,  u".Xdefaults"_s,    u".pam_environment"_s})
         paths_.insert(fs::appending(home, name));
-    for (const QString& name : {u"autostart"_s, u"systemd"_s, u"systemd/user"_s, u"mimeapps.list"_s,
-                                u"user-dirs.dirs"_s, u"user-dirs.locale"_s, u"user-dirs.conf"_s})
+    // The desktop's own: fonts, themes, toolkits' settings, sessions.
+    for (const QString& name :
+         {u".fonts"_s, u".icons"_s, u".themes"_s, u".thumbnails"_s, u".gtkrc-2.0"_s,
+          u".Xauthority"_s, u".ICEauthority"_s, u".xsession-errors"_s, u".dmrc"_s})
+        paths_.insert(fs::appending(home, name));
+    for (const QString& name :
+         {u"autostart"_s, u"systemd"_s, u"systemd/user"_s, u"mimeapps.list"_s, u"user-dirs.dirs"_s,
+          u"user-dirs.locale"_s, u"user-dirs.conf"_s, u"dconf"_s, u"pulse"_s, u"fontconfig"_s,
+          u"gtk-2.0"_s, u"gtk-3.0"_s, u"gtk-4.0"_s, u"menus"_s, u"environment.d"_s, u"kdeglobals"_s,
+          u"Trolltech.conf"_s})
         paths_.insert(fs::appending(config, name));
     for (const QString& name :
          {u"applications"_s, u"applications/mimeapps.list"_s, u"applications/mimeinfo.cache"_s,
           u"applications/defaults.list"_s, u"icons"_s, u"icons/hicolor"_s, u"mime"_s,
-          u"mime/packages"_s, u"Trash"_s, u"flatpak"_s})
+          u"mime/packages"_s, u"Trash"_s, u"flatpak"_s, u"fonts"_s, u"themes"_s, u"sounds"_s,
+          u"backgrounds"_s, u"desktop-directories"_s, u"recently-used.xbel"_s, u"gvfs-metadata"_s})
         paths_.insert(fs::appending(data, name));
+    for (const QString& name : {u"fontconfig"_s, u"thumbnails"_s})
+        paths_.insert(fs::appending(roots.cacheHome, name));
     // Keys and secrets: never anything inside them either.
     sealed_ = {fs::appending(home, u".ssh"_s), fs::appending(home, u".gnupg"_s),
                fs::appending(home, u".pki"_s), fs::appending(data, u"keyrings"_s),

@@ -53,6 +53,12 @@ LinuxSearch::LinuxSearch(const AppBundle& app, const Matcher& own, const LinuxRo
       mentionKeys_(LinuxApps::mentionKeys(app)), snapNames_(LinuxApps::snapNames(app)) {}
 
 FoundFile LinuxSearch::applicationItemOf(const AppBundle& app, const LinuxRoots& roots) {
+    const FoundFile own{app.url, FileCategory::bundle, 0, !fs::isWritable(fs::parentPath(app.url)),
+                        true};
+    // An entry in the user's own folder is the user's, whatever it starts.
+    if (fs::parentPath(app.url) == fs::appending(roots.dataHome, u"applications"_s) &&
+        app.source != AppSource::flatpakUser)
+        return own;
     switch (app.source) {
     case AppSource::flatpakUser: {
         const QString id = flatpakId(app);
@@ -72,7 +78,7 @@ FoundFile LinuxSearch::applicationItemOf(const AppBundle& app, const LinuxRoots&
     case AppSource::bundle:
         break;
     }
-    return {app.url, FileCategory::bundle, 0, !fs::isWritable(fs::parentPath(app.url)), true};
+    return own;
 }
 
 void LinuxSearch::run(const Host& host, bool includeInstallers) const {
@@ -102,8 +108,10 @@ void LinuxSearch::searchFolder(const QString& folder, const LinuxLocation& row,
         if (!judged)
             continue;
         const QString path = fs::appending(folder, name);
+        // Only a Snap of that very name has its folder in ~/snap.
         const std::optional<Strength> strength =
-            host.settle(*judged, strengthOf(row, *judged, path));
+            row.rule == Rule::snapName ? strengthOf(row, *judged, path)
+                                       : host.settle(*judged, strengthOf(row, *judged, path));
         if (row.rule == Rule::userUnit && isUnitTrigger(name)) {
             triggers.append({name, strength});
             continue;
@@ -136,17 +144,20 @@ void LinuxSearch::searchInstallers(const QString& folder, const Host& host) cons
 }
 
 // An installer is named after the application, with any tail (a version, an
-// architecture): by a name key, or by a whole name followed by a version.
+// architecture): by a name key or an identifier (ID.flatpakref), or by a
+// whole name or a Snap's name, alone or followed by a version.
 bool LinuxSearch::isInstallerOf(const QString& stem) const {
-    if (own_.matchesName(stem))
+    if (own_.matchesName(stem) || own_.matchesIdentifier(stem))
         return true;
     const QString lower = stem.toLower();
-    return std::any_of(
-        own_.exactNames().cbegin(), own_.exactNames().cend(), [&lower](const QString& name) {
-            const qsizetype n = name.size();
-            return lower.size() > n + 1 && lower.startsWith(name.toLower()) &&
-                   QStringView(u"-_ .").contains(lower.at(n)) && lower.at(n + 1).isDigit();
-        });
+    const auto versioned = [&lower](const QString& name) {
+        const qsizetype n = name.size();
+        return lower == name.toLower() ||
+               (lower.size() > n + 1 && lower.startsWith(name.toLower()) &&
+                QStringView(u"-_ .").contains(lower.at(n)) && lower.at(n + 1).isDigit());
+    };
+    return std::any_of(own_.exactNames().cbegin(), own_.exactNames().cend(), versioned) ||
+           std::any_of(snapNames_.cbegin(), snapNames_.cend(), versioned);
 }
 
 void LinuxSearch::admitFlatpakExports(const Host& host) const {

@@ -262,8 +262,22 @@ Matcher::Matcher(const QStringList& identifiers, const QStringList& names,
         nameKeys_.add(name, characterCount(name));
 }
 
+namespace {
+
+// A Flatpak keeps its files under its ID (~/.var/app/ID), a Snap under its
+// name (~/snap/NAME): their names would only claim the files of the same
+// program installed otherwise.
+QStringList keyedNames(const AppBundle& bundle) {
+    const bool sandboxed = bundle.source == AppSource::flatpakUser ||
+                           bundle.source == AppSource::flatpakSystem ||
+                           bundle.source == AppSource::snap;
+    return sandboxed ? QStringList() : bundle.names;
+}
+
+} // namespace
+
 Matcher::Matcher(const AppBundle& bundle)
-    : Matcher(bundle.allIdentifiers(), bundle.names, bundle.teamIdentifier,
+    : Matcher(bundle.allIdentifiers(), keyedNames(bundle), bundle.teamIdentifier,
               bundle.source == AppSource::bundle ? NameRules::bundle
                                                  : NameRules::linuxApplication) {}
 
@@ -449,6 +463,7 @@ const QSet<QString>& Matcher::linuxGenericNames() {
         QStringLiteral("mozilla"),
         QStringLiteral("google"),
         QStringLiteral("jetbrains"),
+        QStringLiteral("studio"),
     };
     return words;
 }

@@ -31,7 +31,8 @@ public:
 
     Matcher(const QStringList& identifiers, const QStringList& names,
             const std::optional<QString>& teamIdentifier, NameRules rules = NameRules::bundle);
-    // The rules by the bundle's source: bundle folders and Linux applications.
+    // The rules by the bundle's source: bundle folders and Linux
+    // applications. A Flatpak or a Snap is keyed by its identifiers alone.
     explicit Matcher(const AppBundle& bundle);
 
     // Normalised identifiers, each at least 3 characters, in input order.
