@@ -11,6 +11,7 @@
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentMap>
 #include <algorithm>
+#include <mutex>
 #include <utility>
 
 namespace moss {
@@ -38,7 +39,8 @@ qint64 Scanner::allocatedSize(const QString& url) {
     return fs::allocatedSize(url);
 }
 
-void Scanner::fillSizes(QList<FoundFile>& files) {
+void Scanner::fillSizes(QList<FoundFile>& files, const ScanObserver& observer,
+                        const std::stop_token& stop) {
     // One walk per item on the global pool. A caller that is itself one of
     // the pool's threads (a search started with QtConcurrent::run) only
     // waits meanwhile, so it lends its place to the walks.
@@ -46,8 +48,23 @@ void Scanner::fillSizes(QList<FoundFile>& files) {
     const bool onPool = pool->contains(QThread::currentThread());
     if (onPool)
         pool->releaseThread();
-    QtConcurrent::blockingMap(
-        files, [](FoundFile& file) { file.size = Scanner::allocatedSize(file.url); });
+    std::mutex telling; // the observer's calls never overlap
+    QtConcurrent::blockingMap(files, [&](FoundFile& file) {
+        if (stop.stop_requested())
+            return;
+        if (observer.searching) {
+            const std::lock_guard lock(telling);
+            observer.searching(file.url);
+        }
+        const std::optional<qint64> size = fs::allocatedSize(file.url, stop);
+        if (!size)
+            return;
+        file.size = *size;
+        if (observer.measured) {
+            const std::lock_guard lock(telling);
+            observer.measured(file.url, file.size);
+        }
+    });
     if (onPool)
         pool->reserveThread();
 }
@@ -58,6 +75,8 @@ void Scanner::fillSizes(QList<FoundFile>& files) {
 namespace {
 
 using Strength = Matcher::Strength;
+using Match = FoundReason::Match;
+using Doubt = FoundReason::Doubt;
 
 // The entries of a searched folder; nothing when it cannot be listed, which
 // is worth a word only when the folder is there (most locations are not).
@@ -68,14 +87,67 @@ std::optional<QStringList> listed(const QString& folder) {
     return entries;
 }
 
+// A claim on an entry: how strong, and why.
+struct Claim {
+    Strength strength;
+    FoundReason reason;
+};
+
+// The claim that a matcher's answer makes. A weak one says what weakened it:
+// a word after the name, or a name that is only part of a team container's.
+std::optional<Claim> claimFrom(const std::optional<Matcher::Match>& match) {
+    if (!match)
+        return std::nullopt;
+    FoundReason reason;
+    switch (match->kind) {
+    case Matcher::Match::Kind::identifier:
+        reason.match = Match::identifier;
+        break;
+    case Matcher::Match::Kind::name:
+        reason.match = Match::name;
+        break;
+    case Matcher::Match::Kind::team:
+        reason.match = Match::team;
+        break;
+    }
+    reason.key = match->key;
+    if (match->strength == Strength::weak)
+        reason.doubt =
+            match->kind == Matcher::Match::Kind::team ? Doubt::partialName : Doubt::foreignWord;
+    return Claim{match->strength, std::move(reason)};
+}
+
+Claim claimFrom(const LaunchJobMention& mention) {
+    Match match = Match::launchLabel;
+    switch (mention.field) {
+    case LaunchJobMention::Field::label:
+        break;
+    case LaunchJobMention::Field::program:
+        match = Match::launchProgram;
+        break;
+    case LaunchJobMention::Field::associatedBundle:
+        match = Match::launchBundle;
+        break;
+    }
+    return Claim{Strength::strong, FoundReason{match, mention.text, Doubt::none, {}}};
+}
+
+// Another installed bundle, as the judge weighs it.
+struct Rival {
+    Matcher matcher;
+    QString displayName;
+};
+
 // The working state of one relatedFiles call.
 class Search {
 public:
-    Search(const Scanner& scanner, const AppBundle& bundle, const QList<AppBundle>& competitors)
+    Search(const Scanner& scanner, const AppBundle& bundle, const QList<AppBundle>& competitors,
+           const ScanObserver& observer, const std::stop_token& stop)
         : scanner_(scanner), bundle_(bundle), own_(bundle), appPath_(bundle.url),
           appPrefix_(bundle.url + u'/'),
           appleOwned_(bundle.bundleIdentifier &&
-                      SystemPaths::isVendorIdentifier(*bundle.bundleIdentifier)) {
+                      SystemPaths::isVendorIdentifier(*bundle.bundleIdentifier)),
+          observer_(observer), stop_(stop) {
         QSet<QString> ownIdentifiers;
         for (const QString& identifier : bundle.allIdentifiers())
             ownIdentifiers.insert(identifier.toLower());
@@ -83,9 +155,15 @@ public:
             if (competitor.url == bundle.url ||
                 ownIdentifiers.contains(competitor.bundleIdentifier.value_or(QString()).toLower()))
                 continue;
-            competitors_.append(Matcher(competitor));
+            rivals_.append(Rival{Matcher(competitor), competitor.displayName});
         }
+        const bool bundleNeedsAdmin = !fs::isWritable(fs::parentPath(bundle_.url));
+        bundleItem_ = FoundFile{bundle_.url, FileCategory::bundle, 0, bundleNeedsAdmin, true, {}};
+        if (observer_.admitted)
+            observer_.admitted(bundleItem_);
     }
+
+    bool stopped() const { return stop_.stop_requested(); }
 
     void searchLibrary(const QString& library, bool isSystem) {
         for (const Location& location : Scanner::libraryLocations()) {
@@ -105,12 +183,18 @@ public:
     }
 
     void searchInstallers(const Scanner::InstallerSource& source, const QString& home) {
+        if (stopped())
+            return;
         const QString downloads =
             fs::appending(fs::standardized(home), QStringLiteral("Downloads"));
+        tellSearching(downloads);
         for (const QString& candidate : source(own_.names(), downloads + u'/')) {
+            if (stopped())
+                return;
             const QString stem = fs::deletingExtension(fs::lastComponent(candidate));
-            if (own_.matchesName(stem))
-                admit(candidate, FileCategory::installers, false, false);
+            if (const std::optional<QString> name = own_.matchingName(stem))
+                admit(candidate, FileCategory::installers, false,
+                      FoundReason{Match::installer, *name, Doubt::installer, {}});
         }
     }
 
@@ -118,55 +202,70 @@ public:
     // when asked to.
     QList<FoundFile> result(bool sized) {
         sortByResultOrder(found_);
-        const bool bundleNeedsAdmin = !fs::isWritable(fs::parentPath(bundle_.url));
-        found_.prepend(FoundFile{bundle_.url, FileCategory::bundle, 0, bundleNeedsAdmin, true});
-        if (sized)
-            Scanner::fillSizes(found_);
+        found_.prepend(bundleItem_);
+        if (sized && !stopped())
+            Scanner::fillSizes(found_, observer_, stop_);
         return std::move(found_);
     }
 
 private:
+    void tellSearching(const QString& folder) const {
+        if (observer_.searching)
+            observer_.searching(folder);
+    }
+
     void searchLocation(const QString& folder, const Location& location, bool isSystem) {
+        if (stopped())
+            return;
+        tellSearching(folder);
         const std::optional<QStringList> entries = listed(folder);
         if (!entries || entries->isEmpty())
             return;
         std::optional<bool> folderNeedsAdmin; // asked once, when something is admitted
         for (const QString& name : *entries) {
-            const std::optional<Strength> strength =
-                settle(name, strengthOf(folder, name, location));
-            if (!strength)
+            if (stopped())
+                return;
+            std::optional<Claim> claim = settle(name, claimOf(folder, name, location));
+            if (!claim)
                 continue;
             if (!folderNeedsAdmin)
                 folderNeedsAdmin = isSystem && !fs::isWritable(folder);
             admit(fs::appending(folder, name), location.category, *folderNeedsAdmin,
-                  *strength == Strength::strong);
+                  std::move(claim->reason));
         }
     }
 
     void searchByIdentifier(const QString& folder, FileCategory category, bool needsAdmin) {
+        if (stopped())
+            return;
+        tellSearching(folder);
         const std::optional<QStringList> entries = listed(folder);
         if (!entries)
             return;
         for (const QString& name : *entries) {
-            if (!own_.matchesIdentifier(name) || !settle(name, Strength::strong))
-                continue;
-            admit(fs::appending(folder, name), category, needsAdmin, true);
+            if (stopped())
+                return;
+            std::optional<Claim> claim = settle(name, claimFrom(own_.explain(name, false)));
+            if (claim)
+                admit(fs::appending(folder, name), category, needsAdmin, std::move(claim->reason));
         }
     }
 
-    std::optional<Strength> strengthOf(const QString& folder, const QString& name,
-                                       const Location& location) const {
+    std::optional<Claim> claimOf(const QString& folder, const QString& name,
+                                 const Location& location) const {
         switch (location.rule) {
         case Location::Rule::idOrName:
-            return own_.strength(name, true);
+            return claimFrom(own_.explain(name, true));
         case Location::Rule::idOnly:
-            return own_.strength(name, false);
+            return claimFrom(own_.explain(name, false));
         case Location::Rule::groupContainers:
-            return own_.groupContainerStrength(name);
+            return claimFrom(own_.explainGroupContainer(name));
         case Location::Rule::launchd:
-            if (own_.matchesIdentifier(name) ||
-                scanner_.launchdMentions(fs::appending(folder, name), own_, appPath_))
-                return Strength::strong;
+            if (std::optional<Claim> byName = claimFrom(own_.explain(name, false)))
+                return byName;
+            if (const std::optional<LaunchJobMention> mention =
+                    launchJobMention(fs::appending(folder, name), own_, appPath_))
+                return claimFrom(*mention);
             return std::nullopt;
         case Location::Rule::receipts:
         case Location::Rule::installers:
@@ -175,16 +274,18 @@ private:
         return std::nullopt;
     }
 
-    // Settles a strength against the competing bundles: a more specific
+    // Settles a claim against the competing bundles: a more specific
     // identifier claim takes the entry away; a strong name claim of another
-    // bundle weakens an entry claimed by name only. Editions of one product
-    // share a normalised identifier; their identifiers as written settle the tie.
-    std::optional<Strength> settle(const QString& name, std::optional<Strength> strength) const {
-        if (!strength || competitors_.isEmpty())
-            return strength;
+    // bundle weakens an entry claimed by name only, which then names that
+    // bundle. Editions of one product share a normalised identifier; their
+    // identifiers as written settle the tie.
+    std::optional<Claim> settle(const QString& name, std::optional<Claim> claim) const {
+        if (!claim || rivals_.isEmpty())
+            return claim;
         const int own = own_.identifierMatchLength(name);
         std::optional<int> ownExact;
-        for (const Matcher& competitor : competitors_) {
+        for (const Rival& rival : rivals_) {
+            const Matcher& competitor = rival.matcher;
             const int theirs = competitor.identifierMatchLength(name);
             if (theirs > own)
                 return std::nullopt;
@@ -194,19 +295,27 @@ private:
                 if (competitor.exactIdentifierMatchLength(name) > *ownExact)
                     return std::nullopt;
             } else if (own == 0 && competitor.hasStrongNameMatch(name)) {
-                return Strength::weak;
+                claim->strength = Strength::weak;
+                claim->reason.doubt = Doubt::otherClaim;
+                claim->reason.rival = rival.displayName;
+                return claim;
             }
         }
-        return strength;
+        return claim;
     }
 
-    void admit(const QString& path, FileCategory category, bool needsAdmin, bool selected) {
+    // Admits an item; it is ticked by default unless its reason doubts it.
+    void admit(const QString& path, FileCategory category, bool needsAdmin, FoundReason reason) {
         QString url = fs::standardized(path);
         if (url == appPath_ || url.startsWith(appPrefix_) || admitted_.contains(url) ||
             scanner_.isProtectedPath(url, appleOwned_) || insideAdmitted(url))
             return;
         admitted_.insert(url);
-        found_.append(FoundFile{std::move(url), category, 0, needsAdmin, selected});
+        const bool selected = reason.doubt == Doubt::none;
+        found_.append(
+            FoundFile{std::move(url), category, 0, needsAdmin, selected, std::move(reason)});
+        if (observer_.admitted)
+            observer_.admitted(found_.constLast());
     }
 
     // Whether a folder that holds url was admitted before.
@@ -222,10 +331,13 @@ private:
     const Scanner& scanner_;
     const AppBundle& bundle_;
     const Matcher own_;
-    QList<Matcher> competitors_;
+    QList<Rival> rivals_;
     const QString appPath_;
     const QString appPrefix_;
     const bool appleOwned_;
+    const ScanObserver& observer_;
+    const std::stop_token& stop_;
+    FoundFile bundleItem_;
     QSet<QString> admitted_;
     QList<FoundFile> found_;
 };
@@ -234,8 +346,14 @@ private:
 
 QList<FoundFile> Scanner::relatedFiles(const AppBundle& bundle, const QList<AppBundle>& competitors,
                                        bool includeInstallers) const {
+    return relatedFiles(bundle, competitors, includeInstallers, ScanObserver());
+}
+
+QList<FoundFile> Scanner::relatedFiles(const AppBundle& bundle, const QList<AppBundle>& competitors,
+                                       bool includeInstallers, const ScanObserver& observer,
+                                       const std::stop_token& stop) const {
     const InstallerSource source = installerSource;
-    Search search(*this, bundle, competitors);
+    Search search(*this, bundle, competitors, observer, stop);
     search.searchLibrary(fs::appending(roots_.home, QStringLiteral("Library")), false);
     for (const QString& root : roots_.system)
         search.searchLibrary(fs::appending(root, QStringLiteral("Library")), true);
