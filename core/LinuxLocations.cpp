@@ -48,13 +48,20 @@ bool isIdentifierOf(const QString& text, const LinuxLocations::MentionKeys& keys
     });
 }
 
-// The program of a command line and whether any argument is an identifier.
-bool commandMentions(const QStringList& arguments, const LinuxLocations::MentionKeys& keys) {
+using Mention = LinuxLocations::Mention;
+
+// The program of a command line, or an argument that is an identifier.
+std::optional<Mention> commandMention(const QStringList& arguments,
+                                      const LinuxLocations::MentionKeys& keys) {
     const std::optional<QString> program = LinuxApps::launchedProgram(arguments);
     if (program && LinuxLocations::isProgramOf(*program, keys))
-        return true;
-    return std::any_of(arguments.cbegin(), arguments.cend(),
-                       [&](const QString& argument) { return isIdentifierOf(argument, keys); });
+        return Mention{Mention::Kind::program, *program};
+    const auto identifier =
+        std::find_if(arguments.cbegin(), arguments.cend(),
+                     [&](const QString& argument) { return isIdentifierOf(argument, keys); });
+    if (identifier == arguments.cend())
+        return std::nullopt;
+    return Mention{Mention::Kind::identifier, *identifier};
 }
 
 // The words of a systemd command line: blanks separate them, single and
@@ -405,22 +412,27 @@ bool isProgramOf(const QString& program, const MentionKeys& keys) {
     });
 }
 
-bool autostartMentions(const QByteArray& data, const MentionKeys& keys) {
+std::optional<Mention> autostartMention(const QByteArray& data, const MentionKeys& keys) {
     const std::optional<DesktopEntry> entry = DesktopEntry::fromData(data);
     if (!entry)
-        return false;
+        return std::nullopt;
     const QByteArrayView group = DesktopEntry::mainGroup;
     if (const auto tryExec = entry->string(group, "TryExec");
         tryExec && isProgramOf(*tryExec, keys))
-        return true;
+        return Mention{Mention::Kind::program, *tryExec};
     if (const auto flatpak = entry->string(group, "X-Flatpak");
         flatpak && isIdentifierOf(*flatpak, keys))
-        return true;
+        return Mention{Mention::Kind::identifier, *flatpak};
     const std::optional<QStringList> arguments = entry->commandLine(QString());
-    return arguments && commandMentions(*arguments, keys);
+    return arguments ? commandMention(*arguments, keys) : std::nullopt;
 }
 
-bool unitMentions(const QByteArray& unit, const MentionKeys& keys, const QString& home) {
+bool autostartMentions(const QByteArray& data, const MentionKeys& keys) {
+    return autostartMention(data, keys).has_value();
+}
+
+std::optional<Mention> unitMention(const QByteArray& unit, const MentionKeys& keys,
+                                   const QString& home) {
     for (const QString& line : unitLines(unit)) {
         const qsizetype equals = line.indexOf(u'=');
         if (equals < 0 || !unitExecKeys().contains(line.left(equals).trimmed()))
@@ -429,10 +441,14 @@ bool unitMentions(const QByteArray& unit, const MentionKeys& keys, const QString
         // Prefixes that change how the command runs, not which program.
         while (!command.isEmpty() && QStringView(u"@-:+!").contains(command.front()))
             command = command.sliced(1);
-        if (commandMentions(unitCommandWords(command, home), keys))
-            return true;
+        if (std::optional<Mention> mention = commandMention(unitCommandWords(command, home), keys))
+            return mention;
     }
-    return false;
+    return std::nullopt;
+}
+
+bool unitMentions(const QByteArray& unit, const MentionKeys& keys, const QString& home) {
+    return unitMention(unit, keys, home).has_value();
 }
 
 std::optional<QString> triggeredUnit(const QString& unitFileName, const QByteArray& unit) {
@@ -450,34 +466,47 @@ std::optional<QString> triggeredUnit(const QString& unitFileName, const QByteArr
     return fs::deletingExtension(unitFileName) + u".service"_s;
 }
 
-bool manifestMentions(const QByteArray& manifest, const MentionKeys& keys) {
+std::optional<Mention> manifestMention(const QByteArray& manifest, const MentionKeys& keys) {
     const QJsonValue path = QJsonDocument::fromJson(manifest).object().value(u"path"_s);
     if (!path.isString())
-        return false;
+        return std::nullopt;
     const QString program = path.toString();
     if (isProgramOf(program, keys))
-        return true;
+        return Mention{Mention::Kind::program, program};
     const QStringList components = program.split(u'/', Qt::SkipEmptyParts);
-    return std::any_of(components.cbegin(), components.cend(),
-                       [&](const QString& component) { return isIdentifierOf(component, keys); });
+    const auto identifier =
+        std::find_if(components.cbegin(), components.cend(),
+                     [&](const QString& component) { return isIdentifierOf(component, keys); });
+    if (identifier == components.cend())
+        return std::nullopt;
+    return Mention{Mention::Kind::identifier, *identifier};
+}
+
+bool manifestMentions(const QByteArray& manifest, const MentionKeys& keys) {
+    return manifestMention(manifest, keys).has_value();
+}
+
+std::optional<Mention> fileMention(const QString& file, LinuxLocation::Rule rule,
+                                   const MentionKeys& keys, const LinuxRoots& roots) {
+    using R = LinuxLocation::Rule;
+    if (rule != R::autostart && rule != R::userUnit && rule != R::nativeMessaging)
+        return std::nullopt;
+    const std::optional<QByteArray> data = fs::readFile(file, maxMentionFileSize + 1);
+    if (!data || data->size() > maxMentionFileSize)
+        return std::nullopt;
+    switch (rule) {
+    case R::autostart:
+        return autostartMention(*data, keys);
+    case R::userUnit:
+        return unitMention(*data, keys, roots.home);
+    default:
+        return manifestMention(*data, keys);
+    }
 }
 
 bool fileMentions(const QString& file, LinuxLocation::Rule rule, const MentionKeys& keys,
                   const LinuxRoots& roots) {
-    using R = LinuxLocation::Rule;
-    if (rule != R::autostart && rule != R::userUnit && rule != R::nativeMessaging)
-        return false;
-    const std::optional<QByteArray> data = fs::readFile(file, maxMentionFileSize + 1);
-    if (!data || data->size() > maxMentionFileSize)
-        return false;
-    switch (rule) {
-    case R::autostart:
-        return autostartMentions(*data, keys);
-    case R::userUnit:
-        return unitMentions(*data, keys, roots.home);
-    default:
-        return manifestMentions(*data, keys);
-    }
+    return fileMention(file, rule, keys, roots).has_value();
 }
 
 } // namespace LinuxLocations

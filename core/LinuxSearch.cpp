@@ -84,14 +84,19 @@ FoundFile LinuxSearch::applicationItemOf(const AppBundle& app, const LinuxRoots&
 void LinuxSearch::run(const Host& host, bool includeInstallers) const {
     const LinuxLocations::NeverOffered never(roots_);
     for (const LinuxLocation& row : LinuxLocations::table()) {
+        if (row.rule == Rule::installers && !includeInstallers)
+            continue;
         for (const QString& folder : LinuxLocations::folders(row, roots_)) {
-            if (row.rule != Rule::installers)
-                searchFolder(folder, row, never, host);
-            else if (includeInstallers)
+            if (host.stopped())
+                return;
+            host.searching(folder);
+            if (row.rule == Rule::installers)
                 searchInstallers(folder, host);
+            else
+                searchFolder(folder, row, never, host);
         }
     }
-    if (app_.source == AppSource::flatpakUser)
+    if (app_.source == AppSource::flatpakUser && !host.stopped())
         admitFlatpakExports(host);
 }
 
@@ -100,55 +105,69 @@ void LinuxSearch::searchFolder(const QString& folder, const LinuxLocation& row,
     const std::optional<QStringList> entries = fs::listDirectory(folder);
     if (!entries || entries->isEmpty())
         return;
-    // Units a timer or socket may start, with whether they were ticked.
-    QHash<QString, bool> admittedUnits;
-    QList<std::pair<QString, std::optional<Strength>>> triggers;
+    // The units admitted, with their reasons, for the timers and sockets
+    // that start them.
+    QHash<QString, FoundReason> admittedUnits;
+    QList<std::pair<QString, std::optional<Claim>>> triggers;
     for (const QString& name : *entries) {
+        if (host.stopped())
+            return;
         const std::optional<QString> judged = LinuxLocations::judgedName(row, name);
         if (!judged)
             continue;
         const QString path = fs::appending(folder, name);
+        std::optional<Claim> claim = claimOf(row, *judged, path);
         // Only a Snap of that very name has its folder in ~/snap.
-        const std::optional<Strength> strength =
-            row.rule == Rule::snapName ? strengthOf(row, *judged, path)
-                                       : host.settle(*judged, strengthOf(row, *judged, path));
+        if (row.rule != Rule::snapName)
+            claim = host.settle(*judged, std::move(claim));
         if (row.rule == Rule::userUnit && isUnitTrigger(name)) {
-            triggers.append({name, strength});
+            triggers.append({name, std::move(claim)});
             continue;
         }
-        if (!strength || never.contains(path) || holdsApplication(path))
+        if (!claim || never.contains(path) || holdsApplication(path))
             continue;
-        const bool selected = *strength == Strength::strong;
-        if (host.admit(path, row.category, false, selected) && row.rule == Rule::userUnit)
-            admittedUnits.insert(name, selected);
+        if (host.admit(path, row.category, false, claim->reason) && row.rule == Rule::userUnit)
+            admittedUnits.insert(name, claim->reason);
     }
     // A timer or socket goes with the service it starts, ticked as that is.
-    for (const auto& [name, strength] : std::as_const(triggers)) {
+    for (const auto& [name, claim] : std::as_const(triggers)) {
         const QString path = fs::appending(folder, name);
+        if (never.contains(path))
+            continue;
         const std::optional<QByteArray> unit = fs::readFile(path, maxUnitSize);
         const std::optional<QString> started =
             unit ? LinuxLocations::triggeredUnit(name, *unit) : std::nullopt;
-        if (started && admittedUnits.contains(*started))
-            host.admit(path, row.category, false, admittedUnits.value(*started));
-        else if (strength && !never.contains(path))
-            host.admit(path, row.category, false, *strength == Strength::strong);
+        if (started && admittedUnits.contains(*started)) {
+            const FoundReason& service = admittedUnits.value(*started);
+            host.admit(path, row.category, false,
+                       FoundReason{FoundReason::Match::unitTrigger, *started, service.doubt,
+                                   service.rival});
+        } else if (claim) {
+            host.admit(path, row.category, false, claim->reason);
+        }
     }
 }
 
 void LinuxSearch::searchInstallers(const QString& folder, const Host& host) const {
     for (const QString& name : fs::listDirectory(folder).value_or(QStringList())) {
+        if (host.stopped())
+            return;
         const std::optional<QString> stem = LinuxLocations::installerStem(name);
-        if (stem && isInstallerOf(*stem))
-            host.admit(fs::appending(folder, name), FileCategory::installers, false, false);
+        if (const std::optional<QString> key = stem ? installerKey(*stem) : std::nullopt)
+            host.admit(fs::appending(folder, name), FileCategory::installers, false,
+                       FoundReason{
+                           FoundReason::Match::installer, *key, FoundReason::Doubt::installer, {}});
     }
 }
 
 // An installer is named after the application, with any tail (a version, an
 // architecture): by a name key or an identifier (ID.flatpakref), or by a
 // whole name or a Snap's name, alone or followed by a version.
-bool LinuxSearch::isInstallerOf(const QString& stem) const {
-    if (own_.matchesName(stem) || own_.matchesIdentifier(stem))
-        return true;
+std::optional<QString> LinuxSearch::installerKey(const QString& stem) const {
+    if (std::optional<QString> name = own_.matchingName(stem))
+        return name;
+    if (const std::optional<Matcher::Match> identifier = own_.explain(stem, false))
+        return identifier->key;
     const QString lower = stem.toLower();
     const auto versioned = [&lower](const QString& name) {
         const qsizetype n = name.size();
@@ -156,8 +175,12 @@ bool LinuxSearch::isInstallerOf(const QString& stem) const {
                (lower.size() > n + 1 && lower.startsWith(name.toLower()) &&
                 QStringView(u"-_ .").contains(lower.at(n)) && lower.at(n + 1).isDigit());
     };
-    return std::any_of(own_.exactNames().cbegin(), own_.exactNames().cend(), versioned) ||
-           std::any_of(snapNames_.cbegin(), snapNames_.cend(), versioned);
+    for (const QStringList* names : {&own_.exactNames(), &snapNames_}) {
+        const auto name = std::find_if(names->cbegin(), names->cend(), versioned);
+        if (name != names->cend())
+            return *name;
+    }
+    return std::nullopt;
 }
 
 void LinuxSearch::admitFlatpakExports(const Host& host) const {
@@ -167,29 +190,38 @@ void LinuxSearch::admitFlatpakExports(const Host& host) const {
     QStringList links;
     collectExports(fs::appending(roots_.flatpakUser(), u"exports"_s), id, 0, links);
     for (const QString& link : std::as_const(links))
-        host.admit(link, FileCategory::other, false, true);
+        host.admit(link, FileCategory::other, false,
+                   FoundReason{FoundReason::Match::identifier, id, FoundReason::Doubt::none, {}});
 }
 
-std::optional<LinuxSearch::Strength> LinuxSearch::strengthOf(const LinuxLocation& row,
-                                                             const QString& judged,
-                                                             const QString& path) const {
+std::optional<Claim> LinuxSearch::claimOf(const LinuxLocation& row, const QString& judged,
+                                          const QString& path) const {
+    using Match = FoundReason::Match;
     switch (row.rule) {
     case Rule::idOrName:
     case Rule::dotEntry:
-        return own_.strength(judged, true);
+        return claimFrom(own_.explain(judged, true), own_);
     case Rule::idOnly:
-        return own_.strength(judged, false);
+        return claimFrom(own_.explain(judged, false), own_);
     case Rule::snapName:
-        return snapNames_.contains(judged) ? std::optional(Strength::strong) : std::nullopt;
+        if (!snapNames_.contains(judged))
+            return std::nullopt;
+        return Claim{Strength::strong, FoundReason{Match::name, judged, {}, {}}};
     case Rule::autostart:
     case Rule::userUnit:
     case Rule::nativeMessaging:
-        // Named after an identifier, or running the application: its own.
-        // Named after it only: offered, for the user to look at.
-        if (own_.matchesIdentifier(judged) ||
-            LinuxLocations::fileMentions(path, row.rule, mentionKeys_, roots_))
-            return Strength::strong;
-        return own_.strength(judged, true) ? std::optional(Strength::weak) : std::nullopt;
+        // Named after an identifier, or running the application.
+        if (std::optional<Claim> byIdentifier = claimFrom(own_.explain(judged, false), own_))
+            return byIdentifier;
+        if (const std::optional<LinuxLocations::Mention> mention =
+                LinuxLocations::fileMention(path, row.rule, mentionKeys_, roots_)) {
+            const bool program = mention->kind == LinuxLocations::Mention::Kind::program;
+            return Claim{
+                Strength::strong,
+                FoundReason{
+                    program ? Match::launchProgram : Match::launchBundle, mention->text, {}, {}}};
+        }
+        return std::nullopt;
     case Rule::installers:
         break;
     }

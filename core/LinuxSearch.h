@@ -13,6 +13,7 @@
 // entry is shown but belongs to its package system, which removes it.
 
 #include "AppBundle.h"
+#include "Claim.h"
 #include "FoundFile.h"
 #include "LinuxLocations.h"
 #include "Matcher.h"
@@ -31,14 +32,18 @@ public:
 
     // What the leftover search lends this step.
     struct Host {
-        // The judge: the strength left once the other applications had
-        // their say, for the name that was judged.
-        std::function<std::optional<Strength>(const QString& name, std::optional<Strength>)> settle;
-        // Admission; false when the item is not taken (already taken, inside
-        // a taken folder, protected).
+        // The judge: the claim left once the other applications had their
+        // say, for the name that was judged.
+        std::function<std::optional<Claim>(const QString& name, std::optional<Claim>)> settle;
+        // Admission, ticked unless the reason doubts it; false when the item
+        // is not taken (already taken, inside a taken folder, protected).
         std::function<bool(const QString& path, FileCategory category, bool needsAdmin,
-                           bool selected)>
+                           FoundReason reason)>
             admit;
+        // Whether to stop at the next entry.
+        std::function<bool()> stopped;
+        // Each folder as it is listed.
+        std::function<void(const QString& folder)> searching;
     };
 
     LinuxSearch(const AppBundle& app, const Matcher& own, const LinuxRoots& roots);
@@ -58,9 +63,10 @@ private:
                       const LinuxLocations::NeverOffered& never, const Host& host) const;
     void searchInstallers(const QString& folder, const Host& host) const;
     void admitFlatpakExports(const Host& host) const;
-    std::optional<Strength> strengthOf(const LinuxLocation& row, const QString& judged,
-                                       const QString& path) const;
-    bool isInstallerOf(const QString& stem) const;
+    std::optional<Claim> claimOf(const LinuxLocation& row, const QString& judged,
+                                 const QString& path) const;
+    // The name an installer file is named by, when it is this application's.
+    std::optional<QString> installerKey(const QString& stem) const;
     // Whether admitting path would take the application item with it.
     bool holdsApplication(const QString& path) const;
 

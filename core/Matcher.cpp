@@ -506,51 +506,90 @@ std::optional<Matcher::Strength> Matcher::strength(const QString& candidate, boo
         return Strength::strong;
     if (!byName)
         return std::nullopt;
-    if (rules_ == NameRules::linuxApplication)
-        return linuxNameStrength(candidate);
-    return nameStrength(compared);
+    const std::optional<Match> name = anyNameMatch(compared);
+    return name ? std::optional(name->strength) : std::nullopt;
 }
 
-// The best tail strength among the name keys that match; the tail is what
-// follows the key in the lower-cased candidate.
-std::optional<Matcher::Strength> Matcher::nameStrength(const KeyCandidate& candidate) const {
-    const QList<int> lengths = nameKeys_.matchLengths(candidate);
-    if (lengths.isEmpty())
+std::optional<Matcher::Match> Matcher::explain(const QString& candidate, bool byName) const {
+    const KeyCandidate compared(candidate);
+    if (std::optional<Match> identifier = identifierMatch(compared))
+        return identifier;
+    return byName ? anyNameMatch(compared) : std::nullopt;
+}
+
+std::optional<Matcher::Match> Matcher::identifierMatch(const KeyCandidate& candidate) const {
+    const qsizetype key = idKeys_.longestMatchingKey(candidate);
+    if (key < 0)
+        return std::nullopt;
+    return Match{Match::Kind::identifier, idKeys_.key(key), Strength::strong};
+}
+
+// The first name key with the best tail strength among those that match; the
+// tail is what follows the key in the lower-cased candidate.
+std::optional<Matcher::Match> Matcher::nameMatch(const KeyCandidate& candidate) const {
+    const QList<qsizetype> keys = nameKeys_.matchingKeys(candidate);
+    if (keys.isEmpty())
         return std::nullopt;
     const QString lower = candidate.name().toLower();
-    std::optional<Strength> best;
-    for (qsizetype i = 0; i < lengths.size() && best != Strength::strong; ++i) {
-        const Strength tail = tailStrengthUnder(dropCharacters(lower, lengths.at(i)), rules_);
-        best = best ? std::max(*best, tail) : tail;
+    std::optional<Match> best;
+    for (const qsizetype key : keys) {
+        const Strength tail =
+            tailStrengthUnder(dropCharacters(lower, nameKeys_.length(key)), rules_);
+        if (!best || tail > best->strength)
+            best = Match{Match::Kind::name, nameKeys_.key(key), tail};
+        if (tail == Strength::strong)
+            break;
     }
     return best;
 }
 
-// The name keys' strength of the candidate and of the name before its "rc";
+std::optional<Matcher::Match> Matcher::anyNameMatch(const KeyCandidate& candidate) const {
+    return rules_ == NameRules::linuxApplication ? linuxNameMatch(candidate.name())
+                                                 : nameMatch(candidate);
+}
+
+// The name keys' match of the candidate and of the name before its "rc";
 // failing both, a weak claim when either is one of the whole names.
-std::optional<Matcher::Strength> Matcher::linuxNameStrength(const QString& candidate) const {
-    std::optional<Strength> best = nameStrength(KeyCandidate(candidate));
+std::optional<Matcher::Match> Matcher::linuxNameMatch(const QString& candidate) const {
+    std::optional<Match> best = nameMatch(KeyCandidate(candidate));
     const std::optional<QString> stem = withoutRc(candidate);
-    if (stem && best != Strength::strong) {
-        if (const std::optional<Strength> stemmed = nameStrength(KeyCandidate(*stem)))
-            best = best ? std::max(*best, *stemmed) : stemmed;
+    if (stem && (!best || best->strength != Strength::strong)) {
+        if (std::optional<Match> stemmed = nameMatch(KeyCandidate(*stem));
+            stemmed && (!best || stemmed->strength > best->strength))
+            best = std::move(stemmed);
     }
     if (best)
         return best;
-    if (isExactName(candidate) || (stem && isExactName(*stem)))
-        return Strength::weak;
+    std::optional<QString> whole = exactName(candidate);
+    if (!whole && stem)
+        whole = exactName(*stem);
+    if (whole)
+        return Match{Match::Kind::name, *whole, Strength::weak};
     return std::nullopt;
 }
 
-bool Matcher::isExactName(const QString& candidate) const {
-    if (exactLower_.isEmpty())
-        return false;
-    const QString lower = candidate.toLower();
-    if (exactLower_.contains(lower))
-        return true;
-    const qsizetype dot = lower.lastIndexOf(u'.');
-    return dot > 0 && extensionWords().contains(lower.mid(dot + 1)) &&
-           exactLower_.contains(lower.left(dot));
+// The whole name that the candidate is, alone or before an extension word.
+std::optional<QString> Matcher::exactName(const QString& candidate) const {
+    if (exactNames_.isEmpty())
+        return std::nullopt;
+    QString lower = candidate.toLower();
+    if (!exactLower_.contains(lower)) {
+        const qsizetype dot = lower.lastIndexOf(u'.');
+        if (dot <= 0 || !extensionWords().contains(lower.mid(dot + 1)) ||
+            !exactLower_.contains(lower.left(dot)))
+            return std::nullopt;
+        lower.truncate(dot);
+    }
+    for (const QString& name : exactNames_) {
+        if (name.toLower() == lower)
+            return name;
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> Matcher::matchingName(const QString& candidate) const {
+    const QList<qsizetype> keys = nameKeys_.matchingKeys(KeyCandidate(candidate));
+    return keys.isEmpty() ? std::nullopt : std::optional(nameKeys_.key(keys.first()));
 }
 
 bool Matcher::hasStrongNameMatch(const QString& candidate) const {
@@ -559,35 +598,40 @@ bool Matcher::hasStrongNameMatch(const QString& candidate) const {
     const KeyCandidate compared(candidate);
     if (idKeys_.anyMatches(compared))
         return false;
-    if (rules_ == NameRules::linuxApplication)
-        return linuxNameStrength(candidate) == Strength::strong;
-    return nameStrength(compared) == Strength::strong;
+    const std::optional<Match> name = anyNameMatch(compared);
+    return name && name->strength == Strength::strong;
 }
 
 std::optional<Matcher::Strength> Matcher::groupContainerStrength(const QString& candidate) const {
+    const std::optional<Match> match = explainGroupContainer(candidate);
+    return match ? std::optional(match->strength) : std::nullopt;
+}
+
+std::optional<Matcher::Match> Matcher::explainGroupContainer(const QString& candidate) const {
     const std::optional<QString> grouped = withoutLowerPrefix(candidate, groupPrefix);
     const QString name = grouped.value_or(candidate);
     if (teamIdentifier_ && !teamIdentifier_->isEmpty() &&
         name.toUpper().startsWith(teamIdentifier_->toUpper() + u'.')) {
         QString rest = dropCharacters(name, characterCount(*teamIdentifier_) + 1);
         rest = withoutLowerPrefix(rest, groupPrefix).value_or(rest);
-        return teamContainerStrength(rest);
+        return teamContainerMatch(rest);
     }
-    if (grouped && idKeys_.anyMatches(KeyCandidate(name)))
-        return Strength::strong;
+    if (grouped)
+        return identifierMatch(KeyCandidate(name));
     return std::nullopt;
 }
 
 // What follows the team prefix of a group container's name: an identifier
-// claims it, a name key inside it (spaces removed) makes a weak claim.
-std::optional<Matcher::Strength> Matcher::teamContainerStrength(const QString& rest) const {
+// claims it, a name key inside it (spaces removed) makes a weak claim. Either
+// way the team is what places the container with the bundle.
+std::optional<Matcher::Match> Matcher::teamContainerMatch(const QString& rest) const {
     if (idKeys_.anyMatches(KeyCandidate(rest)))
-        return Strength::strong;
+        return Match{Match::Kind::team, *teamIdentifier_, Strength::strong};
     const QString lowerRest = rest.toLower();
     for (const QString& name : names_) {
         const QString key = name.toLower().remove(u' ');
         if (!key.isEmpty() && lowerRest.contains(key))
-            return Strength::weak;
+            return Match{Match::Kind::team, *teamIdentifier_, Strength::weak};
     }
     return std::nullopt;
 }

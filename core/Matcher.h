@@ -25,6 +25,17 @@ public:
     // their files.
     enum class NameRules { bundle, linuxApplication };
 
+    // What a candidate matched: the kind of key and the key as the matcher
+    // holds it (identifiers(), names(), teamIdentifier()), and how strongly.
+    struct Match {
+        enum class Kind { identifier, name, team };
+        Kind kind = Kind::identifier;
+        QString key;
+        Strength strength = Strength::strong;
+
+        friend bool operator==(const Match&, const Match&) = default;
+    };
+
     static constexpr int minimumNameLength = 4;
     // Whole names shorter than this are not kept either.
     static constexpr int minimumExactNameLength = 3;
@@ -72,11 +83,23 @@ public:
     std::optional<Strength> groupContainerStrength(const QString& candidate) const;
     bool mentions(const QString& text, const std::optional<QString>& appPath) const;
 
+    // The explanations of strength() and groupContainerStrength(): their
+    // strength with the key that gave it. An identifier claim names the
+    // longest identifier that matches; a name claim the first name key with
+    // the best tail; a group container named after the team, the team.
+    std::optional<Match> explain(const QString& candidate, bool byName) const;
+    std::optional<Match> explainGroupContainer(const QString& candidate) const;
+    // The first name key that the candidate matches, whatever follows it.
+    std::optional<QString> matchingName(const QString& candidate) const;
+
 private:
-    std::optional<Strength> nameStrength(const KeyCandidate& candidate) const;
-    std::optional<Strength> linuxNameStrength(const QString& candidate) const;
-    bool isExactName(const QString& candidate) const;
-    std::optional<Strength> teamContainerStrength(const QString& rest) const;
+    std::optional<Match> identifierMatch(const KeyCandidate& candidate) const;
+    // The name match under the matcher's rules.
+    std::optional<Match> anyNameMatch(const KeyCandidate& candidate) const;
+    std::optional<Match> nameMatch(const KeyCandidate& candidate) const;
+    std::optional<Match> linuxNameMatch(const QString& candidate) const;
+    std::optional<QString> exactName(const QString& candidate) const;
+    std::optional<Match> teamContainerMatch(const QString& rest) const;
 
     NameRules rules_ = NameRules::bundle;
     QStringList identifiers_;

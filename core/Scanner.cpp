@@ -1,5 +1,6 @@
 #include "Scanner.h"
 
+#include "Claim.h"
 #include "InstallerSearch.h"
 #include "LaunchJobs.h"
 #include "LinuxSearch.h"
@@ -12,6 +13,7 @@
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentMap>
 #include <algorithm>
+#include <mutex>
 #include <utility>
 
 namespace moss {
@@ -42,7 +44,8 @@ qint64 Scanner::allocatedSize(const QString& url) {
     return fs::allocatedSize(url);
 }
 
-void Scanner::fillSizes(QList<FoundFile>& files) {
+void Scanner::fillSizes(QList<FoundFile>& files, const ScanObserver& observer,
+                        const std::stop_token& stop) {
     // One walk per item on the global pool. A caller that is itself one of
     // the pool's threads (a search started with QtConcurrent::run) only
     // waits meanwhile, so it lends its place to the walks.
@@ -50,8 +53,23 @@ void Scanner::fillSizes(QList<FoundFile>& files) {
     const bool onPool = pool->contains(QThread::currentThread());
     if (onPool)
         pool->releaseThread();
-    QtConcurrent::blockingMap(
-        files, [](FoundFile& file) { file.size = Scanner::allocatedSize(file.url); });
+    std::mutex telling; // the observer's calls never overlap
+    QtConcurrent::blockingMap(files, [&](FoundFile& file) {
+        if (stop.stop_requested())
+            return;
+        if (observer.searching) {
+            const std::lock_guard lock(telling);
+            observer.searching(file.url);
+        }
+        const std::optional<qint64> size = fs::allocatedSize(file.url, stop);
+        if (!size)
+            return;
+        file.size = *size;
+        if (observer.measured) {
+            const std::lock_guard lock(telling);
+            observer.measured(file.url, file.size);
+        }
+    });
     if (onPool)
         pool->reserveThread();
 }
@@ -62,6 +80,8 @@ void Scanner::fillSizes(QList<FoundFile>& files) {
 namespace {
 
 using Strength = Matcher::Strength;
+using Match = FoundReason::Match;
+using Doubt = FoundReason::Doubt;
 
 // The entries of a searched folder; nothing when it cannot be listed, which
 // is worth a word only when the folder is there (most locations are not).
@@ -89,18 +109,42 @@ QString desktopFileName(const AppBundle& bundle) {
 FoundFile leadItem(const AppBundle& bundle, const LinuxRoots& linuxRoots) {
     if (isLinuxApplication(bundle))
         return LinuxSearch::applicationItemOf(bundle, linuxRoots);
-    return FoundFile{bundle.url, FileCategory::bundle, 0, false, true};
+    const bool needsAdmin = !fs::isWritable(fs::parentPath(bundle.url));
+    return FoundFile{bundle.url, FileCategory::bundle, 0, needsAdmin, true, {}};
 }
+
+Claim claimFrom(const LaunchJobMention& mention) {
+    Match match = Match::launchLabel;
+    switch (mention.field) {
+    case LaunchJobMention::Field::label:
+        break;
+    case LaunchJobMention::Field::program:
+        match = Match::launchProgram;
+        break;
+    case LaunchJobMention::Field::associatedBundle:
+        match = Match::launchBundle;
+        break;
+    }
+    return Claim{Strength::strong, FoundReason{match, mention.text, Doubt::none, {}}};
+}
+
+// Another installed bundle, as the judge weighs it.
+struct Rival {
+    Matcher matcher;
+    QString displayName;
+};
 
 // The working state of one relatedFiles call.
 class Search {
 public:
     Search(const Scanner& scanner, const AppBundle& bundle, const QList<AppBundle>& competitors,
-           const LinuxRoots& linuxRoots)
+           const LinuxRoots& linuxRoots, const ScanObserver& observer, const std::stop_token& stop)
         : scanner_(scanner), bundle_(bundle), linux_(isLinuxApplication(bundle)), own_(bundle),
-          lead_(leadItem(bundle, linuxRoots)), appPath_(lead_.url), appPrefix_(lead_.url + u'/'),
+          bundleItem_(leadItem(bundle, linuxRoots)), appPath_(bundleItem_.url),
+          appPrefix_(bundleItem_.url + u'/'),
           appleOwned_(bundle.bundleIdentifier &&
-                      SystemPaths::isVendorIdentifier(*bundle.bundleIdentifier)) {
+                      SystemPaths::isVendorIdentifier(*bundle.bundleIdentifier)),
+          observer_(observer), stop_(stop) {
         QSet<QString> ownIdentifiers;
         for (const QString& identifier : bundle.allIdentifiers())
             ownIdentifiers.insert(identifier.toLower());
@@ -116,22 +160,29 @@ public:
             // application (a user's copy of a system entry).
             if (!ownEntry.isEmpty() && desktopFileName(competitor) == ownEntry)
                 continue;
-            competitors_.append(Matcher(competitor));
+            rivals_.append(Rival{Matcher(competitor), competitor.displayName});
             // Another application's own entry or AppImage is never a leftover.
             if (linux_)
                 otherApplications_.insert(competitor.url);
         }
+        if (observer_.admitted)
+            observer_.admitted(bundleItem_);
     }
+
+    bool stopped() const { return stop_.stop_requested(); }
 
     void searchLinux(const LinuxRoots& roots, bool includeInstallers) {
         const LinuxSearch search(bundle_, own_, roots);
         const LinuxSearch::Host host{
-            [this](const QString& name, std::optional<Strength> strength) {
-                return settle(name, strength);
+            [this](const QString& name, std::optional<Claim> claim) {
+                return settle(name, std::move(claim));
             },
-            [this](const QString& path, FileCategory category, bool needsAdmin, bool selected) {
-                return admit(path, category, needsAdmin, selected);
+            [this](const QString& path, FileCategory category, bool needsAdmin,
+                   FoundReason reason) {
+                return admit(path, category, needsAdmin, std::move(reason));
             },
+            [this] { return stopped(); },
+            [this](const QString& folder) { tellSearching(folder); },
         };
         search.run(host, includeInstallers);
     }
@@ -154,12 +205,18 @@ public:
     }
 
     void searchInstallers(const Scanner::InstallerSource& source, const QString& home) {
+        if (stopped())
+            return;
         const QString downloads =
             fs::appending(fs::standardized(home), QStringLiteral("Downloads"));
+        tellSearching(downloads);
         for (const QString& candidate : source(own_.names(), downloads + u'/')) {
+            if (stopped())
+                return;
             const QString stem = fs::deletingExtension(fs::lastComponent(candidate));
-            if (own_.matchesName(stem))
-                admit(candidate, FileCategory::installers, false, false);
+            if (const std::optional<QString> name = own_.matchingName(stem))
+                admit(candidate, FileCategory::installers, false,
+                      FoundReason{Match::installer, *name, Doubt::installer, {}});
         }
     }
 
@@ -167,56 +224,70 @@ public:
     // when asked to.
     QList<FoundFile> result(bool sized) {
         sortByResultOrder(found_);
-        if (!linux_)
-            lead_.needsAdmin = !fs::isWritable(fs::parentPath(bundle_.url));
-        found_.prepend(lead_);
-        if (sized)
-            Scanner::fillSizes(found_);
+        found_.prepend(bundleItem_);
+        if (sized && !stopped())
+            Scanner::fillSizes(found_, observer_, stop_);
         return std::move(found_);
     }
 
 private:
+    void tellSearching(const QString& folder) const {
+        if (observer_.searching)
+            observer_.searching(folder);
+    }
+
     void searchLocation(const QString& folder, const Location& location, bool isSystem) {
+        if (stopped())
+            return;
+        tellSearching(folder);
         const std::optional<QStringList> entries = listed(folder);
         if (!entries || entries->isEmpty())
             return;
         std::optional<bool> folderNeedsAdmin; // asked once, when something is admitted
         for (const QString& name : *entries) {
-            const std::optional<Strength> strength =
-                settle(name, strengthOf(folder, name, location));
-            if (!strength)
+            if (stopped())
+                return;
+            std::optional<Claim> claim = settle(name, claimOf(folder, name, location));
+            if (!claim)
                 continue;
             if (!folderNeedsAdmin)
                 folderNeedsAdmin = isSystem && !fs::isWritable(folder);
             admit(fs::appending(folder, name), location.category, *folderNeedsAdmin,
-                  *strength == Strength::strong);
+                  std::move(claim->reason));
         }
     }
 
     void searchByIdentifier(const QString& folder, FileCategory category, bool needsAdmin) {
+        if (stopped())
+            return;
+        tellSearching(folder);
         const std::optional<QStringList> entries = listed(folder);
         if (!entries)
             return;
         for (const QString& name : *entries) {
-            if (!own_.matchesIdentifier(name) || !settle(name, Strength::strong))
-                continue;
-            admit(fs::appending(folder, name), category, needsAdmin, true);
+            if (stopped())
+                return;
+            std::optional<Claim> claim = settle(name, claimFrom(own_.explain(name, false), own_));
+            if (claim)
+                admit(fs::appending(folder, name), category, needsAdmin, std::move(claim->reason));
         }
     }
 
-    std::optional<Strength> strengthOf(const QString& folder, const QString& name,
-                                       const Location& location) const {
+    std::optional<Claim> claimOf(const QString& folder, const QString& name,
+                                 const Location& location) const {
         switch (location.rule) {
         case Location::Rule::idOrName:
-            return own_.strength(name, true);
+            return claimFrom(own_.explain(name, true), own_);
         case Location::Rule::idOnly:
-            return own_.strength(name, false);
+            return claimFrom(own_.explain(name, false), own_);
         case Location::Rule::groupContainers:
-            return own_.groupContainerStrength(name);
+            return claimFrom(own_.explainGroupContainer(name), own_);
         case Location::Rule::launchd:
-            if (own_.matchesIdentifier(name) ||
-                scanner_.launchdMentions(fs::appending(folder, name), own_, appPath_))
-                return Strength::strong;
+            if (std::optional<Claim> byName = claimFrom(own_.explain(name, false), own_))
+                return byName;
+            if (const std::optional<LaunchJobMention> mention =
+                    launchJobMention(fs::appending(folder, name), own_, appPath_))
+                return claimFrom(*mention);
             return std::nullopt;
         case Location::Rule::receipts:
         case Location::Rule::installers:
@@ -225,16 +296,18 @@ private:
         return std::nullopt;
     }
 
-    // Settles a strength against the competing bundles: a more specific
+    // Settles a claim against the competing bundles: a more specific
     // identifier claim takes the entry away; a strong name claim of another
-    // bundle weakens an entry claimed by name only. Editions of one product
-    // share a normalised identifier; their identifiers as written settle the tie.
-    std::optional<Strength> settle(const QString& name, std::optional<Strength> strength) const {
-        if (!strength || competitors_.isEmpty())
-            return strength;
+    // bundle weakens an entry claimed by name only, which then names that
+    // bundle. Editions of one product share a normalised identifier; their
+    // identifiers as written settle the tie.
+    std::optional<Claim> settle(const QString& name, std::optional<Claim> claim) const {
+        if (!claim || rivals_.isEmpty())
+            return claim;
         const int own = own_.identifierMatchLength(name);
         std::optional<int> ownExact;
-        for (const Matcher& competitor : competitors_) {
+        for (const Rival& rival : rivals_) {
+            const Matcher& competitor = rival.matcher;
             const int theirs = competitor.identifierMatchLength(name);
             if (theirs > own)
                 return std::nullopt;
@@ -246,22 +319,30 @@ private:
             } else if (own == 0 && competitor.hasStrongNameMatch(name)) {
                 // A Linux application's own weak claim yields to another's
                 // strong one: the entry is the other's.
-                if (linux_ && *strength == Strength::weak)
+                if (linux_ && claim->strength == Strength::weak)
                     return std::nullopt;
-                return Strength::weak;
+                claim->strength = Strength::weak;
+                claim->reason.doubt = Doubt::otherClaim;
+                claim->reason.rival = rival.displayName;
+                return claim;
             }
         }
-        return strength;
+        return claim;
     }
 
-    bool admit(const QString& path, FileCategory category, bool needsAdmin, bool selected) {
+    // Admits an item; it is ticked by default unless its reason doubts it.
+    bool admit(const QString& path, FileCategory category, bool needsAdmin, FoundReason reason) {
         QString url = fs::standardized(path);
         if (url == appPath_ || url.startsWith(appPrefix_) || admitted_.contains(url) ||
             scanner_.isProtectedPath(url, appleOwned_) || insideAdmitted(url) ||
             otherApplications_.contains(url))
             return false;
         admitted_.insert(url);
-        found_.append(FoundFile{std::move(url), category, 0, needsAdmin, selected});
+        const bool selected = reason.doubt == Doubt::none;
+        found_.append(
+            FoundFile{std::move(url), category, 0, needsAdmin, selected, std::move(reason)});
+        if (observer_.admitted)
+            observer_.admitted(found_.constLast());
         return true;
     }
 
@@ -279,11 +360,14 @@ private:
     const AppBundle& bundle_;
     const bool linux_;
     const Matcher own_;
-    FoundFile lead_;
-    QList<Matcher> competitors_;
+    // The bundle, or what stands for a Linux application.
+    const FoundFile bundleItem_;
+    QList<Rival> rivals_;
     const QString appPath_;
     const QString appPrefix_;
     const bool appleOwned_;
+    const ScanObserver& observer_;
+    const std::stop_token& stop_;
     QSet<QString> admitted_;
     QSet<QString> otherApplications_; // their locations, for a Linux application
     QList<FoundFile> found_;
@@ -293,8 +377,14 @@ private:
 
 QList<FoundFile> Scanner::relatedFiles(const AppBundle& bundle, const QList<AppBundle>& competitors,
                                        bool includeInstallers) const {
+    return relatedFiles(bundle, competitors, includeInstallers, ScanObserver());
+}
+
+QList<FoundFile> Scanner::relatedFiles(const AppBundle& bundle, const QList<AppBundle>& competitors,
+                                       bool includeInstallers, const ScanObserver& observer,
+                                       const std::stop_token& stop) const {
     const InstallerSource source = installerSource;
-    Search search(*this, bundle, competitors, linuxRoots_);
+    Search search(*this, bundle, competitors, linuxRoots_, observer, stop);
     if (isLinuxApplication(bundle)) {
         search.searchLinux(linuxRoots_, includeInstallers);
         return search.result(measureSizes);

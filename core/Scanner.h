@@ -14,8 +14,26 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <stop_token>
 
 namespace moss {
+
+// What a search tells its caller while it runs; any member may be left
+// empty. The calls never overlap, but they come from the searching thread
+// and, while sizes are measured, from the threads of the global pool.
+struct ScanObserver {
+    // An item was admitted, with size 0: the bundle first, then each
+    // leftover as the search admits it. Admission only adds, so every item
+    // reported here is in the result (in result order, which may differ
+    // from the order of these calls).
+    std::function<void(const FoundFile& item)> admitted;
+    // Where the search works now: each folder as it is listed, then each
+    // item as its size is measured.
+    std::function<void(const QString& path)> searching;
+    // An item's size, once measured; after every admitted() call. Not called
+    // for an item whose measurement was stopped.
+    std::function<void(const QString& url, qint64 size)> measured;
+};
 
 class Scanner {
 public:
@@ -40,6 +58,13 @@ public:
     // bundle) in the Linux folders (LinuxSearch), against every competitor.
     QList<FoundFile> relatedFiles(const AppBundle& bundle, const QList<AppBundle>& competitors,
                                   bool includeInstallers) const;
+    // The same search, told to the observer as it goes. When stop is
+    // requested it stops at the next entry (folders being measured stop
+    // within theirs) and returns what it admitted until then, in result
+    // order, with the sizes measured until then (0 for the others).
+    QList<FoundFile> relatedFiles(const AppBundle& bundle, const QList<AppBundle>& competitors,
+                                  bool includeInstallers, const ScanObserver& observer,
+                                  const std::stop_token& stop = {}) const;
 
     // Parts of the search that live in units of their own, under the names
     // the rest of the system knows them by.
@@ -53,8 +78,11 @@ public:
     // Bytes allocated on disk for the item (fs::allocatedSize).
     static qint64 allocatedSize(const QString& url);
 
-    // Fills in the size of every file, spreading the walks over the cores.
-    static void fillSizes(QList<FoundFile>& files);
+    // Fills in the size of every file, spreading the walks over the cores;
+    // tells the observer where it measures and what it measured, and stops
+    // early (leaving sizes unmeasured) when stop is requested.
+    static void fillSizes(QList<FoundFile>& files, const ScanObserver& observer = {},
+                          const std::stop_token& stop = {});
 
 private:
     SearchRoots roots_;

@@ -52,6 +52,27 @@ TEST_F(LaunchJobsTest, LabelsAndAssociatedBundles) {
                                      QVariantList{u"com.other"_s, u"com.acme.Sketcher"_s}}})));
 }
 
+TEST_F(LaunchJobsTest, TheMentionSaysWhichTextNamesTheBundle) {
+    using Field = LaunchJobMention::Field;
+    const QString label = u"com.acme.sketcher.agent"_s;
+    const struct {
+        QVariantMap job;
+        std::optional<LaunchJobMention> expected;
+    } rows[] = {
+        {{{u"Label"_s, label}, {u"Program"_s, agent}}, LaunchJobMention{Field::label, label}},
+        {{{u"Label"_s, u"com.vendor.x"_s}, {u"ProgramArguments"_s, QVariantList{agent}}},
+         LaunchJobMention{Field::program, agent}},
+        {{{u"AssociatedBundleIdentifiers"_s, QVariantList{u"com.other"_s, u"COM.ACME.SKETCHER"_s}}},
+         LaunchJobMention{Field::associatedBundle, u"COM.ACME.SKETCHER"_s}},
+        {{{u"Label"_s, u"com.vendor.x"_s}}, std::nullopt},
+    };
+    int n = 0;
+    for (const auto& row : rows) {
+        const QString file = job(QString::number(++n) + u".plist"_s, row.job);
+        EXPECT_EQ(launchJobMention(file, matcher, appPath), row.expected) << n;
+    }
+}
+
 TEST_F(LaunchJobsTest, ValuesOfTheWrongTypeAreMissing) {
     EXPECT_FALSE(mentions(job(u"a.plist"_s, {{u"Label"_s, QVariantList{u"com.acme.Sketcher"_s}},
                                              {u"Program"_s, qint64(1)},

@@ -312,6 +312,60 @@ TEST(MatcherGroupContainers, cyrillicTeamContainer) {
     EXPECT_EQ(matcher.groupContainerStrength(s(u"team1.общий")), std::nullopt);
 }
 
+// What explains a match: the kind and the key that decided it, at the
+// strength that strength() and groupContainerStrength() give.
+TEST(MatcherExplanation, namesTheDecidingKey) {
+    using Kind = Matcher::Match::Kind;
+    using Match = Matcher::Match;
+    const Matcher matcher = sketcher();
+    const Matcher book({}, {s(u"Sketch"), s(u"Sketch Book")}, std::nullopt);
+    struct Row {
+        const Matcher& matcher;
+        const char16_t* candidate;
+        bool groupContainer;
+        std::optional<Match> expected;
+    };
+    const Row rows[] = {
+        {matcher, u"com.acme.Sketcher.plist", false,
+         Match{Kind::identifier, s(u"com.acme.Sketcher"), Strength::strong}},
+        // The longest identifier that matches.
+        {matcher, u"com.acme.sketcher.helper.plist", false,
+         Match{Kind::identifier, s(u"com.acme.Sketcher.helper"), Strength::strong}},
+        {matcher, u"Sketcher Notes", false, Match{Kind::name, s(u"Sketcher"), Strength::weak}},
+        {matcher, u"sketcher-pro 2", false,
+         Match{Kind::name, s(u"Sketcher-Pro"), Strength::strong}},
+        {matcher, u"Sketchbook", false, std::nullopt},
+        // A later key that leaves a harmless tail explains it, not the first.
+        {book, u"Sketch Book helper", false,
+         Match{Kind::name, s(u"Sketch Book"), Strength::strong}},
+        {book, u"Sketch Paper", false, Match{Kind::name, s(u"Sketch"), Strength::weak}},
+        {matcher, u"group.com.acme.Sketcher", true,
+         Match{Kind::identifier, s(u"com.acme.Sketcher"), Strength::strong}},
+        {matcher, u"abcde12345.group.com.acme.Sketcher", true,
+         Match{Kind::team, s(u"ABCDE12345"), Strength::strong}},
+        {matcher, u"ABCDE12345.SketcherPro", true,
+         Match{Kind::team, s(u"ABCDE12345"), Strength::weak}},
+        {matcher, u"XYZ.com.acme.Sketcher", true, std::nullopt},
+    };
+    for (const Row& row : rows) {
+        const QString candidate = s(row.candidate);
+        const std::optional<Match> match = row.groupContainer
+                                               ? row.matcher.explainGroupContainer(candidate)
+                                               : row.matcher.explain(candidate, true);
+        EXPECT_EQ(match, row.expected) << candidate.toStdString();
+        const std::optional<Strength> strength = row.groupContainer
+                                                     ? row.matcher.groupContainerStrength(candidate)
+                                                     : row.matcher.strength(candidate, true);
+        EXPECT_EQ(strength, match ? std::optional(match->strength) : std::nullopt)
+            << candidate.toStdString();
+    }
+    EXPECT_EQ(matcher.explain(s(u"Sketcher"), false), std::nullopt);
+    // Installers: the first name key, whatever follows it.
+    EXPECT_EQ(matcher.matchingName(s(u"Sketcher Notes")), s(u"Sketcher"));
+    EXPECT_EQ(matcher.matchingName(s(u"Sketcher Pro-2.3")), s(u"Sketcher Pro"));
+    EXPECT_EQ(matcher.matchingName(s(u"com.acme.Sketcher")), std::nullopt);
+}
+
 TEST(MatcherMentions, identifiersAndApplicationPath) {
     const Matcher matcher({s(u"com.acme.Sketcher")}, {s(u"Sketcher")}, std::nullopt);
     EXPECT_TRUE(matcher.mentions(s(u"com.acme.sketcher.agent"), std::nullopt));
