@@ -366,6 +366,49 @@ TEST(MatcherExplanation, namesTheDecidingKey) {
     EXPECT_EQ(matcher.matchingName(s(u"com.acme.Sketcher")), std::nullopt);
 }
 
+// A Linux application's names: short and common ones claim only the whole
+// name, weakly; extension words and "rc" may follow a name; a Flatpak or a
+// Snap has no name keys; a bundle keeps its rules.
+TEST(MatcherLinuxRules, wholeNamesExtensionWordsAndRc) {
+    AppBundle app;
+    app.source = AppSource::localEntry;
+    app.bundleIdentifier = s(u"org.kde.dolphin");
+    app.names = {s(u"Dolphin"), s(u"Files"), s(u"vlc"), s(u"Go")};
+    const Matcher linux(app);
+    EXPECT_EQ(linux.names(), QStringList{s(u"Dolphin")});
+    EXPECT_EQ(linux.exactNames(), (QStringList{s(u"Files"), s(u"vlc")}));
+    const std::pair<const char16_t*, std::optional<Strength>> cases[] = {
+        {u"dolphin", Strength::strong},
+        {u"dolphinrc", Strength::strong},
+        {u"Dolphin.conf", Strength::strong},
+        {u"dolphin-2.json", Strength::strong},
+        {u"dolphin notes", Strength::weak},
+        {u"dolphinarium", std::nullopt},
+        {u"files", Strength::weak},
+        {u"FILES.json", Strength::weak},
+        {u"VLCrc", Strength::weak},
+        {u"vlc-backup", std::nullopt},
+        {u"files2", std::nullopt},
+        {u"go", std::nullopt},
+        {u"org.kde.dolphin.desktop", Strength::strong},
+    };
+    for (const auto& [candidate, expected] : cases)
+        EXPECT_EQ(linux.strength(s(candidate), true), expected) << s(candidate).toStdString();
+    EXPECT_FALSE(linux.hasStrongNameMatch(s(u"files")));
+    EXPECT_EQ(linux.explain(s(u"vlc"), true)->key, s(u"vlc"));
+
+    app.source = AppSource::bundle;
+    const Matcher bundle(app);
+    EXPECT_TRUE(bundle.exactNames().isEmpty());
+    EXPECT_EQ(bundle.strength(s(u"dolphinrc"), true), std::nullopt);
+    EXPECT_EQ(bundle.strength(s(u"Dolphin.conf"), true), Strength::weak);
+    for (const AppSource sandboxed : {AppSource::flatpakUser, AppSource::snap}) {
+        app.source = sandboxed;
+        EXPECT_TRUE(Matcher(app).names().isEmpty());
+        EXPECT_EQ(Matcher(app).strength(s(u"dolphin"), true), std::nullopt);
+    }
+}
+
 TEST(MatcherMentions, identifiersAndApplicationPath) {
     const Matcher matcher({s(u"com.acme.Sketcher")}, {s(u"Sketcher")}, std::nullopt);
     EXPECT_TRUE(matcher.mentions(s(u"com.acme.sketcher.agent"), std::nullopt));

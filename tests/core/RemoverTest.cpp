@@ -24,6 +24,7 @@ struct Calls {
     int finder = 0;
     int sound = 0;
     QStringList bootouts;
+    QStringList units;
 };
 
 // The live services, except that nothing outside the sandbox is started and
@@ -39,6 +40,7 @@ RemovalServices counted(const std::shared_ptr<Calls>& calls) {
         return false;
     };
     services.bootoutLaunchAgent = [calls](const QString& plist) { calls->bootouts.append(plist); };
+    services.stopUserUnit = [calls](const QString& unit) { calls->units.append(unit); };
     services.playTrashSound = [calls] { ++calls->sound; };
     return services;
 }
@@ -233,8 +235,9 @@ TEST_F(RemoverTest, AnItemListedTwiceIsHandledOnce) {
     EXPECT_EQ(result.freedBytes, 7);
 }
 
-TEST_F(RemoverTest, BootsOutOnlyTheUsersOwnLaunchAgentsBeforeMovingThem) {
+TEST_F(RemoverTest, StopsOnlyTheUsersOwnAgentsAndUnitsBeforeMovingThem) {
     const QString agent = sandbox.writeFile(u"home/Library/LaunchAgents/com.foo.plist"_s);
+    const QString units = u"home/.config/systemd/user/"_s;
     const QList<FoundFile> files = {
         found(sandbox.writeFile(u"home/Library/Preferences/com.foo.plist"_s), 1),
         found(agent, 1, FileCategory::launch),
@@ -243,18 +246,30 @@ TEST_F(RemoverTest, BootsOutOnlyTheUsersOwnLaunchAgentsBeforeMovingThem) {
         found(sandbox.writeFile(u"Library/LaunchDaemons/com.foo.plist"_s), 1, FileCategory::launch),
         found(sandbox.writeFile(u"home2/Library/LaunchAgents/com.foo.plist"_s), 1,
               FileCategory::launch),
+        found(sandbox.writeFile(units + u"foo.service"_s), 1, FileCategory::launch),
+        found(sandbox.writeFile(units + u"-foo.timer"_s), 1, FileCategory::launch),
+        found(sandbox.writeFile(units + u"foo.conf"_s), 1, FileCategory::launch),
+        found(sandbox.writeFile(units + u"bar.service"_s), 1, FileCategory::other),
+        found(sandbox.writeFile(u"etc/systemd/user/foo.socket"_s), 1, FileCategory::launch),
     };
-    bool presentAtBootout = false;
+    QStringList presentWhenStopped;
     RemovalServices services = counted(calls);
     services.bootoutLaunchAgent = [&](const QString& plist) {
         calls->bootouts.append(plist);
-        presentAtBootout = fs::exists(plist);
+        if (fs::exists(plist))
+            presentWhenStopped.append(plist);
+    };
+    services.stopUserUnit = [&](const QString& unit) {
+        calls->units.append(unit);
+        if (fs::exists(sandbox.path(units + unit)))
+            presentWhenStopped.append(unit);
     };
 
     await(Remover::moveToTrash(files, services));
 
     EXPECT_EQ(calls->bootouts, QStringList{agent});
-    EXPECT_TRUE(presentAtBootout);
+    EXPECT_EQ(calls->units, (QStringList{u"foo.service"_s, u"-foo.timer"_s}));
+    EXPECT_EQ(presentWhenStopped, (QStringList{agent, u"foo.service"_s, u"-foo.timer"_s}));
 }
 
 TEST(RemoverScriptTest, EscapesHostilePathsInTheFinderScript) {

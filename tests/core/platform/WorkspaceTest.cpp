@@ -60,16 +60,23 @@ TEST(WorkspaceTest, ListsBundleProcessesInProcessOrder) {
     EXPECT_EQ(processes[1].pid, 900);
 }
 
-TEST(WorkspaceTest, BootsOutALaunchAgentWithAnArgumentVector) {
+TEST(WorkspaceTest, StopsAgentsAndUnitsWithArgumentVectors) {
     test::Sandbox sandbox;
     const QString launchctl = fakeProgram(sandbox, u"launchctl"_s, 3);
     const QString plist = sandbox.path(u"Agent \"x\"; rm -rf $HOME.plist"_s);
+    const QString systemctl = fakeProgram(sandbox, u"systemctl"_s, 1);
+    const QString missing = sandbox.path(u"bin/missing"_s);
 
     workspace::bootoutLaunchAgent(plist, launchctl);
-    workspace::bootoutLaunchAgent(plist, sandbox.path(u"bin/missing"_s));
+    workspace::bootoutLaunchAgent(plist, missing);
+    workspace::stopUserUnit(u"-x; rm $HOME.service"_s, {missing, systemctl});
+    workspace::stopUserUnit(u"y.service"_s, {missing});
 
     EXPECT_EQ(loggedArguments(sandbox, u"launchctl"_s),
               QStringList({u"bootout"_s, u"gui/"_s + QString::number(::getuid()), plist}));
+    EXPECT_EQ(
+        loggedArguments(sandbox, u"systemctl"_s),
+        QStringList({u"--user"_s, u"disable"_s, u"--now"_s, u"--"_s, u"-x; rm $HOME.service"_s}));
 }
 
 TEST(WorkspaceTest, FinderScriptFailsWithoutAScriptRunner) {
