@@ -33,14 +33,13 @@ namespace {
 using namespace Qt::Literals::StringLiterals;
 
 // The open panel. Bundles are folders here: a double click on one chooses it
-// instead of entering it, and the panel's own folder is not a choice unless
-// it is a bundle itself.
+// instead of entering it, and another folder is entered, not chosen. Files
+// (a desktop entry, an AppImage) are chosen as they are.
 class BundlePanel : public QFileDialog {
 public:
     explicit BundlePanel(const QString& folder) : QFileDialog(nullptr, QString(), folder) {
         setOption(QFileDialog::DontUseNativeDialog);
-        setOption(QFileDialog::ShowDirsOnly);
-        setFileMode(QFileDialog::Directory);
+        setFileMode(QFileDialog::ExistingFile);
         connect(this, &QFileDialog::directoryEntered, this, [this](const QString& entered) {
             if (App::isBundlePath(entered))
                 choose(entered);
@@ -53,9 +52,11 @@ public:
         const QString path = selectedFiles().value(0);
         if (path.isEmpty())
             return;
-        const bool isOwnFolder = fs::standardized(path) == fs::standardized(directory().path());
-        if (isOwnFolder && !App::isBundlePath(path))
+        if (fs::isDirectory(path) && !App::isBundlePath(path)) {
+            if (fs::standardized(path) != fs::standardized(directory().path()))
+                setDirectory(path);
             return;
+        }
         choose(path);
     }
 

@@ -1,6 +1,8 @@
 #include "FileIconProvider.h"
 
 #include "AppBundle.h"
+#include "DesktopEntry.h"
+#include "LinuxApps.h"
 #include "Theme.h"
 #include "platform/FileSystem.h"
 #include "platform/PropertyList.h"
@@ -75,6 +77,43 @@ QImage themeIcon(const QString& path, int side) {
     return icon.pixmap(side, side).toImage();
 }
 
+QImage imageFile(const QString& file, int side) {
+    const QString extension = fs::pathExtension(file).toLower();
+    if (extension != u"svg" && extension != u"svgz") {
+        const QImage image = largestImage(file);
+        return image.isNull() ? image : scaled(image, side);
+    }
+    // A scalable image is drawn at the side asked for.
+    const auto bytes = fs::readFile(file);
+    if (!bytes)
+        return {};
+    QBuffer buffer;
+    buffer.setData(*bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, extension.toLatin1());
+    reader.setScaledSize(QSize(side, side));
+    return reader.read();
+}
+
+// The icon a desktop entry's Icon names: a file, a name in the icon theme,
+// a name in the hicolor folders.
+QImage namedIcon(const QString& icon, int side) {
+    if (icon.isEmpty())
+        return {};
+    if (!icon.startsWith(u'/')) {
+        const QIcon themed = QIcon::fromTheme(icon);
+        if (!themed.isNull())
+            return themed.pixmap(side, side).toImage();
+    }
+    const QString file = LinuxApps::iconFile(icon, LinuxRoots::live());
+    return file.isEmpty() ? QImage() : imageFile(file, side);
+}
+
+QImage executableIcon(int side) {
+    const QIcon icon = QIcon::fromTheme(QStringLiteral("application-x-executable"));
+    return icon.isNull() ? QImage() : icon.pixmap(side, side).toImage();
+}
+
 // A plain page or folder, drawn when nothing better is known.
 QImage genericIcon(bool folder, int side) {
     QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
@@ -119,8 +158,22 @@ QImage FileIconProvider::bundleIcon(const QString& bundlePath, int side) {
     return image.isNull() ? QImage() : scaled(image, side);
 }
 
+QImage FileIconProvider::applicationIcon(const QString& path, int side) {
+    if (path.endsWith(u".desktop")) {
+        const std::optional<DesktopEntry> entry = DesktopEntry::read(path);
+        if (!entry)
+            return {};
+        QImage image = namedIcon(
+            entry->string(DesktopEntry::mainGroup, "Icon").value_or(QString()).trimmed(), side);
+        return image.isNull() ? executableIcon(side) : image;
+    }
+    return LinuxApps::isAppImage(path) ? executableIcon(side) : QImage();
+}
+
 QImage FileIconProvider::icon(const QString& path, int side) {
     if (QImage own = bundleIcon(path, side); !own.isNull())
+        return own;
+    if (QImage own = applicationIcon(path, side); !own.isNull())
         return own;
     if (QImage themed = themeIcon(path, side); !themed.isNull())
         return themed;

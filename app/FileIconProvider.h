@@ -2,8 +2,9 @@
 
 // "image://fileicon/PATH" with PATH percent-encoded (iconSource in
 // StoreModels.h): the icon of the item at PATH as the file browser shows it.
-// A bundle shows its own icon (CFBundleIconFile); other items the icon
-// theme's icon of their type; anything else a generic document or folder.
+// A bundle shows its own icon (CFBundleIconFile); a desktop entry the icon
+// its Icon key names; other items the icon theme's icon of their type;
+// anything else a generic document or folder.
 
 #include <QImage>
 #include <QQuickImageProvider>
@@ -23,6 +24,10 @@ public:
     static QImage icon(const QString& path, int side);
     // The bundle's own icon; null when it has none that can be read.
     static QImage bundleIcon(const QString& bundlePath, int side);
+    // A desktop entry's icon (its Icon: a file, or a name in the icon theme
+    // or in the hicolor folders), an AppImage's: the executable icon when
+    // that is all there is. Null for other paths.
+    static QImage applicationIcon(const QString& path, int side);
 };
 
 } // namespace moss::ui

@@ -2,6 +2,7 @@
 
 #include "App.h"
 #include "AppBundle.h"
+#include "AppLoader.h"
 #include "Catalog.h"
 #include "ContentView.h"
 #include "Handoff.h"
@@ -159,19 +160,22 @@ QString foundFileLine(const FoundFile& file) {
 }
 
 int scan(const QString& path) {
-    const std::optional<AppBundle> bundle = AppBundle::load(fs::standardized(path), true);
+    const std::optional<AppBundle> bundle = loadApplication(fs::standardized(path), true);
     if (!bundle) {
         writeLine(stderr, u"Не бандл: "_s + reportPath(path));
         return 1;
     }
     printBundleHeader(*bundle);
 
-    // The keys the search below uses.
-    print(u"ключи имён: "_s + Scanner::matcherFor(*bundle).names().join(u" | "_s));
+    // The keys the search below uses; a Linux application's whole names
+    // after them (none for a bundle).
+    const Matcher matcher = Scanner::matcherFor(*bundle);
+    print(u"ключи имён: "_s + (matcher.names() + matcher.exactNames()).join(u" | "_s));
 
     const Scanner scanner(SearchRoots::live());
-    const QList<FoundFile> found =
-        scanner.relatedFiles(*bundle, Catalog::installedApplications(), true);
+    const bool linux = bundle->source != AppSource::bundle;
+    const QList<FoundFile> found = scanner.relatedFiles(
+        *bundle, linux ? Catalog::allApplications() : Catalog::installedApplications(), true);
     for (const FoundFile& file : found)
         print(foundFileLine(file));
     print(totalLine(found));
@@ -179,7 +183,7 @@ int scan(const QString& path) {
 }
 
 int killAndUndo(const QString& path) {
-    const std::optional<AppBundle> bundle = AppBundle::load(fs::standardized(path), true);
+    const std::optional<AppBundle> bundle = loadApplication(fs::standardized(path), true);
     if (!bundle)
         return 1;
 

@@ -1,6 +1,7 @@
 #include "Session.h"
 
 #include "Handoff.h"
+#include "LinuxApps.h"
 #include "Published.h"
 #include "StoreModels.h"
 #include "TextRules.h"
@@ -139,6 +140,9 @@ QString Session::countText() const {
 QString Session::subtitle() const {
     if (fromTrash_)
         return QStringLiteral("Приложение уже в Корзине — остались его файлы");
+    // A packaged Linux application: how its package goes; here go its files.
+    if (const QString hint = LinuxApps::removalHint(bundle_); !hint.isEmpty())
+        return hint;
     return bundleSubtitle(bundle_);
 }
 

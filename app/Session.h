@@ -34,7 +34,8 @@ class Session : public QObject {
     // "Выбрано 3 файла · 1,2 МБ"
     Q_PROPERTY(QString countText READ countText NOTIFY selectionChanged)
     // "Приложение уже в Корзине — остались его файлы" for a session from the
-    // Trash, else bundleSubtitle.
+    // Trash, how its package system removes a packaged Linux application
+    // (LinuxApps::removalHint), else bundleSubtitle.
     Q_PROPERTY(QString subtitle READ subtitle CONSTANT)
     // Something is ticked, and nothing is searching, removing or running.
     Q_PROPERTY(bool canRemove READ canRemove NOTIFY canRemoveChanged)

@@ -1,5 +1,6 @@
 #include "Store.h"
 
+#include "AppLoader.h"
 #include "Handoff.h"
 #include "Published.h"
 #include "platform/ByteCount.h"
@@ -88,7 +89,7 @@ void Store::open(const QStringList& urls) {
     if (urls.isEmpty())
         return;
     const QString& url = urls.first();
-    if (const std::optional<AppBundle> bundle = AppBundle::load(url, /*readSignature=*/true))
+    if (const std::optional<AppBundle> bundle = loadApplication(url, /*readSignature=*/true))
         open(*bundle, false, false);
     else
         setAlert(Alerts::notABundle(url));
@@ -199,7 +200,7 @@ void Store::loadList() {
     setLoadingList(true);
     const BundleKind kind = kind_;
     const quint64 generation = ++listGeneration_;
-    deliverLater(QtConcurrent::run([kind] { return Catalog::sections(kind); }), this,
+    deliverLater(QtConcurrent::run([kind] { return Catalog::listSections(kind); }), this,
                  [this, generation](QList<CatalogSection> sections) {
                      // Only the latest load publishes: an earlier one may be of
                      // another kind.
@@ -213,11 +214,10 @@ void Store::loadList() {
 QFuture<QList<AppBundle>> Store::installedApps() {
     if (installedCache_)
         return QtFuture::makeReadyFuture(*installedCache_);
-    return QtConcurrent::run(Catalog::installedApplications)
-        .then(this, [this](QList<AppBundle> apps) {
-            installedCache_ = apps;
-            return apps;
-        });
+    return QtConcurrent::run(Catalog::allApplications).then(this, [this](QList<AppBundle> apps) {
+        installedCache_ = apps;
+        return apps;
+    });
 }
 
 QList<CatalogSection> Store::filteredSections() const {

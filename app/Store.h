@@ -102,7 +102,8 @@ public:
     const std::optional<AlertInfo>& alert() const { return alert_; }
     void setAlert(std::optional<AlertInfo> alert);
 
-    // Opens the first path as a bundle; an alert when it is not one.
+    // Opens the first path as a bundle or a Linux application
+    // (loadApplication); an alert when it is neither.
     void open(const QStringList& urls);
     // Refuses a protected bundle with an alert (a bundle from the Trash never;
     // a user-protected one not when forced), else opens a session for it and
@@ -116,8 +117,9 @@ public:
     Q_INVOKABLE void undoLastRemoval();
     Q_INVOKABLE void loadList();
 
-    // Every installed application bundle; cached until a removal or an undo.
-    // The future finishes on the main thread.
+    // Every installed application, bundles and Linux applications
+    // (Catalog::allApplications); cached until a removal or an undo. The
+    // future finishes on the main thread.
     QFuture<QList<AppBundle>> installedApps();
 
     QList<CatalogSection> filteredSections() const;

@@ -1,5 +1,6 @@
 #include "Catalog.h"
 
+#include "LinuxApps.h"
 #include "Logging.h"
 #include "platform/Collation.h"
 #include "platform/FileSystem.h"
@@ -105,6 +106,17 @@ QList<AppBundle> installedApplications() {
     for (const CatalogSection& section : sections(BundleKind::Application))
         applications += section.bundles;
     return applications;
+}
+
+QList<CatalogSection> listSections(BundleKind kind) {
+    QList<CatalogSection> result = sections(kind);
+    if (kind == BundleKind::Application)
+        result += LinuxApps::sections(LinuxRoots::live());
+    return result;
+}
+
+QList<AppBundle> allApplications() {
+    return installedApplications() + LinuxApps::installed(LinuxRoots::live());
 }
 
 QList<AppBundle> scan(const QStringList& folderList, BundleKind kind) {

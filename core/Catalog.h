@@ -31,6 +31,15 @@ QList<CatalogSection> sections(BundleKind kind);
 // Every installed application, the user's section first, each in catalogue
 // order: the competitors a leftover search arbitrates against.
 QList<AppBundle> installedApplications();
+
+// The installed list the window shows: sections(kind), and for applications
+// the running user's Linux applications by source after the bundles
+// (LinuxApps::sections).
+QList<CatalogSection> listSections(BundleKind kind);
+// installedApplications() and every Linux application installed for the
+// running user (LinuxApps::installed): the competitors of a Linux
+// application's search. A bundle's search leaves the Linux ones aside.
+QList<AppBundle> allApplications();
 QList<AppBundle> scan(const QStringList& folders, BundleKind kind);
 QStringList findBundles(const QString& folder, BundleKind kind, int depth);
 

@@ -229,6 +229,7 @@ KeyPattern::Verdict KeyPattern::asciiPrefixVerdict(QStringView text, QStringView
 
 void KeySet::add(const QString& key, int length) {
     patterns_.append(KeyPattern(key, kind_));
+    keys_.append(key);
     lengths_.append(length);
     const char16_t first = patterns_.constLast().foldedFirst();
     if (first == KeyCandidate::notAscii)
@@ -245,25 +246,38 @@ bool KeySet::anyMatches(const KeyCandidate& candidate) const {
 }
 
 int KeySet::longestMatch(const KeyCandidate& candidate) const {
-    int longest = 0;
-    if (!mayMatch(candidate))
-        return longest;
-    for (qsizetype i = 0; i < patterns_.size(); ++i) {
-        if (lengths_.at(i) > longest && patterns_.at(i).matches(candidate))
-            longest = lengths_.at(i);
-    }
-    return longest;
+    const qsizetype longest = longestMatchingKey(candidate);
+    return longest < 0 ? 0 : lengths_.at(longest);
 }
 
 QList<int> KeySet::matchLengths(const KeyCandidate& candidate) const {
     QList<int> lengths;
+    for (const qsizetype position : matchingKeys(candidate))
+        lengths.append(lengths_.at(position));
+    return lengths;
+}
+
+qsizetype KeySet::longestMatchingKey(const KeyCandidate& candidate) const {
+    qsizetype longest = -1;
     if (!mayMatch(candidate))
-        return lengths;
+        return longest;
+    for (qsizetype i = 0; i < patterns_.size(); ++i) {
+        if ((longest < 0 || lengths_.at(i) > lengths_.at(longest)) &&
+            patterns_.at(i).matches(candidate))
+            longest = i;
+    }
+    return longest;
+}
+
+QList<qsizetype> KeySet::matchingKeys(const KeyCandidate& candidate) const {
+    QList<qsizetype> positions;
+    if (!mayMatch(candidate))
+        return positions;
     for (qsizetype i = 0; i < patterns_.size(); ++i) {
         if (patterns_.at(i).matches(candidate))
-            lengths.append(lengths_.at(i));
+            positions.append(i);
     }
-    return lengths;
+    return positions;
 }
 
 } // namespace moss

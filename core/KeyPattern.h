@@ -125,6 +125,15 @@ public:
     // The lengths of the keys that match, in the order of the keys.
     QList<int> matchLengths(const KeyCandidate& candidate) const;
 
+    // The same answers naming the keys, by their position in the order they
+    // were added: the first of the longest keys that match (-1 when none
+    // does), and every key that matches.
+    qsizetype longestMatchingKey(const KeyCandidate& candidate) const;
+    QList<qsizetype> matchingKeys(const KeyCandidate& candidate) const;
+    // A key as it was added, and its length.
+    const QString& key(qsizetype position) const { return keys_.at(position); }
+    int length(qsizetype position) const { return lengths_.at(position); }
+
 private:
     bool mayMatch(const KeyCandidate& candidate) const {
         const char16_t first = candidate.foldedFirst();
@@ -133,6 +142,7 @@ private:
 
     KeyPattern::Kind kind_;
     QList<KeyPattern> patterns_;
+    QStringList keys_;
     QList<int> lengths_;
     // The folded() first units of the keys that begin with an ASCII unit.
     std::bitset<0x80> asciiFirsts_;

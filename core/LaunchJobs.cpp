@@ -32,22 +32,25 @@ std::optional<QStringList> stringList(const QVariant& value) {
     return strings;
 }
 
+using Field = LaunchJobMention::Field;
+
 // The texts of a launch job that can name the bundle it belongs to: label,
 // program, executable of the argument list, associated bundles.
-QStringList launchJobTexts(const QVariantMap& job) {
-    QStringList texts;
-    for (const QString& key : {QStringLiteral("Label"), QStringLiteral("Program")}) {
-        if (const auto text = plist::stringValue(job, key))
-            texts.append(*text);
-    }
+QList<LaunchJobMention> launchJobTexts(const QVariantMap& job) {
+    QList<LaunchJobMention> texts;
+    if (const auto label = plist::stringValue(job, QStringLiteral("Label")))
+        texts.append({Field::label, *label});
+    if (const auto program = plist::stringValue(job, QStringLiteral("Program")))
+        texts.append({Field::program, *program});
     const auto arguments = stringList(job.value(QStringLiteral("ProgramArguments")));
     if (arguments && !arguments->isEmpty())
-        texts.append(arguments->first());
+        texts.append({Field::program, arguments->first()});
     const QVariant associated = job.value(QStringLiteral("AssociatedBundleIdentifiers"));
     if (isString(associated))
-        texts.append(associated.toString());
+        texts.append({Field::associatedBundle, associated.toString()});
     else if (const auto identifiers = stringList(associated))
-        texts += *identifiers;
+        for (const QString& identifier : *identifiers)
+            texts.append({Field::associatedBundle, identifier});
     return texts;
 }
 
@@ -110,27 +113,34 @@ bool mentionsNone(const QByteArray& data, const QList<QByteArray>& needles) {
 } // namespace
 
 bool launchJobMentions(const QString& file, const Matcher& matcher, const QString& appPath) {
+    return launchJobMention(file, matcher, appPath).has_value();
+}
+
+std::optional<LaunchJobMention> launchJobMention(const QString& file, const Matcher& matcher,
+                                                 const QString& appPath) {
     if (fs::pathExtension(file) != u"plist")
-        return false;
+        return std::nullopt;
     const std::optional<QByteArray> data = fs::readFile(file, plist::maxInputSize + 1);
     if (!data) {
         qCDebug(lcScan).noquote() << "Cannot read the launch job" << file;
-        return false;
+        return std::nullopt;
     }
     const std::optional<QList<QByteArray>> needles = mentionNeedles(matcher, appPath);
     if (needles && mentionsNone(*data, *needles))
-        return false;
+        return std::nullopt;
     const std::optional<QVariantMap> job = plist::dictionaryFromData(*data);
     if (!job) {
         qCDebug(lcScan).noquote() << "Not a property list dictionary, so no launch job:" << file;
-        return false;
+        return std::nullopt;
     }
     // An empty path would be contained in every text.
     const std::optional<QString> path =
         appPath.isEmpty() ? std::nullopt : std::optional<QString>(appPath);
-    const QStringList texts = launchJobTexts(*job);
-    return std::any_of(texts.cbegin(), texts.cend(),
-                       [&](const QString& text) { return matcher.mentions(text, path); });
+    for (const LaunchJobMention& text : launchJobTexts(*job)) {
+        if (matcher.mentions(text.text, path))
+            return text;
+    }
+    return std::nullopt;
 }
 
 } // namespace moss

@@ -88,9 +88,13 @@ bool isApplication(const DesktopEntry& entry) {
     return entry.string(mainGroup, "Type").value_or(QString()).trimmed() == u"Application";
 }
 
+// Hidden=true: the entry is deleted.
+bool isHidden(const DesktopEntry& entry) {
+    return entry.boolean(mainGroup, "Hidden").value_or(false);
+}
+
 bool isShown(const DesktopEntry& entry, const LinuxRoots& roots) {
-    if (entry.boolean(mainGroup, "NoDisplay").value_or(false) ||
-        entry.boolean(mainGroup, "Hidden").value_or(false))
+    if (isHidden(entry) || entry.boolean(mainGroup, "NoDisplay").value_or(false))
         return false;
     const QString tryExec = entry.string(mainGroup, "TryExec").value_or(QString()).trimmed();
     return tryExec.isEmpty() || programExists(tryExec, roots);
@@ -105,44 +109,84 @@ std::optional<QString> flatpakInstallationOf(const QString& folder) {
     return folder.chopped(exports.size());
 }
 
+// The application that "flatpak run [OPTIONS] ID" runs; empty for other
+// command lines.
+QString flatpakRunId(const QStringList& arguments) {
+    const auto flatpak = std::find_if(arguments.cbegin(), arguments.cend(),
+                                      [](const QString& a) { return fileName(a) == u"flatpak"; });
+    if (flatpak == arguments.cend() || flatpak + 1 == arguments.cend() || flatpak[1] != u"run")
+        return {};
+    const auto id = std::find_if(flatpak + 2, arguments.cend(),
+                                 [](const QString& a) { return !a.startsWith(u'-'); });
+    return id != arguments.cend() && isIdentifier(*id) ? *id : QString();
+}
+
+// The Snap of a program in /snap/bin (SNAP or SNAP.APP); empty for others.
+QString snapOfProgram(const QString& program) {
+    static const QString snapBin = u"/snap/bin/"_s;
+    if (!program.startsWith(snapBin) || program.size() == snapBin.size())
+        return {};
+    const QString command = program.mid(snapBin.size());
+    return command.left(command.indexOf(u'.'));
+}
+
+// Where snapd exports the entries of Snaps: its own folder, or one of the
+// same shape named in $XDG_DATA_DIRS.
+bool isSnapExports(const QString& folder, const LinuxRoots& roots) {
+    return folder == fs::appending(roots.snapDesktop, u"applications"_s) ||
+           folder.endsWith(u"/snapd/desktop/applications"_s);
+}
+
 Origin originOf(const QString& path, const QString& folder, const QString& id,
                 const DesktopEntry& entry, const LinuxRoots& roots) {
     Origin origin;
-    const QString flatpakKey = entry.string(mainGroup, "X-Flatpak").value_or(QString());
-    const QString snapKey = entry.string(mainGroup, "X-SnapInstanceName").value_or(QString());
+    const std::optional<QStringList> arguments = entry.commandLine(path);
+    QString flatpakKey = entry.string(mainGroup, "X-Flatpak").value_or(QString());
+    if (flatpakKey.isEmpty() && arguments)
+        flatpakKey = flatpakRunId(*arguments);
+    QString snapKey = entry.string(mainGroup, "X-SnapInstanceName").value_or(QString());
+    if (snapKey.isEmpty() && arguments)
+        snapKey = snapOfProgram(launchedProgram(*arguments).value_or(QString()));
     if (const auto installation = flatpakInstallationOf(folder)) {
         origin.flatpakInstallation = *installation;
         origin.flatpakId = flatpakKey.isEmpty() ? fs::deletingExtension(id) : flatpakKey;
-        origin.source = isAtOrBelow(*installation, roots.home) ? AppSource::flatpakUser
-                                                               : AppSource::flatpakSystem;
+        const bool user = *installation == roots.flatpakUser() ||
+                          (*installation != roots.flatpakSystem && isAtOrBelow(path, roots.home));
+        origin.source = user ? AppSource::flatpakUser : AppSource::flatpakSystem;
         return origin;
     }
-    if (folder == fs::appending(roots.snapDesktop, u"applications"_s)) {
+    if (isSnapExports(folder, roots)) {
         origin.source = AppSource::snap;
         origin.snapInstance = snapKey.isEmpty() ? id.left(id.indexOf(u'_')) : snapKey;
         return origin;
     }
-    // A copy of a Flatpak's or Snap's entry elsewhere, while the package is there.
+    // Otherwise the user's own, or a system entry that a package may own: an
+    // entry of a system data folder is a system one wherever that folder is.
+    const bool own = folder.isEmpty() ? isAtOrBelow(path, roots.home)
+                                      : folder == fs::appending(roots.dataHome, u"applications"_s);
+    // A copy of a Flatpak's entry elsewhere is the Flatpak's, of the
+    // installation that holds it, else of the user's when the copy is.
     if (!flatpakKey.isEmpty() && !flatpakKey.contains(u'/')) {
+        origin.flatpakId = flatpakKey;
+        origin.source = own ? AppSource::flatpakUser : AppSource::flatpakSystem;
         for (const auto& [installation, source] :
              {std::pair(roots.flatpakUser(), AppSource::flatpakUser),
               std::pair(roots.flatpakSystem, AppSource::flatpakSystem)}) {
             if (fs::isDirectory(installation + u"/app/"_s + flatpakKey)) {
                 origin.source = source;
                 origin.flatpakInstallation = installation;
-                origin.flatpakId = flatpakKey;
                 return origin;
             }
         }
+        return origin;
     }
-    if (!snapKey.isEmpty() && !snapKey.contains(u'/') &&
-        fs::isDirectory(fs::appending(roots.snapMounts, snapKey))) {
+    // Only snapd writes X-SnapInstanceName: a copy of its entry is the Snap's.
+    if (!snapKey.isEmpty() && !snapKey.contains(u'/')) {
         origin.source = AppSource::snap;
         origin.snapInstance = snapKey;
         return origin;
     }
-    // Otherwise the user's own, or a system entry that a package may own.
-    origin.source = isAtOrBelow(path, roots.home) ? AppSource::localEntry : AppSource::systemEntry;
+    origin.source = own ? AppSource::localEntry : AppSource::systemEntry;
     return origin;
 }
 
@@ -187,9 +231,11 @@ std::optional<QString> snapVersion(const QString& mount) {
 }
 
 void applyFlatpak(AppBundle& app, const Origin& origin) {
+    app.package = u"app/"_s + origin.flatpakId;
+    if (origin.flatpakInstallation.isEmpty())
+        return; // a copy of its entry, the Flatpak not found
     const QString appFolder = origin.flatpakInstallation + u"/app/"_s + origin.flatpakId;
     const std::optional<QString> branch = fs::symlinkTarget(appFolder + u"/current"_s);
-    app.package = u"app/"_s + origin.flatpakId;
     if (branch && !branch->startsWith(u'/'))
         app.package += u'/' + *branch;
     app.version = flatpakVersion(appFolder + u"/current/active"_s, origin.flatpakId);
@@ -198,7 +244,73 @@ void applyFlatpak(AppBundle& app, const Origin& origin) {
 // The name key of a program: its file name, or the name of an AppImage.
 QString programName(const QString& program) {
     const QString name = fileName(program);
-    return name.endsWith(u".appimage"_s, Qt::CaseInsensitive) ? appImageName(name).first : name;
+    if (name.endsWith(u".appimage"_s, Qt::CaseInsensitive))
+        return appImageName(name).first;
+    // A launcher script or binary is named after the application with the
+    // kind of file it is: foo.sh, foo.bin, foo.x86_64.
+    static const QStringList kinds = {u"sh"_s,  u"bash"_s, u"py"_s,     u"pl"_s, u"rb"_s,
+                                      u"bin"_s, u"run"_s,  u"x86_64"_s, u"x86"_s};
+    const QString stem = fs::deletingExtension(name);
+    return !stem.isEmpty() && kinds.contains(fs::pathExtension(name).toLower()) ? stem : name;
+}
+
+// A program named with its release channel or its kind (firefox-esr,
+// google-chrome-stable, transmission-gtk, kdeconnect-app): the name before
+// it; empty when there is none.
+QString withoutChannel(const QString& program) {
+    static const QStringList channels = {
+        u"-esr"_s, u"-stable"_s,  u"-beta"_s,     u"-dev"_s,      u"-nightly"_s, u"-unstable"_s,
+        u"-bin"_s, u"-git"_s,     u"-snapshot"_s, u"-app"_s,      u"-gtk"_s,     u"-qt"_s,
+        u"-gui"_s, u"-desktop"_s, u"-client"_s,   u"-launcher"_s, u"-wrapper"_s};
+    for (const QString& channel : channels) {
+        if (program.size() > channel.size() && program.endsWith(channel, Qt::CaseInsensitive))
+            return program.chopped(channel.size());
+    }
+    return {};
+}
+
+// A name that ends in words saying what the application is ("Minecraft
+// Launcher", "Brave Web Browser", "mpv Media Player"): the name before
+// them; empty when there are none or nothing is left.
+QString withoutDescriptors(const QString& name) {
+    static const QSet<QString> descriptors = {
+        u"launcher"_s, u"browser"_s,   u"web"_s,          u"player"_s,    u"media"_s,
+        u"editor"_s,   u"text"_s,      u"viewer"_s,       u"manager"_s,   u"file"_s,
+        u"files"_s,    u"client"_s,    u"desktop"_s,      u"app"_s,       u"application"_s,
+        u"ide"_s,      u"community"_s, u"edition"_s,      u"messenger"_s, u"internet"_s,
+        u"reader"_s,   u"terminal"_s,  u"emulator"_s,     u"tool"_s,      u"tools"_s,
+        u"utility"_s,  u"suite"_s,     u"for"_s,          u"linux"_s,     u"music"_s,
+        u"video"_s,    u"image"_s,     u"photo"_s,        u"document"_s,  u"documents"_s,
+        u"mail"_s,     u"email"_s,     u"chat"_s,         u"free"_s,      u"open"_s,
+        u"source"_s,   u"oss"_s,       u"professional"_s, u"preview"_s};
+    QStringList words = name.split(u' ', Qt::SkipEmptyParts);
+    const qsizetype all = words.size();
+    const auto isDescriptor = [](const QString& word) {
+        return descriptors.contains(word.toLower()) ||
+               std::none_of(word.cbegin(), word.cend(),
+                            [](QChar c) { return c.isLetterOrNumber(); });
+    };
+    while (!words.isEmpty() && isDescriptor(words.last()))
+        words.removeLast();
+    return words.size() == all ? QString() : words.join(u' ');
+}
+
+// An Icon that names the application the way it names its files (vscode,
+// gimp); not a path, an identifier or one of the theme's shared names
+// (utilities-terminal, accessories-calculator).
+QString iconName(const QString& icon) {
+    static const QStringList shared = {
+        u"accessories-"_s, u"applications-"_s, u"preferences-"_s, u"system-"_s,  u"utilities-"_s,
+        u"text-"_s,        u"image-"_s,        u"audio-"_s,       u"video-"_s,   u"multimedia-"_s,
+        u"internet-"_s,    u"office-"_s,       u"help-"_s,        u"emblem-"_s,  u"folder"_s,
+        u"user-"_s,        u"network-"_s,      u"input-"_s,       u"media-"_s,   u"document-"_s,
+        u"edit-"_s,        u"mail-"_s,         u"camera-"_s,      u"computer"_s, u"drive-"_s,
+        u"printer"_s,      u"web-"_s,          u"x-office-"_s};
+    if (icon.isEmpty() || icon.contains(u'/') || isIdentifier(icon) ||
+        std::any_of(shared.cbegin(), shared.cend(),
+                    [&icon](const QString& prefix) { return icon.startsWith(prefix); }))
+        return {};
+    return icon;
 }
 
 QStringList sortedIdentifiers(QStringList identifiers) {
@@ -223,11 +335,13 @@ AppBundle entryRecord(const Found& found, const DesktopEntry& entry, const Origi
 
     QStringList names;
     const QString name = entry.string(mainGroup, "Name").value_or(QString());
-    names.append(name);
+    names << name << withoutDescriptors(name);
     if (!idIsIdentifier && origin.source != AppSource::snap)
         names.append(id); // a Snap's ID is INSTANCE_APP; its name comes below
-    if (const auto arguments = entry.commandLine(found.path))
-        names.append(programName(launchedProgram(*arguments).value_or(QString())));
+    if (const auto arguments = entry.commandLine(found.path)) {
+        const QString program = programName(launchedProgram(*arguments).value_or(QString()));
+        names << program << withoutChannel(program);
+    }
     if (!origin.snapInstance.isEmpty())
         names.append(origin.snapInstance.left(origin.snapInstance.indexOf(u'_')));
 
@@ -241,6 +355,7 @@ AppBundle entryRecord(const Found& found, const DesktopEntry& entry, const Origi
             names.append(value);
         }
     }
+    names.append(iconName(app.icon));
     app.names = Matcher::uniqueNames(names);
     app.nestedIdentifiers = sortedIdentifiers(others);
 
@@ -374,37 +489,18 @@ std::optional<QString> launchedProgram(const QStringList& arguments) {
         u"stdbuf"_s,    u"taskset"_s,   u"torsocks"_s,    u"firejail"_s, u"optirun"_s,
         u"primusrun"_s, u"prime-run"_s, u"gamemoderun"_s, u"pkexec"_s,   u"sudo"_s};
     // Interpreters and launchers of other applications.
-    static const QSet<QString> launchers = {u"sh"_s,
-                                            u"bash"_s,
-                                            u"dash"_s,
-                                            u"zsh"_s,
-                                            u"ksh"_s,
-                                            u"fish"_s,
-                                            u"python"_s,
-                                            u"python2"_s,
-                                            u"python3"_s,
-                                            u"perl"_s,
-                                            u"ruby"_s,
-                                            u"node"_s,
-                                            u"nodejs"_s,
-                                            u"java"_s,
-                                            u"mono"_s,
-                                            u"wine"_s,
-                                            u"wine64"_s,
-                                            u"gjs"_s,
-                                            u"flatpak"_s,
-                                            u"snap"_s,
-                                            u"bwrap"_s,
-                                            u"xdg-open"_s,
-                                            u"gtk-launch"_s,
-                                            u"gio"_s,
-                                            u"exo-open"_s,
-                                            u"kioclient"_s,
-                                            u"kioclient5"_s,
-                                            u"kde-open"_s,
-                                            u"kde-open5"_s,
-                                            u"appimage-run"_s,
-                                            u"x-terminal-emulator"_s};
+    static const QSet<QString> launchers = {
+        u"sh"_s,       u"bash"_s,         u"dash"_s,
+        u"zsh"_s,      u"ksh"_s,          u"fish"_s,
+        u"python"_s,   u"python2"_s,      u"python3"_s,
+        u"perl"_s,     u"ruby"_s,         u"node"_s,
+        u"nodejs"_s,   u"java"_s,         u"mono"_s,
+        u"wine"_s,     u"wine64"_s,       u"gjs"_s,
+        u"flatpak"_s,  u"snap"_s,         u"bwrap"_s,
+        u"xdg-open"_s, u"gtk-launch"_s,   u"gio"_s,
+        u"exo-open"_s, u"kioclient"_s,    u"kioclient5"_s,
+        u"kde-open"_s, u"kde-open5"_s,    u"appimage-run"_s,
+        u"steam"_s,    u"gapplication"_s, u"x-terminal-emulator"_s};
     static const QRegularExpression versionedInterpreter(u"^(python|perl|ruby)[\\d.]+$"_s);
     // Options of the wrappers that take the next argument as their value.
     static const QSet<QString> valueOptions = {u"-u"_s, u"-C"_s, u"-n"_s, u"-c"_s, u"-p"_s};
@@ -428,7 +524,9 @@ std::optional<QString> launchedProgram(const QStringList& arguments) {
     return arguments[i];
 }
 
-QList<AppBundle> catalogue(const LinuxRoots& roots) {
+namespace {
+
+QList<AppBundle> applications(const LinuxRoots& roots, bool shownOnly) {
     QSet<QString> taken;
     QList<Found> found;
     for (const QString& folder : roots.applicationFolders())
@@ -437,7 +535,8 @@ QList<AppBundle> catalogue(const LinuxRoots& roots) {
     QList<AppBundle> apps;
     for (const Found& candidate : std::as_const(found)) {
         const std::optional<DesktopEntry> entry = DesktopEntry::read(candidate.path);
-        if (!entry || !isApplication(*entry) || !isShown(*entry, roots))
+        if (!entry || !isApplication(*entry) ||
+            (shownOnly ? !isShown(*entry, roots) : isHidden(*entry)))
             continue;
         const Origin origin =
             originOf(candidate.path, candidate.folder, candidate.id, *entry, roots);
@@ -449,6 +548,16 @@ QList<AppBundle> catalogue(const LinuxRoots& roots) {
         return localizedCaseInsensitiveCompare(a.displayName, b.displayName) < 0;
     });
     return apps;
+}
+
+} // namespace
+
+QList<AppBundle> catalogue(const LinuxRoots& roots) {
+    return applications(roots, true);
+}
+
+QList<AppBundle> installed(const LinuxRoots& roots) {
+    return applications(roots, false);
 }
 
 QString sectionTitle(AppSource source) {
@@ -541,6 +650,85 @@ LinuxLocations::MentionKeys mentionKeys(const AppBundle& app) {
     if (const auto tryExec = entry->string(mainGroup, "TryExec"); tryExec && !tryExec->isEmpty())
         keys.programs.append(*tryExec);
     return keys;
+}
+
+QStringList snapNames(const AppBundle& app) {
+    QStringList names;
+    if (app.source == AppSource::snap && !app.package.isEmpty())
+        names.append(app.package);
+    if (app.source == AppSource::appImage)
+        return names;
+    if (const std::optional<DesktopEntry> entry = DesktopEntry::read(app.url)) {
+        const QString instance =
+            entry->string(mainGroup, "X-SnapInstanceName").value_or(QString()).trimmed();
+        if (!instance.isEmpty() && !instance.contains(u'/'))
+            names.append(instance);
+        if (const std::optional<QStringList> arguments = entry->commandLine(app.url))
+            names.append(snapOfProgram(launchedProgram(*arguments).value_or(QString())));
+    }
+    names.removeDuplicates();
+    names.removeAll(QString());
+    return names;
+}
+
+QString iconFile(const QString& icon, const LinuxRoots& roots) {
+    if (icon.startsWith(u'/'))
+        return fs::entryType(fs::resolvingSymlinks(icon)) == fs::EntryType::file ? icon : QString();
+    if (icon.isEmpty() || icon.contains(u'/') || icon == u"." || icon == u"..")
+        return {};
+    QStringList bases{roots.dataHome};
+    bases += roots.dataDirs;
+    bases << fs::appending(roots.flatpakUser(), u"exports/share"_s)
+          << fs::appending(roots.flatpakSystem, u"exports/share"_s);
+    static const QStringList sizes = {u"scalable"_s, u"512x512"_s, u"256x256"_s, u"192x192"_s,
+                                      u"128x128"_s,  u"96x96"_s,   u"64x64"_s,   u"48x48"_s,
+                                      u"32x32"_s,    u"24x24"_s,   u"22x22"_s,   u"16x16"_s};
+    const auto firstFile = [&icon](const QString& folder) -> QString {
+        QStringList names;
+        for (const QString& extension : {u".svg"_s, u".png"_s, u".xpm"_s})
+            names.append(icon + extension);
+        names.append(icon); // Icon=foo.png, as some entries write it
+        for (const QString& name : std::as_const(names)) {
+            const QString path = fs::appending(folder, name);
+            if (fs::entryType(fs::resolvingSymlinks(path)) == fs::EntryType::file)
+                return path;
+        }
+        return {};
+    };
+    for (const QString& size : sizes) {
+        for (const QString& base : std::as_const(bases)) {
+            if (QString file = firstFile(base + u"/icons/hicolor/"_s + size + u"/apps"_s);
+                !file.isEmpty())
+                return file;
+        }
+    }
+    for (const QString& base : std::as_const(bases)) {
+        if (QString file = firstFile(fs::appending(base, u"pixmaps"_s)); !file.isEmpty())
+            return file;
+    }
+    return {};
+}
+
+QString removalHint(const AppBundle& app) {
+    switch (app.source) {
+    case AppSource::debianPackage:
+        return u"Пакет «%1» удаляют командой sudo apt remove %1"_s.arg(app.package);
+    case AppSource::flatpakSystem: {
+        const QStringList ref = app.package.split(u'/');
+        return u"Flatpak для всех пользователей удаляют командой "
+               "flatpak uninstall --system %1"_s.arg(ref.value(1, app.package));
+    }
+    case AppSource::snap:
+        return u"Snap удаляют командой sudo snap remove %1"_s.arg(app.package);
+    case AppSource::systemEntry:
+        return u"Ярлык установлен для всех пользователей: убрать его может администратор"_s;
+    case AppSource::bundle:
+    case AppSource::flatpakUser:
+    case AppSource::appImage:
+    case AppSource::localEntry:
+        break;
+    }
+    return {};
 }
 
 } // namespace moss::LinuxApps

@@ -43,6 +43,11 @@ namespace moss::LinuxApps {
 // entry is hidden. Then the executable AppImages (not links) directly in the
 // AppImage folders.
 QList<AppBundle> catalogue(const LinuxRoots& roots);
+// Every application installed, as the leftover search's competitors: the
+// catalogue with the entries it does not show for lack of room (NoDisplay)
+// or of their program (TryExec) too, since their files are theirs all the
+// same. Hidden=true still means deleted.
+QList<AppBundle> installed(const LinuxRoots& roots);
 
 // The catalogue in sections by source, in the order Flatpak, Snap, AppImage,
 // Debian packages, the user's own entries, other entries; empty sections
@@ -76,5 +81,22 @@ std::optional<QString> launchedProgram(const QStringList& arguments);
 // application: its identifiers, the program its entry runs and its TryExec,
 // or the AppImage itself.
 LinuxLocations::MentionKeys mentionKeys(const AppBundle& app);
+
+// The Snap instance names that the application's folder in ~/snap may bear:
+// its package's, its entry's X-SnapInstanceName, and the Snap of a program
+// in /snap/bin (SNAP or SNAP.APP).
+QStringList snapNames(const AppBundle& app);
+
+// The image file of a desktop entry's Icon: an absolute path as it is; a
+// theme name in the hicolor theme of the data folders and of Flatpak's
+// exports (scalable first, then the largest size), then in the data
+// folders' pixmaps. Empty when there is none. Themes other than hicolor are
+// the window's business (QIcon::fromTheme).
+QString iconFile(const QString& icon, const LinuxRoots& roots);
+
+// How the package system that installed the application removes it, in a
+// short sentence for the window; empty for the sources Mossbin removes
+// itself (AppImages, the user's own entries and Flatpaks).
+QString removalHint(const AppBundle& app);
 
 } // namespace moss::LinuxApps

@@ -48,13 +48,20 @@ bool isIdentifierOf(const QString& text, const LinuxLocations::MentionKeys& keys
     });
 }
 
-// The program of a command line and whether any argument is an identifier.
-bool commandMentions(const QStringList& arguments, const LinuxLocations::MentionKeys& keys) {
+using Mention = LinuxLocations::Mention;
+
+// The program of a command line, or an argument that is an identifier.
+std::optional<Mention> commandMention(const QStringList& arguments,
+                                      const LinuxLocations::MentionKeys& keys) {
     const std::optional<QString> program = LinuxApps::launchedProgram(arguments);
     if (program && LinuxLocations::isProgramOf(*program, keys))
-        return true;
-    return std::any_of(arguments.cbegin(), arguments.cend(),
-                       [&](const QString& argument) { return isIdentifierOf(argument, keys); });
+        return Mention{Mention::Kind::program, *program};
+    const auto identifier =
+        std::find_if(arguments.cbegin(), arguments.cend(),
+                     [&](const QString& argument) { return isIdentifierOf(argument, keys); });
+    if (identifier == arguments.cend())
+        return std::nullopt;
+    return Mention{Mention::Kind::identifier, *identifier};
 }
 
 // The words of a systemd command line: blanks separate them, single and
@@ -141,6 +148,12 @@ LinuxRoots LinuxRoots::live() {
         folderList(qEnvironmentVariable("XDG_DATA_DIRS"), {u"/usr/local/share"_s, u"/usr/share"_s});
     roots.executablePath =
         folderList(qEnvironmentVariable("PATH"), {u"/usr/local/bin"_s, u"/usr/bin"_s, u"/bin"_s});
+    // The package systems' own variables for their databases, as dpkg and
+    // flatpak read them.
+    if (const QString admin = qEnvironmentVariable("DPKG_ADMINDIR"); admin.startsWith(u'/'))
+        roots.dpkgDatabase = fs::standardized(admin);
+    if (const QString system = qEnvironmentVariable("FLATPAK_SYSTEM_DIR"); system.startsWith(u'/'))
+        roots.flatpakSystem = fs::standardized(system);
     return roots;
 }
 
@@ -212,6 +225,22 @@ const QList<LinuxLocation>& table() {
                          C::plugins,
                          R::nativeMessaging,
                          {u"json"_s}});
+        // Makers' folders that hold a folder per application.
+        list += {
+            {B::home, u".mozilla"_s, C::support, R::idOrName, {}},
+            {B::cacheHome, u"mozilla"_s, C::caches, R::idOrName, {}},
+            {B::configHome, u"BraveSoftware"_s, C::preferences, R::idOrName, {}},
+            {B::cacheHome, u"BraveSoftware"_s, C::caches, R::idOrName, {}},
+            {B::dataHome, u"kxmlgui5"_s, C::preferences, R::idOrName, {}},
+            {B::configHome, u"Microsoft"_s, C::preferences, R::idOrName, {}},
+            {B::configHome, u"QtProject"_s, C::preferences, R::idOrName, {}},
+            {B::configHome, u"Google"_s, C::preferences, R::idOrName, {}},
+            {B::dataHome, u"Google"_s, C::support, R::idOrName, {}},
+            {B::cacheHome, u"Google"_s, C::caches, R::idOrName, {}},
+            {B::configHome, u"JetBrains"_s, C::preferences, R::idOrName, {}},
+            {B::dataHome, u"JetBrains"_s, C::support, R::idOrName, {}},
+            {B::cacheHome, u"JetBrains"_s, C::caches, R::idOrName, {}},
+        };
         list.append({B::home, u"Downloads"_s, C::installers, R::installers, {}});
         return list;
     }();
@@ -324,6 +353,9 @@ NeverOffered::NeverOffered(const LinuxRoots& roots) {
     for (const QString& folder : userDirectories(roots))
         paths_.insert(folder);
     // The home's own folders that hold everyone's files, and shell start-up files.
+    for (const QString& name : {u".mozilla/native-messaging-hosts"_s, u".mozilla/extensions"_s,
+                                u".mozilla/plugins"_s, u".mozilla/systemextensionsdev"_s})
+        paths_.insert(fs::appending(home, name));
     for (const QString& name : {u".local"_s,       u".local/bin"_s,    u".local/lib"_s,
                                 u".var"_s,         u".var/app"_s,      u"snap"_s,
                                 u".bashrc"_s,      u".bash_profile"_s, u".bash_login"_s,
@@ -335,14 +367,25 @@ NeverOffered::NeverOffered(const LinuxRoots& roots) {
                                 u".xsession"_s,    u".xsessionrc"_s,   u".xinitrc"_s,
                                 u".Xresources"_s,  u".Xdefaults"_s,    u".pam_environment"_s})
         paths_.insert(fs::appending(home, name));
-    for (const QString& name : {u"autostart"_s, u"systemd"_s, u"systemd/user"_s, u"mimeapps.list"_s,
-                                u"user-dirs.dirs"_s, u"user-dirs.locale"_s, u"user-dirs.conf"_s})
+    // The desktop's own: fonts, themes, toolkits' settings, sessions.
+    for (const QString& name :
+         {u".fonts"_s, u".icons"_s, u".themes"_s, u".thumbnails"_s, u".gtkrc-2.0"_s,
+          u".Xauthority"_s, u".ICEauthority"_s, u".xsession-errors"_s, u".dmrc"_s})
+        paths_.insert(fs::appending(home, name));
+    for (const QString& name :
+         {u"autostart"_s, u"systemd"_s, u"systemd/user"_s, u"mimeapps.list"_s, u"user-dirs.dirs"_s,
+          u"user-dirs.locale"_s, u"user-dirs.conf"_s, u"dconf"_s, u"pulse"_s, u"fontconfig"_s,
+          u"gtk-2.0"_s, u"gtk-3.0"_s, u"gtk-4.0"_s, u"menus"_s, u"environment.d"_s, u"kdeglobals"_s,
+          u"Trolltech.conf"_s})
         paths_.insert(fs::appending(config, name));
     for (const QString& name :
          {u"applications"_s, u"applications/mimeapps.list"_s, u"applications/mimeinfo.cache"_s,
           u"applications/defaults.list"_s, u"icons"_s, u"icons/hicolor"_s, u"mime"_s,
-          u"mime/packages"_s, u"Trash"_s, u"flatpak"_s})
+          u"mime/packages"_s, u"Trash"_s, u"flatpak"_s, u"fonts"_s, u"themes"_s, u"sounds"_s,
+          u"backgrounds"_s, u"desktop-directories"_s, u"recently-used.xbel"_s, u"gvfs-metadata"_s})
         paths_.insert(fs::appending(data, name));
+    for (const QString& name : {u"fontconfig"_s, u"thumbnails"_s})
+        paths_.insert(fs::appending(roots.cacheHome, name));
     // Keys and secrets: never anything inside them either.
     sealed_ = {fs::appending(home, u".ssh"_s), fs::appending(home, u".gnupg"_s),
                fs::appending(home, u".pki"_s), fs::appending(data, u"keyrings"_s),
@@ -369,22 +412,27 @@ bool isProgramOf(const QString& program, const MentionKeys& keys) {
     });
 }
 
-bool autostartMentions(const QByteArray& data, const MentionKeys& keys) {
+std::optional<Mention> autostartMention(const QByteArray& data, const MentionKeys& keys) {
     const std::optional<DesktopEntry> entry = DesktopEntry::fromData(data);
     if (!entry)
-        return false;
+        return std::nullopt;
     const QByteArrayView group = DesktopEntry::mainGroup;
     if (const auto tryExec = entry->string(group, "TryExec");
         tryExec && isProgramOf(*tryExec, keys))
-        return true;
+        return Mention{Mention::Kind::program, *tryExec};
     if (const auto flatpak = entry->string(group, "X-Flatpak");
         flatpak && isIdentifierOf(*flatpak, keys))
-        return true;
+        return Mention{Mention::Kind::identifier, *flatpak};
     const std::optional<QStringList> arguments = entry->commandLine(QString());
-    return arguments && commandMentions(*arguments, keys);
+    return arguments ? commandMention(*arguments, keys) : std::nullopt;
 }
 
-bool unitMentions(const QByteArray& unit, const MentionKeys& keys, const QString& home) {
+bool autostartMentions(const QByteArray& data, const MentionKeys& keys) {
+    return autostartMention(data, keys).has_value();
+}
+
+std::optional<Mention> unitMention(const QByteArray& unit, const MentionKeys& keys,
+                                   const QString& home) {
     for (const QString& line : unitLines(unit)) {
         const qsizetype equals = line.indexOf(u'=');
         if (equals < 0 || !unitExecKeys().contains(line.left(equals).trimmed()))
@@ -393,10 +441,14 @@ bool unitMentions(const QByteArray& unit, const MentionKeys& keys, const QString
         // Prefixes that change how the command runs, not which program.
         while (!command.isEmpty() && QStringView(u"@-:+!").contains(command.front()))
             command = command.sliced(1);
-        if (commandMentions(unitCommandWords(command, home), keys))
-            return true;
+        if (std::optional<Mention> mention = commandMention(unitCommandWords(command, home), keys))
+            return mention;
     }
-    return false;
+    return std::nullopt;
+}
+
+bool unitMentions(const QByteArray& unit, const MentionKeys& keys, const QString& home) {
+    return unitMention(unit, keys, home).has_value();
 }
 
 std::optional<QString> triggeredUnit(const QString& unitFileName, const QByteArray& unit) {
@@ -414,34 +466,47 @@ std::optional<QString> triggeredUnit(const QString& unitFileName, const QByteArr
     return fs::deletingExtension(unitFileName) + u".service"_s;
 }
 
-bool manifestMentions(const QByteArray& manifest, const MentionKeys& keys) {
+std::optional<Mention> manifestMention(const QByteArray& manifest, const MentionKeys& keys) {
     const QJsonValue path = QJsonDocument::fromJson(manifest).object().value(u"path"_s);
     if (!path.isString())
-        return false;
+        return std::nullopt;
     const QString program = path.toString();
     if (isProgramOf(program, keys))
-        return true;
+        return Mention{Mention::Kind::program, program};
     const QStringList components = program.split(u'/', Qt::SkipEmptyParts);
-    return std::any_of(components.cbegin(), components.cend(),
-                       [&](const QString& component) { return isIdentifierOf(component, keys); });
+    const auto identifier =
+        std::find_if(components.cbegin(), components.cend(),
+                     [&](const QString& component) { return isIdentifierOf(component, keys); });
+    if (identifier == components.cend())
+        return std::nullopt;
+    return Mention{Mention::Kind::identifier, *identifier};
+}
+
+bool manifestMentions(const QByteArray& manifest, const MentionKeys& keys) {
+    return manifestMention(manifest, keys).has_value();
+}
+
+std::optional<Mention> fileMention(const QString& file, LinuxLocation::Rule rule,
+                                   const MentionKeys& keys, const LinuxRoots& roots) {
+    using R = LinuxLocation::Rule;
+    if (rule != R::autostart && rule != R::userUnit && rule != R::nativeMessaging)
+        return std::nullopt;
+    const std::optional<QByteArray> data = fs::readFile(file, maxMentionFileSize + 1);
+    if (!data || data->size() > maxMentionFileSize)
+        return std::nullopt;
+    switch (rule) {
+    case R::autostart:
+        return autostartMention(*data, keys);
+    case R::userUnit:
+        return unitMention(*data, keys, roots.home);
+    default:
+        return manifestMention(*data, keys);
+    }
 }
 
 bool fileMentions(const QString& file, LinuxLocation::Rule rule, const MentionKeys& keys,
                   const LinuxRoots& roots) {
-    using R = LinuxLocation::Rule;
-    if (rule != R::autostart && rule != R::userUnit && rule != R::nativeMessaging)
-        return false;
-    const std::optional<QByteArray> data = fs::readFile(file, maxMentionFileSize + 1);
-    if (!data || data->size() > maxMentionFileSize)
-        return false;
-    switch (rule) {
-    case R::autostart:
-        return autostartMentions(*data, keys);
-    case R::userUnit:
-        return unitMentions(*data, keys, roots.home);
-    default:
-        return manifestMentions(*data, keys);
-    }
+    return fileMention(file, rule, keys, roots).has_value();
 }
 
 } // namespace LinuxLocations

@@ -28,8 +28,8 @@ struct LinuxRoots {
     QStringList dataDirs;
     // $PATH in order, else /usr/local/bin, /usr/bin and /bin.
     QStringList executablePath;
-    QString dpkgDatabase = QStringLiteral("/var/lib/dpkg");
-    QString flatpakSystem = QStringLiteral("/var/lib/flatpak"); // the system installation
+    QString dpkgDatabase = QStringLiteral("/var/lib/dpkg");     // $DPKG_ADMINDIR
+    QString flatpakSystem = QStringLiteral("/var/lib/flatpak"); // $FLATPAK_SYSTEM_DIR
     QString snapDesktop = QStringLiteral("/var/lib/snapd/desktop");
     QString snapMounts = QStringLiteral("/snap"); // where each Snap is mounted
 
@@ -115,6 +115,15 @@ struct MentionKeys {
 // same path when both are absolute, else the same file name.
 bool isProgramOf(const QString& program, const MentionKeys& keys);
 
+// What in a file named the application: one of its programs or identifiers,
+// as the file writes it.
+struct Mention {
+    enum class Kind { program, identifier };
+    Kind kind = Kind::program;
+    QString text;
+    friend bool operator==(const Mention&, const Mention&) = default;
+};
+
 // An autostart entry runs the application: the program of its Exec or its
 // TryExec is one of the programs, or an argument or its X-Flatpak key is one
 // of the identifiers (ignoring case).
@@ -134,6 +143,13 @@ bool manifestMentions(const QByteArray& manifest, const MentionKeys& keys);
 // test; false for the rules that read nothing.
 bool fileMentions(const QString& file, LinuxLocation::Rule rule, const MentionKeys& keys,
                   const LinuxRoots& roots);
+// The same tests, saying what named the application.
+std::optional<Mention> autostartMention(const QByteArray& entry, const MentionKeys& keys);
+std::optional<Mention> unitMention(const QByteArray& unit, const MentionKeys& keys,
+                                   const QString& home);
+std::optional<Mention> manifestMention(const QByteArray& manifest, const MentionKeys& keys);
+std::optional<Mention> fileMention(const QString& file, LinuxLocation::Rule rule,
+                                   const MentionKeys& keys, const LinuxRoots& roots);
 
 } // namespace LinuxLocations
 

@@ -184,10 +184,32 @@ QList<QStringList> letterWords(const QString& text) {
     return words;
 }
 
-bool isHarmless(const QStringList& word) {
-    return word.size() <= 2 || Matcher::ownSuffixWords().contains(word.join(QString())) ||
+bool isHarmless(const QStringList& word, Matcher::NameRules rules) {
+    if (word.size() <= 2)
+        return true;
+    const QString joined = word.join(QString());
+    return Matcher::ownSuffixWords().contains(joined) ||
+           (rules == Matcher::NameRules::linuxApplication &&
+            Matcher::extensionWords().contains(joined)) ||
            std::all_of(word.cbegin(), word.cend(),
                        [](const QString& character) { return isHexLetter(character); });
+}
+
+Matcher::Strength tailStrengthUnder(const QString& tail, Matcher::NameRules rules) {
+    const qsizetype stamp = dateStamp().match(withoutLoneSurrogates(tail)).capturedStart();
+    const QList<QStringList> words = letterWords(stamp < 0 ? tail : tail.left(stamp));
+    return std::all_of(words.cbegin(), words.cend(),
+                       [rules](const QStringList& word) { return isHarmless(word, rules); })
+               ? Matcher::Strength::strong
+               : Matcher::Strength::weak;
+}
+
+// A Linux file name ending in "rc" (dolphinrc, .vimrc) also as the name
+// before it.
+std::optional<QString> withoutRc(const QString& candidate) {
+    if (candidate.size() <= 2 || !candidate.endsWith(u"rc", Qt::CaseInsensitive))
+        return std::nullopt;
+    return candidate.chopped(2);
 }
 
 // text without `prefix` when text, lower-cased, begins with it (an ASCII prefix).
@@ -208,8 +230,9 @@ int characterCount(const QString& text) {
 }
 
 Matcher::Matcher(const QStringList& identifiers, const QStringList& names,
-                 const std::optional<QString>& teamIdentifier, const QSet<QString>& reservedNames)
-    : teamIdentifier_(teamIdentifier) {
+                 const std::optional<QString>& teamIdentifier, NameRules rules,
+                 const QSet<QString>& reservedNames)
+    : rules_(rules), teamIdentifier_(teamIdentifier) {
     for (const QString& identifier : identifiers) {
         if (!hasIdentifierShape(identifier))
             continue;
@@ -224,20 +247,25 @@ Matcher::Matcher(const QStringList& identifiers, const QStringList& names,
     QStringList variants;
     for (const QString& name : names)
         variants += nameVariants(name);
+    const bool linux = rules == NameRules::linuxApplication;
     for (const QString& key : uniqueNames(variants)) {
-        const QString folded = key.toLower();
-        if (characterCount(key) >= minimumNameLength && !genericNames().contains(folded) &&
-            !reservedNames.contains(folded))
+        const QString lower = key.toLower();
+        const int length = characterCount(key);
+        if (reservedNames.contains(lower))
+            continue;
+        if (length >= minimumNameLength && !genericNames().contains(lower) &&
+            !(linux && linuxGenericNames().contains(lower))) {
             names_.append(key);
+        } else if (linux && length >= minimumExactNameLength) {
+            exactNames_.append(key);
+            exactLower_.insert(lower);
+        }
     }
     for (const QString& identifier : std::as_const(identifiers_))
         idKeys_.add(identifier, characterCount(identifier));
     for (const QString& name : std::as_const(names_))
         nameKeys_.add(name, characterCount(name));
 }
-
-Matcher::Matcher(const AppBundle& bundle, const QSet<QString>& reservedNames)
-    : Matcher(bundle.allIdentifiers(), bundle.names, bundle.teamIdentifier, reservedNames) {}
 
 bool Matcher::hasIdentifierShape(const QString& identifier) {
     int parts = 0;
@@ -247,6 +275,25 @@ bool Matcher::hasIdentifierShape(const QString& identifier) {
     }
     return false;
 }
+
+namespace {
+
+// A Flatpak keeps its files under its ID (~/.var/app/ID), a Snap under its
+// name (~/snap/NAME): their names would only claim the files of the same
+// program installed otherwise.
+QStringList keyedNames(const AppBundle& bundle) {
+    const bool sandboxed = bundle.source == AppSource::flatpakUser ||
+                           bundle.source == AppSource::flatpakSystem ||
+                           bundle.source == AppSource::snap;
+    return sandboxed ? QStringList() : bundle.names;
+}
+
+} // namespace
+
+Matcher::Matcher(const AppBundle& bundle, const QSet<QString>& reservedNames)
+    : Matcher(bundle.allIdentifiers(), keyedNames(bundle), bundle.teamIdentifier,
+              bundle.source == AppSource::bundle ? NameRules::bundle : NameRules::linuxApplication,
+              reservedNames) {}
 
 QString Matcher::normalizeIdentifier(const QString& identifier) {
     const QString trimmed = trimmedBlanks(identifier);
@@ -288,10 +335,7 @@ QStringList Matcher::uniqueNames(const QStringList& names) {
 }
 
 Matcher::Strength Matcher::tailStrength(const QString& tail) {
-    const qsizetype stamp = dateStamp().match(withoutLoneSurrogates(tail)).capturedStart();
-    const QList<QStringList> words = letterWords(stamp < 0 ? tail : tail.left(stamp));
-    return std::all_of(words.cbegin(), words.cend(), isHarmless) ? Strength::strong
-                                                                 : Strength::weak;
+    return tailStrengthUnder(tail, NameRules::bundle);
 }
 
 const QSet<QString>& Matcher::genericNames() {
@@ -337,6 +381,123 @@ const QSet<QString>& Matcher::ownSuffixWords() {
     return words;
 }
 
+const QSet<QString>& Matcher::linuxGenericNames() {
+    static const QSet<QString> words{
+        // The desktop's own folders and services.
+        QStringLiteral("config"),
+        QStringLiteral("share"),
+        QStringLiteral("local"),
+        QStringLiteral("state"),
+        QStringLiteral("icons"),
+        QStringLiteral("mime"),
+        QStringLiteral("fonts"),
+        QStringLiteral("themes"),
+        QStringLiteral("flatpak"),
+        QStringLiteral("snap"),
+        QStringLiteral("trash"),
+        QStringLiteral("applications"),
+        QStringLiteral("autostart"),
+        QStringLiteral("systemd"),
+        QStringLiteral("session"),
+        QStringLiteral("sessions"),
+        QStringLiteral("menus"),
+        QStringLiteral("sounds"),
+        QStringLiteral("keyrings"),
+        QStringLiteral("backgrounds"),
+        QStringLiteral("recent"),
+        QStringLiteral("thumbnails"),
+        QStringLiteral("templates"),
+        QStringLiteral("public"),
+        QStringLiteral("documents"),
+        QStringLiteral("downloads"),
+        QStringLiteral("pictures"),
+        QStringLiteral("videos"),
+        QStringLiteral("music"),
+        QStringLiteral("files"),
+        // What an application is rather than what it is called.
+        QStringLiteral("code"),
+        QStringLiteral("notes"),
+        QStringLiteral("terminal"),
+        QStringLiteral("console"),
+        QStringLiteral("settings"),
+        QStringLiteral("editor"),
+        QStringLiteral("browser"),
+        QStringLiteral("player"),
+        QStringLiteral("viewer"),
+        QStringLiteral("office"),
+        QStringLiteral("calculator"),
+        QStringLiteral("calendar"),
+        QStringLiteral("contacts"),
+        QStringLiteral("clocks"),
+        QStringLiteral("clock"),
+        QStringLiteral("weather"),
+        QStringLiteral("maps"),
+        QStringLiteral("photos"),
+        QStringLiteral("camera"),
+        QStringLiteral("screenshot"),
+        QStringLiteral("characters"),
+        QStringLiteral("software"),
+        QStringLiteral("disks"),
+        QStringLiteral("logs"),
+        QStringLiteral("help"),
+        QStringLiteral("text"),
+        QStringLiteral("image"),
+        QStringLiteral("video"),
+        QStringLiteral("audio"),
+        QStringLiteral("mail"),
+        QStringLiteral("email"),
+        QStringLiteral("chat"),
+        QStringLiteral("games"),
+        QStringLiteral("game"),
+        QStringLiteral("system"),
+        QStringLiteral("monitor"),
+        QStringLiteral("extensions"),
+        QStringLiteral("web"),
+        QStringLiteral("tour"),
+        QStringLiteral("passwords"),
+        QStringLiteral("archive"),
+        QStringLiteral("scanner"),
+        QStringLiteral("printer"),
+        QStringLiteral("network"),
+        QStringLiteral("sound"),
+        QStringLiteral("display"),
+        QStringLiteral("manager"),
+        QStringLiteral("run"),
+        QStringLiteral("start"),
+        QStringLiteral("launch"),
+        QStringLiteral("main"),
+        QStringLiteral("linux"),
+        QStringLiteral("gnome"),
+        QStringLiteral("kde"),
+        QStringLiteral("xfce"),
+        QStringLiteral("java"),
+        QStringLiteral("python"),
+        QStringLiteral("wine"),
+        QStringLiteral("chrome"),
+        QStringLiteral("mozilla"),
+        QStringLiteral("google"),
+        QStringLiteral("jetbrains"),
+        QStringLiteral("studio"),
+    };
+    return words;
+}
+
+const QSet<QString>& Matcher::extensionWords() {
+    static const QSet<QString> words{
+        QStringLiteral("conf"),    QStringLiteral("config"), QStringLiteral("cfg"),
+        QStringLiteral("ini"),     QStringLiteral("json"),   QStringLiteral("xml"),
+        QStringLiteral("yaml"),    QStringLiteral("yml"),    QStringLiteral("toml"),
+        QStringLiteral("desktop"), QStringLiteral("png"),    QStringLiteral("svg"),
+        QStringLiteral("svgz"),    QStringLiteral("xpm"),    QStringLiteral("ico"),
+        QStringLiteral("rc"),      QStringLiteral("db"),     QStringLiteral("sqlite"),
+        QStringLiteral("txt"),     QStringLiteral("dat"),    QStringLiteral("lock"),
+        QStringLiteral("pid"),     QStringLiteral("sock"),   QStringLiteral("list"),
+        QStringLiteral("bak"),     QStringLiteral("old"),    QStringLiteral("tmp"),
+        QStringLiteral("service"), QStringLiteral("timer"),  QStringLiteral("socket"),
+    };
+    return words;
+}
+
 bool Matcher::matchesIdentifier(const QString& candidate) const {
     return idKeys_.anyMatches(KeyCandidate(candidate));
 }
@@ -359,55 +520,132 @@ std::optional<Matcher::Strength> Matcher::strength(const QString& candidate, boo
         return Strength::strong;
     if (!byName)
         return std::nullopt;
-    return nameStrength(compared);
+    const std::optional<Match> name = anyNameMatch(compared);
+    return name ? std::optional(name->strength) : std::nullopt;
 }
 
-// The best tail strength among the name keys that match; the tail is what
-// follows the key in the lower-cased candidate.
-std::optional<Matcher::Strength> Matcher::nameStrength(const KeyCandidate& candidate) const {
-    const QList<int> lengths = nameKeys_.matchLengths(candidate);
-    if (lengths.isEmpty())
+std::optional<Matcher::Match> Matcher::explain(const QString& candidate, bool byName) const {
+    const KeyCandidate compared(candidate);
+    if (std::optional<Match> identifier = identifierMatch(compared))
+        return identifier;
+    return byName ? anyNameMatch(compared) : std::nullopt;
+}
+
+std::optional<Matcher::Match> Matcher::identifierMatch(const KeyCandidate& candidate) const {
+    const qsizetype key = idKeys_.longestMatchingKey(candidate);
+    if (key < 0)
+        return std::nullopt;
+    return Match{Match::Kind::identifier, idKeys_.key(key), Strength::strong};
+}
+
+// The first name key with the best tail strength among those that match; the
+// tail is what follows the key in the lower-cased candidate.
+std::optional<Matcher::Match> Matcher::nameMatch(const KeyCandidate& candidate) const {
+    const QList<qsizetype> keys = nameKeys_.matchingKeys(candidate);
+    if (keys.isEmpty())
         return std::nullopt;
     const QString lower = candidate.name().toLower();
-    std::optional<Strength> best;
-    for (qsizetype i = 0; i < lengths.size() && best != Strength::strong; ++i) {
-        const Strength tail = tailStrength(dropCharacters(lower, lengths.at(i)));
-        best = best ? std::max(*best, tail) : tail;
+    std::optional<Match> best;
+    for (const qsizetype key : keys) {
+        const Strength tail =
+            tailStrengthUnder(dropCharacters(lower, nameKeys_.length(key)), rules_);
+        if (!best || tail > best->strength)
+            best = Match{Match::Kind::name, nameKeys_.key(key), tail};
+        if (tail == Strength::strong)
+            break;
     }
     return best;
+}
+
+std::optional<Matcher::Match> Matcher::anyNameMatch(const KeyCandidate& candidate) const {
+    return rules_ == NameRules::linuxApplication ? linuxNameMatch(candidate.name())
+                                                 : nameMatch(candidate);
+}
+
+// The name keys' match of the candidate and of the name before its "rc";
+// failing both, a weak claim when either is one of the whole names.
+std::optional<Matcher::Match> Matcher::linuxNameMatch(const QString& candidate) const {
+    std::optional<Match> best = nameMatch(KeyCandidate(candidate));
+    const std::optional<QString> stem = withoutRc(candidate);
+    if (stem && (!best || best->strength != Strength::strong)) {
+        if (std::optional<Match> stemmed = nameMatch(KeyCandidate(*stem));
+            stemmed && (!best || stemmed->strength > best->strength))
+            best = std::move(stemmed);
+    }
+    if (best)
+        return best;
+    std::optional<QString> whole = exactName(candidate);
+    if (!whole && stem)
+        whole = exactName(*stem);
+    if (whole)
+        return Match{Match::Kind::name, *whole, Strength::weak};
+    return std::nullopt;
+}
+
+// The whole name that the candidate is, alone or before an extension word.
+std::optional<QString> Matcher::exactName(const QString& candidate) const {
+    if (exactNames_.isEmpty())
+        return std::nullopt;
+    QString lower = candidate.toLower();
+    if (!exactLower_.contains(lower)) {
+        const qsizetype dot = lower.lastIndexOf(u'.');
+        if (dot <= 0 || !extensionWords().contains(lower.mid(dot + 1)) ||
+            !exactLower_.contains(lower.left(dot)))
+            return std::nullopt;
+        lower.truncate(dot);
+    }
+    for (const QString& name : exactNames_) {
+        if (name.toLower() == lower)
+            return name;
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> Matcher::matchingName(const QString& candidate) const {
+    const QList<qsizetype> keys = nameKeys_.matchingKeys(KeyCandidate(candidate));
+    return keys.isEmpty() ? std::nullopt : std::optional(nameKeys_.key(keys.first()));
 }
 
 bool Matcher::hasStrongNameMatch(const QString& candidate) const {
     if (names_.isEmpty())
         return false;
     const KeyCandidate compared(candidate);
-    return !idKeys_.anyMatches(compared) && nameStrength(compared) == Strength::strong;
+    if (idKeys_.anyMatches(compared))
+        return false;
+    const std::optional<Match> name = anyNameMatch(compared);
+    return name && name->strength == Strength::strong;
 }
 
 std::optional<Matcher::Strength> Matcher::groupContainerStrength(const QString& candidate) const {
+    const std::optional<Match> match = explainGroupContainer(candidate);
+    return match ? std::optional(match->strength) : std::nullopt;
+}
+
+std::optional<Matcher::Match> Matcher::explainGroupContainer(const QString& candidate) const {
     const std::optional<QString> grouped = withoutLowerPrefix(candidate, groupPrefix);
     const QString name = grouped.value_or(candidate);
     if (teamIdentifier_ && !teamIdentifier_->isEmpty() &&
         name.toUpper().startsWith(teamIdentifier_->toUpper() + u'.')) {
         QString rest = dropCharacters(name, characterCount(*teamIdentifier_) + 1);
         rest = withoutLowerPrefix(rest, groupPrefix).value_or(rest);
-        return teamContainerStrength(rest);
+        return teamContainerMatch(rest);
     }
-    if (grouped && idKeys_.anyMatches(KeyCandidate(name)))
-        return Strength::strong;
+    if (grouped)
+        return identifierMatch(KeyCandidate(name));
     return std::nullopt;
 }
 
 // What follows the team prefix of a group container's name: an identifier
-// claims it, a name key inside it (spaces removed) makes a weak claim.
-std::optional<Matcher::Strength> Matcher::teamContainerStrength(const QString& rest) const {
+// claims it, a name key inside it (spaces removed) makes a weak claim. Either
+// way the team is what places the container with the bundle.
+std::optional<Matcher::Match> Matcher::teamContainerMatch(const QString& rest) const {
     if (idKeys_.anyMatches(KeyCandidate(rest)))
-        return Strength::strong;
+        return Match{Match::Kind::team, *teamIdentifier_, Strength::strong};
     const QString lowerRest = rest.toLower();
     for (const QString& name : names_) {
         const QString key = name.toLower().remove(u' ');
         if (!key.isEmpty() && lowerRest.contains(key))
-            return Strength::weak;
+            return Match{Match::Kind::team, *teamIdentifier_, Strength::weak};
     }
     return std::nullopt;
 }

@@ -1,5 +1,6 @@
 #include "Remover.h"
 
+#include "LinuxLocations.h"
 #include "platform/FileSystem.h"
 #include "platform/Trash.h"
 
@@ -34,6 +35,12 @@ QList<FoundFile> withoutRepeats(const QList<FoundFile>& files) {
 bool isUserLaunchAgent(const FoundFile& file, const QString& home) {
     return file.category == FileCategory::launch && fs::pathExtension(file.url) == u"plist" &&
            file.url.startsWith(home + u'/');
+}
+
+bool isUserUnit(const FoundFile& file, const QString& unitFolder) {
+    static const QStringList kinds = {u"service"_s, u"timer"_s, u"socket"_s};
+    return file.category == FileCategory::launch && fs::parentPath(file.url) == unitFolder &&
+           kinds.contains(fs::pathExtension(file.url));
 }
 
 // Whether a path can be written into a script's text: raw bytes that are not
@@ -96,6 +103,7 @@ RemovalServices RemovalServices::live() {
         .recycle = [](const QStringList& urls) { return workspace::recycle(urls); },
         .runFinderScript = [](const QString& script) { return workspace::runFinderScript(script); },
         .bootoutLaunchAgent = [](const QString& plist) { workspace::bootoutLaunchAgent(plist); },
+        .stopUserUnit = [](const QString& unit) { workspace::stopUserUnit(unit); },
         .playTrashSound = [] { workspace::playTrashSound(); },
     };
 }
@@ -155,9 +163,12 @@ QStringList Remover::restore(const QMap<QString, QString>& trashed,
 
 void Remover::unloadLaunchJobs(const QList<FoundFile>& files, const RemovalServices& services) {
     const QString home = fs::homePath();
+    const QString unitFolder = fs::appending(LinuxRoots::live().configHome, u"systemd/user"_s);
     for (const FoundFile& file : files) {
         if (isUserLaunchAgent(file, home))
             services.bootoutLaunchAgent(file.url);
+        else if (isUserUnit(file, unitFolder) && services.stopUserUnit)
+            services.stopUserUnit(fs::lastComponent(file.url));
     }
 }
 

@@ -40,6 +40,9 @@ struct RemovalServices {
     // Stage 3: true when the script ran without an error.
     std::function<bool(const QString& script)> runFinderScript;
     std::function<void(const QString& plist)> bootoutLaunchAgent;
+    // Stops and disables one of the user's systemd units, named by its file
+    // name (foo.service).
+    std::function<void(const QString& unit)> stopUserUnit;
     std::function<void()> playTrashSound;
 
     static RemovalServices live();
@@ -63,6 +66,8 @@ QStringList restore(const QMap<QString, QString>& trashed);
 // when nothing of its copy is missing there any more.
 QStringList restore(const QMap<QString, QString>& trashed, const QMap<QString, QString>& halfMoved);
 
+// Stops the user's launch agents and the user's systemd units (services,
+// timers, sockets of $XDG_CONFIG_HOME/systemd/user) among the files.
 void unloadLaunchJobs(const QList<FoundFile>& files,
                       const RemovalServices& services = RemovalServices::live());
 

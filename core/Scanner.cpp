@@ -1,8 +1,10 @@
 #include "Scanner.h"
 
+#include "Claim.h"
 #include "InstallerSearch.h"
 #include "LaunchJobs.h"
 #include "LinuxLocations.h"
+#include "LinuxSearch.h"
 #include "Logging.h"
 #include "SystemPaths.h"
 #include "platform/FileSystem.h"
@@ -14,11 +16,15 @@
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentMap>
 #include <algorithm>
+#include <mutex>
 #include <utility>
 
 namespace moss {
 
-Scanner::Scanner(SearchRoots roots) : roots_(std::move(roots)) {
+Scanner::Scanner(SearchRoots roots) : Scanner(std::move(roots), LinuxRoots::live()) {}
+
+Scanner::Scanner(SearchRoots roots, LinuxRoots linuxRoots)
+    : roots_(std::move(roots)), linuxRoots_(std::move(linuxRoots)) {
     // Reads no scanner state, so the default source holds no reference to it.
     installerSource = [](const QStringList& names, const QString& folder) {
         return findInstallers(names, folder);
@@ -70,7 +76,8 @@ qint64 Scanner::allocatedSize(const QString& url) {
     return fs::allocatedSize(url);
 }
 
-void Scanner::fillSizes(QList<FoundFile>& files) {
+void Scanner::fillSizes(QList<FoundFile>& files, const ScanObserver& observer,
+                        const std::stop_token& stop) {
     // One walk per item on the global pool. A caller that is itself one of
     // the pool's threads (a search started with QtConcurrent::run) only
     // waits meanwhile, so it lends its place to the walks.
@@ -78,8 +85,23 @@ void Scanner::fillSizes(QList<FoundFile>& files) {
     const bool onPool = pool->contains(QThread::currentThread());
     if (onPool)
         pool->releaseThread();
-    QtConcurrent::blockingMap(
-        files, [](FoundFile& file) { file.size = Scanner::allocatedSize(file.url); });
+    std::mutex telling; // the observer's calls never overlap
+    QtConcurrent::blockingMap(files, [&](FoundFile& file) {
+        if (stop.stop_requested())
+            return;
+        if (observer.searching) {
+            const std::lock_guard lock(telling);
+            observer.searching(file.url);
+        }
+        const std::optional<qint64> size = fs::allocatedSize(file.url, stop);
+        if (!size)
+            return;
+        file.size = *size;
+        if (observer.measured) {
+            const std::lock_guard lock(telling);
+            observer.measured(file.url, file.size);
+        }
+    });
     if (onPool)
         pool->reserveThread();
 }
@@ -90,6 +112,8 @@ void Scanner::fillSizes(QList<FoundFile>& files) {
 namespace {
 
 using Strength = Matcher::Strength;
+using Match = FoundReason::Match;
+using Doubt = FoundReason::Doubt;
 
 // The entries of a searched folder; nothing when it cannot be listed, which
 // is worth a word only when the folder is there (most locations are not).
@@ -100,31 +124,106 @@ std::optional<QStringList> listed(const QString& folder) {
     return entries;
 }
 
+bool isLinuxApplication(const AppBundle& bundle) {
+    return bundle.source != AppSource::bundle;
+}
+
+// The file name of a desktop entry, which is its desktop-file ID for the
+// entries directly in an application folder; empty for other records.
+QString desktopFileName(const AppBundle& bundle) {
+    if (!isLinuxApplication(bundle) || bundle.source == AppSource::appImage)
+        return {};
+    return fs::lastComponent(bundle.url);
+}
+
+// The first item of the result: the bundle, or what stands for a Linux
+// application.
+FoundFile leadItem(const AppBundle& bundle, const LinuxRoots& linuxRoots) {
+    if (isLinuxApplication(bundle))
+        return LinuxSearch::applicationItemOf(bundle, linuxRoots);
+    const bool needsAdmin = !fs::isWritable(fs::parentPath(bundle.url));
+    return FoundFile{bundle.url, FileCategory::bundle, 0, needsAdmin, true, {}};
+}
+
+Claim claimFrom(const LaunchJobMention& mention) {
+    Match match = Match::launchLabel;
+    switch (mention.field) {
+    case LaunchJobMention::Field::label:
+        break;
+    case LaunchJobMention::Field::program:
+        match = Match::launchProgram;
+        break;
+    case LaunchJobMention::Field::associatedBundle:
+        match = Match::launchBundle;
+        break;
+    }
+    return Claim{Strength::strong, FoundReason{match, mention.text, Doubt::none, {}}};
+}
+
+// Another installed bundle, as the judge weighs it.
+struct Rival {
+    Matcher matcher;
+    QString displayName;
+};
+
 // The working state of one relatedFiles call.
 class Search {
 public:
     Search(const Scanner& scanner, const AppBundle& bundle, const QList<AppBundle>& competitors,
-           const QStringList& userTemp)
-        : scanner_(scanner), bundle_(bundle), own_(Scanner::matcherFor(bundle)),
-          appPath_(bundle.url), appPrefix_(bundle.url + u'/'),
+           const QStringList& userTemp, const LinuxRoots& linuxRoots, const ScanObserver& observer,
+           const std::stop_token& stop)
+        : scanner_(scanner), bundle_(bundle), linux_(isLinuxApplication(bundle)),
+          own_(Scanner::matcherFor(bundle)), bundleItem_(leadItem(bundle, linuxRoots)),
+          appPath_(bundleItem_.url), appPrefix_(bundleItem_.url + u'/'),
           appleOwned_(bundle.bundleIdentifier &&
                       SystemPaths::isVendorIdentifier(*bundle.bundleIdentifier)),
-          currentUser_(fs::currentUser()) {
+          currentUser_(fs::currentUser()), observer_(observer), stop_(stop) {
         QSet<QString> ownIdentifiers;
         for (const QString& identifier : bundle.allIdentifiers())
             ownIdentifiers.insert(identifier.toLower());
+        const QString ownEntry = desktopFileName(bundle);
         for (const AppBundle& competitor : competitors) {
+            // A bundle is judged against bundles only, as it always was.
+            if (!linux_ && isLinuxApplication(competitor))
+                continue;
             if (competitor.url == bundle.url ||
                 ownIdentifiers.contains(competitor.bundleIdentifier.value_or(QString()).toLower()))
                 continue;
-            competitors_.append(Scanner::matcherFor(competitor));
+            // Another entry of the same desktop-file ID is the same
+            // application (a user's copy of a system entry).
+            if (!ownEntry.isEmpty() && desktopFileName(competitor) == ownEntry)
+                continue;
+            rivals_.append(Rival{Scanner::matcherFor(competitor), competitor.displayName});
+            // Another application's own entry or AppImage is never a leftover.
+            if (linux_)
+                otherApplications_.insert(competitor.url);
         }
         for (const QString& folder : userTemp)
             userTemp_.insert(fs::standardized(folder));
-        // The bundle is reported once, as the first item, under whatever
-        // path a searched folder reaches it.
-        if (const std::optional<fs::EntryStatus> status = fs::entryStatus(bundle.url))
+        // The application is reported once, as the first item, under
+        // whatever path a searched folder reaches it.
+        if (const std::optional<fs::EntryStatus> status = fs::entryStatus(bundleItem_.url))
             admittedObjects_.insert(objectKey(*status));
+        if (observer_.admitted)
+            observer_.admitted(bundleItem_);
+    }
+
+    bool stopped() const { return stop_.stop_requested(); }
+
+    void searchLinux(const LinuxRoots& roots, bool includeInstallers) {
+        const LinuxSearch search(bundle_, own_, roots);
+        const LinuxSearch::Host host{
+            [this](const QString& name, std::optional<Claim> claim) {
+                return settle(name, std::move(claim));
+            },
+            [this](const QString& path, FileCategory category, bool needsAdmin,
+                   FoundReason reason) {
+                return admit(path, category, needsAdmin, std::move(reason));
+            },
+            [this] { return stopped(); },
+            [this](const QString& folder) { tellSearching(folder); },
+        };
+        search.run(host, includeInstallers);
     }
 
     void searchLibrary(const QString& library, bool isSystem) {
@@ -145,12 +244,18 @@ public:
     }
 
     void searchInstallers(const Scanner::InstallerSource& source, const QString& home) {
+        if (stopped())
+            return;
         const QString downloads =
             fs::appending(fs::standardized(home), QStringLiteral("Downloads"));
+        tellSearching(downloads);
         for (const QString& candidate : source(own_.names(), downloads + u'/')) {
+            if (stopped())
+                return;
             const QString stem = fs::deletingExtension(fs::lastComponent(candidate));
-            if (own_.matchesName(stem))
-                admit(candidate, FileCategory::installers, false, false);
+            if (const std::optional<QString> name = own_.matchingName(stem))
+                admit(candidate, FileCategory::installers, false,
+                      FoundReason{Match::installer, *name, Doubt::installer, {}});
         }
     }
 
@@ -158,55 +263,70 @@ public:
     // when asked to.
     QList<FoundFile> result(bool sized) {
         sortByResultOrder(found_);
-        const bool bundleNeedsAdmin = !fs::isWritable(fs::parentPath(bundle_.url));
-        found_.prepend(FoundFile{bundle_.url, FileCategory::bundle, 0, bundleNeedsAdmin, true});
-        if (sized)
-            Scanner::fillSizes(found_);
+        found_.prepend(bundleItem_);
+        if (sized && !stopped())
+            Scanner::fillSizes(found_, observer_, stop_);
         return std::move(found_);
     }
 
 private:
+    void tellSearching(const QString& folder) const {
+        if (observer_.searching)
+            observer_.searching(folder);
+    }
+
     void searchLocation(const QString& folder, const Location& location, bool isSystem) {
+        if (stopped())
+            return;
+        tellSearching(folder);
         const std::optional<QStringList> entries = listed(folder);
         if (!entries || entries->isEmpty())
             return;
         std::optional<bool> folderNeedsAdmin; // asked once, when something is admitted
         for (const QString& name : *entries) {
-            const std::optional<Strength> strength =
-                settle(name, strengthOf(folder, name, location));
-            if (!strength)
+            if (stopped())
+                return;
+            std::optional<Claim> claim = settle(name, claimOf(folder, name, location));
+            if (!claim)
                 continue;
             if (!folderNeedsAdmin)
                 folderNeedsAdmin = isSystem && !fs::isWritable(folder);
             admit(fs::appending(folder, name), location.category, *folderNeedsAdmin,
-                  *strength == Strength::strong);
+                  std::move(claim->reason));
         }
     }
 
     void searchByIdentifier(const QString& folder, FileCategory category, bool needsAdmin) {
+        if (stopped())
+            return;
+        tellSearching(folder);
         const std::optional<QStringList> entries = listed(folder);
         if (!entries)
             return;
         for (const QString& name : *entries) {
-            if (!own_.matchesIdentifier(name) || !settle(name, Strength::strong))
-                continue;
-            admit(fs::appending(folder, name), category, needsAdmin, true);
+            if (stopped())
+                return;
+            std::optional<Claim> claim = settle(name, claimFrom(own_.explain(name, false), own_));
+            if (claim)
+                admit(fs::appending(folder, name), category, needsAdmin, std::move(claim->reason));
         }
     }
 
-    std::optional<Strength> strengthOf(const QString& folder, const QString& name,
-                                       const Location& location) const {
+    std::optional<Claim> claimOf(const QString& folder, const QString& name,
+                                 const Location& location) const {
         switch (location.rule) {
         case Location::Rule::idOrName:
-            return own_.strength(name, true);
+            return claimFrom(own_.explain(name, true), own_);
         case Location::Rule::idOnly:
-            return own_.strength(name, false);
+            return claimFrom(own_.explain(name, false), own_);
         case Location::Rule::groupContainers:
-            return own_.groupContainerStrength(name);
+            return claimFrom(own_.explainGroupContainer(name), own_);
         case Location::Rule::launchd:
-            if (own_.matchesIdentifier(name) ||
-                scanner_.launchdMentions(fs::appending(folder, name), own_, appPath_))
-                return Strength::strong;
+            if (std::optional<Claim> byName = claimFrom(own_.explain(name, false), own_))
+                return byName;
+            if (const std::optional<LaunchJobMention> mention =
+                    launchJobMention(fs::appending(folder, name), own_, appPath_))
+                return claimFrom(*mention);
             return std::nullopt;
         case Location::Rule::receipts:
         case Location::Rule::installers:
@@ -215,16 +335,18 @@ private:
         return std::nullopt;
     }
 
-    // Settles a strength against the competing bundles: a more specific
+    // Settles a claim against the competing bundles: a more specific
     // identifier claim takes the entry away; a strong name claim of another
-    // bundle weakens an entry claimed by name only. Editions of one product
-    // share a normalised identifier; their identifiers as written settle the tie.
-    std::optional<Strength> settle(const QString& name, std::optional<Strength> strength) const {
-        if (!strength || competitors_.isEmpty())
-            return strength;
+    // bundle weakens an entry claimed by name only, which then names that
+    // bundle. Editions of one product share a normalised identifier; their
+    // identifiers as written settle the tie.
+    std::optional<Claim> settle(const QString& name, std::optional<Claim> claim) const {
+        if (!claim || rivals_.isEmpty())
+            return claim;
         const int own = own_.identifierMatchLength(name);
         std::optional<int> ownExact;
-        for (const Matcher& competitor : competitors_) {
+        for (const Rival& rival : rivals_) {
+            const Matcher& competitor = rival.matcher;
             const int theirs = competitor.identifierMatchLength(name);
             if (theirs > own)
                 return std::nullopt;
@@ -234,32 +356,46 @@ private:
                 if (competitor.exactIdentifierMatchLength(name) > *ownExact)
                     return std::nullopt;
             } else if (own == 0 && competitor.hasStrongNameMatch(name)) {
-                return Strength::weak;
+                // A Linux application's own weak claim yields to another's
+                // strong one: the entry is the other's.
+                if (linux_ && claim->strength == Strength::weak)
+                    return std::nullopt;
+                claim->strength = Strength::weak;
+                claim->reason.doubt = Doubt::otherClaim;
+                claim->reason.rival = rival.displayName;
+                return claim;
             }
         }
-        return strength;
+        return claim;
     }
 
-    void admit(const QString& path, FileCategory category, bool needsAdmin, bool selected) {
+    // Admits an item; it is ticked by default unless its reason doubts it.
+    bool admit(const QString& path, FileCategory category, bool needsAdmin, FoundReason reason) {
         QString url = fs::standardized(path);
         if (url == appPath_ || url.startsWith(appPrefix_) || admitted_.contains(url) ||
-            scanner_.isProtectedPath(url, appleOwned_) || insideAdmitted(url))
-            return;
+            scanner_.isProtectedPath(url, appleOwned_) || insideAdmitted(url) ||
+            otherApplications_.contains(url))
+            return false;
         // One item per file-system object: a folder reached through two
         // searched paths (a temporary folder that is a link to another one)
         // is admitted once, under the path that reached it first.
         const std::optional<fs::EntryStatus> status = fs::entryStatus(url);
         if (status && admittedObjects_.contains(objectKey(*status)))
-            return;
+            return false;
         // Another user's entry in a per-user temporary folder, or in any
         // sticky folder, is not this user's leftover: it may have been put
         // there to be removed in their name.
         if (mustBeOwn(fs::parentPath(url)) && (!status || status->owner != currentUser_))
-            return;
+            return false;
         if (status)
             admittedObjects_.insert(objectKey(*status));
         admitted_.insert(url);
-        found_.append(FoundFile{std::move(url), category, 0, needsAdmin, selected});
+        const bool selected = reason.doubt == Doubt::none;
+        found_.append(
+            FoundFile{std::move(url), category, 0, needsAdmin, selected, std::move(reason)});
+        if (observer_.admitted)
+            observer_.admitted(found_.constLast());
+        return true;
     }
 
     static QPair<quint64, quint64> objectKey(const fs::EntryStatus& status) {
@@ -291,16 +427,22 @@ private:
 
     const Scanner& scanner_;
     const AppBundle& bundle_;
+    const bool linux_;
     const Matcher own_;
-    QList<Matcher> competitors_;
+    // The bundle, or what stands for a Linux application.
+    const FoundFile bundleItem_;
+    QList<Rival> rivals_;
     const QString appPath_;
     const QString appPrefix_;
     const bool appleOwned_;
     const uint currentUser_;
+    const ScanObserver& observer_;
+    const std::stop_token& stop_;
     QSet<QString> userTemp_;
     QHash<QString, bool> stickyFolders_;
     QSet<QPair<quint64, quint64>> admittedObjects_;
     QSet<QString> admitted_;
+    QSet<QString> otherApplications_; // their locations, for a Linux application
     QList<FoundFile> found_;
 };
 
@@ -308,8 +450,18 @@ private:
 
 QList<FoundFile> Scanner::relatedFiles(const AppBundle& bundle, const QList<AppBundle>& competitors,
                                        bool includeInstallers) const {
+    return relatedFiles(bundle, competitors, includeInstallers, ScanObserver());
+}
+
+QList<FoundFile> Scanner::relatedFiles(const AppBundle& bundle, const QList<AppBundle>& competitors,
+                                       bool includeInstallers, const ScanObserver& observer,
+                                       const std::stop_token& stop) const {
     const InstallerSource source = installerSource;
-    Search search(*this, bundle, competitors, roots_.userTemp);
+    Search search(*this, bundle, competitors, roots_.userTemp, linuxRoots_, observer, stop);
+    if (isLinuxApplication(bundle)) {
+        search.searchLinux(linuxRoots_, includeInstallers);
+        return search.result(measureSizes);
+    }
     search.searchLibrary(fs::appending(roots_.home, QStringLiteral("Library")), false);
     for (const QString& root : roots_.system)
         search.searchLibrary(fs::appending(root, QStringLiteral("Library")), true);

@@ -1,14 +1,20 @@
-// Lays out a macOS-style home folder for demonstrations: applications with
+// Lays out a home folder for demonstrations: macOS-style applications with
 // nested helpers, a preference pane and a widget, and what they leave behind
-// in the Library folders, in Downloads and in the temporary folders.
+// in the Library folders, in Downloads and in the temporary folders; and
+// Linux applications of every source (the user's own desktop entry, Flatpaks
+// of the user's and of the system installation, a Snap, an AppImage, a
+// Debian package's entry and an entry no package owns) with what they leave
+// in the XDG folders, beside look-alikes that are not theirs.
 //
 //     make-demo-home FOLDER
 //
 // FOLDER must not exist or be empty. The result is the same on every run:
 // no randomness, fixed contents and fixed modification times. Launch jobs
-// name programs inside the home by absolute path, so they depend on FOLDER.
-// Run Mossbin with HOME=FOLDER, TMPDIR=FOLDER/.tmp, XDG_CACHE_HOME=FOLDER/.cache
-// and XDG_DATA_HOME=FOLDER/.local/share.
+// and the demo's dpkg file lists name files inside the home by absolute
+// path, so they depend on FOLDER. Run Mossbin with the environment of
+// tools/common/use-home.sh: HOME=FOLDER, TMPDIR=FOLDER/.tmp, the XDG base
+// folders below FOLDER, and the system side of the Linux applications in
+// FOLDER/.demo-system (XDG_DATA_DIRS, DPKG_ADMINDIR, FLATPAK_SYSTEM_DIR).
 
 #include "MachOWriter.h"
 #include "platform/FileSystem.h"
@@ -28,6 +34,7 @@
 #include <fcntl.h>
 #include <ftw.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
 using moss::plist::Format;
@@ -61,6 +68,29 @@ public:
         QFile out(full);
         if (!out.open(QIODevice::WriteOnly) || out.write(contents) != contents.size())
             failed_ = true;
+    }
+
+    void executableFile(const QString& relative, const QByteArray& contents) const {
+        file(relative, contents);
+        if (!QFile::setPermissions(path(relative), QFile::ReadOwner | QFile::WriteOwner |
+                                                       QFile::ExeOwner | QFile::ReadGroup |
+                                                       QFile::ExeGroup | QFile::ReadOther |
+                                                       QFile::ExeOther))
+            failed_ = true;
+    }
+
+    // A symbolic link at `relative` holding `target` as it is written.
+    void link(const QString& target, const QString& relative) const {
+        const QString full = path(relative);
+        moss::fs::makePath(moss::fs::parentPath(full));
+        if (::symlink(moss::fs::encodePath(target).constData(),
+                      moss::fs::encodePath(full).constData()) != 0)
+            failed_ = true;
+    }
+
+    // A desktop entry of an application with the given keys.
+    void desktopEntry(const QString& relative, const QByteArray& keys) const {
+        file(relative, "[Desktop Entry]\nType=Application\nTerminal=false\n" + keys + "\n");
     }
 
     // A file of `size` bytes of readable filler.
@@ -124,6 +154,7 @@ public:
     // A universal (Intel and Arm) executable whose code signature carries
     // the identifier and the team; unsigned when the team is empty.
     static QByteArray executable(const QString& identifier, const QString& team);
+    static QByteArray png(const QColor& color);
 
 private:
     static QByteArray icon(const QColor& color);
@@ -142,9 +173,8 @@ QByteArray DemoHome::executable(const QString& identifier, const QString& team) 
     return moss::tools::universalMachO({intel, arm});
 }
 
-// An .icns file holding one 128 x 128 PNG image: a rounded tile in the
-// application's colour.
-QByteArray DemoHome::icon(const QColor& color) {
+// A 128 x 128 PNG image: a rounded tile in the application's colour.
+QByteArray DemoHome::png(const QColor& color) {
     QImage image(128, 128, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     {
@@ -156,11 +186,16 @@ QByteArray DemoHome::icon(const QColor& color) {
         painter.setBrush(color.lighter(150));
         painter.drawEllipse(QRectF(40, 40, 48, 48));
     }
-    QByteArray png;
-    QBuffer buffer(&png);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
+    return bytes;
+}
 
+// An .icns file holding the PNG image of png().
+QByteArray DemoHome::icon(const QColor& color) {
+    const QByteArray png = DemoHome::png(color);
     const auto bigEndian = [](quint32 value) {
         QByteArray bytes(4, '\0');
         qToBigEndian(value, bytes.data());
@@ -380,6 +415,173 @@ void addUnrelated(const DemoHome& home) {
     home.folder(u".local/share"_s);
 }
 
+// ------------------------------------------------------- Linux applications
+
+// Where the system side of the Linux applications lives: the data folders,
+// the system Flatpak installation, snapd's exports and dpkg's database.
+const QString kSystem = u".demo-system"_s;
+
+QString system(const QString& relative) {
+    return kSystem + u'/' + relative;
+}
+
+// A desktop entry in the user's own applications folder, and what its
+// program keeps in every XDG folder: the user's own entry is removed with it.
+void addDriftwood(const DemoHome& home) {
+    home.desktopEntry(u".local/share/applications/net.driftwood.Reader.desktop"_s,
+                      "Name=Driftwood Reader\nName[ru]=Плавник\nExec=driftwood %U\n"
+                      "Icon=net.driftwood.Reader\nStartupWMClass=driftwood\n"
+                      "Categories=Office;Viewer;\nMimeType=application/epub+zip;");
+    home.file(u".local/share/icons/hicolor/128x128/apps/net.driftwood.Reader.png"_s,
+              DemoHome::png(QColor(0x8a, 0x6a, 0x3f)));
+    home.file(u".local/share/mime/packages/net.driftwood.Reader.xml"_s,
+              "<?xml version=\"1.0\"?>\n<mime-info "
+              "xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\"/>\n");
+    home.file(u".config/driftwood/settings.ini"_s, "[General]\ntheme=sepia\nfontSize=14\n");
+    home.stateFolder(u".local/share/net.driftwood.Reader"_s, 140'000);
+    home.stateFolder(u".cache/driftwood"_s, 260'000);
+    home.filler(u".local/state/driftwood/history.log"_s, 3'000);
+    // Runs the program at login: its own, though named otherwise.
+    home.desktopEntry(u".config/autostart/reader-tray.desktop"_s,
+                      "Name=Reader tray\nExec=driftwood --tray\nX-GNOME-Autostart-enabled=true");
+    home.filler(u"Downloads/driftwood_2.3.0_amd64.deb"_s, 90'000);
+    // Only shares the beginning of the name.
+    home.file(u".config/driftwoods/notes.txt"_s, "not the reader's\n");
+}
+
+// A Flatpak of the user's installation: its app folder and the links it
+// exported go with its data in ~/.var/app.
+void addPalette(const DemoHome& home) {
+    const QString id = u"org.lumen.Palette"_s;
+    const QString app = u".local/share/flatpak/app/"_s + id + u'/';
+    const QString deploy = app + u"x86_64/stable/4f2a9c/"_s;
+    home.desktopEntry(deploy + u"export/share/applications/"_s + id + u".desktop"_s,
+                      "Name=Lumen Palette\nName[ru]=Палитра Люмен\n"
+                      "Exec=/usr/bin/flatpak run --branch=stable --arch=x86_64 "
+                      "--command=palette org.lumen.Palette @@u %U @@\n"
+                      "Icon=org.lumen.Palette\nX-Flatpak=org.lumen.Palette");
+    home.file(deploy + u"export/share/icons/hicolor/128x128/apps/"_s + id + u".png"_s,
+              DemoHome::png(QColor(0xc0, 0x4a, 0x8c)));
+    home.file(deploy + u"files/share/metainfo/"_s + id + u".metainfo.xml"_s,
+              "<component type=\"desktop-application\"><id>org.lumen.Palette</id><releases>"
+              "<release version=\"5.1.2\" date=\"2024-02-01\"/></releases></component>\n");
+    home.filler(deploy + u"files/bin/palette"_s, 120'000);
+    home.link(u"x86_64/stable"_s, app + u"current"_s);
+    home.link(u"4f2a9c"_s, app + u"x86_64/stable/active"_s);
+    const QString exports = u".local/share/flatpak/exports/share/"_s;
+    home.link(u"../../../app/org.lumen.Palette/current/active/export/share/applications/"
+              "org.lumen.Palette.desktop"_s,
+              exports + u"applications/org.lumen.Palette.desktop"_s);
+    home.link(u"../../../../../../app/org.lumen.Palette/current/active/export/share/icons/"
+              "hicolor/128x128/apps/org.lumen.Palette.png"_s,
+              exports + u"icons/hicolor/128x128/apps/org.lumen.Palette.png"_s);
+    home.stateFolder(u".var/app/org.lumen.Palette/config"_s, 4'000);
+    home.stateFolder(u".var/app/org.lumen.Palette/data/brushes"_s, 70'000);
+    home.stateFolder(u".var/app/org.lumen.Palette/cache"_s, 30'000);
+    // Another application whose identifier merely begins the same.
+    home.stateFolder(u".var/app/org.lumen.PaletteKnife"_s, 2'000);
+}
+
+// A Flatpak of the system installation: its entry stays with the system,
+// its data in ~/.var/app goes.
+void addTally(const DemoHome& home) {
+    const QString id = u"io.github.tally.Counter"_s;
+    home.desktopEntry(system(u"flatpak/app/"_s + id +
+                             u"/current/active/export/share/applications/"_s + id + u".desktop"_s),
+                      "Name=Tally\nExec=/usr/bin/flatpak run io.github.tally.Counter\n"
+                      "Icon=io.github.tally.Counter\nX-Flatpak=io.github.tally.Counter");
+    home.link(u"../../../app/io.github.tally.Counter/current/active/export/share/applications/"
+              "io.github.tally.Counter.desktop"_s,
+              system(u"flatpak/exports/share/applications/"_s + id + u".desktop"_s));
+    home.stateFolder(u".var/app/io.github.tally.Counter/data"_s, 6'000);
+}
+
+// A Snap: its entry belongs to snapd, its folder in ~/snap goes.
+void addKestrel(const DemoHome& home) {
+    home.desktopEntry(system(u"snapd/desktop/applications/kestrel_kestrel.desktop"_s),
+                      "Name=Kestrel\nX-SnapInstanceName=kestrel\n"
+                      "Exec=env BAMF_DESKTOP_FILE_HINT=/var/lib/snapd/desktop/applications/"
+                      "kestrel_kestrel.desktop /snap/bin/kestrel %U\n"
+                      "Icon=/snap/kestrel/42/meta/gui/kestrel.png");
+    home.stateFolder(u"snap/kestrel/42/.config/kestrel"_s, 5'000);
+    home.stateFolder(u"snap/kestrel/common"_s, 9'000);
+    home.link(u"42"_s, u"snap/kestrel/current"_s);
+    // Another Snap whose name begins the same.
+    home.stateFolder(u"snap/kestrel-lite/common"_s, 1'000);
+}
+
+// An AppImage in ~/Applications: the file goes with what its program left.
+void addCartographer(const DemoHome& home) {
+    QByteArray image("\x7F"
+                     "ELF\x02\x01\x01\x00"
+                     "AI\x02",
+                     11);
+    image += QByteArray(4096 - image.size(), '\0');
+    home.executableFile(u"Applications/Cartographer-1.4.2-x86_64.AppImage"_s, image);
+    home.stateFolder(u".config/Cartographer/Local Storage"_s, 50'000);
+    home.file(u".config/Cartographer/config.json"_s, "{\"zoom\": 3}\n");
+    home.stateFolder(u".cache/cartographer-updater"_s, 20'000);
+    home.filler(u"Downloads/Cartographer-1.4.1-x86_64.AppImage"_s, 40'000);
+}
+
+// A Debian package's entry, owned through the demo's dpkg database: the
+// package stays for the package manager; its user service and timer, its
+// browser bridge and its files go.
+void addBasalt(const DemoHome& home) {
+    const QString entry = system(u"usr/share/applications/basalt.desktop"_s);
+    home.desktopEntry(entry, "Name=Basalt\nName[ru]=Базальт\nGenericName=Text Editor\n"
+                             "Exec=basalt %F\nIcon=basalt\nMimeType=text/plain;");
+    home.file(system(u"usr/share/icons/hicolor/scalable/apps/basalt.svg"_s),
+              "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 16 16\">"
+              "<rect width=\"16\" height=\"16\" rx=\"3\" fill=\"#4a5560\"/></svg>\n");
+    home.file(system(u"dpkg/info/basalt.list"_s),
+              "/.\n/usr\n/usr/bin/basalt\n" + moss::fs::encodePath(home.path(entry)) + "\n");
+    home.file(system(u"dpkg/status"_s), "Package: basalt\nStatus: install ok installed\n"
+                                        "Architecture: amd64\nVersion: 0.9.4-2\n"
+                                        "Description: text editor\n");
+    home.stateFolder(u".config/basalt"_s, 3'000);
+    home.stateFolder(u".local/share/basalt/sessions"_s, 12'000);
+    home.stateFolder(u".cache/basalt"_s, 80'000);
+    home.filler(u".basalt_history"_s, 1'500);
+    home.file(u".config/systemd/user/basalt-index.service"_s,
+              "[Unit]\nDescription=Index notes\n\n[Service]\nType=oneshot\n"
+              "ExecStart=/usr/bin/basalt --index %h/Documents\n");
+    home.file(u".config/systemd/user/basalt-index.timer"_s,
+              "[Timer]\nOnCalendar=hourly\n\n[Install]\nWantedBy=timers.target\n");
+    home.file(u".config/chromium/NativeMessagingHosts/org.basalt.bridge.json"_s,
+              "{\"name\": \"org.basalt.bridge\", \"path\": \"/usr/bin/basalt\", "
+              "\"type\": \"stdio\"}\n");
+    home.filler(u"Downloads/basalt_0.9.4-2_amd64.deb"_s, 60'000);
+    // The user's own companion, which shares the name: its files are its.
+    home.desktopEntry(u".local/share/applications/basalt-sync.desktop"_s,
+                      "Name=Basalt Sync\nExec=basalt-sync\nIcon=basalt");
+    home.stateFolder(u".config/basalt-sync"_s, 2'000);
+    // Only begins like the name.
+    home.stateFolder(u".config/basaltic"_s, 1'000);
+}
+
+// An entry that a package manager knows nothing of, in /usr/local.
+void addOrrery(const DemoHome& home) {
+    home.desktopEntry(system(u"usr/local/share/applications/orrery.desktop"_s),
+                      "Name=Orrery\nExec=/opt/orrery/orrery\nIcon=orrery");
+    home.stateFolder(u".orrery"_s, 7'000);
+}
+
+void addLinuxApplications(const DemoHome& home) {
+    addDriftwood(home);
+    addPalette(home);
+    addTally(home);
+    addKestrel(home);
+    addCartographer(home);
+    addBasalt(home);
+    addOrrery(home);
+    // What every Linux home holds and no application may claim.
+    home.file(u".config/user-dirs.dirs"_s, "XDG_DOWNLOAD_DIR=\"$HOME/Downloads\"\n"
+                                           "XDG_DOCUMENTS_DIR=\"$HOME/Documents\"\n");
+    home.file(u".config/mimeapps.list"_s, "[Default Applications]\ntext/plain=basalt.desktop\n");
+    home.file(u".bashrc"_s, "export EDITOR=basalt\n");
+}
+
 int stampFixedTime(const char* path, const struct stat*, int, FTW*) {
     const struct timespec times[2] = {{kFixedTime, 0}, {kFixedTime, 0}};
     ::utimensat(AT_FDCWD, path, times, AT_SYMLINK_NOFOLLOW);
@@ -406,6 +608,7 @@ int main(int argc, char** argv) {
     addPebbleTimer(home);
     addPlugins(home);
     addUnrelated(home);
+    addLinuxApplications(home);
     ::nftw(moss::fs::encodePath(root).constData(), stampFixedTime, 64, FTW_PHYS | FTW_DEPTH);
     if (home.failed()) {
         std::fprintf(stderr, "make-demo-home: could not write every file below %s\n", argv[1]);

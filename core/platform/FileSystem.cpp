@@ -378,75 +378,100 @@ qint64 allocatedBytes(const struct stat& st) {
     return qint64(st.st_blocks) * 512;
 }
 
-// The sum over every entry below the folder at path, by path (fts).
-qint64 allocatedBelowPath(const QByteArray& path) {
-    char* roots[] = {const_cast<char*>(path.constData()), nullptr};
-    FTS* tree = ::fts_open(roots, FTS_PHYSICAL | FTS_NOCHDIR, nullptr);
-    if (!tree)
-        return 0;
-    qint64 total = 0;
-    while (FTSENT* entry = ::fts_read(tree)) {
-        if (entry->fts_level == 0)
-            continue; // the folder's own entry is not counted
-        switch (entry->fts_info) {
-        case FTS_DP:
-            break; // a folder seen again on the way back up
-        case FTS_D:
-        case FTS_DC:
-        case FTS_DNR:
-        case FTS_F:
-        case FTS_SL:
-        case FTS_SLNONE:
-        case FTS_DEFAULT:
-            if (entry->fts_statp)
-                total += allocatedBytes(*entry->fts_statp);
-            break;
-        default:
-            break; // FTS_NS, FTS_ERR: unreadable, adds nothing
-        }
-    }
-    ::fts_close(tree);
-    return total;
-}
+// One size walk: the bytes counted so far, and whether it gave up because
+// its caller asked it to stop (checked before every entry).
+struct SizeWalk {
+    explicit SizeWalk(const std::stop_token& stop) : stop_(stop) {}
 
-bool isDotOrDotDot(const char* name) {
-    return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0));
-}
+    bool stopping() {
+        if (!stopped && stop_.stop_requested())
+            stopped = true;
+        return stopped;
+    }
 
-// The sum over every entry below an open folder, each entry looked up
-// relative to its folder's descriptor; takes ownership of folder. path names
-// the folder, for the walk by path past maxOpenDepth.
-qint64 allocatedBelow(int folder, const QByteArray& path, int depth) {
-    DIR* listing = ::fdopendir(folder);
-    if (!listing) {
-        ::close(folder);
-        return 0;
-    }
-    qint64 total = 0;
-    while (const dirent* entry = ::readdir(listing)) {
-        const char* name = entry->d_name;
-        struct stat st {};
-        if (isDotOrDotDot(name) || ::fstatat(folder, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-            continue;
-        total += allocatedBytes(st);
-        if (!S_ISDIR(st.st_mode))
-            continue;
-        const QByteArray childPath = path + '/' + name;
-        if (depth >= maxOpenDepth) {
-            total += allocatedBelowPath(childPath);
-            continue;
+    // The sum over every entry below the folder at path, by path (fts).
+    void addBelowPath(const QByteArray& path) {
+        char* roots[] = {const_cast<char*>(path.constData()), nullptr};
+        FTS* tree = ::fts_open(roots, FTS_PHYSICAL | FTS_NOCHDIR, nullptr);
+        if (!tree)
+            return;
+        while (!stopping()) {
+            const FTSENT* entry = ::fts_read(tree);
+            if (!entry)
+                break;
+            if (entry->fts_level == 0)
+                continue; // the folder's own entry is not counted
+            switch (entry->fts_info) {
+            case FTS_DP:
+                break; // a folder seen again on the way back up
+            case FTS_D:
+            case FTS_DC:
+            case FTS_DNR:
+            case FTS_F:
+            case FTS_SL:
+            case FTS_SLNONE:
+            case FTS_DEFAULT:
+                if (entry->fts_statp)
+                    total += allocatedBytes(*entry->fts_statp);
+                break;
+            default:
+                break; // FTS_NS, FTS_ERR: unreadable, adds nothing
+            }
         }
-        const int child = ::openat(folder, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (child >= 0)
-            total += allocatedBelow(child, childPath, depth + 1);
+        ::fts_close(tree);
     }
-    ::closedir(listing);
-    return total;
-}
+
+    // The sum over every entry below an open folder, each entry looked up
+    // relative to its folder's descriptor; takes ownership of folder. path
+    // names the folder, for the walk by path past maxOpenDepth.
+    void addBelow(int folder, const QByteArray& path, int depth) {
+        DIR* listing = ::fdopendir(folder);
+        if (!listing) {
+            ::close(folder);
+            return;
+        }
+        while (!stopping()) {
+            const dirent* entry = ::readdir(listing);
+            if (!entry)
+                break;
+            const char* name = entry->d_name;
+            struct stat st {};
+            if (isDotOrDotDot(name) || ::fstatat(folder, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+                continue;
+            total += allocatedBytes(st);
+            if (!S_ISDIR(st.st_mode))
+                continue;
+            const QByteArray childPath = path + '/' + name;
+            if (depth >= maxOpenDepth) {
+                addBelowPath(childPath);
+                continue;
+            }
+            const int child =
+                ::openat(folder, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (child >= 0)
+                addBelow(child, childPath, depth + 1);
+        }
+        ::closedir(listing);
+    }
+
+    qint64 total = 0;
+    bool stopped = false;
+
+private:
+    static bool isDotOrDotDot(const char* name) {
+        return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0));
+    }
+
+    const std::stop_token& stop_;
+};
 
 } // namespace
 
 qint64 allocatedSize(const QString& path) {
+    return allocatedSize(path, std::stop_token()).value_or(0);
+}
+
+std::optional<qint64> allocatedSize(const QString& path, const std::stop_token& stop) {
     const QByteArray encoded = encodePath(path);
     struct stat st {};
     if (::lstat(encoded.constData(), &st) != 0)
@@ -454,7 +479,11 @@ qint64 allocatedSize(const QString& path) {
     if (!S_ISDIR(st.st_mode))
         return allocatedBytes(st);
     const int folder = ::open(encoded.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    return folder < 0 ? 0 : allocatedBelow(folder, encoded, 0);
+    if (folder < 0)
+        return 0;
+    SizeWalk walk(stop);
+    walk.addBelow(folder, encoded, 0);
+    return walk.stopped ? std::nullopt : std::optional(walk.total);
 }
 
 bool makePath(const QString& path) {

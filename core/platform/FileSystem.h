@@ -13,6 +13,7 @@
 #include <QStringList>
 #include <QUrl>
 #include <optional>
+#include <stop_token>
 
 namespace moss::fs {
 
@@ -83,6 +84,9 @@ std::optional<QByteArray> readFileRange(const QString& path, quint64 offset, qui
 // symbolic link); for a folder, the sum over every entry below it at all
 // depths, the folder's own entry not counted. Missing or unreadable: 0.
 qint64 allocatedSize(const QString& path);
+// The same walk, given up as soon as stop is requested (it is asked before
+// every entry): nullopt when it gave up with entries left to count.
+std::optional<qint64> allocatedSize(const QString& path, const std::stop_token& stop);
 
 // Creates the folder and all missing parents. True when it exists afterwards.
 bool makePath(const QString& path);

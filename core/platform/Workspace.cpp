@@ -61,6 +61,13 @@ void bootoutLaunchAgent(const QString& plistPath, const QString& launchctl) {
     runQuietly(launchctl, {u"bootout"_s, u"gui/"_s + QString::number(::getuid()), plistPath});
 }
 
+void stopUserUnit(const QString& unit, const QStringList& systemctl) {
+    const auto program = std::find_if(systemctl.cbegin(), systemctl.cend(),
+                                      [](const QString& path) { return fs::exists(path); });
+    if (program != systemctl.cend())
+        runQuietly(*program, {u"--user"_s, u"disable"_s, u"--now"_s, u"--"_s, unit});
+}
+
 bool runFinderScript(const QString& script, const QString& osascript) {
     return fs::exists(osascript) && runQuietly(osascript, {u"-e"_s, script});
 }

@@ -41,6 +41,13 @@ inline const QString kOsascript = QStringLiteral("/usr/bin/osascript");
 // nothing when the program is missing; its failures and status are ignored.
 void bootoutLaunchAgent(const QString& plistPath, const QString& launchctl = kLaunchctl);
 
+// Runs `systemctl --user disable --now unit` with the first of the given
+// programs that exists, and waits for it to exit. Does nothing when none
+// exists; its failures and status are ignored.
+void stopUserUnit(const QString& unit,
+                  const QStringList& systemctl = {QStringLiteral("/usr/bin/systemctl"),
+                                                  QStringLiteral("/bin/systemctl")});
+
 // Runs `osascript -e script` and waits. True when the script ran without an
 // error; false when the program is missing, fails to start or reports one.
 bool runFinderScript(const QString& script, const QString& osascript = kOsascript);

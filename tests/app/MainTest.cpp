@@ -146,6 +146,14 @@ QString sizeText(const QString& path) {
     return moss::formatByteCount(moss::fs::allocatedSize(path));
 }
 
+QString total(const QStringList& paths) {
+    qint64 bytes = 0;
+    for (const QString& path : paths)
+        bytes += moss::fs::allocatedSize(path);
+    return u"Итого: "_s + QString::number(paths.size()) + u" файлов, "_s +
+           moss::formatByteCount(bytes);
+}
+
 TEST(MainScan, NotABundleShowsThePathAsTyped) {
     const moss::test::Sandbox sandbox;
     sandbox.makeDir(u"Apps"_s);
@@ -375,14 +383,6 @@ protected:
         return u'[' + category + u"] "_s + path + u" — "_s + sizeText(path) + flags;
     }
 
-    QString total(const QStringList& paths) const {
-        qint64 bytes = 0;
-        for (const QString& path : paths)
-            bytes += moss::fs::allocatedSize(path);
-        return u"Итого: "_s + QString::number(paths.size()) + u" файлов, "_s +
-               moss::formatByteCount(bytes);
-    }
-
     QString trashFolder() const { return sandbox.home() + u"/.local/share/Trash/files"_s; }
 
     moss::test::Sandbox sandbox;
@@ -507,6 +507,16 @@ protected:
         env.insert(u"TMPDIR"_s, home() + u"/.tmp"_s);
         env.insert(u"XDG_CACHE_HOME"_s, home() + u"/.cache"_s);
         env.insert(u"XDG_DATA_HOME"_s, home() + u"/.local/share"_s);
+        env.insert(u"XDG_CONFIG_HOME"_s, home() + u"/.config"_s);
+        env.insert(u"XDG_STATE_HOME"_s, home() + u"/.local/state"_s);
+        // The demo's system side only: the machine's own applications would
+        // compete with the demo's.
+        const QString system = home() + u"/.demo-system"_s;
+        env.insert(u"XDG_DATA_DIRS"_s, system + u"/usr/local/share:"_s + system + u"/usr/share:"_s +
+                                           system + u"/flatpak/exports/share:"_s + system +
+                                           u"/snapd/desktop"_s);
+        env.insert(u"DPKG_ADMINDIR"_s, system + u"/dpkg"_s);
+        env.insert(u"FLATPAK_SYSTEM_DIR"_s, system + u"/flatpak"_s);
         return env;
     }
 
@@ -564,6 +574,58 @@ TEST_F(DemoHome, TheMainApplicationShowsMostCategoriesACompetitorAndAWeakMatch) 
               "com.fernleaf.Quillstone.ShareExtension"_s);
 }
 
+struct ScanGolden {
+    QString opened;           // as typed, relative to the demo home
+    QStringList header;       // the three lines before the items
+    QList<QStringList> items; // category, path below the home, marks
+};
+
+TEST_F(DemoHome, LinuxApplicationsScanAsExpected) {
+    const QString unticked = u" [не отмечен]"_s;
+    const QList<ScanGolden> goldens{
+        // The user's own desktop entry: the entry goes with what its program
+        // keeps in every XDG folder; ".config/driftwoods" only begins like it.
+        {u".local/share/applications/net.driftwood.Reader.desktop"_s,
+         {u"Плавник  — net.driftwood.Reader"_s, u"team: -, вложенные id: "_s,
+          u"ключи имён: Driftwood Reader | DriftwoodReader | Driftwood-Reader | Driftwood"_s},
+         {{u"Приложение"_s, u".local/share/applications/net.driftwood.Reader.desktop"_s},
+          {u"Данные приложения"_s, u".local/share/net.driftwood.Reader"_s},
+          {u"Данные приложения"_s, u".local/state/driftwood"_s},
+          {u"Настройки"_s, u".config/driftwood"_s},
+          {u"Кэш"_s, u".cache/driftwood"_s},
+          {u"Автозапуск и фоновые службы"_s, u".config/autostart/reader-tray.desktop"_s},
+          {u"Установщики в Загрузках"_s, u"Downloads/driftwood_2.3.0_amd64.deb"_s, unticked},
+          {u"Прочее"_s, u".local/share/icons/hicolor/128x128/apps/net.driftwood.Reader.png"_s},
+          {u"Прочее"_s, u".local/share/mime/packages/net.driftwood.Reader.xml"_s}}},
+        // A Flatpak of the user's installation, opened by its exported entry:
+        // the installed folder goes with its data and its exported links; the
+        // identifier that only begins like it is another application's.
+        {u".local/share/flatpak/exports/share/applications/org.lumen.Palette.desktop"_s,
+         {u"Палитра Люмен 5.1.2 — org.lumen.Palette"_s, u"team: -, вложенные id: "_s,
+          u"ключи имён: "_s},
+         {{u"Приложение"_s, u".local/share/flatpak/app/org.lumen.Palette"_s},
+          {u"Контейнеры"_s, u".var/app/org.lumen.Palette"_s},
+          {u"Прочее"_s,
+           u".local/share/flatpak/exports/share/applications/org.lumen.Palette.desktop"_s},
+          {u"Прочее"_s, u".local/share/flatpak/exports/share/icons/hicolor/128x128/apps/"
+                        "org.lumen.Palette.png"_s}}},
+    };
+    for (const ScanGolden& golden : goldens) {
+        QStringList expected = golden.header;
+        QStringList paths;
+        for (const QStringList& item : golden.items) {
+            const QString path = home() + u'/' + item[1];
+            paths << path;
+            expected << u'[' + item[0] + u"] "_s + path + u" — "_s + sizeText(path) + item.value(2);
+        }
+        expected << total(paths);
+        const Outcome run = runMossbin({u"--scan"_s, golden.opened}, environment(), home());
+        EXPECT_EQ(run.status, 0) << golden.opened.toStdString();
+        EXPECT_EQ(run.err.toStdString(), "") << golden.opened.toStdString();
+        EXPECT_EQ(run.out.toStdString(), lines(expected)) << golden.opened.toStdString();
+    }
+}
+
 // Every entry below root with its modification time, in a fixed order.
 QStringList manifest(const QString& root) {
     QStringList entries;
@@ -590,10 +652,13 @@ TEST_F(DemoHome, TheGeneratorIsDeterministic) {
     QProcess diff;
     diff.start(u"diff"_s, {u"-rq"_s, u"--no-dereference"_s, home(), second});
     ASSERT_TRUE(diff.waitForFinished(120'000));
-    // Only launch jobs differ: they name programs in the home by absolute path.
+    // Only launch jobs and package file lists differ: they name files in the
+    // home by absolute path.
     const QString differences = QString::fromUtf8(diff.readAllStandardOutput());
     for (const QString& line : differences.split(u'\n', Qt::SkipEmptyParts))
-        EXPECT_TRUE(line.contains(u"/Library/LaunchAgents/"_s)) << line.toStdString();
+        EXPECT_TRUE(line.contains(u"/Library/LaunchAgents/"_s) ||
+                    line.contains(u"/.demo-system/dpkg/info/"_s))
+            << line.toStdString();
 }
 
 } // namespace

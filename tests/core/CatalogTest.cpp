@@ -5,6 +5,7 @@
 
 #include "Sandbox.h"
 
+#include <QFile>
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -107,4 +108,35 @@ TEST(CatalogSectionsTest, UserSectionFirstAndOnlyWhenItHasBundles) {
     const QList<CatalogSection> widgets = Catalog::sections(BundleKind::Widget);
     ASSERT_FALSE(widgets.isEmpty());
     EXPECT_EQ(widgets.at(0).title, u"Виджеты пользователя"_s);
+}
+
+// The list and a Linux application's competitors take the running user's
+// Linux applications after the bundles; a bundle's competitors do not.
+TEST(CatalogSectionsTest, LinuxApplicationsFollowTheBundles) {
+    Sandbox sandbox;
+    sandbox.activate();
+    const QByteArray dataDirs = qgetenv("XDG_DATA_DIRS");
+    qputenv("XDG_DATA_DIRS", QFile::encodeName(sandbox.path(QStringLiteral("usr/share"))));
+    sandbox.makeBundle(QStringLiteral("home/Applications/Zed.app"), moss::test::info(QStringLiteral("org.z")));
+    sandbox.writeFile(QStringLiteral("home/.local/share/applications/pad.desktop"),
+                      "[Desktop Entry]\nType=Application\nName=Pad\n");
+    sandbox.writeFile(QStringLiteral("home/.local/share/applications/tool.desktop"),
+                      "[Desktop Entry]\nType=Application\nName=Tool\nNoDisplay=true\n");
+    QStringList titles;
+    for (const CatalogSection& section : Catalog::listSections(BundleKind::Application))
+        titles.append(section.title);
+    QStringList competitors;
+    for (const AppBundle& app : Catalog::allApplications())
+        competitors.append(app.displayName);
+    const qsizetype bundles = Catalog::installedApplications().size();
+    const bool pluginsAlone =
+        Catalog::listSections(BundleKind::Plugin) == Catalog::sections(BundleKind::Plugin);
+    qputenv("XDG_DATA_DIRS", dataDirs);
+
+    EXPECT_EQ(titles.first(), QStringLiteral("Приложения пользователя"));
+    EXPECT_EQ(titles.last(), QStringLiteral("Ярлыки пользователя"));
+    // Entries the list does not show still own their files.
+    EXPECT_EQ(competitors.mid(bundles),
+              (QStringList{QStringLiteral("Pad"), QStringLiteral("Tool")}));
+    EXPECT_TRUE(pluginsAlone);
 }

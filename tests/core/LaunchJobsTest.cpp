@@ -21,47 +21,55 @@ const QString kAgent = u"/Applications/Sketcher.app/Contents/MacOS/agent"_s;
 } // namespace
 
 // A job mentions the bundle through its label, its program (or the first of
-// its arguments) or its associated bundles, each of the right type.
+// its arguments) or its associated bundles, each of the right type; the
+// mention names the first of them.
 TEST(LaunchJobsTest, TextsThatNameTheBundle) {
     Sandbox sandbox;
     const QVariantList withAgent{kAgent, u"--run"_s};
+    using enum LaunchJobMention::Field;
     struct Row {
         QVariantMap job;
-        bool mentions;
+        std::optional<LaunchJobMention::Field> mention;
     };
     const Row rows[] = {
-        {{{u"Label"_s, u"com.vendor.updater"_s}, {u"ProgramArguments"_s, withAgent}}, true},
-        {{{u"Program"_s, kAgent}}, true},
+        {{{u"Label"_s, u"com.vendor.updater"_s}, {u"ProgramArguments"_s, withAgent}}, program},
+        {{{u"Program"_s, kAgent}}, program},
         {{{u"Program"_s, u"/usr/bin/env"_s},
           {u"ProgramArguments"_s, QVariantList{u"/usr/bin/env"_s, kAgent}}},
-         false},
-        {{{u"Label"_s, u"com.acme.sketcher.agent"_s}}, true},
-        {{{u"Label"_s, u"com.acme.sketcherx"_s}}, false},
-        {{{u"AssociatedBundleIdentifiers"_s, u"com.acme.Sketcher"_s}}, true},
+         std::nullopt},
+        {{{u"Label"_s, u"com.acme.sketcher.agent"_s}, {u"Program"_s, kAgent}}, label},
+        {{{u"Label"_s, u"com.acme.sketcherx"_s}}, std::nullopt},
+        {{{u"AssociatedBundleIdentifiers"_s, u"com.acme.Sketcher"_s}}, associatedBundle},
         {{{u"AssociatedBundleIdentifiers"_s, QVariantList{u"com.o"_s, u"com.acme.Sketcher"_s}}},
-         true},
+         associatedBundle},
         {{{u"Label"_s, QVariantList{u"com.acme.Sketcher"_s}},
           {u"Program"_s, qint64(1)},
           {u"ProgramArguments"_s, kAgent},
           {u"AssociatedBundleIdentifiers"_s, QVariantMap{{u"x"_s, u"com.acme.Sketcher"_s}}}},
-         false},
+         std::nullopt},
         // A list that holds anything but strings is not a list of strings.
-        {{{u"ProgramArguments"_s, QVariantList{qint64(5), kAgent}}}, false},
-        {{{u"ProgramArguments"_s, QVariantList{kAgent, qint64(5)}}}, false},
+        {{{u"ProgramArguments"_s, QVariantList{qint64(5), kAgent}}}, std::nullopt},
+        {{{u"ProgramArguments"_s, QVariantList{kAgent, qint64(5)}}}, std::nullopt},
         {{{u"AssociatedBundleIdentifiers"_s, QVariantList{qint64(3), u"com.acme.Sketcher"_s}}},
-         false},
+         std::nullopt},
     };
     int n = 0;
     for (const Row& row : rows) {
         for (const plist::Format format : {plist::Format::xml, plist::Format::binary}) {
             const QString file =
                 sandbox.writePlist(u"LaunchAgents/%1.plist"_s.arg(++n), row.job, format);
-            EXPECT_EQ(launchJobMentions(file, kSketcher, kApp), row.mentions) << n;
+            const std::optional<LaunchJobMention> mention = launchJobMention(file, kSketcher, kApp);
+            EXPECT_EQ(mention ? std::optional(mention->field) : std::nullopt, row.mention) << n;
+            EXPECT_EQ(launchJobMentions(file, kSketcher, kApp), row.mention.has_value()) << n;
         }
     }
+    const QString associated = sandbox.writePlist(
+        u"LaunchAgents/a.plist"_s,
+        {{u"AssociatedBundleIdentifiers"_s, QVariantList{u"com.o"_s, u"COM.ACME.SKETCHER"_s}}});
+    EXPECT_EQ(launchJobMention(associated, kSketcher, kApp)->text, u"COM.ACME.SKETCHER"_s);
     // An empty bundle path matches nothing by path.
-    const QString program = sandbox.writePlist(u"LaunchAgents/p.plist"_s, {{u"Program"_s, kAgent}});
-    EXPECT_FALSE(launchJobMentions(program, kSketcher, QString()));
+    const QString byPath = sandbox.writePlist(u"LaunchAgents/p.plist"_s, {{u"Program"_s, kAgent}});
+    EXPECT_FALSE(launchJobMentions(byPath, kSketcher, QString()));
 }
 
 // Jobs written by hand, in which the texts are not spelled as the keys are:

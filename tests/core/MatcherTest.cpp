@@ -67,7 +67,7 @@ TEST(MatcherConstruction, degenerateAndReservedKeysAreNotKeys) {
              {{s(u"com.acme")}, {s(u"com.acme")}},
              {{s(u" com.acme.Tool-beta2 ")}, {s(u"com.acme.Tool")}},
          }) {
-        const Matcher matcher(row.given, {}, std::nullopt, reserved);
+        const Matcher matcher(row.given, {}, std::nullopt, Matcher::NameRules::bundle, reserved);
         EXPECT_EQ(matcher.identifiers(), row.keys) << row.given.join(u',').toStdString();
         for (const QString& candidate : {s(u"com.other.plist"), s(u"helper.plist")}) {
             EXPECT_EQ(matcher.identifierMatchLength(candidate), 0) << candidate.toStdString();
@@ -82,7 +82,9 @@ TEST(MatcherConstruction, degenerateAndReservedKeysAreNotKeys) {
              {{s(u"CrashReporter 2")}, {s(u"CrashReporter 2")}},
              {{s(u"Sketcher")}, {s(u"Sketcher")}},
          }) {
-        EXPECT_EQ(Matcher({}, row.given, std::nullopt, reserved).names(), row.keys)
+        EXPECT_EQ(
+            Matcher({}, row.given, std::nullopt, Matcher::NameRules::bundle, reserved).names(),
+            row.keys)
             << row.given.join(u',').toStdString();
     }
     EXPECT_EQ(Matcher({}, {s(u"ByHost")}, std::nullopt).names(), QStringList{s(u"ByHost")});
@@ -348,6 +350,103 @@ TEST(MatcherGroupContainers, cyrillicTeamContainer) {
     const Matcher matcher({}, {s(u"Мой Редактор")}, s(u"TEAM1"));
     EXPECT_EQ(matcher.groupContainerStrength(s(u"team1.общий.мойредактор")), Strength::weak);
     EXPECT_EQ(matcher.groupContainerStrength(s(u"team1.общий")), std::nullopt);
+}
+
+// What explains a match: the kind and the key that decided it, at the
+// strength that strength() and groupContainerStrength() give.
+TEST(MatcherExplanation, namesTheDecidingKey) {
+    using Kind = Matcher::Match::Kind;
+    using Match = Matcher::Match;
+    const Matcher matcher = sketcher();
+    const Matcher book({}, {s(u"Sketch"), s(u"Sketch Book")}, std::nullopt);
+    struct Row {
+        const Matcher& matcher;
+        const char16_t* candidate;
+        bool groupContainer;
+        std::optional<Match> expected;
+    };
+    const Row rows[] = {
+        {matcher, u"com.acme.Sketcher.plist", false,
+         Match{Kind::identifier, s(u"com.acme.Sketcher"), Strength::strong}},
+        // The longest identifier that matches.
+        {matcher, u"com.acme.sketcher.helper.plist", false,
+         Match{Kind::identifier, s(u"com.acme.Sketcher.helper"), Strength::strong}},
+        {matcher, u"Sketcher Notes", false, Match{Kind::name, s(u"Sketcher"), Strength::weak}},
+        {matcher, u"sketcher-pro 2", false,
+         Match{Kind::name, s(u"Sketcher-Pro"), Strength::strong}},
+        {matcher, u"Sketchbook", false, std::nullopt},
+        // A later key that leaves a harmless tail explains it, not the first.
+        {book, u"Sketch Book helper", false,
+         Match{Kind::name, s(u"Sketch Book"), Strength::strong}},
+        {book, u"Sketch Paper", false, Match{Kind::name, s(u"Sketch"), Strength::weak}},
+        {matcher, u"group.com.acme.Sketcher", true,
+         Match{Kind::identifier, s(u"com.acme.Sketcher"), Strength::strong}},
+        {matcher, u"abcde12345.group.com.acme.Sketcher", true,
+         Match{Kind::team, s(u"ABCDE12345"), Strength::strong}},
+        {matcher, u"ABCDE12345.SketcherPro", true,
+         Match{Kind::team, s(u"ABCDE12345"), Strength::weak}},
+        {matcher, u"XYZ.com.acme.Sketcher", true, std::nullopt},
+    };
+    for (const Row& row : rows) {
+        const QString candidate = s(row.candidate);
+        const std::optional<Match> match = row.groupContainer
+                                               ? row.matcher.explainGroupContainer(candidate)
+                                               : row.matcher.explain(candidate, true);
+        EXPECT_EQ(match, row.expected) << candidate.toStdString();
+        const std::optional<Strength> strength = row.groupContainer
+                                                     ? row.matcher.groupContainerStrength(candidate)
+                                                     : row.matcher.strength(candidate, true);
+        EXPECT_EQ(strength, match ? std::optional(match->strength) : std::nullopt)
+            << candidate.toStdString();
+    }
+    EXPECT_EQ(matcher.explain(s(u"Sketcher"), false), std::nullopt);
+    // Installers: the first name key, whatever follows it.
+    EXPECT_EQ(matcher.matchingName(s(u"Sketcher Notes")), s(u"Sketcher"));
+    EXPECT_EQ(matcher.matchingName(s(u"Sketcher Pro-2.3")), s(u"Sketcher Pro"));
+    EXPECT_EQ(matcher.matchingName(s(u"com.acme.Sketcher")), std::nullopt);
+}
+
+// A Linux application's names: short and common ones claim only the whole
+// name, weakly; extension words and "rc" may follow a name; a Flatpak or a
+// Snap has no name keys; a bundle keeps its rules.
+TEST(MatcherLinuxRules, wholeNamesExtensionWordsAndRc) {
+    AppBundle app;
+    app.source = AppSource::localEntry;
+    app.bundleIdentifier = s(u"org.kde.dolphin");
+    app.names = {s(u"Dolphin"), s(u"Files"), s(u"vlc"), s(u"Go")};
+    const Matcher linux(app);
+    EXPECT_EQ(linux.names(), QStringList{s(u"Dolphin")});
+    EXPECT_EQ(linux.exactNames(), (QStringList{s(u"Files"), s(u"vlc")}));
+    const std::pair<const char16_t*, std::optional<Strength>> cases[] = {
+        {u"dolphin", Strength::strong},
+        {u"dolphinrc", Strength::strong},
+        {u"Dolphin.conf", Strength::strong},
+        {u"dolphin-2.json", Strength::strong},
+        {u"dolphin notes", Strength::weak},
+        {u"dolphinarium", std::nullopt},
+        {u"files", Strength::weak},
+        {u"FILES.json", Strength::weak},
+        {u"VLCrc", Strength::weak},
+        {u"vlc-backup", std::nullopt},
+        {u"files2", std::nullopt},
+        {u"go", std::nullopt},
+        {u"org.kde.dolphin.desktop", Strength::strong},
+    };
+    for (const auto& [candidate, expected] : cases)
+        EXPECT_EQ(linux.strength(s(candidate), true), expected) << s(candidate).toStdString();
+    EXPECT_FALSE(linux.hasStrongNameMatch(s(u"files")));
+    EXPECT_EQ(linux.explain(s(u"vlc"), true)->key, s(u"vlc"));
+
+    app.source = AppSource::bundle;
+    const Matcher bundle(app);
+    EXPECT_TRUE(bundle.exactNames().isEmpty());
+    EXPECT_EQ(bundle.strength(s(u"dolphinrc"), true), std::nullopt);
+    EXPECT_EQ(bundle.strength(s(u"Dolphin.conf"), true), Strength::weak);
+    for (const AppSource sandboxed : {AppSource::flatpakUser, AppSource::snap}) {
+        app.source = sandboxed;
+        EXPECT_TRUE(Matcher(app).names().isEmpty());
+        EXPECT_EQ(Matcher(app).strength(s(u"dolphin"), true), std::nullopt);
+    }
 }
 
 TEST(MatcherMentions, identifiersAndApplicationPath) {

@@ -171,6 +171,7 @@ TEST(RemoverTest, RepeatedItemsAndLaunchAgents) {
     test::Sandbox sandbox;
     sandbox.activate();
     const QString agent = sandbox.writeFile(u"home/Library/LaunchAgents/com.foo.plist"_s);
+    const QString units = u"home/.config/systemd/user/"_s;
     const FoundFile preferences =
         found(sandbox.writeFile(u"home/Library/Preferences/com.foo.plist"_s), 7);
     const QList<FoundFile> files = {
@@ -182,23 +183,32 @@ TEST(RemoverTest, RepeatedItemsAndLaunchAgents) {
         found(sandbox.writeFile(u"Library/LaunchDaemons/com.foo.plist"_s), 1, FileCategory::launch),
         found(sandbox.writeFile(u"home2/Library/LaunchAgents/com.foo.plist"_s), 1,
               FileCategory::launch),
+        found(sandbox.writeFile(units + u"foo.service"_s), 1, FileCategory::launch),
+        found(sandbox.writeFile(units + u"-foo.timer"_s), 1, FileCategory::launch),
+        found(sandbox.writeFile(units + u"foo.conf"_s), 1, FileCategory::launch),
+        found(sandbox.writeFile(units + u"bar.service"_s), 1, FileCategory::other),
+        found(sandbox.writeFile(u"etc/systemd/user/foo.socket"_s), 1, FileCategory::launch),
     };
-    QStringList bootouts;
-    bool presentAtBootout = false;
+    // Each agent and user unit is stopped while its file is still in place.
+    QStringList bootouts, stoppedUnits;
     RemovalServices services = RemovalServices::live();
     services.bootoutLaunchAgent = [&](const QString& plist) {
-        bootouts.append(plist);
-        presentAtBootout = fs::exists(plist);
+        if (fs::exists(plist))
+            bootouts.append(plist);
+    };
+    services.stopUserUnit = [&](const QString& unit) {
+        if (fs::exists(sandbox.path(units + unit)))
+            stoppedUnits.append(unit);
     };
     services.playTrashSound = [] {};
 
     const RemovalResult result = test::await(Remover::moveToTrash(files, services));
 
     EXPECT_EQ(bootouts, QStringList{agent});
-    EXPECT_TRUE(presentAtBootout);
-    EXPECT_EQ(result.trashed.size(), 5);
+    EXPECT_EQ(stoppedUnits, (QStringList{u"foo.service"_s, u"-foo.timer"_s}));
+    EXPECT_EQ(result.trashed.size(), 10);
     EXPECT_TRUE(result.failed.isEmpty());
-    EXPECT_EQ(result.freedBytes, 11);
+    EXPECT_EQ(result.freedBytes, 16);
 }
 
 // The Finder script names the item with quotes and backslashes escaped; an

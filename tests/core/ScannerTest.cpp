@@ -11,6 +11,7 @@
 #include "platform/FileSystem.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -522,6 +523,134 @@ TEST_F(EditionsTest, ASecondCopyOfTheSameEditionIsStillNoCompetitor) {
         EXPECT_NE(find(files, file), nullptr) << file.toStdString();
     for (const QString& file : filesOf("2024"))
         EXPECT_EQ(find(files, file), nullptr) << file.toStdString();
+}
+
+// --- reasons -----------------------------------------------------------------
+
+TEST_F(ScannerTest, EachItemSaysWhyItIsThereAndWhyItIsUnticked) {
+    using Match = FoundReason::Match;
+    using Doubt = FoundReason::Doubt;
+    sketcher.teamIdentifier = u"ABCDE12345"_s;
+    const QString program = sketcher.url + u"/Contents/MacOS/agent"_s;
+    const QString job = sandbox.writePlist(u"home/Library/LaunchAgents/com.vendor.job.plist"_s,
+                                           {{u"Program"_s, program}});
+    const AppBundle namesake = bundleRecord(sandbox.makeDir(u"Applications/Other.app"_s),
+                                            u"org.other.Notes"_s, {u"Sketcher Notes"_s});
+    const QString dl = home(u"Downloads/"_s);
+    Scanner scanner(roots());
+    scanner.installerSource = [&](const QStringList&, const QString&) {
+        return QStringList{dl + u"Sketcher-2.3.dmg"_s};
+    };
+    const struct {
+        QString url;
+        FoundReason reason;
+    } rows[] = {
+        {sketcher.url, {}},
+        {make(u"home/Library/Preferences/com.acme.Sketcher.plist"_s),
+         {Match::identifier, u"com.acme.Sketcher"_s, Doubt::none, {}}},
+        {make(u"home/Library/Application Support/Sketcher/"_s),
+         {Match::name, u"Sketcher"_s, Doubt::none, {}}},
+        {make(u"home/Library/Application Support/Sketcher Backup Tool/"_s),
+         {Match::name, u"Sketcher"_s, Doubt::foreignWord, {}}},
+        {make(u"home/Library/Application Support/Sketcher Notes/"_s),
+         {Match::name, u"Sketcher"_s, Doubt::otherClaim, u"Sketcher Notes"_s}},
+        {make(u"home/Library/Group Containers/ABCDE12345.Sketcher.shared/"_s),
+         {Match::team, u"ABCDE12345"_s, Doubt::partialName, {}}},
+        {job, {Match::launchProgram, program, Doubt::none, {}}},
+        {make(u"sys/private/var/db/receipts/com.acme.Sketcher.bom"_s),
+         {Match::identifier, u"com.acme.Sketcher"_s, Doubt::none, {}}},
+        {dl + u"Sketcher-2.3.dmg"_s, {Match::installer, u"Sketcher"_s, Doubt::installer, {}}},
+    };
+    const QList<FoundFile> files = scanner.relatedFiles(sketcher, {namesake}, true);
+    EXPECT_EQ(files.size(), qsizetype(std::size(rows)));
+    for (const auto& row : rows) {
+        const FoundFile* file = find(files, row.url);
+        ASSERT_NE(file, nullptr) << row.url.toStdString();
+        EXPECT_EQ(file->reason, row.reason) << row.url.toStdString();
+        EXPECT_EQ(file->selectedByDefault, row.reason.doubt == Doubt::none)
+            << row.url.toStdString();
+    }
+}
+
+// --- progress and stopping ----------------------------------------------------
+
+TEST_F(ScannerTest, TheObserverSeesEachItemOnceThenItsSize) {
+    const QString prefs = make(u"home/Library/Preferences/com.acme.Sketcher.plist"_s);
+    make(u"home/Library/Caches/com.acme.Sketcher/data"_s);
+    make(u"tmp/com.acme.Sketcher/"_s);
+    QStringList events; // "admitted URL", "searching PATH", "measured URL"
+    ScanObserver observer;
+    observer.admitted = [&](const FoundFile& item) {
+        EXPECT_EQ(item.size, 0);
+        events << u"admitted "_s + item.url;
+    };
+    observer.searching = [&](const QString& path) { events << u"searching "_s + path; };
+    observer.measured = [&](const QString& url, qint64) { events << u"measured "_s + url; };
+    const QList<FoundFile> files = Scanner(roots()).relatedFiles(sketcher, {}, false, observer);
+    ASSERT_EQ(files.size(), 4);
+
+    const auto reported = [&events](const QString& kind) {
+        QStringList paths;
+        for (const QString& event : std::as_const(events))
+            if (event.startsWith(kind + u' '))
+                paths << event.mid(kind.size() + 1);
+        return paths;
+    };
+    const QStringList all = sorted(urls(files) << sketcher.url);
+    EXPECT_EQ(reported(u"admitted"_s).first(), sketcher.url);
+    EXPECT_EQ(sorted(reported(u"admitted"_s)), all);
+    EXPECT_EQ(sorted(reported(u"measured"_s)), all);
+    EXPECT_LT(events.lastIndexOf(QRegularExpression(u"admitted .*"_s)),
+              events.indexOf(QRegularExpression(u"measured .*"_s)));
+    // A folder is named before what is found in it.
+    EXPECT_LT(events.indexOf(u"searching "_s + fs::parentPath(prefs)),
+              events.indexOf(u"admitted "_s + prefs));
+}
+
+TEST_F(ScannerTest, AStopEndsTheSearchWithWhatItHasAdmitted) {
+    const QString prefs = make(u"home/Library/Preferences/com.acme.Sketcher.plist"_s);
+    make(u"home/Library/Caches/com.acme.Sketcher/data"_s);
+    make(u"tmp/com.acme.Sketcher/"_s);
+    std::stop_source stop;
+    int measured = 0;
+    ScanObserver observer;
+    observer.admitted = [&](const FoundFile& item) {
+        if (item.url == prefs)
+            stop.request_stop();
+    };
+    observer.measured = [&](const QString&, qint64) { ++measured; };
+    const QList<FoundFile> files =
+        Scanner(roots()).relatedFiles(sketcher, {}, false, observer, stop.get_token());
+    EXPECT_EQ(urls(files), QStringList{prefs});
+    EXPECT_EQ(files.first().url, sketcher.url);
+    EXPECT_EQ(measured, 0);
+}
+
+// The size walks run on the pool's threads; a stop reaches them inside the
+// folder they walk.
+TEST_F(ScannerTest, AStopReachesTheSizeWalkOfAHugeTree) {
+    const QString huge = make(u"home/Library/Caches/com.acme.Sketcher/"_s);
+    for (int folder = 0; folder < 50; ++folder) {
+        const QString dir = huge + u"/d"_s + QString::number(folder);
+        fs::makePath(dir);
+        for (int file = 0; file < 100; ++file)
+            ::close(::open(fs::encodePath(dir + u"/f"_s + QString::number(file)).constData(),
+                           O_CREAT | O_WRONLY | O_CLOEXEC, 0600));
+    }
+    std::stop_source stop;
+    QStringList measured;
+    ScanObserver observer;
+    observer.searching = [&](const QString& path) {
+        if (path == huge) // its walk is about to start on a thread of the pool
+            stop.request_stop();
+    };
+    observer.measured = [&](const QString& url, qint64) { measured << url; };
+    const QList<FoundFile> files =
+        Scanner(roots()).relatedFiles(sketcher, {}, false, observer, stop.get_token());
+    ASSERT_NE(find(files, huge), nullptr);
+    EXPECT_EQ(find(files, huge)->size, 0);
+    EXPECT_FALSE(measured.contains(huge));
+    EXPECT_GT(fs::allocatedSize(huge), 0);
 }
 
 // --- sizes and hostile trees --------------------------------------------------

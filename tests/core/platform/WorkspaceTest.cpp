@@ -65,6 +65,12 @@ TEST(WorkspaceTest, HelpersGetArgumentVectors) {
     workspace::bootoutLaunchAgent(plist, missing);
     EXPECT_EQ(logged(launchctl),
               QStringList({u"bootout"_s, u"gui/"_s + QString::number(::getuid()), plist}));
+    // A user unit: the first program found in the list is used.
+    const QString systemctl = program(u"systemctl"_s, 1);
+    workspace::stopUserUnit(u"-x; rm $HOME.service"_s, {missing, systemctl});
+    workspace::stopUserUnit(u"y.service"_s, {missing});
+    EXPECT_EQ(logged(systemctl), QStringList({u"--user"_s, u"disable"_s, u"--now"_s, u"--"_s,
+                                              u"-x; rm $HOME.service"_s}));
 
     const QString script = u"tell application \"Finder\" to delete x"_s;
     const QString osascript = program(u"osascript"_s, 0);

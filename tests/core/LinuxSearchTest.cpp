@@ -1,0 +1,220 @@
+// The leftover search of a Linux application: each row's rule, the judge
+// against the other applications, the paths never offered, whole names, and
+// the item that stands for the application by source.
+
+#include "LinuxSearch.h"
+
+#include "LinuxApps.h"
+#include "Printers.h"
+#include "Sandbox.h"
+#include "Scanner.h"
+#include "platform/FileSystem.h"
+
+#include <gtest/gtest.h>
+
+namespace moss {
+namespace {
+
+using namespace Qt::StringLiterals;
+using test::Sandbox;
+
+class LinuxSearchTest : public ::testing::Test {
+protected:
+    LinuxSearchTest() {
+        roots.home = sandbox.home();
+        roots.configHome = roots.home + u"/.config"_s;
+        roots.dataHome = roots.home + u"/.local/share"_s;
+        roots.stateHome = roots.home + u"/.local/state"_s;
+        roots.cacheHome = roots.home + u"/.cache"_s;
+        roots.dataDirs = {sandbox.path(u"usr/share"_s)};
+        roots.dpkgDatabase = sandbox.path(u"dpkg"_s);
+        roots.flatpakSystem = sandbox.path(u"flatpak"_s);
+    }
+
+    QString entry(const QString& relative, const QByteArray& keys) const {
+        return sandbox.writeFile(u"home/"_s + relative,
+                                 "[Desktop Entry]\nType=Application\n" + keys + "\n");
+    }
+
+    AppBundle load(const QString& path) const { return LinuxApps::load(path, roots).value(); }
+
+    QList<FoundFile> search(const AppBundle& app) const {
+        Scanner scanner(SearchRoots{roots.home, {}, {}}, roots);
+        scanner.measureSizes = false;
+        return scanner.relatedFiles(app, LinuxApps::installed(roots), true);
+    }
+
+    Sandbox sandbox;
+    LinuxRoots roots;
+};
+
+// Where an entry ended up: not found, or found with a category and a tick.
+struct Outcome {
+    QString path; // below the home
+    std::optional<FileCategory> category;
+    bool ticked = false;
+};
+
+void expectOutcomes(const QList<FoundFile>& found, const QString& home,
+                    const QList<Outcome>& outcomes) {
+    for (const Outcome& outcome : outcomes) {
+        const QString path = home + u'/' + outcome.path;
+        const auto item = std::find_if(found.cbegin(), found.cend(),
+                                       [&](const FoundFile& file) { return file.url == path; });
+        if (!outcome.category) {
+            EXPECT_EQ(item, found.cend()) << "claimed: " << outcome.path.toStdString();
+            continue;
+        }
+        ASSERT_NE(item, found.cend()) << "not found: " << outcome.path.toStdString();
+        EXPECT_EQ(item->category, *outcome.category) << outcome.path.toStdString();
+        EXPECT_EQ(item->selectedByDefault, outcome.ticked) << outcome.path.toStdString();
+    }
+}
+
+TEST_F(LinuxSearchTest, eachRowByItsRuleAgainstTheOtherApplications) {
+    const QString pad = entry(u".local/share/applications/org.acme.Pad.desktop"_s,
+                              "Name=Acme Pad\nExec=acmepad %F\nIcon=org.acme.Pad");
+    entry(u".local/share/applications/acmepad-sync.desktop"_s,
+          "Name=AcmePad Sync\nExec=acmepad-sync");
+    entry(u".local/share/applications/org.acme.Pad.Viewer.desktop"_s,
+          "Name=Pad Viewer\nExec=padview\nNoDisplay=true");
+    for (const char* folder :
+         {".config/acmepad", ".local/share/org.acme.Pad", ".local/share/org.acme.Pad.Viewer",
+          ".local/state/acmepad", ".cache/acmepad-notes", ".config/acmepad-sync", ".acmepad",
+          "acmepad", ".var/app/org.acme.Pad", ".var/app/acmepad", "snap/acmepad"})
+        sandbox.makeDir(u"home/"_s + QString::fromLatin1(folder));
+    for (const char* file : {".config/AcmePad.conf", ".config/acmepadrc",
+                             ".local/share/icons/hicolor/48x48/apps/org.acme.Pad.png",
+                             "Downloads/acmepad_1.0_amd64.deb", "Downloads/acmepad.pdf"})
+        sandbox.writeFile(u"home/"_s + QString::fromLatin1(file));
+    entry(u".config/autostart/pad-tray.desktop"_s, "Name=Tray\nExec=acmepad --tray");
+    entry(u".config/autostart/acmepad.desktop"_s, "Name=Other\nExec=other");
+    const QString units = u"home/.config/systemd/user/"_s;
+    sandbox.writeFile(units + u"pad.service"_s, "[Service]\nExecStart=/usr/bin/acmepad -d\n");
+    sandbox.writeFile(units + u"pad.timer"_s, "[Timer]\nOnCalendar=daily\n");
+    sandbox.writeFile(units + u"other.timer"_s, "[Timer]\nUnit=other.service\n");
+    sandbox.writeFile(u"home/.mozilla/native-messaging-hosts/org.acme.pad.json"_s,
+                      R"({"path": "/usr/bin/acmepad-host"})");
+
+    const QList<FoundFile> found = search(load(pad));
+    using C = FileCategory;
+    expectOutcomes(
+        found, roots.home,
+        {
+            {u".config/acmepad"_s, C::preferences, true},
+            {u".config/AcmePad.conf"_s, C::preferences, true},
+            {u".config/acmepadrc"_s, C::preferences, true},
+            {u".local/share/org.acme.Pad"_s, C::support, true},
+            // A competitor's longer identifier, even of a hidden entry.
+            {u".local/share/org.acme.Pad.Viewer"_s, {}, false},
+            {u".local/state/acmepad"_s, C::support, true},
+            {u".cache/acmepad-notes"_s, C::caches, false},
+            // Weakly by name here, strongly by another's name: theirs.
+            {u".config/acmepad-sync"_s, {}, false},
+            {u".acmepad"_s, C::support, true},
+            {u"acmepad"_s, {}, false},
+            {u".var/app/org.acme.Pad"_s, C::containers, true},
+            {u".var/app/acmepad"_s, {}, false},
+            {u"snap/acmepad"_s, {}, false},
+            {u".config/autostart/pad-tray.desktop"_s, C::launch, true},
+            {u".config/autostart/acmepad.desktop"_s, {}, false},
+            {u".config/systemd/user/pad.service"_s, C::launch, true},
+            {u".config/systemd/user/pad.timer"_s, C::launch, true},
+            {u".config/systemd/user/other.timer"_s, {}, false},
+            {u".mozilla/native-messaging-hosts/org.acme.pad.json"_s, C::plugins, true},
+            // Another application's own entry is never a leftover.
+            {u".local/share/applications/acmepad-sync.desktop"_s, {}, false},
+            {u".local/share/icons/hicolor/48x48/apps/org.acme.Pad.png"_s, C::other, true},
+            {u"Downloads/acmepad_1.0_amd64.deb"_s, C::installers, false},
+            {u"Downloads/acmepad.pdf"_s, {}, false},
+        });
+    EXPECT_EQ(found.first(), (FoundFile{pad, FileCategory::bundle, 0, false, true, {}}));
+    const auto timer = std::find_if(found.cbegin(), found.cend(), [](const FoundFile& file) {
+        return file.url.endsWith(u"pad.timer");
+    });
+    ASSERT_NE(timer, found.cend());
+    EXPECT_EQ(timer->reason.match, FoundReason::Match::unitTrigger);
+    EXPECT_EQ(timer->reason.key, u"pad.service"_s);
+}
+
+// Short and common names claim only whole names, never ticked; the desktop's
+// own files are never offered, whatever matches them, nor are folders named
+// like a searched folder.
+TEST_F(LinuxSearchTest, wholeNamesAndWhatIsNeverOffered) {
+    const QString fonts =
+        entry(u".local/share/applications/org.gnome.font-viewer.desktop"_s, "Name=Fonts\nExec=ssh");
+    for (const char* path : {".fonts", ".local/share/fonts", ".ssh", ".config/fonts", ".config/ssh",
+                             ".config/fonts-extra", ".cache/ssh.json"})
+        sandbox.makeDir(u"home/"_s + QString::fromLatin1(path));
+    const QList<FoundFile> found = search(load(fonts));
+    using C = FileCategory;
+    expectOutcomes(found, roots.home,
+                   {
+                       {u".fonts"_s, {}, false},
+                       {u".local/share/fonts"_s, {}, false},
+                       {u".ssh"_s, {}, false},
+                       {u".config/fonts"_s, {}, false},
+                       {u".config/ssh"_s, C::preferences, false},
+                       {u".config/fonts-extra"_s, {}, false},
+                       {u".cache/ssh.json"_s, C::caches, false},
+                   });
+    const auto config = std::find_if(found.cbegin(), found.cend(), [](const FoundFile& file) {
+        return file.url.endsWith(u"/.config/ssh");
+    });
+    ASSERT_NE(config, found.cend());
+    EXPECT_EQ(config->reason.doubt, FoundReason::Doubt::commonName);
+}
+
+// What stands for the application: the user's own files go, a package
+// system's entry stays for it, a user's Flatpak takes its exported links.
+TEST_F(LinuxSearchTest, theApplicationItemBySource) {
+    const QString app = u"home/.local/share/flatpak/app/org.acme.Draw/"_s;
+    sandbox.writeFile(app + u"current/active/export/share/applications/org.acme.Draw.desktop"_s,
+                      "[Desktop Entry]\nType=Application\nName=Draw\nX-Flatpak=org.acme.Draw\n");
+    const QString exports = u"home/.local/share/flatpak/exports/share/"_s;
+    const QString link = sandbox.symlink(
+        u"../../../app/org.acme.Draw/current/active/export/share/applications/org.acme.Draw.desktop"_s,
+        exports + u"applications/org.acme.Draw.desktop"_s);
+    const QString icon =
+        sandbox.symlink(u"../../../../../../app/org.acme.Draw/current/active/export/icon.png"_s,
+                        exports + u"icons/hicolor/64x64/apps/org.acme.Draw.png"_s);
+    sandbox.symlink(u"../../../app/org.acme.Other/x.desktop"_s,
+                    exports + u"applications/org.acme.Other.desktop"_s);
+    const QList<FoundFile> flatpak = search(load(link));
+    ASSERT_GE(flatpak.size(), 3);
+    EXPECT_EQ(flatpak[0].url, sandbox.path(app.chopped(1)));
+    EXPECT_TRUE(flatpak[0].selectedByDefault);
+    QStringList others;
+    for (const FoundFile& file : flatpak.mid(1))
+        others.append(file.url);
+    EXPECT_EQ(others, (QStringList{link, icon}));
+
+    struct Case {
+        AppSource source;
+        QString url;
+        bool ticked;
+        bool needsAdmin;
+    };
+    const QString system = sandbox.path(u"usr/share/applications/x.desktop"_s);
+    const QString own = roots.dataHome + u"/applications/x.desktop"_s;
+    const QString image = sandbox.path(u"home/Applications/X.AppImage"_s);
+    for (const Case& c :
+         {Case{AppSource::debianPackage, system, false, true},
+          Case{AppSource::snap, system, false, true},
+          Case{AppSource::flatpakSystem, system, false, true},
+          Case{AppSource::systemEntry, system, false, true},
+          Case{AppSource::snap, own, true, false}, Case{AppSource::localEntry, own, true, false},
+          Case{AppSource::appImage, image, true, false}}) {
+        AppBundle bundle;
+        bundle.url = c.url;
+        bundle.source = c.source;
+        sandbox.makeDir(fs::parentPath(c.url).mid(sandbox.root().size() + 1));
+        const FoundFile item = LinuxSearch::applicationItemOf(bundle, roots);
+        EXPECT_EQ(item.url, c.url);
+        EXPECT_EQ(item.selectedByDefault, c.ticked) << int(c.source);
+        EXPECT_EQ(item.needsAdmin, c.needsAdmin) << int(c.source);
+    }
+}
+
+} // namespace
+} // namespace moss
