@@ -2,10 +2,12 @@
 //
 //     MOSS_BENCH_DATA=DIR mossbench [--write-inputs=OUT] [benchmark flags]
 //
-// DIR holds large/ and small/. --write-inputs writes, for the comparison
-// commands of bench/run-benchmarks.py, the grep patterns of the target's
-// matcher (patterns.txt), the folders a scan lists (folders.txt) and the
-// items it admits (admitted.txt), one per line, then exits.
+// DIR holds large/ and small/; the Linux desktop and home are written below
+// DIR/linux on first use. --write-inputs writes, for the comparison commands
+// of bench/run-benchmarks.py, the grep patterns of the target's matcher
+// (patterns.txt), the folders a scan lists (folders.txt), the items it
+// admits (admitted.txt) and the folders the Linux search lists
+// (linux-folders.txt), one per line, then exits.
 
 #include "AppBundle.h"
 #include "Catalog.h"
@@ -17,11 +19,13 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QSet>
 #include <QStringList>
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <random>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -150,7 +154,8 @@ BENCHMARK(catalogSections)->Unit(benchmark::kMillisecond);
 // A Linux desktop with 2,000 applications, written once below the data
 // folder: 1,600 entries of Debian packages (each its own package, among 3,000
 // installed ones, as on a full desktop), 250 Flatpaks, 100 Snaps and 50 of
-// the user's own; every entry carries 30 translations of its texts.
+// the user's own (one of them Lanternfish, the Linux search's target); every
+// entry carries 30 translations of its texts.
 struct LinuxDesktop {
     QString root = dataRoot() + u"/linux"_s;
     LinuxRoots roots;
@@ -159,6 +164,12 @@ struct LinuxDesktop {
     static const LinuxDesktop& shared() {
         static const LinuxDesktop desktop;
         return desktop;
+    }
+
+    // The 50th of the user's own entries: the application the Linux search
+    // looks for.
+    QString targetEntry() const {
+        return roots.dataHome + u"/applications/org.lanternfish.Reader.desktop"_s;
     }
 
 private:
@@ -211,12 +222,14 @@ private:
                   entryText("Snap " + QByteArray::number(i), "/snap/bin/" + name) +
                       "X-SnapInstanceName=" + name + "\n");
         }
-        for (int i = 0; i < 50; ++i)
+        for (int i = 0; i < 49; ++i)
             write(roots.dataHome + u"/applications/local"_s + QString::number(i) + u".desktop"_s,
                   entryText("Local " + QByteArray::number(i), "local" + QByteArray::number(i)));
+        write(targetEntry(), entryText("Lanternfish", "lanternfish"));
         write(roots.dpkgDatabase + u"/status"_s, status);
     }
 
+public:
     static QByteArray entryText(const QByteArray& name, const QByteArray& exec) {
         QByteArray text = "[Desktop Entry]\nType=Application\nName=" + name + "\n";
         for (const char* locale :
@@ -248,6 +261,134 @@ void linuxCatalogue(benchmark::State& state) {
     state.counters["apps"] = double(apps);
 }
 BENCHMARK(linuxCatalogue)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The home of that desktop with 50,000 entries in its XDG folders: 12,500
+// each directly in ~/.config, ~/.local/share, ~/.local/state and ~/.cache
+// (folders holding one file, and files), named as applications name them
+// (words, reverse-DNS identifiers, dot-files, "rc" files), 200 autostart
+// entries and 200 user units, which the search reads; among them
+// Lanternfish's own files in every folder and names that only begin like its
+// own. Written once, seeded.
+struct LinuxHome {
+    static constexpr int perFolder = 12'500;
+    AppBundle target;
+    QList<AppBundle> competitors;
+
+    static const LinuxHome& shared() {
+        static const LinuxHome home;
+        return home;
+    }
+
+private:
+    LinuxHome() {
+        const LinuxDesktop& desktop = LinuxDesktop::shared();
+        const LinuxRoots& roots = desktop.roots;
+        const QString marker = desktop.root + u"/home-written"_s;
+        if (!fs::exists(marker))
+            writeHome(roots, marker);
+        target = LinuxApps::load(desktop.targetEntry(), roots).value();
+        competitors = LinuxApps::installed(roots);
+    }
+
+    static void writeHome(const LinuxRoots& roots, const QString& marker) {
+        std::mt19937 random(20261207);
+        static const char* const syllables[] = {
+            "al", "ba", "cor", "da",  "el", "fen", "gal", "ho", "is", "jun", "ka", "lo", "mar",
+            "nu", "or", "pel", "qui", "ra", "sol", "ta",  "ul", "ve", "wyn", "xa", "yo", "zer"};
+        const auto word = [&random]() -> QByteArray {
+            QByteArray text;
+            const int count = 2 + int(random() % 2);
+            for (int i = 0; i < count; ++i)
+                text += syllables[random() % std::size(syllables)];
+            return text;
+        };
+        const auto capitalised = [](QByteArray text) -> QByteArray {
+            text[0] = char(text[0] - 'a' + 'A');
+            return text;
+        };
+        const auto name = [&]() -> QByteArray {
+            switch (random() % 8) {
+            case 0:
+                return "org." + word() + "." + capitalised(word());
+            case 1:
+                return "com." + word() + "." + word();
+            case 2:
+                return capitalised(word()) + " " + capitalised(word());
+            case 3:
+                return word() + "-" + word();
+            case 4:
+                return word() + ".conf";
+            case 5:
+                return word() + "rc";
+            case 6:
+                return capitalised(word());
+            default:
+                return word();
+            }
+        };
+        for (const QString& base :
+             {roots.configHome, roots.dataHome, roots.stateHome, roots.cacheHome}) {
+            QSet<QByteArray> taken;
+            while (taken.size() < perFolder) {
+                const QByteArray entry = name();
+                if (taken.contains(entry))
+                    continue;
+                taken.insert(entry);
+                const QString path = base + u'/' + QString::fromUtf8(entry);
+                if (random() % 2 == 0)
+                    LinuxDesktop::write(path + u"/state"_s, "x\n");
+                else
+                    LinuxDesktop::write(path, "key=value\n");
+            }
+        }
+        for (int i = 0; i < 200; ++i) {
+            const QByteArray program = word();
+            LinuxDesktop::write(roots.configHome + u"/autostart/"_s + QString::fromUtf8(program) +
+                                    QString::number(i) + u".desktop"_s,
+                                "[Desktop Entry]\nType=Application\nName=" + program +
+                                    "\nExec=/usr/bin/" + program + " --background\n");
+            LinuxDesktop::write(roots.configHome + u"/systemd/user/"_s +
+                                    QString::fromUtf8(program) + QString::number(i) + u".service"_s,
+                                "[Unit]\nDescription=" + program +
+                                    "\n\n[Service]\nExecStart=/usr/bin/" + program +
+                                    " --daemon\n\n[Install]\nWantedBy=default.target\n");
+        }
+        // Lanternfish's own, and names that only begin like its.
+        for (const QString& own : {roots.configHome + u"/lanternfish/settings.ini"_s,
+                                   roots.dataHome + u"/org.lanternfish.Reader/library.db"_s,
+                                   roots.stateHome + u"/lanternfish/history"_s,
+                                   roots.cacheHome + u"/lanternfish/pages"_s,
+                                   roots.configHome + u"/lanternfishing/notes"_s,
+                                   roots.cacheHome + u"/org.lanternfish.ReaderKit/index"_s})
+            LinuxDesktop::write(own, "x\n");
+        LinuxDesktop::write(roots.configHome + u"/autostart/reader-tray.desktop"_s,
+                            "[Desktop Entry]\nType=Application\nName=Tray\n"
+                            "Exec=lanternfish --tray\n");
+        LinuxDesktop::write(roots.configHome + u"/systemd/user/lanternfish-index.service"_s,
+                            "[Service]\nExecStart=/usr/bin/lanternfish --index\n");
+        LinuxDesktop::write(marker, "written\n");
+    }
+};
+
+// The leftover search of Lanternfish in that home against the 2,000
+// installed applications, with sizes and without.
+void linuxSearch(benchmark::State& state) {
+    const LinuxHome& home = LinuxHome::shared();
+    const LinuxRoots& roots = LinuxDesktop::shared().roots;
+    Scanner scanner(SearchRoots{roots.home, {}, {}}, roots);
+    scanner.measureSizes = state.range(0) != 0;
+    qsizetype found = 0;
+    for (auto _ : state)
+        found = scanner.relatedFiles(home.target, home.competitors, false).size();
+    state.counters["found"] = double(found);
+    state.counters["competitors"] = double(home.competitors.size());
+}
+BENCHMARK(linuxSearch)
+    ->ArgName("sizes")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // The owners of the 1,600 Debian entries among 3,000 installed packages.
 void debianOwners(benchmark::State& state) {
@@ -325,7 +466,26 @@ bool writeLines(const QString& path, const QStringList& lines) {
     return file.open(QIODevice::WriteOnly) && file.write(lines.join(u'\n').toUtf8() + '\n') > 0;
 }
 
+// The folders the Linux search lists that exist, installers left out.
+QStringList linuxFolders() {
+    LinuxHome::shared();
+    const LinuxRoots& roots = LinuxDesktop::shared().roots;
+    QStringList folders;
+    for (const LinuxLocation& location : LinuxLocations::table()) {
+        if (location.rule == LinuxLocation::Rule::installers)
+            continue;
+        for (const QString& folder : LinuxLocations::folders(location, roots))
+            if (fs::isDirectory(folder) && !folders.contains(folder))
+                folders << folder;
+    }
+    return folders;
+}
+
 int writeInputs(const QString& out) {
+    if (!writeLines(out + u"/linux-folders.txt"_s, linuxFolders()))
+        return 1;
+    if (!fs::isDirectory(large(QStringLiteral("home"))))
+        return 0; // the Linux inputs alone, for a run of the Linux benchmarks only
     const Fixture& fixture = Fixture::shared();
     QStringList folders;
     for (const Location& location : Scanner::libraryLocations()) {

@@ -161,7 +161,37 @@ def measure(build: Path, data: Path) -> list:
         rows.append(dict(what=f"`Catalog::sections` on {int(entry['bundles'])} bundles",
                          ours=f"{seconds(entry) * 1e3:.1f} ms", theirs="(no comparison)",
                          ratio=None, target=None, check=""))
-    return rows
+    return rows + measure_linux(ours, inputs)
+
+
+def measure_linux(ours: dict, inputs: Path) -> list:
+    """The Linux rows: the search on the home with 50 000 entries in its XDG
+    folders against `find` over the folders it lists, and the catalogue."""
+    folders = [f for f in lines(inputs / "linux-folders.txt") if os.path.isdir(f)]
+    listed = len(output_of(["find", *folders, "-maxdepth", "1", "-mindepth", "1"]).splitlines())
+    without = ours["linuxSearch/sizes:0"]
+    find = median_seconds(["find", *folders, "-maxdepth", "1"])
+    whole = ours["linuxSearch/sizes:1"]
+    catalogue = ours["linuxCatalogue"]
+    owners = ours["debianOwners"]
+    return [
+        dict(what=f"Linux search, sizes excluded ({int(without['competitors'])} competitors, "
+                  f"{listed} entries)",
+             ours=f"{seconds(without) * 1e3:.1f} ms",
+             theirs=f"{find * 1e3:.1f} ms (`find -maxdepth 1`, {len(folders)} folders)",
+             ratio=seconds(without) / find, target=1.5,
+             check=f"{int(without['found'])} items found; `find` lists {listed} entries"),
+        dict(what=f"Linux search with sizes ({int(whole['competitors'])} competitors)",
+             ours=f"{seconds(whole) * 1e3:.1f} ms", theirs="(no comparison)",
+             ratio=None, target=None, check=""),
+        dict(what=f"`LinuxApps::catalogue` on 2000 desktop entries ({int(catalogue['apps'])} "
+                  f"applications)",
+             ours=f"{seconds(catalogue) * 1e3:.1f} ms", theirs="(no comparison)",
+             ratio=None, target=None, check=""),
+        dict(what=f"Owners of 1600 entries among 3000 Debian packages ({int(owners['owned'])} owned)",
+             ours=f"{seconds(owners) * 1e3:.1f} ms", theirs="(no comparison)",
+             ratio=None, target=None, check=""),
+    ]
 
 
 def machine() -> str:
