@@ -13,7 +13,6 @@
 #include <QTimeZone>
 #include <QtEndian>
 #include <gtest/gtest.h>
-#include <random>
 
 namespace plist = moss::plist;
 using namespace Qt::StringLiterals;
@@ -206,26 +205,16 @@ TEST(PropertyListTest, MalformedAndHostileInputGivesNothing) {
     EXPECT_TRUE(plist::dictionaryFromData(binaryPlist({entry(1, 2), "Sa-b", "Qx"})));
 }
 
-TEST(PropertyListTest, TruncationsAndRandomMutationsAreHandled) {
+// Random bytes are the fuzz target's job; here, every cut of both forms gives
+// nothing or the whole: a binary list ends with its trailer, an XML one reads
+// once the root's end tag is in.
+TEST(PropertyListTest, TruncationsGiveNothingOrTheWhole) {
     for (const QByteArray& whole : {kXml, kBinary}) {
-        for (qsizetype length = 0; length < whole.size(); ++length) {
-            // A cut after the root's end still reads; any result holds only
-            // keys of the whole.
-            const auto dict = plist::dictionaryFromData(whole.left(length));
-            for (const QString& key : dict.value_or(QVariantMap()).keys())
-                EXPECT_TRUE(sample().contains(key)) << length;
-        }
-    }
-    std::mt19937 random(1234);
-    for (const QByteArray& seed : {kXml, kBinary, nestedBinary(20), sharedBinary(12)}) {
-        for (int round = 0; round < 1000; ++round) {
-            QByteArray data = seed;
-            for (int i = int(random() % 6); i >= 0; --i)
-                data[qsizetype(random() % quint32(data.size()))] = char(random());
-            EXPECT_LE(plist::dictionaryFromData(data).value_or(QVariantMap()).size(),
-                      sample().size() + 1)
-                << round;
-        }
+        const qsizetype rootEnd = whole.lastIndexOf("</dict>") + 7;
+        for (qsizetype length = 0; length < whole.size(); ++length)
+            EXPECT_EQ(plist::dictionaryFromData(whole.left(length)),
+                      whole == kXml && length >= rootEnd ? std::optional(sample()) : std::nullopt)
+                << length;
     }
 }
 

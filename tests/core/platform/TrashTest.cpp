@@ -89,7 +89,7 @@ private:
 // in a Trash there), and the time. Clashing names, even with an entry left
 // without a description, get their own; long names still fit; links go as
 // links. A home Trash that is missing is made; one that is not our own real
-// folder is refused.
+// folder is refused. Restore puts items back.
 TEST(TrashTest, MovesIntoTheHomeTrashWithADescription) {
     test::Sandbox sandbox;
     sandbox.activate();
@@ -124,6 +124,17 @@ TEST(TrashTest, MovesIntoTheHomeTrashWithADescription) {
     EXPECT_EQ(fs::entryType(trashed[u"link"_s]), fs::EntryType::symlink);
     EXPECT_EQ(fs::entryType(trashed[u"dangling"_s]), fs::EntryType::symlink);
     EXPECT_EQ(trash::decodeInfoPath("/x%2Fy%25z%E2%80%94"), u"/x/y%z—"_s);
+    // Restore makes missing folders, never replaces what took the former
+    // place, and removes the description once the item is back.
+    QDir(sandbox.path(u"docs"_s)).removeRecursively();
+    EXPECT_TRUE(trash::restore(trashed[name], odd));
+    EXPECT_EQ(fs::readFile(odd), QByteArray("x"));
+    EXPECT_FALSE(fs::exists(trash::infoPath(trashed[name])));
+    EXPECT_EQ(trash::restore(trashed[name], odd).error, std::errc::no_such_file_or_directory);
+    const QString taken = sandbox.writeFile(u"two/x"_s, "new");
+    EXPECT_EQ(trash::restore(trashed[u"x"_s], taken).error, std::errc::file_exists);
+    EXPECT_EQ(fs::readFile(taken), QByteArray("new"));
+    EXPECT_EQ(trash::originalPath(trashed[u"x"_s]), taken);
     for (const QString& top : {u"mnt/.Trash-0"_s, u"mnt/.Trash/0"_s}) {
         sandbox.writeFile(top + u"/info/r.trashinfo"_s, "[Trash Info]\nPath=a%20b/r\n");
         EXPECT_EQ(trash::originalPath(sandbox.path(top + u"/files/r"_s)),
@@ -145,28 +156,6 @@ TEST(TrashTest, MovesIntoTheHomeTrashWithADescription) {
     EXPECT_EQ(fs::readFile(item), QByteArray("x"));
     EXPECT_EQ(fs::listDirectory(sandbox.path(u"elsewhere"_s)), QStringList());
     EXPECT_FALSE(trash::moveToTrash(sandbox.path(u"vanished"_s)));
-}
-
-// Restore makes missing folders, never replaces what took the former place,
-// and removes the description once the item is back.
-TEST(TrashTest, RestoreRecreatesFoldersAndNeverReplaces) {
-    test::Sandbox sandbox;
-    sandbox.activate();
-    const QString item = sandbox.writeFile(u"deep/er/item"_s, "mine");
-    const QString other = sandbox.writeFile(u"other"_s, "o");
-    const auto trashed = trash::moveToTrash(item);
-    const auto trashedOther = trash::moveToTrash(other);
-    ASSERT_TRUE(trashed && trashedOther);
-    QDir(sandbox.path(u"deep"_s)).removeRecursively();
-    sandbox.writeFile(u"other"_s, "new");
-
-    EXPECT_TRUE(trash::restore(trashed.location, item));
-    EXPECT_EQ(fs::readFile(item), QByteArray("mine"));
-    EXPECT_FALSE(fs::exists(trash::infoPath(trashed.location)));
-    EXPECT_EQ(trash::restore(trashedOther.location, other).error, std::errc::file_exists);
-    EXPECT_EQ(fs::readFile(other), QByteArray("new"));
-    EXPECT_EQ(trash::originalPath(trashedOther.location), other);
-    EXPECT_EQ(trash::restore(trashed.location, item).error, std::errc::no_such_file_or_directory);
 }
 
 // The Trash itself, what lies in it or holds it, sockets, and immutable or
@@ -328,7 +317,9 @@ protected:
     const QString topTrash = u"/dev/shm/.Trash-"_s + QString::number(::getuid());
 };
 
-TEST_F(SecondFileSystem, MovesIntoTheTrashAtTheTopOfTheMount) {
+// Moved into the Trash at the top of that mount, with a path relative to
+// it; copied faithfully into the home Trash.
+TEST_F(SecondFileSystem, MovesToTheTopTrashAndCopiesFaithfullyToTheHomeTrash) {
     const QString item = write(u"shm item"_s, "x");
     const auto trashed = trash::moveToTrash(item);
     ASSERT_TRUE(trashed);
@@ -339,9 +330,7 @@ TEST_F(SecondFileSystem, MovesIntoTheTrashAtTheTopOfTheMount) {
     EXPECT_EQ(trash::originalPath(trashed.location), item);
     EXPECT_TRUE(trash::restore(trashed.location, item));
     EXPECT_EQ(fs::readFile(item), QByteArray("x"));
-}
 
-TEST_F(SecondFileSystem, CopiesFaithfullyIntoTheHomeTrashAndBack) {
     const QString tree = elsewhere.path() + u"/Tree"_s;
     test::makeRichTree(tree);
     const QString before = fingerprint(tree, Detail::metadata);
