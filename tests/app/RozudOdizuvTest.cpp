@@ -15,20 +15,14 @@
 namespace moss {
 namespace {
 
-using test::Sandbox;
-
+using namespace Qt::StringLiterals;
 using test::waitFor;
-
-bool isInotifyDescriptor(int fd) {
-    const QString link = QFile::symLinkTarget(QStringLiteral("/proc/self/fd/%1").arg(fd));
-    return fd >= 0 && link.contains(QStringLiteral("inotify"));
-}
 
 int inotifyDescriptorCount() {
     int count = 0;
-    const QDir fds(QStringLiteral("/proc/self/fd"));
-    for (const QString& name : fds.entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot))
-        count += isInotifyDescriptor(name.toInt()) ? 1 : 0;
+    for (const QString& fd : fs::listDirectory(u"/proc/self/fd"_s).value_or(QStringList()))
+        count +=
+            fs::symlinkTarget(u"/proc/self/fd/"_s + fd).value_or(QString()).contains(u"inotify"_s);
     return count;
 }
 
@@ -36,7 +30,7 @@ class RozudOdizuvTest : public ::testing::Test {
 protected:
     void SetUp() override {
         sandbox.activate();
-        sandbox.makeDir(QStringLiteral("home/.local/share"));
+        sandbox.makeDir(u"home/.local/share"_s);
         QSettings().clear();
         watcher.setInstalledApps([] { return QtFuture::makeReadyFuture(QList<AppBundle>{}); });
         // Stands in for the related-files search: the bundle itself, and one
@@ -44,8 +38,7 @@ protected:
         watcher.setRelatedFiles([this](const AppBundle& bundle, const QList<AppBundle>&) {
             QList<FoundFile> files{{bundle.url, FileCategory::bundle}};
             if (withLeftovers.contains(bundle.bundleIdentifier.value_or(QString())))
-                files.append(
-                    {sandbox.home() + QStringLiteral("/Library/Caches/x"), FileCategory::caches});
+                files.append({sandbox.home() + u"/Library/Caches/x"_s, FileCategory::caches});
             return files;
         });
         watcher.setOffer(
@@ -58,103 +51,100 @@ protected:
     }
 
     void switchOn(bool on = true) {
-        QSettings().setValue(QStringLiteral("rozudOdizuv"), on);
+        QSettings().setValue(u"rozudOdizuv"_s, on);
         watcher.applySetting();
     }
 
-    // An application bundle in ~/Applications, not yet trashed.
-    QString makeApp(const QString& name, const QString& identifier, bool leftovers) {
+    // An application bundle in ~/Applications, with or without leftovers.
+    QString makeApp(const QString& name, bool leftovers = true) {
+        const QString identifier = u"com.vendor."_s + name;
         if (leftovers)
             withLeftovers.insert(identifier);
         return sandbox.makeBundle(
-            QStringLiteral("home/Applications/") + name,
-            {{QStringLiteral("CFBundleIdentifier"), identifier},
-             {QStringLiteral("CFBundlePackageType"), QStringLiteral("APPL")}});
+            u"home/Applications/"_s + name,
+            {{u"CFBundleIdentifier"_s, identifier}, {u"CFBundlePackageType"_s, u"APPL"_s}});
     }
 
     static void trash(const QString& path) {
         ASSERT_TRUE(QFile::moveToTrash(path)) << path.toStdString();
     }
 
-    QString trashed(const QString& name) const { return RozudOdizuv::trashFolder() + u'/' + name; }
-
-    void emptyTrash() {
-        const QString trashRoot = fs::parentPath(RozudOdizuv::trashFolder());
-        for (const QString& sub : {QStringLiteral("files"), QStringLiteral("info")}) {
-            QDir dir(trashRoot + u'/' + sub);
-            for (const QString& entry : dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot |
-                                                      QDir::Hidden | QDir::System)) {
-                const QString path = dir.filePath(entry);
-                if (fs::isRealDirectory(path))
-                    QDir(path).removeRecursively();
-                else
-                    QFile::remove(path);
-            }
-        }
-    }
-
     // Trashes a marker application with leftovers and waits until it is
     // offered: everything trashed before it has been handled by then.
-    void settle() {
+    QString settle() {
         static int counter = 0;
-        const QString name = QStringLiteral("zz-marker-%1.app").arg(++counter);
-        trash(makeApp(name, QStringLiteral("org.marker.") + QString::number(counter), true));
-        ASSERT_TRUE(waitFor([&] { return offered.contains(name); }));
+        const QString name = u"zz-marker-%1.app"_s.arg(++counter);
+        trash(makeApp(name));
+        EXPECT_TRUE(waitFor([&] { return offered.contains(name); }));
         offered.removeAll(name);
+        return name;
     }
 
-    Sandbox sandbox;
+    test::Sandbox sandbox;
     Store store;
     RozudOdizuv watcher{store};
     QSet<QString> withLeftovers;
     QStringList offered;
 };
 
-TEST_F(RozudOdizuvTest, TrashFolderFollowsTheDataHome) {
-    EXPECT_EQ(RozudOdizuv::trashFolder(),
-              sandbox.home() + QStringLiteral("/.local/share/Trash/files"));
-    qunsetenv("XDG_DATA_HOME");
-    EXPECT_EQ(RozudOdizuv::trashFolder(),
-              sandbox.home() + QStringLiteral("/.local/share/Trash/files"));
-    qputenv("XDG_DATA_HOME", fs::encodePath(sandbox.path(QStringLiteral("data"))));
-    EXPECT_EQ(RozudOdizuv::trashFolder(), sandbox.path(QStringLiteral("data/Trash/files")));
+// The Trash and the login item follow the XDG homes; relative values are
+// ignored.
+TEST_F(RozudOdizuvTest, FoldersFollowTheXdgHomes) {
+    for (const auto& [value, data, config] :
+         {std::tuple{QByteArray(), u".local/share/Trash/files"_s, u".config/autostart"_s},
+          {"relative", u".local/share/Trash/files"_s, u".config/autostart"_s},
+          {fs::encodePath(sandbox.path(u"x"_s)), u"../x/Trash/files"_s, u"../x/autostart"_s}}) {
+        qputenv("XDG_DATA_HOME", value);
+        qputenv("XDG_CONFIG_HOME", value);
+        EXPECT_EQ(RozudOdizuv::trashFolder(), fs::standardized(sandbox.home() + u'/' + data));
+        EXPECT_EQ(RozudOdizuv::loginItemPath(),
+                  fs::standardized(sandbox.home() + u'/' + config + u"/mossbin.desktop"_s));
+    }
 }
 
-TEST_F(RozudOdizuvTest, ApplicationsInTrashAreTheDirectAppEntriesInAnyCase) {
-    sandbox.makeDir(QStringLiteral("home/.local/share/Trash/files/Foo.app"));
-    sandbox.makeDir(QStringLiteral("home/.local/share/Trash/files/Bar.APP"));
-    sandbox.makeDir(QStringLiteral("home/.local/share/Trash/files/Baz.prefpane"));
-    sandbox.makeDir(QStringLiteral("home/.local/share/Trash/files/Folder/Inner.app"));
-    sandbox.writeFile(QStringLiteral("home/.local/share/Trash/files/notes.txt"));
-    EXPECT_EQ(RozudOdizuv::applicationsInTrash(),
-              (QSet<QString>{QStringLiteral("Foo.app"), QStringLiteral("Bar.APP")}));
-}
-
-TEST_F(RozudOdizuvTest, OffersATrashedApplicationWithLeftovers) {
+// Applications trashed at once are offered in name order, whatever the case
+// of their extension; trashed again after the Trash was emptied, offered again.
+TEST_F(RozudOdizuvTest, OffersTrashedApplicationsWithLeftovers) {
     switchOn();
     ASSERT_TRUE(watcher.isWatching());
-    trash(makeApp(QStringLiteral("Foo.app"), QStringLiteral("com.foo"), true));
-    ASSERT_TRUE(waitFor([&] { return !offered.isEmpty(); }));
-    EXPECT_EQ(offered, QStringList{QStringLiteral("Foo.app")});
-    EXPECT_TRUE(watcher.known().contains(QStringLiteral("Foo.app")));
+    // No event is handled between the two moves: one change brings both.
+    trash(makeApp(u"Beta.app"_s));
+    trash(makeApp(u"Alpha.APP"_s));
+    ASSERT_TRUE(waitFor([&] { return offered.size() == 2; }));
+    EXPECT_EQ(offered, (QStringList{u"Alpha.APP"_s, u"Beta.app"_s}));
+    EXPECT_EQ(watcher.known(), (QSet<QString>{u"Alpha.APP"_s, u"Beta.app"_s}));
+
+    for (const QString& name :
+         fs::listDirectory(RozudOdizuv::trashFolder()).value_or(QStringList()))
+        QDir(RozudOdizuv::trashFolder() + u'/' + name).removeRecursively();
+    QDir(fs::parentPath(RozudOdizuv::trashFolder()) + u"/info"_s).removeRecursively();
+    ASSERT_TRUE(waitFor([&] { return watcher.known().isEmpty(); }));
+    trash(makeApp(u"Beta.app"_s));
+    ASSERT_TRUE(waitFor([&] { return offered.size() == 3; }));
+    EXPECT_EQ(offered.last(), u"Beta.app"_s);
 }
 
+// Known are the direct entries of the Trash named *.app in any case; offered
+// only those trashed while on, with leftovers.
 TEST_F(RozudOdizuvTest, IgnoresWhatIsNotANewApplicationWithLeftovers) {
-    trash(makeApp(QStringLiteral("Old.app"), QStringLiteral("com.old"), true));
+    trash(makeApp(u"Old.app"_s));
     switchOn();
-    EXPECT_EQ(watcher.known(), QSet<QString>{QStringLiteral("Old.app")});
+    EXPECT_EQ(watcher.known(), QSet<QString>{u"Old.app"_s});
 
-    trash(makeApp(QStringLiteral("Clean.app"), QStringLiteral("com.clean"), false));
-    trash(makeApp(QStringLiteral("Tool.prefpane"), QStringLiteral("com.tool"), true));
-    trash(sandbox.makeDir(QStringLiteral("home/Documents/Folder")));
-    settle();
+    trash(makeApp(u"Clean.APP"_s, false));
+    trash(makeApp(u"Tool.prefpane"_s));
+    sandbox.makeDir(u"home/Documents/Folder/Inner.app"_s);
+    trash(sandbox.path(u"home/Documents/Folder"_s));
+    trash(sandbox.writeFile(u"home/notes.txt"_s));
+    const QString marker = settle();
     EXPECT_TRUE(offered.isEmpty()) << offered.join(u',').toStdString();
-    EXPECT_TRUE(watcher.known().contains(QStringLiteral("Clean.app")));
+    EXPECT_EQ(watcher.known(), (QSet<QString>{u"Old.app"_s, u"Clean.APP"_s, marker}));
+    EXPECT_EQ(RozudOdizuv::applicationsInTrash(), watcher.known());
 }
 
 TEST_F(RozudOdizuvTest, WhatMossbinItselfTrashedIsNotOffered) {
     switchOn();
-    const QString app = makeApp(QStringLiteral("Foo.app"), QStringLiteral("com.foo"), true);
+    const QString app = makeApp(u"Foo.app"_s);
     store.open(QStringList{app});
     Session* session = store.session();
     ASSERT_NE(session, nullptr);
@@ -164,118 +154,66 @@ TEST_F(RozudOdizuvTest, WhatMossbinItselfTrashedIsNotOffered) {
     ASSERT_TRUE(waitFor([&] { return store.canUndo(); }));
     settle();
     EXPECT_TRUE(offered.isEmpty()) << offered.join(u',').toStdString();
-    EXPECT_TRUE(watcher.ownItems().contains(QStringLiteral("Foo.app")));
+    EXPECT_TRUE(watcher.ownItems().contains(u"Foo.app"_s));
 
     // Put back by undo, then thrown away by the user: offered.
     store.undoLastRemoval();
     ASSERT_TRUE(fs::exists(app));
     settle();
-    EXPECT_FALSE(watcher.ownItems().contains(QStringLiteral("Foo.app")));
+    EXPECT_FALSE(watcher.ownItems().contains(u"Foo.app"_s));
     trash(app);
-    ASSERT_TRUE(waitFor([&] { return offered.contains(QStringLiteral("Foo.app")); }));
+    ASSERT_TRUE(waitFor([&] { return offered.contains(u"Foo.app"_s); }));
 }
 
-TEST_F(RozudOdizuvTest, UpperCaseExtensionCounts) {
-    switchOn();
-    trash(makeApp(QStringLiteral("Loud.APP"), QStringLiteral("com.loud"), true));
-    ASSERT_TRUE(waitFor([&] { return !offered.isEmpty(); }));
-    EXPECT_EQ(offered, QStringList{QStringLiteral("Loud.APP")});
-}
-
-TEST_F(RozudOdizuvTest, ApplicationsTrashedAtOnceAreHandledInNameOrder) {
-    switchOn();
-    // No event is handled between the two moves: one change brings both.
-    trash(makeApp(QStringLiteral("Beta.app"), QStringLiteral("com.beta"), true));
-    trash(makeApp(QStringLiteral("Alpha.app"), QStringLiteral("com.alpha"), true));
-    ASSERT_TRUE(waitFor([&] { return offered.size() == 2; }));
-    EXPECT_EQ(offered, (QStringList{QStringLiteral("Alpha.app"), QStringLiteral("Beta.app")}));
-}
-
-TEST_F(RozudOdizuvTest, TrashingAgainAfterEmptyingOffersAgain) {
-    switchOn();
-    trash(makeApp(QStringLiteral("Foo.app"), QStringLiteral("com.foo"), true));
-    ASSERT_TRUE(waitFor([&] { return offered.size() == 1; }));
-    emptyTrash();
-    ASSERT_TRUE(waitFor([&] { return watcher.known().isEmpty(); }));
-    trash(makeApp(QStringLiteral("Foo.app"), QStringLiteral("com.foo"), true));
-    ASSERT_TRUE(waitFor([&] { return offered.size() == 2; }));
-    EXPECT_EQ(offered, QStringList(2, QStringLiteral("Foo.app")));
-}
-
-TEST_F(RozudOdizuvTest, CreatesAMissingTrashAndWatchesIt) {
+// On: a missing Trash is made and watched once, however often switched on,
+// and the login item is written. Off: the watch and the login item go, and
+// what is trashed meanwhile is never offered. A Trash that cannot be listed
+// leaves the watcher off but the login item in place.
+TEST_F(RozudOdizuvTest, SwitchingOnAndOff) {
+    const int before = inotifyDescriptorCount();
     ASSERT_FALSE(fs::exists(RozudOdizuv::trashFolder()));
     EXPECT_FALSE(watcher.hasTrashAccess());
     switchOn();
+    switchOn();
     EXPECT_TRUE(watcher.isWatching());
     EXPECT_TRUE(watcher.hasTrashAccess());
-}
+    EXPECT_EQ(inotifyDescriptorCount(), before + 1);
+    EXPECT_TRUE(fs::exists(RozudOdizuv::loginItemPath()));
 
-TEST_F(RozudOdizuvTest, UnreadableTrashLeavesTheWatcherOffButRegistersTheLoginItem) {
-    // A Trash that cannot be listed, whoever runs the test.
-    sandbox.writeFile(QStringLiteral("home/.local/share/Trash/files"), "not a folder");
+    switchOn(false);
+    EXPECT_FALSE(watcher.isWatching());
+    EXPECT_EQ(inotifyDescriptorCount(), before);
+    EXPECT_FALSE(fs::exists(RozudOdizuv::loginItemPath()));
+    trash(makeApp(u"WhileOff.app"_s));
+    switchOn();
+    settle();
+    EXPECT_TRUE(offered.isEmpty());
+
+    switchOn(false);
+    QDir(RozudOdizuv::trashFolder()).removeRecursively();
+    sandbox.writeFile(u"home/.local/share/Trash/files"_s, "not a folder");
     switchOn();
     EXPECT_FALSE(watcher.hasTrashAccess());
     EXPECT_FALSE(watcher.isWatching());
     EXPECT_TRUE(fs::exists(RozudOdizuv::loginItemPath()));
 }
 
-TEST_F(RozudOdizuvTest, StartingTwiceKeepsOneWatch) {
-    const int before = inotifyDescriptorCount();
-    switchOn();
-    switchOn();
-    EXPECT_TRUE(watcher.isWatching());
-    EXPECT_EQ(inotifyDescriptorCount(), before + 1);
-}
-
-TEST_F(RozudOdizuvTest, SwitchingOffStopsTheWatchAndRemovesTheLoginItem) {
-    const int before = inotifyDescriptorCount();
-    switchOn();
-    ASSERT_TRUE(fs::exists(RozudOdizuv::loginItemPath()));
-    EXPECT_EQ(RozudOdizuv::loginItemPath(),
-              sandbox.home() + QStringLiteral("/.config/autostart/mossbin.desktop"));
-
-    switchOn(false);
-    EXPECT_FALSE(watcher.isWatching());
-    EXPECT_EQ(inotifyDescriptorCount(), before);
-    EXPECT_FALSE(fs::exists(RozudOdizuv::loginItemPath()));
-
-    // Trashed while off: present when the watch starts again, so never offered.
-    trash(makeApp(QStringLiteral("WhileOff.app"), QStringLiteral("com.off"), true));
-    switchOn();
-    settle();
-    EXPECT_TRUE(offered.isEmpty());
-}
-
-TEST_F(RozudOdizuvTest, LoginItemLivesInTheConfigHome) {
-    qputenv("XDG_CONFIG_HOME", fs::encodePath(sandbox.path(QStringLiteral("config"))));
-    EXPECT_EQ(RozudOdizuv::loginItemPath(),
-              sandbox.path(QStringLiteral("config/autostart/mossbin.desktop")));
-    qunsetenv("XDG_CONFIG_HOME");
-    EXPECT_EQ(RozudOdizuv::loginItemPath(),
-              sandbox.home() + QStringLiteral("/.config/autostart/mossbin.desktop"));
-}
-
+// The login item starts the running executable, quoted for the Exec key and
+// escaped once more as a string value.
 TEST_F(RozudOdizuvTest, LoginItemStartsTheRunningExecutable) {
     ASSERT_TRUE(RozudOdizuv::registerLoginItem());
-    QFile file(RozudOdizuv::loginItemPath());
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
-    EXPECT_EQ(lines.first(), QStringLiteral("[Desktop Entry]"));
-    EXPECT_TRUE(lines.contains(QStringLiteral("Type=Application")));
-    EXPECT_TRUE(lines.contains(QStringLiteral("Name=Mossbin")));
-    EXPECT_TRUE(
-        lines.contains(QStringLiteral("Exec=\"%1\"").arg(QCoreApplication::applicationFilePath())));
-}
-
-TEST_F(RozudOdizuvTest, ExecArgumentsAreQuoted) {
-    EXPECT_EQ(RozudOdizuv::quotedExecArgument(QStringLiteral("/opt/My Apps/mossbin")),
-              QStringLiteral("\"/opt/My Apps/mossbin\""));
-    EXPECT_EQ(RozudOdizuv::quotedExecArgument(QStringLiteral("/a\"b`c$d\\e%f")),
-              QStringLiteral("\"/a\\\"b\\`c\\$d\\\\e%%f\""));
-    // The entry escapes the backslashes of the quoting once more.
-    const QString entry = RozudOdizuv::loginItemEntry(QStringLiteral("/x\\y\nz"));
-    EXPECT_TRUE(entry.contains(QStringLiteral("\nExec=\"/x\\\\\\\\y\\nz\"\n")))
-        << entry.toStdString();
+    const QStringList lines =
+        QString::fromUtf8(fs::readFile(RozudOdizuv::loginItemPath()).value_or("")).split(u'\n');
+    EXPECT_EQ(lines.first(), u"[Desktop Entry]"_s);
+    for (const QString& line : {u"Type=Application"_s, u"Name=Mossbin"_s,
+                                u"Exec=\"%1\""_s.arg(QCoreApplication::applicationFilePath())})
+        EXPECT_TRUE(lines.contains(line)) << line.toStdString();
+    EXPECT_EQ(RozudOdizuv::quotedExecArgument(u"/opt/My Apps/mossbin"_s),
+              u"\"/opt/My Apps/mossbin\""_s);
+    EXPECT_EQ(RozudOdizuv::quotedExecArgument(u"/a\"b`c$d\\e%f"_s),
+              u"\"/a\\\"b\\`c\\$d\\\\e%%f\""_s);
+    const QString entry = RozudOdizuv::loginItemEntry(u"/x\\y\nz"_s);
+    EXPECT_TRUE(entry.contains(u"\nExec=\"/x\\\\\\\\y\\nz\"\n"_s)) << entry.toStdString();
 }
 
 } // namespace

@@ -113,59 +113,56 @@ TEST(CodeSignatureTest, WellFormedImages) {
 TEST(CodeSignatureTest, LyingHeadersGiveNothing) {
     const QByteArray thin = thinMachO(kArmSlice);
     const QByteArray fat32 = universalMachO({kArmSlice});
-    const QByteArray fat64 = universalMachO({kArmSlice}, true);
     const ThinLayout at(thin);
-    const std::vector<std::tuple<const char*, QByteArray, std::function<void(QByteArray&)>>> lies =
-        {
-            {"commands overrun the file", thin,
-             [](QByteArray& d) { setLittle32(d, ThinLayout::commandBytes, 0xfffffff0); }},
-            {"zero-sized command", thin,
-             [](QByteArray& d) { setLittle32(d, ThinLayout::uuidSize, 0); }},
-            {"command past the end", thin,
-             [](QByteArray& d) { setLittle32(d, ThinLayout::uuidSize, 0xfffffff8); }},
-            {"signature command not counted", thin,
-             [](QByteArray& d) { setLittle32(d, ThinLayout::commandCount, 1); }},
-            {"short signature command", thin,
-             [](QByteArray& d) { setLittle32(d, ThinLayout::signatureCommand + 4, 8); }},
-            {"signature beyond the file", thin,
-             [](QByteArray& d) { setLittle32(d, ThinLayout::signatureCommand + 8, 0xfffffff0); }},
-            {"signature size wraps", thin,
-             [](QByteArray& d) { setLittle32(d, ThinLayout::signatureCommand + 12, 0xffffffff); }},
-            {"not a SuperBlob", thin,
-             [&](QByteArray& d) { setBig32(d, at.superBlob, 0xfade0c00); }},
-            {"SuperBlob longer than its region", thin,
-             [&](QByteArray& d) { setBig32(d, at.superBlob + 4, 0xffffff00); }},
-            {"blob count huge", thin,
-             [&](QByteArray& d) { setBig32(d, at.superBlob + 8, 0x20000000); }},
-            {"CodeDirectory offset outside", thin,
-             [&](QByteArray& d) { setBig32(d, at.superBlob + 24, 0xfffffff0); }},
-            {"CodeDirectory longer than the SuperBlob", thin,
-             [&](QByteArray& d) { setBig32(d, at.codeDirectory + 4, 0x7fffffff); }},
-            {"team offset outside", thin,
-             [&](QByteArray& d) { setBig32(d, at.codeDirectory + 48, 0xfffffff0); }},
-            {"team offset inside the header", thin,
-             [&](QByteArray& d) { setBig32(d, at.codeDirectory + 48, 8); }},
-            {"team without terminator", thin, [&](QByteArray& d) { d[d.size() - 1] = 'Z'; }},
-            {"many slices", fat32, [](QByteArray& d) { setBig32(d, 4, 0xffffffff); }},
-            {"slice outside", fat32, [](QByteArray& d) { setBig32(d, 8 + 8, 0xfffff000); }},
-            {"slice size outside", fat32, [](QByteArray& d) { setBig32(d, 8 + 12, 0xffffffff); }},
-            {"slice end wraps", fat64,
-             [](QByteArray& d) {
-                 qToBigEndian(quint64(0xfffffffffffff000), d.data() + 8 + 8);
-                 qToBigEndian(quint64(0x2000), d.data() + 8 + 16);
-             }},
-            {"a slice that is a fat header", fat32,
-             [](QByteArray& d) { d.replace(big32(d, 8 + 8), 8, d.left(8)); }},
-        };
-    for (const auto& [what, good, lie] : lies) {
-        ASSERT_EQ(codesign::teamIdentifierFromMachO(good), kArm) << what;
-        QByteArray data = good;
-        lie(data);
+    const qsizetype command = ThinLayout::signatureCommand;
+    // A 32-bit field of the thin image (little-endian in the load commands,
+    // big-endian in the signature) or, at a negative offset, of the fat
+    // header set to a lie.
+    const std::tuple<const char*, bool, qsizetype, quint32> fields[] = {
+        {"commands overrun the file", false, ThinLayout::commandBytes, 0xfffffff0},
+        {"zero-sized command", false, ThinLayout::uuidSize, 0},
+        {"command past the end", false, ThinLayout::uuidSize, 0xfffffff8},
+        {"signature command not counted", false, ThinLayout::commandCount, 1},
+        {"short signature command", false, command + 4, 8},
+        {"signature beyond the file", false, command + 8, 0xfffffff0},
+        {"signature size wraps", false, command + 12, 0xffffffff},
+        {"not a SuperBlob", true, at.superBlob, 0xfade0c00},
+        {"SuperBlob longer than its region", true, at.superBlob + 4, 0xffffff00},
+        {"blob count huge", true, at.superBlob + 8, 0x20000000},
+        {"CodeDirectory offset outside", true, at.superBlob + 24, 0xfffffff0},
+        {"CodeDirectory longer than the SuperBlob", true, at.codeDirectory + 4, 0x7fffffff},
+        {"team offset outside", true, at.codeDirectory + 48, 0xfffffff0},
+        {"team offset inside the header", true, at.codeDirectory + 48, 8},
+        {"many slices", true, -4, 0xffffffff},
+        {"slice outside", true, -16, 0xfffff000},
+        {"slice size outside", true, -20, 0xffffffff},
+    };
+    for (const auto& [what, big, offset, value] : fields) {
+        QByteArray data = offset < 0 ? fat32 : thin;
+        if (big)
+            setBig32(data, std::abs(offset), value);
+        else
+            setLittle32(data, offset, value);
         EXPECT_FALSE(codesign::teamIdentifierFromMachO(data)) << what;
     }
-    QByteArray countless = thin; // counts beyond the commands stop the walk
+    QByteArray unterminated = thin;
+    unterminated[unterminated.size() - 1] = 'Z';
+    QByteArray wrapping = universalMachO({kArmSlice}, true);
+    qToBigEndian(quint64(0xfffffffffffff000), wrapping.data() + 8 + 8);
+    qToBigEndian(quint64(0x2000), wrapping.data() + 8 + 16);
+    QByteArray fatInside = fat32;
+    fatInside.replace(big32(fatInside, 8 + 8), 8, fatInside.left(8));
+    for (const QByteArray& data : {unterminated, wrapping, fatInside})
+        EXPECT_FALSE(codesign::teamIdentifierFromMachO(data));
+
+    // Counts up to the edge are believed: commands beyond the count stop the
+    // walk, and an index of blobs may fill the whole SuperBlob.
+    QByteArray countless = thin;
     setLittle32(countless, ThinLayout::commandCount, 0xffffffff);
-    EXPECT_EQ(codesign::teamIdentifierFromMachO(countless), kArm);
+    QByteArray fullIndex = thin;
+    setBig32(fullIndex, at.superBlob + 8, (big32(thin, at.superBlob + 4) - 12) / 8);
+    for (const QByteArray& data : {thin, fat32, countless, fullIndex})
+        EXPECT_EQ(codesign::teamIdentifierFromMachO(data), kArm);
 }
 
 TEST(CodeSignatureTest, EveryTruncationGivesNothingOrAnIntactSlicesTeam) {
