@@ -3,7 +3,6 @@
 #include "Sandbox.h"
 #include "platform/FileSystem.h"
 
-#include <QSet>
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -168,40 +167,16 @@ TEST(AppBundleTest, InfoPropertyListLocationsInOrder) {
     EXPECT_EQ(identifier(), std::nullopt);
 }
 
-TEST(AppBundleTest, EqualBundlesHashAlikeAndEveryFieldTakesPart) {
+TEST(AppBundleTest, EqualBundlesHashAlike) {
     Sandbox sandbox;
     const QString same = sandbox.makeBundle(u"Same.app"_s, identified(u"com.vendor.same"_s));
-    const AppBundle first = *AppBundle::load(same, false);
-    EXPECT_EQ(first, *AppBundle::load(same + u'/', false));
-    EXPECT_EQ(qHash(first, 7), qHash(*AppBundle::load(same + u'/', false), 7));
-
-    AppBundle base;
-    base.names = {u"ab"_s};
-    base.nestedIdentifiers = {u"n"_s};
-    const std::function<void(AppBundle&)> changes[] = {
-        [](AppBundle& b) { b.url = u"/B"_s; },
-        [](AppBundle& b) { b.kind = BundleKind::Widget; },
-        [](AppBundle& b) { b.bundleIdentifier = u"x"_s; },
-        [](AppBundle& b) { b.bundleIdentifier = QString(); },
-        [](AppBundle& b) {
-            b.names = {u"a"_s, u"b"_s};
-        },
-        [](AppBundle& b) { b.displayName = u"x"_s; },
-        [](AppBundle& b) { b.version = QString(); },
-        [](AppBundle& b) { b.teamIdentifier = u"T"_s; },
-        [](AppBundle& b) { b.nestedIdentifiers.clear(); },
-        [](AppBundle& b) { b.source = moss::AppSource::snap; },
-        [](AppBundle& b) { b.package = u"p"_s; },
-        [](AppBundle& b) { b.icon = u"i"_s; },
-    };
-    QSet<size_t> hashes{qHash(base)};
-    for (const auto& change : changes) {
-        AppBundle variant = base;
-        change(variant);
-        EXPECT_NE(variant, base);
-        hashes.insert(qHash(variant));
-    }
-    EXPECT_EQ(hashes.size(), 13); // distinct for these inputs
+    const AppBundle first = *AppBundle::load(same, false),
+                    second = *AppBundle::load(same + u'/', false);
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(qHash(first, 7), qHash(second, 7));
+    AppBundle other = first;
+    other.icon = u"i"_s;
+    EXPECT_NE(qHash(other, 7), qHash(first, 7));
 }
 
 // Identifiers of the bundles nested in the listed folders of Contents (links

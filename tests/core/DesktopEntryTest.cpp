@@ -89,18 +89,16 @@ TEST(DesktopEntrySyntax, groupsKeysAndValues) {
 TEST(DesktopEntrySyntax, booleansAndLists) {
     const DesktopEntry entry = parsed("[Desktop Entry]\nT=true\nF=false\nO=1\nZ=0\nX=True\n"
                                       "L1=a;b;\nL2=a;;\nL3=a\\;b;c\nL4=\nL5=;\nL6=a\\sb;c\n");
-    EXPECT_EQ(entry.boolean(top, "T"), true);
-    EXPECT_EQ(entry.boolean(top, "F"), false);
-    EXPECT_EQ(entry.boolean(top, "O"), true);
-    EXPECT_EQ(entry.boolean(top, "Z"), false);
-    EXPECT_EQ(entry.boolean(top, "X"), std::nullopt);
-    EXPECT_EQ(entry.boolean(top, "Missing"), std::nullopt);
-    EXPECT_EQ(entry.stringList(top, "L1"), (QStringList{u"a"_s, u"b"_s}));
-    EXPECT_EQ(entry.stringList(top, "L2"), (QStringList{u"a"_s, u""_s}));
-    EXPECT_EQ(entry.stringList(top, "L3"), (QStringList{u"a;b"_s, u"c"_s}));
-    EXPECT_EQ(entry.stringList(top, "L4"), QStringList());
-    EXPECT_EQ(entry.stringList(top, "L5"), QStringList{QString()});
-    EXPECT_EQ(entry.stringList(top, "L6"), (QStringList{u"a b"_s, u"c"_s}));
+    const std::pair<const char*, std::optional<bool>> booleans[] = {
+        {"T", true},  {"F", false},        {"O", true},
+        {"Z", false}, {"X", std::nullopt}, {"Missing", std::nullopt}};
+    for (const auto& [key, value] : booleans)
+        EXPECT_EQ(entry.boolean(top, key), value) << key;
+    const std::pair<const char*, QStringList> lists[] = {
+        {"L1", {u"a"_s, u"b"_s}}, {"L2", {u"a"_s, u""_s}},   {"L3", {u"a;b"_s, u"c"_s}}, {"L4", {}},
+        {"L5", {QString()}},      {"L6", {u"a b"_s, u"c"_s}}};
+    for (const auto& [key, value] : lists)
+        EXPECT_EQ(entry.stringList(top, key), value) << key;
 }
 
 TEST(DesktopEntryLocale, mostSpecificVariantFirst) {

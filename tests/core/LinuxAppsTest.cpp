@@ -15,20 +15,6 @@ namespace {
 using namespace Qt::StringLiterals;
 using test::Sandbox;
 
-} // namespace
-
-void PrintTo(const AppBundle& app, std::ostream* out) {
-    *out << app.url.toStdString() << " id=" << app.bundleIdentifier.value_or(u"-"_s).toStdString()
-         << " names=" << app.names.join(u'|').toStdString()
-         << " display=" << app.displayName.toStdString()
-         << " version=" << app.version.value_or(u"-"_s).toStdString()
-         << " nested=" << app.nestedIdentifiers.join(u'|').toStdString()
-         << " source=" << int(app.source) << " package=" << app.package.toStdString()
-         << " icon=" << app.icon.toStdString();
-}
-
-namespace {
-
 QByteArray entry(const QByteArray& keys) {
     return "[Desktop Entry]\nType=Application\n" + keys + "\n";
 }
