@@ -116,11 +116,11 @@ TEST(CatalogSectionsTest, LinuxApplicationsFollowTheBundles) {
     Sandbox sandbox;
     sandbox.activate();
     const QByteArray dataDirs = qgetenv("XDG_DATA_DIRS");
-    qputenv("XDG_DATA_DIRS", QFile::encodeName(sandbox.path(QStringLiteral("usr/share"))));
-    sandbox.makeBundle(QStringLiteral("home/Applications/Zed.app"), moss::test::info(QStringLiteral("org.z")));
-    sandbox.writeFile(QStringLiteral("home/.local/share/applications/pad.desktop"),
+    qputenv("XDG_DATA_DIRS", QFile::encodeName(sandbox.path(u"usr/share"_s)));
+    sandbox.makeBundle(u"home/Applications/Zed.app"_s, test::info(u"org.z"_s));
+    sandbox.writeFile(u"home/.local/share/applications/pad.desktop"_s,
                       "[Desktop Entry]\nType=Application\nName=Pad\n");
-    sandbox.writeFile(QStringLiteral("home/.local/share/applications/tool.desktop"),
+    sandbox.writeFile(u"home/.local/share/applications/tool.desktop"_s,
                       "[Desktop Entry]\nType=Application\nName=Tool\nNoDisplay=true\n");
     QStringList titles;
     for (const CatalogSection& section : Catalog::listSections(BundleKind::Application))
@@ -133,10 +133,9 @@ TEST(CatalogSectionsTest, LinuxApplicationsFollowTheBundles) {
         Catalog::listSections(BundleKind::Plugin) == Catalog::sections(BundleKind::Plugin);
     qputenv("XDG_DATA_DIRS", dataDirs);
 
-    EXPECT_EQ(titles.first(), QStringLiteral("Приложения пользователя"));
-    EXPECT_EQ(titles.last(), QStringLiteral("Ярлыки пользователя"));
+    EXPECT_EQ(titles.first(), u"Приложения пользователя"_s);
+    EXPECT_EQ(titles.last(), u"Ярлыки пользователя"_s);
     // Entries the list does not show still own their files.
-    EXPECT_EQ(competitors.mid(bundles),
-              (QStringList{QStringLiteral("Pad"), QStringLiteral("Tool")}));
+    EXPECT_EQ(competitors.mid(bundles), (QStringList{u"Pad"_s, u"Tool"_s}));
     EXPECT_TRUE(pluginsAlone);
 }
