@@ -69,11 +69,9 @@ TEST(AppBundleTest, IdentityFromTheInfoDictionary) {
     struct Row {
         QString folder;
         QVariantMap info;
-        std::optional<QString> identifier;
-        QStringList names;
-        QString displayName;
-        std::optional<QString> version;
+        QString record; // identifier|names|display name|version
     };
+    const QString odd = fs::decodePath("Caf\xE9 \"q\"\\");
     const Row rows[] = {
         {u"Typed.app"_s,
          {{u"CFBundleIdentifier"_s, 42},
@@ -81,10 +79,7 @@ TEST(AppBundleTest, IdentityFromTheInfoDictionary) {
           {u"CFBundleDisplayName"_s, true},
           {u"CFBundleShortVersionString"_s, 3},
           {u"CFBundleVersion"_s, u"77"_s}},
-         std::nullopt,
-         {u"Typed"_s},
-         u"Typed"_s,
-         u"77"_s},
+         u"-|Typed|Typed|77"_s},
         {u"Foo.app"_s,
          {{u"CFBundleIdentifier"_s, u"com.vendor.foo"_s},
           {u"CFBundleName"_s, u"Foo"_s},
@@ -92,52 +87,30 @@ TEST(AppBundleTest, IdentityFromTheInfoDictionary) {
           {u"CFBundleExecutable"_s, u"FooApp"_s},
           {u"CFBundleShortVersionString"_s, u"1.2"_s},
           {u"CFBundleVersion"_s, u"345"_s}},
-         u"com.vendor.foo"_s,
-         {u"Foo"_s, u"FooApp"_s},
-         u"foo"_s,
-         u"1.2"_s},
+         u"com.vendor.foo|Foo,FooApp|foo|1.2"_s},
         {u"Stem Name.app"_s,
          {{u"CFBundleName"_s, QString()},
           {u"CFBundleDisplayName"_s, u"Shown"_s},
           {u"CFBundleExecutable"_s, u"STEM NAME"_s}},
-         std::nullopt,
-         {u"Shown"_s, u"STEM NAME"_s},
-         u"Shown"_s,
-         std::nullopt},
-        {u"Blank.app"_s,
-         {{u"CFBundleIdentifier"_s, QString()}},
-         std::nullopt,
-         {u"Blank"_s},
-         u"Blank"_s,
-         std::nullopt},
-        {u"EmptyKey.app"_s,
-         {{u"CFBundleDisplayName"_s, QString()}},
-         std::nullopt,
-         {u"EmptyKey"_s},
-         u"EmptyKey"_s,
-         std::nullopt},
-        {u"Foo.app.app"_s, identified(u"x"_s), u"x"_s, {u"Foo.app"_s}, u"Foo"_s, std::nullopt},
-        {u"My.apply"_s, identified(u"x"_s), u"x"_s, {u"My"_s}, u"Myly"_s, std::nullopt},
-        {u"Case.APP"_s, identified(u"x"_s), u"x"_s, {u"Case"_s}, u"Case.APP"_s, std::nullopt},
-        {u".app"_s, identified(u"x"_s), u"x"_s, {u".app"_s}, u".app"_s, std::nullopt},
-        {u"Pane.prefpane"_s, {}, std::nullopt, {u"Pane"_s}, u"Pane.prefpane"_s, std::nullopt},
-        {fs::decodePath("Caf\xE9 \"q\"\\.app"),
-         identified(u"x"_s),
-         u"x"_s,
-         {fs::decodePath("Caf\xE9 \"q\"\\")},
-         fs::decodePath("Caf\xE9 \"q\"\\"),
-         std::nullopt},
+         u"-|Shown,STEM NAME|Shown|-"_s},
+        {u"Blank.app"_s, {{u"CFBundleIdentifier"_s, QString()}}, u"-|Blank|Blank|-"_s},
+        {u"EmptyKey.app"_s, {{u"CFBundleDisplayName"_s, QString()}}, u"-|EmptyKey|EmptyKey|-"_s},
+        {u"Foo.app.app"_s, identified(u"x"_s), u"x|Foo.app|Foo|-"_s},
+        {u"My.apply"_s, identified(u"x"_s), u"x|My|Myly|-"_s},
+        {u"Case.APP"_s, identified(u"x"_s), u"x|Case|Case.APP|-"_s},
+        {u".app"_s, identified(u"x"_s), u"x|.app|.app|-"_s},
+        {u"Pane.prefpane"_s, {}, u"-|Pane|Pane.prefpane|-"_s},
+        {odd + u".app"_s, identified(u"x"_s), u"x|"_s + odd + u'|' + odd + u"|-"_s},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.folder.toStdString());
         const QString path = sandbox.makeBundle(u"d/"_s + row.folder, row.info);
         const std::optional<AppBundle> bundle = AppBundle::load(path, false);
-        ASSERT_TRUE(bundle);
+        ASSERT_TRUE(bundle) << row.folder.toStdString();
         EXPECT_EQ(bundle->url, path);
-        EXPECT_EQ(bundle->bundleIdentifier, row.identifier);
-        EXPECT_EQ(bundle->names, row.names);
-        EXPECT_EQ(bundle->displayName, row.displayName);
-        EXPECT_EQ(bundle->version, row.version);
+        EXPECT_EQ(QStringList({bundle->bundleIdentifier.value_or(u"-"_s), bundle->names.join(u','),
+                               bundle->displayName, bundle->version.value_or(u"-"_s)})
+                      .join(u'|'),
+                  row.record);
     }
 }
 

@@ -27,58 +27,38 @@ DesktopEntry parsed(const QByteArray& data) {
 TEST(DesktopEntrySyntax, groupsKeysAndValues) {
     struct Case {
         QByteArray data;
-        QStringList groups;
-        QStringList keys; // of the main group
+        QString shape; // the groups, then the main group's keys
         QByteArray key;
         std::optional<QString> string; // of that key
     };
+    const QString main = u"Desktop Entry / "_s;
     const Case cases[] = {
-        {"[Desktop Entry]\nName=Foo\n", {u"Desktop Entry"_s}, {u"Name"_s}, "Name", u"Foo"_s},
+        {"[Desktop Entry]\nName=Foo\n", main + u"Name"_s, "Name", u"Foo"_s},
         // BOM, CR LF, comments, blanks around "=" and before keys.
         {"\xEF\xBB\xBF# c\r\n[Desktop Entry]\r\n  Name  =  Foo Bar \r\n\n#Name=x\n",
-         {u"Desktop Entry"_s},
-         {u"Name"_s},
-         "Name",
-         u"Foo Bar "_s},
+         main + u"Name"_s, "Name", u"Foo Bar "_s},
         // Keys before any group, malformed lines and keys under a bad header are dropped.
-        {"Lost=1\n[Desktop Entry]\njunk\n=v\nA=1\n[Bad]]\nB=2\n[Ok] x\nC=3\n",
-         {u"Desktop Entry"_s},
-         {u"A"_s},
-         "B",
+        {"Lost=1\n[Desktop Entry]\njunk\n=v\nA=1\n[Bad]]\nB=2\n[Ok] x\nC=3\n", main + u"A"_s, "B",
          std::nullopt},
         // First value of a repeated key wins; a repeated group continues the first.
         {"[Desktop Entry]\nA=1\n[Other]\nA=9\n[Desktop Entry]\nA=2\nB=3\n",
-         {u"Desktop Entry"_s, u"Other"_s},
-         {u"A"_s, u"B"_s},
-         "A",
-         u"1"_s},
+         u"Desktop Entry,Other / A,B"_s, "A", u"1"_s},
         // Keys are case-sensitive; locale suffixes are part of the key.
-        {"[Desktop Entry]\nname=a\nName[ru]=b\n",
-         {u"Desktop Entry"_s},
-         {u"name"_s, u"Name[ru]"_s},
-         "Name",
-         std::nullopt},
+        {"[Desktop Entry]\nname=a\nName[ru]=b\n", main + u"name,Name[ru]"_s, "Name", std::nullopt},
         // Escapes: \s \n \t \r \\ ; unknown escapes and a final backslash are kept.
-        {"[Desktop Entry]\nA=\\sx\\ny\\tz\\r\\\\\\q\\;\\\n",
-         {u"Desktop Entry"_s},
-         {u"A"_s},
-         "A",
+        {"[Desktop Entry]\nA=\\sx\\ny\\tz\\r\\\\\\q\\;\\\n", main + u"A"_s, "A",
          u" x\ny\tz\r\\\\q\\;\\"_s},
         // An empty value; "=" inside a value.
-        {"[Desktop Entry]\nA=\nB=x=y\n", {u"Desktop Entry"_s}, {u"A"_s, u"B"_s}, "B", u"x=y"_s},
+        {"[Desktop Entry]\nA=\nB=x=y\n", main + u"A,B"_s, "B", u"x=y"_s},
         // Bytes that are not UTF-8 are kept, one escape per byte.
-        {"[Desktop Entry]\nName=a\xFF\xC3\n",
-         {u"Desktop Entry"_s},
-         {u"Name"_s},
-         "Name",
+        {"[Desktop Entry]\nName=a\xFF\xC3\n", main + u"Name"_s, "Name",
          test::units({u'a', 0xDCFF, 0xDCC3})},
-        {"no groups at all", {}, {}, "Name", std::nullopt},
+        {"no groups at all", u" / "_s, "Name", std::nullopt},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.data.toStdString());
         const DesktopEntry entry = parsed(c.data);
-        EXPECT_EQ(entry.groups(), c.groups);
-        EXPECT_EQ(entry.keys(top), c.keys);
+        EXPECT_EQ(entry.groups().join(u',') + u" / "_s + entry.keys(top).join(u','), c.shape);
         EXPECT_EQ(entry.string(top, c.key), c.string);
     }
     // Non-UTF-8 values go back to their bytes.
