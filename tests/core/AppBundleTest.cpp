@@ -175,6 +175,9 @@ TEST(AppBundleTest, NestedIdentifiers) {
     nest(u"PlugIns/Deep/J.appex"_s, u"n.too.deep"_s);
     nest(u"PlugIns/C.appex/Contents/PlugIns/K.appex"_s, u"n.nested.twice"_s);
     nest(u"PlugIns/.Hidden.appex"_s, u"x.\uFF21"_s);
+    // Sorted by code point: U+D7FF comes before U+E000.
+    nest(u"PlugIns/P.appex"_s, u"x.\uE000a"_s);
+    nest(u"PlugIns/Q.appex"_s, u"x.\uD7FFb"_s);
     nest(u"Helpers/Astral.app"_s, u"x.\U0001F600"_s);
     nest(u"Helpers/B.app"_s, u"n.helpers"_s);
     nest(u"PlugIns/Self.appex"_s, u"com.vendor.host"_s);
@@ -206,6 +209,8 @@ TEST(AppBundleTest, NestedIdentifiers) {
                                   u"n.login"_s,
                                   u"n.plugins"_s,
                                   u"n.xpc"_s,
+                                  u"x.\uD7FFb"_s,
+                                  u"x.\uE000a"_s,
                                   u"x.\uFF21"_s,
                                   u"x.\U0001F600"_s};
     EXPECT_EQ(moss::nestedIdentifiers(host, u"com.vendor.host"_s), expected);

@@ -81,11 +81,12 @@ TEST(CatalogScanTest, SortsByDisplayNameAndDropsNonBundles) {
     EXPECT_EQ(bundles.at(3).bundleIdentifier, u"org.b2"_s);
     for (const AppBundle& bundle : bundles)
         EXPECT_EQ(bundle.teamIdentifier, std::nullopt);
-    // A widget among the panes loads as a widget.
-    const QList<AppBundle> panes =
-        Catalog::scan({u"~/Library/PreferencePanes"_s}, BundleKind::Plugin);
-    ASSERT_EQ(panes.size(), 1);
-    EXPECT_EQ(panes.at(0).kind, BundleKind::Widget);
+    // The user's plug-in folders are searched; a widget among them loads as a widget.
+    const QList<CatalogSection> panes = Catalog::sections(BundleKind::Plugin);
+    ASSERT_FALSE(panes.isEmpty());
+    EXPECT_EQ(panes.at(0).title, u"Плагины пользователя"_s);
+    ASSERT_EQ(panes.at(0).bundles.size(), 1);
+    EXPECT_EQ(panes.at(0).bundles.at(0).kind, BundleKind::Widget);
 }
 
 TEST(CatalogSectionsTest, UserSectionFirstAndOnlyWhenItHasBundles) {
