@@ -211,6 +211,8 @@ TEST(KeyPatternLiteral, answersAtTheEdges) {
     }
     EXPECT_EQ(KeyPattern::subject(s(u"plain")), s(u"plain"));
     EXPECT_NE(KeyPattern::subject(lone), KeyPattern::subject(s(u"\uFFFD")));
+    // A genuine U+FFFD is doubled, even alone, so that it never spells a lone surrogate.
+    EXPECT_EQ(KeyPattern::subject(s(u"\uFFFD")), s(u"\uFFFD\uFFFD"));
 }
 
 // A set answers as its keys one by one: the index by first units refuses no
