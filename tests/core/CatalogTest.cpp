@@ -81,11 +81,12 @@ TEST(CatalogScanTest, SortsByDisplayNameAndDropsNonBundles) {
     EXPECT_EQ(bundles.at(3).bundleIdentifier, u"org.b2"_s);
     for (const AppBundle& bundle : bundles)
         EXPECT_EQ(bundle.teamIdentifier, std::nullopt);
-    // A widget among the panes loads as a widget.
-    const QList<AppBundle> panes =
-        Catalog::scan({u"~/Library/PreferencePanes"_s}, BundleKind::Plugin);
-    ASSERT_EQ(panes.size(), 1);
-    EXPECT_EQ(panes.at(0).kind, BundleKind::Widget);
+    // The user's plug-in folders are searched; a widget among them loads as a widget.
+    const QList<CatalogSection> panes = Catalog::sections(BundleKind::Plugin);
+    ASSERT_FALSE(panes.isEmpty());
+    EXPECT_EQ(panes.at(0).title, u"Плагины пользователя"_s);
+    ASSERT_EQ(panes.at(0).bundles.size(), 1);
+    EXPECT_EQ(panes.at(0).bundles.at(0).kind, BundleKind::Widget);
 }
 
 TEST(CatalogSectionsTest, UserSectionFirstAndOnlyWhenItHasBundles) {
@@ -116,11 +117,11 @@ TEST(CatalogSectionsTest, LinuxApplicationsFollowTheBundles) {
     Sandbox sandbox;
     sandbox.activate();
     const QByteArray dataDirs = qgetenv("XDG_DATA_DIRS");
-    qputenv("XDG_DATA_DIRS", QFile::encodeName(sandbox.path(QStringLiteral("usr/share"))));
-    sandbox.makeBundle(QStringLiteral("home/Applications/Zed.app"), moss::test::info(QStringLiteral("org.z")));
-    sandbox.writeFile(QStringLiteral("home/.local/share/applications/pad.desktop"),
+    qputenv("XDG_DATA_DIRS", QFile::encodeName(sandbox.path(u"usr/share"_s)));
+    sandbox.makeBundle(u"home/Applications/Zed.app"_s, test::info(u"org.z"_s));
+    sandbox.writeFile(u"home/.local/share/applications/pad.desktop"_s,
                       "[Desktop Entry]\nType=Application\nName=Pad\n");
-    sandbox.writeFile(QStringLiteral("home/.local/share/applications/tool.desktop"),
+    sandbox.writeFile(u"home/.local/share/applications/tool.desktop"_s,
                       "[Desktop Entry]\nType=Application\nName=Tool\nNoDisplay=true\n");
     QStringList titles;
     for (const CatalogSection& section : Catalog::listSections(BundleKind::Application))
@@ -133,10 +134,9 @@ TEST(CatalogSectionsTest, LinuxApplicationsFollowTheBundles) {
         Catalog::listSections(BundleKind::Plugin) == Catalog::sections(BundleKind::Plugin);
     qputenv("XDG_DATA_DIRS", dataDirs);
 
-    EXPECT_EQ(titles.first(), QStringLiteral("Приложения пользователя"));
-    EXPECT_EQ(titles.last(), QStringLiteral("Ярлыки пользователя"));
+    EXPECT_EQ(titles.first(), u"Приложения пользователя"_s);
+    EXPECT_EQ(titles.last(), u"Ярлыки пользователя"_s);
     // Entries the list does not show still own their files.
-    EXPECT_EQ(competitors.mid(bundles),
-              (QStringList{QStringLiteral("Pad"), QStringLiteral("Tool")}));
+    EXPECT_EQ(competitors.mid(bundles), (QStringList{u"Pad"_s, u"Tool"_s}));
     EXPECT_TRUE(pluginsAlone);
 }

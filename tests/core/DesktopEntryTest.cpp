@@ -27,58 +27,38 @@ DesktopEntry parsed(const QByteArray& data) {
 TEST(DesktopEntrySyntax, groupsKeysAndValues) {
     struct Case {
         QByteArray data;
-        QStringList groups;
-        QStringList keys; // of the main group
+        QString shape; // the groups, then the main group's keys
         QByteArray key;
         std::optional<QString> string; // of that key
     };
+    const QString main = u"Desktop Entry / "_s;
     const Case cases[] = {
-        {"[Desktop Entry]\nName=Foo\n", {u"Desktop Entry"_s}, {u"Name"_s}, "Name", u"Foo"_s},
+        {"[Desktop Entry]\nName=Foo\n", main + u"Name"_s, "Name", u"Foo"_s},
         // BOM, CR LF, comments, blanks around "=" and before keys.
         {"\xEF\xBB\xBF# c\r\n[Desktop Entry]\r\n  Name  =  Foo Bar \r\n\n#Name=x\n",
-         {u"Desktop Entry"_s},
-         {u"Name"_s},
-         "Name",
-         u"Foo Bar "_s},
+         main + u"Name"_s, "Name", u"Foo Bar "_s},
         // Keys before any group, malformed lines and keys under a bad header are dropped.
-        {"Lost=1\n[Desktop Entry]\njunk\n=v\nA=1\n[Bad]]\nB=2\n[Ok] x\nC=3\n",
-         {u"Desktop Entry"_s},
-         {u"A"_s},
-         "B",
+        {"Lost=1\n[Desktop Entry]\njunk\n=v\nA=1\n[Bad]]\nB=2\n[Ok] x\nC=3\n", main + u"A"_s, "B",
          std::nullopt},
         // First value of a repeated key wins; a repeated group continues the first.
         {"[Desktop Entry]\nA=1\n[Other]\nA=9\n[Desktop Entry]\nA=2\nB=3\n",
-         {u"Desktop Entry"_s, u"Other"_s},
-         {u"A"_s, u"B"_s},
-         "A",
-         u"1"_s},
+         u"Desktop Entry,Other / A,B"_s, "A", u"1"_s},
         // Keys are case-sensitive; locale suffixes are part of the key.
-        {"[Desktop Entry]\nname=a\nName[ru]=b\n",
-         {u"Desktop Entry"_s},
-         {u"name"_s, u"Name[ru]"_s},
-         "Name",
-         std::nullopt},
+        {"[Desktop Entry]\nname=a\nName[ru]=b\n", main + u"name,Name[ru]"_s, "Name", std::nullopt},
         // Escapes: \s \n \t \r \\ ; unknown escapes and a final backslash are kept.
-        {"[Desktop Entry]\nA=\\sx\\ny\\tz\\r\\\\\\q\\;\\\n",
-         {u"Desktop Entry"_s},
-         {u"A"_s},
-         "A",
+        {"[Desktop Entry]\nA=\\sx\\ny\\tz\\r\\\\\\q\\;\\\n", main + u"A"_s, "A",
          u" x\ny\tz\r\\\\q\\;\\"_s},
         // An empty value; "=" inside a value.
-        {"[Desktop Entry]\nA=\nB=x=y\n", {u"Desktop Entry"_s}, {u"A"_s, u"B"_s}, "B", u"x=y"_s},
+        {"[Desktop Entry]\nA=\nB=x=y\n", main + u"A,B"_s, "B", u"x=y"_s},
         // Bytes that are not UTF-8 are kept, one escape per byte.
-        {"[Desktop Entry]\nName=a\xFF\xC3\n",
-         {u"Desktop Entry"_s},
-         {u"Name"_s},
-         "Name",
+        {"[Desktop Entry]\nName=a\xFF\xC3\n", main + u"Name"_s, "Name",
          test::units({u'a', 0xDCFF, 0xDCC3})},
-        {"no groups at all", {}, {}, "Name", std::nullopt},
+        {"no groups at all", u" / "_s, "Name", std::nullopt},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.data.toStdString());
         const DesktopEntry entry = parsed(c.data);
-        EXPECT_EQ(entry.groups(), c.groups);
-        EXPECT_EQ(entry.keys(top), c.keys);
+        EXPECT_EQ(entry.groups().join(u',') + u" / "_s + entry.keys(top).join(u','), c.shape);
         EXPECT_EQ(entry.string(top, c.key), c.string);
     }
     // Non-UTF-8 values go back to their bytes.
@@ -89,18 +69,16 @@ TEST(DesktopEntrySyntax, groupsKeysAndValues) {
 TEST(DesktopEntrySyntax, booleansAndLists) {
     const DesktopEntry entry = parsed("[Desktop Entry]\nT=true\nF=false\nO=1\nZ=0\nX=True\n"
                                       "L1=a;b;\nL2=a;;\nL3=a\\;b;c\nL4=\nL5=;\nL6=a\\sb;c\n");
-    EXPECT_EQ(entry.boolean(top, "T"), true);
-    EXPECT_EQ(entry.boolean(top, "F"), false);
-    EXPECT_EQ(entry.boolean(top, "O"), true);
-    EXPECT_EQ(entry.boolean(top, "Z"), false);
-    EXPECT_EQ(entry.boolean(top, "X"), std::nullopt);
-    EXPECT_EQ(entry.boolean(top, "Missing"), std::nullopt);
-    EXPECT_EQ(entry.stringList(top, "L1"), (QStringList{u"a"_s, u"b"_s}));
-    EXPECT_EQ(entry.stringList(top, "L2"), (QStringList{u"a"_s, u""_s}));
-    EXPECT_EQ(entry.stringList(top, "L3"), (QStringList{u"a;b"_s, u"c"_s}));
-    EXPECT_EQ(entry.stringList(top, "L4"), QStringList());
-    EXPECT_EQ(entry.stringList(top, "L5"), QStringList{QString()});
-    EXPECT_EQ(entry.stringList(top, "L6"), (QStringList{u"a b"_s, u"c"_s}));
+    const std::pair<const char*, std::optional<bool>> booleans[] = {
+        {"T", true},  {"F", false},        {"O", true},
+        {"Z", false}, {"X", std::nullopt}, {"Missing", std::nullopt}};
+    for (const auto& [key, value] : booleans)
+        EXPECT_EQ(entry.boolean(top, key), value) << key;
+    const std::pair<const char*, QStringList> lists[] = {
+        {"L1", {u"a"_s, u"b"_s}}, {"L2", {u"a"_s, u""_s}},   {"L3", {u"a;b"_s, u"c"_s}}, {"L4", {}},
+        {"L5", {QString()}},      {"L6", {u"a b"_s, u"c"_s}}};
+    for (const auto& [key, value] : lists)
+        EXPECT_EQ(entry.stringList(top, key), value) << key;
 }
 
 TEST(DesktopEntryLocale, mostSpecificVariantFirst) {

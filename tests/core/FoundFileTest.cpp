@@ -1,21 +1,16 @@
 #include "FoundFile.h"
 
-#include <QSet>
 #include <QStringList>
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
 using namespace moss;
 
-TEST(FileCategoryTest, TitlesAreTheRawValuesAndRoundTripInDisplayOrder) {
-    QSet<QString> titles;
+TEST(FileCategoryTest, RawValuesRoundTrip) {
     for (FileCategory category : allFileCategories()) {
         EXPECT_EQ(fileCategoryFromRawValue(rawValue(category)), category);
         EXPECT_EQ(qHash(category, 7), qHash(rawValue(category), 7));
-        titles.insert(rawValue(category));
     }
-    EXPECT_EQ(titles.size(), 13);
-    EXPECT_EQ(rawValue(allFileCategories().at(4)), u"Кэш"_s);
     EXPECT_EQ(fileCategoryFromRawValue(u"caches"_s), std::nullopt);
 }
 

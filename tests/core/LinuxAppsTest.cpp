@@ -15,20 +15,6 @@ namespace {
 using namespace Qt::StringLiterals;
 using test::Sandbox;
 
-} // namespace
-
-void PrintTo(const AppBundle& app, std::ostream* out) {
-    *out << app.url.toStdString() << " id=" << app.bundleIdentifier.value_or(u"-"_s).toStdString()
-         << " names=" << app.names.join(u'|').toStdString()
-         << " display=" << app.displayName.toStdString()
-         << " version=" << app.version.value_or(u"-"_s).toStdString()
-         << " nested=" << app.nestedIdentifiers.join(u'|').toStdString()
-         << " source=" << int(app.source) << " package=" << app.package.toStdString()
-         << " icon=" << app.icon.toStdString();
-}
-
-namespace {
-
 QByteArray entry(const QByteArray& keys) {
     return "[Desktop Entry]\nType=Application\n" + keys + "\n";
 }
@@ -42,7 +28,7 @@ protected:
     }
 
     // One application of each source, and entries the catalogue leaves out.
-    void install() {
+    void SetUp() override {
         const QString home = u"home/.local/share/applications/"_s;
         const QString local = u"usr/local/share/applications/"_s;
         const QString usr = u"usr/share/applications/"_s;
@@ -121,7 +107,6 @@ protected:
 };
 
 TEST_F(LinuxAppsTest, catalogueAppliesShadowingVisibilityAndSources) {
-    install();
     QStringList listed;
     for (const AppBundle& app : LinuxApps::catalogue(roots))
         listed.append(app.displayName + u'|' + LinuxApps::sectionTitle(app.source));
@@ -140,7 +125,6 @@ TEST_F(LinuxAppsTest, catalogueAppliesShadowingVisibilityAndSources) {
 }
 
 TEST_F(LinuxAppsTest, recordOfEachSource) {
-    install();
     QMap<QString, AppBundle> apps;
     for (const AppBundle& app : LinuxApps::catalogue(roots))
         apps.insert(app.url.mid(sandbox.root().size()), app);
@@ -182,7 +166,6 @@ TEST_F(LinuxAppsTest, recordOfEachSource) {
 }
 
 TEST_F(LinuxAppsTest, loadsOneEntryOrAppImage) {
-    install();
     const auto load = [this](const QString& relative) {
         return LinuxApps::load(sandbox.path(relative), roots);
     };

@@ -20,32 +20,20 @@ using test::Sandbox;
 
 class LinuxSearchTest : public ::testing::Test {
 protected:
-    LinuxSearchTest() {
-        roots.home = sandbox.home();
-        roots.configHome = roots.home + u"/.config"_s;
-        roots.dataHome = roots.home + u"/.local/share"_s;
-        roots.stateHome = roots.home + u"/.local/state"_s;
-        roots.cacheHome = roots.home + u"/.cache"_s;
-        roots.dataDirs = {sandbox.path(u"usr/share"_s)};
-        roots.dpkgDatabase = sandbox.path(u"dpkg"_s);
-        roots.flatpakSystem = sandbox.path(u"flatpak"_s);
-    }
-
     QString entry(const QString& relative, const QByteArray& keys) const {
         return sandbox.writeFile(u"home/"_s + relative,
                                  "[Desktop Entry]\nType=Application\n" + keys + "\n");
     }
 
-    AppBundle load(const QString& path) const { return LinuxApps::load(path, roots).value(); }
-
-    QList<FoundFile> search(const AppBundle& app) const {
+    QList<FoundFile> search(const QString& path) const {
         Scanner scanner(SearchRoots{roots.home, {}, {}}, roots);
         scanner.measureSizes = false;
-        return scanner.relatedFiles(app, LinuxApps::installed(roots), true);
+        return scanner.relatedFiles(LinuxApps::load(path, roots).value(),
+                                    LinuxApps::installed(roots), true);
     }
 
     Sandbox sandbox;
-    LinuxRoots roots;
+    const LinuxRoots roots = sandbox.linuxRoots();
 };
 
 // Where an entry ended up: not found, or found with a category and a tick.
@@ -55,12 +43,15 @@ struct Outcome {
     bool ticked = false;
 };
 
+QList<FoundFile>::const_iterator find(const QList<FoundFile>& found, const QString& path) {
+    return std::find_if(found.cbegin(), found.cend(),
+                        [&](const FoundFile& file) { return file.url == path; });
+}
+
 void expectOutcomes(const QList<FoundFile>& found, const QString& home,
                     const QList<Outcome>& outcomes) {
     for (const Outcome& outcome : outcomes) {
-        const QString path = home + u'/' + outcome.path;
-        const auto item = std::find_if(found.cbegin(), found.cend(),
-                                       [&](const FoundFile& file) { return file.url == path; });
+        const auto item = find(found, home + u'/' + outcome.path);
         if (!outcome.category) {
             EXPECT_EQ(item, found.cend()) << "claimed: " << outcome.path.toStdString();
             continue;
@@ -83,8 +74,7 @@ TEST_F(LinuxSearchTest, eachRowByItsRuleAgainstTheOtherApplications) {
           ".local/state/acmepad", ".cache/acmepad-notes", ".config/acmepad-sync", ".acmepad",
           "acmepad", ".var/app/org.acme.Pad", ".var/app/acmepad", "snap/acmepad"})
         sandbox.makeDir(u"home/"_s + QString::fromLatin1(folder));
-    for (const char* file : {".config/AcmePad.conf", ".config/acmepadrc",
-                             ".local/share/icons/hicolor/48x48/apps/org.acme.Pad.png",
+    for (const char* file : {".local/share/icons/hicolor/48x48/apps/org.acme.Pad.png",
                              "Downloads/acmepad_1.0_amd64.deb", "Downloads/acmepad.pdf"})
         sandbox.writeFile(u"home/"_s + QString::fromLatin1(file));
     entry(u".config/autostart/pad-tray.desktop"_s, "Name=Tray\nExec=acmepad --tray");
@@ -96,14 +86,12 @@ TEST_F(LinuxSearchTest, eachRowByItsRuleAgainstTheOtherApplications) {
     sandbox.writeFile(u"home/.mozilla/native-messaging-hosts/org.acme.pad.json"_s,
                       R"({"path": "/usr/bin/acmepad-host"})");
 
-    const QList<FoundFile> found = search(load(pad));
+    const QList<FoundFile> found = search(pad);
     using C = FileCategory;
     expectOutcomes(
         found, roots.home,
         {
             {u".config/acmepad"_s, C::preferences, true},
-            {u".config/AcmePad.conf"_s, C::preferences, true},
-            {u".config/acmepadrc"_s, C::preferences, true},
             {u".local/share/org.acme.Pad"_s, C::support, true},
             // A competitor's longer identifier, even of a hidden entry.
             {u".local/share/org.acme.Pad.Viewer"_s, {}, false},
@@ -129,9 +117,7 @@ TEST_F(LinuxSearchTest, eachRowByItsRuleAgainstTheOtherApplications) {
             {u"Downloads/acmepad.pdf"_s, {}, false},
         });
     EXPECT_EQ(found.first(), (FoundFile{pad, FileCategory::bundle, 0, false, true, {}}));
-    const auto timer = std::find_if(found.cbegin(), found.cend(), [](const FoundFile& file) {
-        return file.url.endsWith(u"pad.timer");
-    });
+    const auto timer = find(found, roots.configHome + u"/systemd/user/pad.timer"_s);
     ASSERT_NE(timer, found.cend());
     EXPECT_EQ(timer->reason.match, FoundReason::Match::unitTrigger);
     EXPECT_EQ(timer->reason.key, u"pad.service"_s);
@@ -146,7 +132,7 @@ TEST_F(LinuxSearchTest, wholeNamesAndWhatIsNeverOffered) {
     for (const char* path : {".fonts", ".local/share/fonts", ".ssh", ".config/fonts", ".config/ssh",
                              ".config/fonts-extra", ".cache/ssh.json"})
         sandbox.makeDir(u"home/"_s + QString::fromLatin1(path));
-    const QList<FoundFile> found = search(load(fonts));
+    const QList<FoundFile> found = search(fonts);
     using C = FileCategory;
     expectOutcomes(found, roots.home,
                    {
@@ -158,9 +144,7 @@ TEST_F(LinuxSearchTest, wholeNamesAndWhatIsNeverOffered) {
                        {u".config/fonts-extra"_s, {}, false},
                        {u".cache/ssh.json"_s, C::caches, false},
                    });
-    const auto config = std::find_if(found.cbegin(), found.cend(), [](const FoundFile& file) {
-        return file.url.endsWith(u"/.config/ssh");
-    });
+    const auto config = find(found, roots.configHome + u"/ssh"_s);
     ASSERT_NE(config, found.cend());
     EXPECT_EQ(config->reason.doubt, FoundReason::Doubt::commonName);
 }
@@ -180,7 +164,7 @@ TEST_F(LinuxSearchTest, theApplicationItemBySource) {
                         exports + u"icons/hicolor/64x64/apps/org.acme.Draw.png"_s);
     sandbox.symlink(u"../../../app/org.acme.Other/x.desktop"_s,
                     exports + u"applications/org.acme.Other.desktop"_s);
-    const QList<FoundFile> flatpak = search(load(link));
+    const QList<FoundFile> flatpak = search(link);
     ASSERT_GE(flatpak.size(), 3);
     EXPECT_EQ(flatpak[0].url, sandbox.path(app.chopped(1)));
     EXPECT_TRUE(flatpak[0].selectedByDefault);

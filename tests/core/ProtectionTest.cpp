@@ -54,7 +54,6 @@ TEST(ProtectionTest, StatusOfABundle) {
     EXPECT_TRUE(Protection::isOnSealedVolume(sealed));
     EXPECT_FALSE(Protection::isOnSealedVolume(safari));
     EXPECT_FALSE(Protection::isOnSealedVolume(sandbox.path(u"missing/Foo.app"_s)));
-    EXPECT_TRUE(Protection::defaultProtected().contains(u"com.apple.finder"_s));
     EXPECT_FALSE(Protection::defaultProtected().last().startsWith(u"com.apple."_s));
 }
 

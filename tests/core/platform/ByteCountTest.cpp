@@ -6,19 +6,13 @@
 namespace moss {
 namespace {
 
-// Each row sits at an edge: a noun form, a rounding, a unit's promotion.
+// Each row sits at an edge: a rounding, a unit's promotion (the noun forms
+// of the bytes follow russianPlural, proven on its own).
 TEST(ByteCount, textsAtEveryEdge) {
     const std::pair<qint64, const char16_t*> rows[] = {
         {0, u"0 байт"},
         {1, u"1 байт"},
         {2, u"2 байта"},
-        {4, u"4 байта"},
-        {5, u"5 байт"},
-        {11, u"11 байт"},
-        {12, u"12 байт"},
-        {21, u"21 байт"},
-        {22, u"22 байта"},
-        {112, u"112 байт"},
         {999, u"999 байт"},
         {1'000, u"1 КБ"},
         {1'499, u"1 КБ"},
