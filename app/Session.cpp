@@ -6,7 +6,11 @@
 #include "TextRules.h"
 #include "platform/ByteCount.h"
 
+#include <QHash>
 #include <QTimer>
+#include <algorithm>
+#include <mutex>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -14,28 +18,71 @@ namespace moss {
 
 namespace {
 
-QList<FoundFile> leftovers(const AppBundle& bundle, bool fromTrash,
-                           const QList<AppBundle>& competitors) {
-    QList<FoundFile> files =
-        Scanner(SearchRoots::live()).relatedFiles(bundle, competitors, /*includeInstallers=*/true);
-    if (fromTrash)
-        files.removeIf([](const FoundFile& file) { return file.category == FileCategory::bundle; });
-    return files;
+// Files are taken from a running search at most this often, so that a search
+// of thousands of items does not flood the event loop.
+constexpr int takeInterval = 50; // ms
+
+QList<FoundFile> liveScan(const AppBundle& bundle, const QList<AppBundle>& competitors,
+                          const ScanObserver& observer, const std::stop_token& stop) {
+    return Scanner(SearchRoots::live())
+        .relatedFiles(bundle, competitors, /*includeInstallers=*/true, observer, stop);
+}
+
+QStringList urlsOf(const QList<FoundFile>& files) {
+    QStringList urls;
+    urls.reserve(files.size());
+    for (const FoundFile& file : files)
+        urls.append(file.url);
+    return urls;
 }
 
 } // namespace
 
-Session::Session(const AppBundle& bundle, bool fromTrash, QObject* parent)
+// What a running search has told since the session last looked: filled on
+// the search's threads, emptied on the main thread.
+struct Session::Inbox {
+    std::mutex mutex;
+    QList<FoundFile> admitted;
+    QHash<QString, qint64> measured;
+    std::optional<QString> searching;
+
+    ScanObserver observer(const std::shared_ptr<Inbox>& self) const {
+        ScanObserver observer;
+        observer.admitted = [self](const FoundFile& item) {
+            const std::lock_guard lock(self->mutex);
+            self->admitted.append(item);
+        };
+        observer.searching = [self](const QString& path) {
+            const std::lock_guard lock(self->mutex);
+            self->searching = path;
+        };
+        observer.measured = [self](const QString& url, qint64 size) {
+            const std::lock_guard lock(self->mutex);
+            self->measured.insert(url, size);
+        };
+        return observer;
+    }
+};
+
+Session::Session(const AppBundle& bundle, bool fromTrash, QObject* parent, SessionScan scan)
     : QObject(parent), bundle_(bundle), fromTrash_(fromTrash),
+      scan_(scan ? std::move(scan) : SessionScan(liveScan)),
       groupedFiles_(new SessionFilesModel(this)) {
-    for (auto signal : {&Session::filesChanged, &Session::selectedChanged})
+    takeTimer_ = new QTimer(this);
+    takeTimer_->setInterval(takeInterval);
+    connect(takeTimer_, &QTimer::timeout, this, &Session::takeFound);
+    for (auto signal : {&Session::filesChanged, &Session::selectedChanged, &Session::sizesChanged})
         connect(this, signal, this, &Session::selectionChanged);
-    for (auto signal : {&Session::selectedChanged, &Session::isSearchingChanged,
-                        &Session::isRemovingChanged, &Session::runningChanged})
+    for (auto signal :
+         {&Session::selectedChanged, &Session::isSearchingChanged, &Session::isStoppedChanged,
+          &Session::isRemovingChanged, &Session::runningChanged})
         connect(this, signal, this, &Session::canRemoveChanged);
 }
 
-Session::~Session() = default;
+// A search still running ends at its next entry; its result is dropped.
+Session::~Session() {
+    stop_.request_stop();
+}
 
 void Session::setSelected(QSet<QString> selected) {
     assign(this, selected_, std::move(selected), &Session::selectedChanged);
@@ -43,6 +90,14 @@ void Session::setSelected(QSet<QString> selected) {
 
 void Session::setSearching(bool searching) {
     assign(this, isSearching_, searching, &Session::isSearchingChanged);
+}
+
+void Session::setSearchFolder(QString folder) {
+    assign(this, searchFolder_, std::move(folder), &Session::searchFolderChanged);
+}
+
+void Session::setStopped(bool stopped) {
+    assign(this, isStopped_, stopped, &Session::isStoppedChanged);
 }
 
 void Session::setRemoving(bool removing) {
@@ -55,6 +110,8 @@ void Session::setRunning(QList<RunningApplication> running) {
 
 QList<FoundFile> Session::selectedFiles() const {
     QList<FoundFile> result;
+    if (isStopped_)
+        return result;
     for (const FoundFile& file : files_)
         if (selected_.contains(file.url))
             result.append(file);
@@ -82,26 +139,102 @@ QList<QPair<FileCategory, QList<FoundFile>>> Session::grouped() const {
 }
 
 void Session::search(QFuture<QList<AppBundle>> competitors) {
+    requireMainThread();
+    stop_.request_stop();
+    stop_ = std::stop_source();
+    inbox_ = std::make_shared<Inbox>();
+    const quint64 number = ++searchNumber_;
+    files_.clear();
+    unmeasured_.clear();
+    emit filesChanged();
+    setSelected({});
+    setStopped(false);
     setSearching(true);
-    // The scan sees only copies.
-    auto scan =
-        competitors.then(QtFuture::Launch::Async,
-                         [bundle = bundle_, fromTrash = fromTrash_](const QList<AppBundle>& apps) {
-                             return leftovers(bundle, fromTrash, apps);
-                         });
-    deliverLater(std::move(scan), this,
-                 [this](QList<FoundFile> files) { publish(std::move(files)); });
+    takeTimer_->start();
+    // The scan sees only copies, and the inbox it fills.
+    auto scan = competitors.then(QtFuture::Launch::Async,
+                                 [scan = scan_, bundle = bundle_, inbox = inbox_,
+                                  stop = stop_.get_token()](const QList<AppBundle>& apps) {
+                                     return scan(bundle, apps, inbox->observer(inbox), stop);
+                                 });
+    deliverLater(std::move(scan), this, [this, number](QList<FoundFile> files) {
+        if (number == searchNumber_) // not replaced by a later search
+            publish(std::move(files));
+    });
 }
 
+void Session::stopSearch() {
+    if (!isSearching_)
+        return;
+    stop_.request_stop();
+    setStopped(true);
+}
+
+// Takes what the running search told since the last look: new files go into
+// their place in result order with their default ticks, sizes into their
+// files.
+void Session::takeFound() {
+    requireMainThread();
+    QList<FoundFile> admitted;
+    QHash<QString, qint64> measured;
+    std::optional<QString> searching;
+    {
+        const std::lock_guard lock(inbox_->mutex);
+        admitted.swap(inbox_->admitted);
+        measured.swap(inbox_->measured);
+        searching.swap(inbox_->searching);
+    }
+    QSet<QString> selected = selected_;
+    for (FoundFile& file : admitted) {
+        if (fromTrash_ && file.category == FileCategory::bundle)
+            continue;
+        const auto place = std::upper_bound(files_.cbegin(), files_.cend(), file, resultOrderLess);
+        const int row = int(place - files_.cbegin());
+        if (file.selectedByDefault)
+            selected.insert(file.url);
+        unmeasured_.insert(file.url);
+        files_.insert(row, std::move(file));
+        emit fileInserted(row);
+    }
+    setSelected(std::move(selected));
+    if (!measured.isEmpty()) {
+        for (FoundFile& file : files_) {
+            const auto size = measured.constFind(file.url);
+            if (size == measured.cend())
+                continue;
+            file.size = *size;
+            unmeasured_.remove(file.url);
+        }
+        emit sizesChanged();
+    }
+    if (searching)
+        setSearchFolder(displayPath(*searching));
+}
+
+// The search's own result settles the list: the same files, now with every
+// size, keep their rows and ticks; another list (never expected) replaces
+// them with the default ticks.
 void Session::publish(QList<FoundFile> files) {
     requireMainThread();
+    takeTimer_->stop();
+    takeFound();
+    if (fromTrash_)
+        files.removeIf([](const FoundFile& file) { return file.category == FileCategory::bundle; });
+    const bool sameFiles = urlsOf(files) == urlsOf(files_);
     files_ = std::move(files);
-    emit filesChanged();
-    QSet<QString> defaults;
-    for (const FoundFile& file : files_)
-        if (file.selectedByDefault)
-            defaults.insert(file.url);
-    setSelected(std::move(defaults));
+    if (!isStopped_)
+        unmeasured_.clear();
+    if (sameFiles) {
+        emit sizesChanged();
+    } else {
+        emit filesChanged();
+        QSet<QString> defaults;
+        for (const FoundFile& file : files_)
+            if (file.selectedByDefault)
+                defaults.insert(file.url);
+        setSelected(std::move(defaults));
+    }
+    setSearchFolder(QString());
     setSearching(false);
     refreshRunning();
 }
@@ -143,7 +276,8 @@ QString Session::subtitle() const {
 }
 
 bool Session::canRemove() const {
-    return !selected_.isEmpty() && !isSearching_ && !isRemoving_ && running_.isEmpty();
+    return !selected_.isEmpty() && !isSearching_ && !isStopped_ && !isRemoving_ &&
+           running_.isEmpty();
 }
 
 } // namespace moss

@@ -19,9 +19,11 @@
 #include <QFile>
 #include <QStringList>
 #include <benchmark/benchmark.h>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <optional>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -104,6 +106,32 @@ BENCHMARK(relatedFiles)
     ->Arg(1)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+
+// The search as a session runs it, installers and sizes included, told item
+// by item: the time to its first leftover (counter firstItemMs) and to its
+// end (the benchmark's time).
+void liveSearch(benchmark::State& state) {
+    const Fixture& fixture = Fixture::shared();
+    const Scanner scanner = largeScanner(true);
+    double firstItemMs = 0;
+    qsizetype found = 0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        std::optional<std::chrono::steady_clock::time_point> first;
+        ScanObserver observer;
+        observer.admitted = [&](const FoundFile& item) {
+            if (!first && item.category != FileCategory::bundle)
+                first = std::chrono::steady_clock::now();
+        };
+        found = scanner.relatedFiles(fixture.target, fixture.competitors, true, observer).size();
+        const auto firstAt = first.value_or(std::chrono::steady_clock::now());
+        firstItemMs += std::chrono::duration<double, std::milli>(firstAt - start).count();
+    }
+    state.counters["firstItemMs"] =
+        benchmark::Counter(firstItemMs, benchmark::Counter::kAvgIterations);
+    state.counters["found"] = double(found);
+}
+BENCHMARK(liveSearch)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The size pass of a scan on its own: the admitted items of the target,
 // measured on both cores.

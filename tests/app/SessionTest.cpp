@@ -3,6 +3,10 @@
 #include "StoreSandbox.h"
 #include "platform/ByteCount.h"
 
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+
 namespace moss::test {
 namespace {
 
@@ -79,6 +83,52 @@ TEST_F(SessionTest, SelectionSizeCountsOnlyListedFilesAndCountTextAgrees) {
     session->setSelected({});
     EXPECT_EQ(session->property("countText").toString(),
               u"Выбрано 0 файлов · "_s + formatByteCount(0));
+}
+
+// A scan that tells what a search finds, then waits until it is stopped and
+// returns what it found, as a stopped scanner does.
+TEST_F(SessionTest, FilesAppearWhileTheSearchRunsAndAStopReachesIt) {
+    const AppBundle bundle = *AppBundle::load(foo);
+    const FoundFile preferences{fooPreferences, FileCategory::preferences, 0, false, false, {}};
+    const FoundFile caches{fooCaches, FileCategory::caches, 0, false, true, {}};
+    std::atomic<bool> stopReached = false;
+    Session session(bundle, false, nullptr,
+                    [&](const AppBundle& scanned, const QList<AppBundle>&,
+                        const ScanObserver& observer, const std::stop_token& stop) {
+                        const FoundFile item{scanned.url, FileCategory::bundle, 0, false, true, {}};
+                        for (const FoundFile& file : {item, caches, preferences})
+                            observer.admitted(file);
+                        observer.searching(fooCaches);
+                        observer.measured(fooCaches, 8192);
+                        std::mutex mutex;
+                        std::unique_lock lock(mutex);
+                        std::condition_variable_any().wait(lock, stop, [] { return false; });
+                        stopReached = stop.stop_requested();
+                        FoundFile measured = caches;
+                        measured.size = 8192;
+                        return QList<FoundFile>{item, preferences, measured};
+                    });
+    witness.watch(&session);
+    session.search(QtFuture::makeReadyFuture(QList<AppBundle>()));
+    ASSERT_TRUE(runUntil([&] { return session.files().size() == 3; }));
+    EXPECT_TRUE(session.isSearching());
+    EXPECT_EQ(urlsOf(session.files()), (QStringList{foo, fooPreferences, fooCaches}));
+    EXPECT_EQ(session.selected(), (QSet<QString>{foo, fooCaches}));
+    EXPECT_EQ(session.files().at(2).size, 8192);
+    EXPECT_FALSE(session.isSizePending(fooCaches));
+    EXPECT_TRUE(session.isSizePending(fooPreferences));
+    EXPECT_EQ(session.searchFolder(), u"~/Library/Caches/com.example.foo"_s);
+    EXPECT_FALSE(session.property("canRemove").toBool());
+
+    session.stopSearch();
+    ASSERT_TRUE(runUntil([&] { return !session.isSearching(); }));
+    EXPECT_TRUE(stopReached);
+    EXPECT_TRUE(session.isStopped());
+    EXPECT_EQ(session.files().size(), 3);
+    EXPECT_TRUE(session.selectedFiles().isEmpty());
+    EXPECT_FALSE(session.property("canRemove").toBool());
+    store.remove(&session);
+    EXPECT_FALSE(session.isRemoving());
 }
 
 } // namespace
