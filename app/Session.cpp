@@ -2,25 +2,19 @@
 
 #include "Handoff.h"
 #include "Published.h"
+#include "SearchFeed.h"
 #include "StoreModels.h"
 #include "TextRules.h"
 #include "platform/ByteCount.h"
 
-#include <QHash>
 #include <QTimer>
 #include <algorithm>
-#include <mutex>
-#include <optional>
 
 using namespace Qt::StringLiterals;
 
 namespace moss {
 
 namespace {
-
-// Files are taken from a running search at most this often, so that a search
-// of thousands of items does not flood the event loop.
-constexpr int takeInterval = 50; // ms
 
 QList<FoundFile> liveScan(const AppBundle& bundle, const QList<AppBundle>& competitors,
                           const ScanObserver& observer, const std::stop_token& stop) {
@@ -38,39 +32,10 @@ QStringList urlsOf(const QList<FoundFile>& files) {
 
 } // namespace
 
-// What a running search has told since the session last looked: filled on
-// the search's threads, emptied on the main thread.
-struct Session::Inbox {
-    std::mutex mutex;
-    QList<FoundFile> admitted;
-    QHash<QString, qint64> measured;
-    std::optional<QString> searching;
-
-    ScanObserver observer(const std::shared_ptr<Inbox>& self) const {
-        ScanObserver observer;
-        observer.admitted = [self](const FoundFile& item) {
-            const std::lock_guard lock(self->mutex);
-            self->admitted.append(item);
-        };
-        observer.searching = [self](const QString& path) {
-            const std::lock_guard lock(self->mutex);
-            self->searching = path;
-        };
-        observer.measured = [self](const QString& url, qint64 size) {
-            const std::lock_guard lock(self->mutex);
-            self->measured.insert(url, size);
-        };
-        return observer;
-    }
-};
-
 Session::Session(const AppBundle& bundle, bool fromTrash, QObject* parent, SessionScan scan)
     : QObject(parent), bundle_(bundle), fromTrash_(fromTrash),
       scan_(scan ? std::move(scan) : SessionScan(liveScan)),
       groupedFiles_(new SessionFilesModel(this)) {
-    takeTimer_ = new QTimer(this);
-    takeTimer_->setInterval(takeInterval);
-    connect(takeTimer_, &QTimer::timeout, this, &Session::takeFound);
     for (auto signal : {&Session::filesChanged, &Session::selectedChanged, &Session::sizesChanged})
         connect(this, signal, this, &Session::selectionChanged);
     for (auto signal :
@@ -79,9 +44,12 @@ Session::Session(const AppBundle& bundle, bool fromTrash, QObject* parent, Sessi
         connect(this, signal, this, &Session::canRemoveChanged);
 }
 
-// A search still running ends at its next entry; its result is dropped.
+// A search still running ends at its next entry; what it still tells and
+// its result are dropped.
 Session::~Session() {
     stop_.request_stop();
+    if (feed_)
+        feed_->close();
 }
 
 void Session::setSelected(QSet<QString> selected) {
@@ -140,9 +108,12 @@ QList<QPair<FileCategory, QList<FoundFile>>> Session::grouped() const {
 
 void Session::search(QFuture<QList<AppBundle>> competitors) {
     requireMainThread();
+    // An earlier search still running ends, and nothing more of it arrives.
     stop_.request_stop();
     stop_ = std::stop_source();
-    inbox_ = std::make_shared<Inbox>();
+    if (feed_)
+        feed_->close();
+    feed_ = SearchFeed::create(this, [this](SearchBatch batch) { take(std::move(batch)); });
     const quint64 number = ++searchNumber_;
     files_.clear();
     unmeasured_.clear();
@@ -150,12 +121,11 @@ void Session::search(QFuture<QList<AppBundle>> competitors) {
     setSelected({});
     setStopped(false);
     setSearching(true);
-    takeTimer_->start();
-    // The scan sees only copies, and the inbox it fills.
+    // The scan sees only copies, and the feed it fills.
     auto scan = competitors.then(QtFuture::Launch::Async,
-                                 [scan = scan_, bundle = bundle_, inbox = inbox_,
+                                 [scan = scan_, bundle = bundle_, observer = feed_->observer(),
                                   stop = stop_.get_token()](const QList<AppBundle>& apps) {
-                                     return scan(bundle, apps, inbox->observer(inbox), stop);
+                                     return scan(bundle, apps, observer, stop);
                                  });
     deliverLater(std::move(scan), this, [this, number](QList<FoundFile> files) {
         if (number == searchNumber_) // not replaced by a later search
@@ -168,47 +138,39 @@ void Session::stopSearch() {
         return;
     stop_.request_stop();
     setStopped(true);
+    setSelected({});
 }
 
-// Takes what the running search told since the last look: new files go into
-// their place in result order with their default ticks, sizes into their
-// files.
-void Session::takeFound() {
+// Takes a batch of what the running search told: new files go into their
+// place in result order, ticked by default unless the search was stopped;
+// sizes go into their files.
+void Session::take(SearchBatch batch) {
     requireMainThread();
-    QList<FoundFile> admitted;
-    QHash<QString, qint64> measured;
-    std::optional<QString> searching;
-    {
-        const std::lock_guard lock(inbox_->mutex);
-        admitted.swap(inbox_->admitted);
-        measured.swap(inbox_->measured);
-        searching.swap(inbox_->searching);
-    }
     QSet<QString> selected = selected_;
-    for (FoundFile& file : admitted) {
+    for (FoundFile& file : batch.admitted) {
         if (fromTrash_ && file.category == FileCategory::bundle)
             continue;
         const auto place = std::upper_bound(files_.cbegin(), files_.cend(), file, resultOrderLess);
         const int row = int(place - files_.cbegin());
-        if (file.selectedByDefault)
+        if (file.selectedByDefault && !isStopped_)
             selected.insert(file.url);
         unmeasured_.insert(file.url);
         files_.insert(row, std::move(file));
         emit fileInserted(row);
     }
     setSelected(std::move(selected));
-    if (!measured.isEmpty()) {
+    if (!batch.measured.isEmpty()) {
         for (FoundFile& file : files_) {
-            const auto size = measured.constFind(file.url);
-            if (size == measured.cend())
+            const auto size = batch.measured.constFind(file.url);
+            if (size == batch.measured.cend())
                 continue;
             file.size = *size;
             unmeasured_.remove(file.url);
         }
         emit sizesChanged();
     }
-    if (searching)
-        setSearchFolder(displayPath(*searching));
+    if (batch.searching)
+        setSearchFolder(displayPath(*batch.searching));
 }
 
 // The search's own result settles the list: the same files, now with every
@@ -216,8 +178,8 @@ void Session::takeFound() {
 // them with the default ticks.
 void Session::publish(QList<FoundFile> files) {
     requireMainThread();
-    takeTimer_->stop();
-    takeFound();
+    take(feed_->take());
+    feed_->close();
     if (fromTrash_)
         files.removeIf([](const FoundFile& file) { return file.category == FileCategory::bundle; });
     const bool sameFiles = urlsOf(files) == urlsOf(files_);
@@ -230,7 +192,7 @@ void Session::publish(QList<FoundFile> files) {
         emit filesChanged();
         QSet<QString> defaults;
         for (const FoundFile& file : files_)
-            if (file.selectedByDefault)
+            if (file.selectedByDefault && !isStopped_)
                 defaults.insert(file.url);
         setSelected(std::move(defaults));
     }
@@ -244,6 +206,8 @@ void Session::refreshRunning() {
 }
 
 void Session::setChecked(const QString& path, bool checked) {
+    if (checked && isStopped_)
+        return;
     QSet<QString> selected = selected_;
     if (checked)
         selected.insert(path);

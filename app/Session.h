@@ -8,6 +8,7 @@
 #include "AppBundle.h"
 #include "Protection.h"
 #include "Scanner.h"
+#include "SearchFeed.h"
 #include "StoreModels.h"
 
 #include <QFuture>
@@ -21,8 +22,6 @@
 #include <functional>
 #include <memory>
 #include <stop_token>
-
-class QTimer;
 
 namespace moss {
 
@@ -92,10 +91,11 @@ public:
     // grows as the scan finds files, each with its default tick, at most
     // every 50 ms; sizes follow as they are measured; the scan's result
     // settles the list in a later turn of the event loop. Returns at once;
-    // a search still running is stopped.
+    // a search still running is stopped and nothing more of it arrives.
     void search(QFuture<QList<AppBundle>> competitors);
     // Stops the running search, in its worker threads too: it ends at its
-    // next entry, keeping what it found, and nothing of it can be removed.
+    // next entry, keeping what it found; its ticks are dropped and nothing
+    // of it can be ticked or removed.
     Q_INVOKABLE void stopSearch();
 
     Q_INVOKABLE void setChecked(const QString& path, bool checked);
@@ -124,12 +124,10 @@ private:
     QString subtitle() const;
     bool canRemove() const;
 
-    struct Inbox;
-
     void setSearching(bool searching);
     void setSearchFolder(QString folder);
     void setStopped(bool stopped);
-    void takeFound();
+    void take(SearchBatch batch);
     void publish(QList<FoundFile> files);
     void refreshRunning();
 
@@ -141,13 +139,12 @@ private:
     bool isSearching_ = true;
     QString searchFolder_;
     bool isStopped_ = false;
-    // Of the running search: what it found since the session last looked,
-    // how to stop it, and which of its files still wait for their sizes.
-    std::shared_ptr<Inbox> inbox_;
+    // Of the running search: what it tells, how to stop it, and which of its
+    // files still wait for their sizes.
+    std::shared_ptr<SearchFeed> feed_;
     std::stop_source stop_;
     quint64 searchNumber_ = 0;
     QSet<QString> unmeasured_;
-    QTimer* takeTimer_;
     bool isRemoving_ = false;
     QList<RunningApplication> running_;
     SessionFilesModel* groupedFiles_;
