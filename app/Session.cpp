@@ -1,5 +1,6 @@
 #include "Session.h"
 
+#include "AppLogging.h"
 #include "Handoff.h"
 #include "Published.h"
 #include "SearchFeed.h"
@@ -115,6 +116,8 @@ void Session::search(QFuture<QList<AppBundle>> competitors) {
         feed_->close();
     feed_ = SearchFeed::create(this, [this](SearchBatch batch) { take(std::move(batch)); });
     const quint64 number = ++searchNumber_;
+    searchClock_.start();
+    firstLeftoverMs_.reset();
     files_.clear();
     unmeasured_.clear();
     emit filesChanged();
@@ -137,6 +140,8 @@ void Session::stopSearch() {
     if (!isSearching_)
         return;
     stop_.request_stop();
+    if (feed_) // what the search still tells goes nowhere
+        feed_->close();
     setStopped(true);
     setSelected({});
 }
@@ -155,6 +160,8 @@ void Session::take(SearchBatch batch) {
         if (file.selectedByDefault && !isStopped_)
             selected.insert(file.url);
         unmeasured_.insert(file.url);
+        if (file.category != FileCategory::bundle && !firstLeftoverMs_)
+            firstLeftoverMs_ = searchClock_.elapsed();
         files_.insert(row, std::move(file));
         emit fileInserted(row);
     }
@@ -196,6 +203,10 @@ void Session::publish(QList<FoundFile> files) {
                 defaults.insert(file.url);
         setSelected(std::move(defaults));
     }
+    qCDebug(lcApp).nospace() << "Search for " << bundle_.displayName
+                             << (isStopped_ ? " stopped" : "") << ": first leftover shown after "
+                             << firstLeftoverMs_.value_or(-1) << " ms, " << files_.size()
+                             << " items in " << searchClock_.elapsed() << " ms";
     setSearchFolder(QString());
     setSearching(false);
     refreshRunning();

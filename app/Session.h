@@ -11,6 +11,7 @@
 #include "SearchFeed.h"
 #include "StoreModels.h"
 
+#include <QElapsedTimer>
 #include <QFuture>
 #include <QList>
 #include <QObject>
@@ -21,6 +22,7 @@
 #include <QtQml/qqmlregistration.h>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stop_token>
 
 namespace moss {
@@ -144,6 +146,8 @@ private:
     std::shared_ptr<SearchFeed> feed_;
     std::stop_source stop_;
     quint64 searchNumber_ = 0;
+    QElapsedTimer searchClock_;
+    std::optional<qint64> firstLeftoverMs_;
     QSet<QString> unmeasured_;
     bool isRemoving_ = false;
     QList<RunningApplication> running_;

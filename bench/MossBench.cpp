@@ -108,11 +108,15 @@ BENCHMARK(relatedFiles)
     ->UseRealTime();
 
 // The search as a session runs it, installers and sizes included, told item
-// by item: the time to its first leftover (counter firstItemMs) and to its
-// end (the benchmark's time).
-void liveSearch(benchmark::State& state) {
-    const Fixture& fixture = Fixture::shared();
-    const Scanner scanner = largeScanner(true);
+// by item, on the large or the small home: the time to its first leftover
+// (counter firstItemMs) and to its end (the benchmark's time). Competitors
+// are read before, as a session finds them cached.
+void liveSearch(benchmark::State& state, const char* home) {
+    const QString root = dataRoot() + u'/' + QString::fromLatin1(home) + u'/';
+    const AppBundle target = AppBundle::load(root + targetApp, false).value();
+    const QList<AppBundle> competitors =
+        Catalog::scan({root + u"home/Applications"_s}, BundleKind::Application);
+    const Scanner scanner(SearchRoots{root + u"home"_s, {root + u"system"_s}, {root + u"tmp"_s}});
     double firstItemMs = 0;
     qsizetype found = 0;
     for (auto _ : state) {
@@ -123,15 +127,17 @@ void liveSearch(benchmark::State& state) {
             if (!first && item.category != FileCategory::bundle)
                 first = std::chrono::steady_clock::now();
         };
-        found = scanner.relatedFiles(fixture.target, fixture.competitors, true, observer).size();
+        found = scanner.relatedFiles(target, competitors, true, observer).size();
         const auto firstAt = first.value_or(std::chrono::steady_clock::now());
         firstItemMs += std::chrono::duration<double, std::milli>(firstAt - start).count();
     }
     state.counters["firstItemMs"] =
         benchmark::Counter(firstItemMs, benchmark::Counter::kAvgIterations);
     state.counters["found"] = double(found);
+    state.counters["competitors"] = double(competitors.size());
 }
-BENCHMARK(liveSearch)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(liveSearch, large, "large")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(liveSearch, small, "small")->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The size pass of a scan on its own: the admitted items of the target,
 // measured on both cores.

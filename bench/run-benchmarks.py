@@ -156,12 +156,15 @@ def measure(build: Path, data: Path) -> list:
     rows.append(dict(what="`relatedFiles` with sizes, the whole search (500 competitors)",
                      ours=f"{seconds(whole) * 1e3:.1f} ms", theirs="(no comparison)",
                      ratio=None, target=None, check=""))
-    live = ours.get("liveSearch")
-    if live and not live.get("error_occurred"):
-        rows.append(dict(what="Live search as a session runs it: time to the first leftover",
+    for home in ("large", "small"):
+        live = ours.get(f"liveSearch/{home}")
+        if not live or live.get("error_occurred"):
+            continue
+        where = f"{home} home, {int(live['competitors'])} competitors"
+        rows.append(dict(what=f"Live search as a session runs it ({where}): time to the first leftover",
                          ours=f"{live['firstItemMs']:.1f} ms", theirs="(no comparison)",
                          ratio=None, target=None, check=""))
-        rows.append(dict(what="Live search as a session runs it: time to the end "
+        rows.append(dict(what=f"Live search as a session runs it ({where}): time to the end "
                               "(installers and sizes included)",
                          ours=f"{seconds(live) * 1e3:.1f} ms", theirs="(no comparison)",
                          ratio=None, target=None,
