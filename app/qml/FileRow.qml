@@ -41,6 +41,8 @@ Item {
         delay: pointed ? 800 : 0
         text: row.reasonText
         y: row.height + 2
+        // Long reasons wrap within the row instead of running off the sheet.
+        width: Math.min(implicitWidth, row.width)
         padding: 8
         background: Rectangle {
             radius: 6

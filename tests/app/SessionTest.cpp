@@ -129,6 +129,8 @@ TEST_F(SessionTest, FilesAppearWhileTheSearchRunsAndAStopReachesIt) {
     EXPECT_EQ(session.files().size(), 3);
     EXPECT_TRUE(session.selected().isEmpty());
     session.setChecked(fooCaches, true);
+    EXPECT_TRUE(session.selected().isEmpty());
+    session.setSelected({fooCaches}); // even ticked, none of it goes
     EXPECT_TRUE(session.selectedFiles().isEmpty());
     EXPECT_FALSE(session.property("canRemove").toBool());
     store.remove(&session);
