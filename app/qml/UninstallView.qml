@@ -139,6 +139,8 @@ Item {
                     id: progress
                     objectName: "searchingIndicator"
                     visible: sheet.isSearching
+                    Accessible.role: Accessible.StatusBar
+                    Accessible.name: "Ищу файлы… Найдено: " + fileList.count
                     anchors { left: parent.left; right: parent.right; top: parent.top; leftMargin: 16; rightMargin: 16; topMargin: 10 }
                     spacing: 10
                     Spinner { Layout.alignment: Qt.AlignVCenter }
