@@ -1,13 +1,16 @@
 #include "Session.h"
 
+#include "AppLogging.h"
 #include "Handoff.h"
 #include "LinuxApps.h"
 #include "Published.h"
+#include "SearchFeed.h"
 #include "StoreModels.h"
 #include "TextRules.h"
 #include "platform/ByteCount.h"
 
 #include <QTimer>
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -15,28 +18,41 @@ namespace moss {
 
 namespace {
 
-QList<FoundFile> leftovers(const AppBundle& bundle, bool fromTrash,
-                           const QList<AppBundle>& competitors) {
-    QList<FoundFile> files =
-        Scanner(SearchRoots::live()).relatedFiles(bundle, competitors, /*includeInstallers=*/true);
-    if (fromTrash)
-        files.removeIf([](const FoundFile& file) { return file.category == FileCategory::bundle; });
-    return files;
+QList<FoundFile> liveScan(const AppBundle& bundle, const QList<AppBundle>& competitors,
+                          const ScanObserver& observer, const std::stop_token& stop) {
+    return Scanner(SearchRoots::live())
+        .relatedFiles(bundle, competitors, /*includeInstallers=*/true, observer, stop);
+}
+
+QStringList urlsOf(const QList<FoundFile>& files) {
+    QStringList urls;
+    urls.reserve(files.size());
+    for (const FoundFile& file : files)
+        urls.append(file.url);
+    return urls;
 }
 
 } // namespace
 
-Session::Session(const AppBundle& bundle, bool fromTrash, QObject* parent)
+Session::Session(const AppBundle& bundle, bool fromTrash, QObject* parent, SessionScan scan)
     : QObject(parent), bundle_(bundle), fromTrash_(fromTrash),
+      scan_(scan ? std::move(scan) : SessionScan(liveScan)),
       groupedFiles_(new SessionFilesModel(this)) {
-    for (auto signal : {&Session::filesChanged, &Session::selectedChanged})
+    for (auto signal : {&Session::filesChanged, &Session::selectedChanged, &Session::sizesChanged})
         connect(this, signal, this, &Session::selectionChanged);
-    for (auto signal : {&Session::selectedChanged, &Session::isSearchingChanged,
-                        &Session::isRemovingChanged, &Session::runningChanged})
+    for (auto signal :
+         {&Session::selectedChanged, &Session::isSearchingChanged, &Session::isStoppedChanged,
+          &Session::isRemovingChanged, &Session::runningChanged})
         connect(this, signal, this, &Session::canRemoveChanged);
 }
 
-Session::~Session() = default;
+// A search still running ends at its next entry; what it still tells and
+// its result are dropped.
+Session::~Session() {
+    stop_.request_stop();
+    if (feed_)
+        feed_->close();
+}
 
 void Session::setSelected(QSet<QString> selected) {
     assign(this, selected_, std::move(selected), &Session::selectedChanged);
@@ -44,6 +60,14 @@ void Session::setSelected(QSet<QString> selected) {
 
 void Session::setSearching(bool searching) {
     assign(this, isSearching_, searching, &Session::isSearchingChanged);
+}
+
+void Session::setSearchFolder(QString folder) {
+    assign(this, searchFolder_, std::move(folder), &Session::searchFolderChanged);
+}
+
+void Session::setStopped(bool stopped) {
+    assign(this, isStopped_, stopped, &Session::isStoppedChanged);
 }
 
 void Session::setRemoving(bool removing) {
@@ -56,6 +80,8 @@ void Session::setRunning(QList<RunningApplication> running) {
 
 QList<FoundFile> Session::selectedFiles() const {
     QList<FoundFile> result;
+    if (isStopped_)
+        return result;
     for (const FoundFile& file : files_)
         if (selected_.contains(file.url))
             result.append(file);
@@ -83,26 +109,106 @@ QList<QPair<FileCategory, QList<FoundFile>>> Session::grouped() const {
 }
 
 void Session::search(QFuture<QList<AppBundle>> competitors) {
+    requireMainThread();
+    // An earlier search still running ends, and nothing more of it arrives.
+    stop_.request_stop();
+    stop_ = std::stop_source();
+    if (feed_)
+        feed_->close();
+    feed_ = SearchFeed::create(this, [this](SearchBatch batch) { take(std::move(batch)); });
+    const quint64 number = ++searchNumber_;
+    searchClock_.start();
+    firstLeftoverMs_.reset();
+    files_.clear();
+    unmeasured_.clear();
+    emit filesChanged();
+    setSelected({});
+    setStopped(false);
     setSearching(true);
-    // The scan sees only copies.
-    auto scan =
-        competitors.then(QtFuture::Launch::Async,
-                         [bundle = bundle_, fromTrash = fromTrash_](const QList<AppBundle>& apps) {
-                             return leftovers(bundle, fromTrash, apps);
-                         });
-    deliverLater(std::move(scan), this,
-                 [this](QList<FoundFile> files) { publish(std::move(files)); });
+    // The scan sees only copies, and the feed it fills.
+    auto scan = competitors.then(QtFuture::Launch::Async,
+                                 [scan = scan_, bundle = bundle_, observer = feed_->observer(),
+                                  stop = stop_.get_token()](const QList<AppBundle>& apps) {
+                                     return scan(bundle, apps, observer, stop);
+                                 });
+    deliverLater(std::move(scan), this, [this, number](QList<FoundFile> files) {
+        if (number == searchNumber_) // not replaced by a later search
+            publish(std::move(files));
+    });
 }
 
+void Session::stopSearch() {
+    if (!isSearching_)
+        return;
+    stop_.request_stop();
+    if (feed_) // what the search still tells goes nowhere
+        feed_->close();
+    setStopped(true);
+    setSelected({});
+}
+
+// Takes a batch of what the running search told: new files go into their
+// place in result order, ticked by default unless the search was stopped;
+// sizes go into their files.
+void Session::take(SearchBatch batch) {
+    requireMainThread();
+    QSet<QString> selected = selected_;
+    for (FoundFile& file : batch.admitted) {
+        if (fromTrash_ && file.category == FileCategory::bundle)
+            continue;
+        const auto place = std::upper_bound(files_.cbegin(), files_.cend(), file, resultOrderLess);
+        const int row = int(place - files_.cbegin());
+        if (file.selectedByDefault && !isStopped_)
+            selected.insert(file.url);
+        unmeasured_.insert(file.url);
+        if (file.category != FileCategory::bundle && !firstLeftoverMs_)
+            firstLeftoverMs_ = searchClock_.elapsed();
+        files_.insert(row, std::move(file));
+        emit fileInserted(row);
+    }
+    setSelected(std::move(selected));
+    if (!batch.measured.isEmpty()) {
+        for (FoundFile& file : files_) {
+            const auto size = batch.measured.constFind(file.url);
+            if (size == batch.measured.cend())
+                continue;
+            file.size = *size;
+            unmeasured_.remove(file.url);
+        }
+        emit sizesChanged();
+    }
+    if (batch.searching)
+        setSearchFolder(displayPath(*batch.searching));
+}
+
+// The search's own result settles the list: the same files, now with every
+// size, keep their rows and ticks; another list (never expected) replaces
+// them with the default ticks.
 void Session::publish(QList<FoundFile> files) {
     requireMainThread();
+    take(feed_->take());
+    feed_->close();
+    if (fromTrash_)
+        files.removeIf([](const FoundFile& file) { return file.category == FileCategory::bundle; });
+    const bool sameFiles = urlsOf(files) == urlsOf(files_);
     files_ = std::move(files);
-    emit filesChanged();
-    QSet<QString> defaults;
-    for (const FoundFile& file : files_)
-        if (file.selectedByDefault)
-            defaults.insert(file.url);
-    setSelected(std::move(defaults));
+    if (!isStopped_)
+        unmeasured_.clear();
+    if (sameFiles) {
+        emit sizesChanged();
+    } else {
+        emit filesChanged();
+        QSet<QString> defaults;
+        for (const FoundFile& file : files_)
+            if (file.selectedByDefault && !isStopped_)
+                defaults.insert(file.url);
+        setSelected(std::move(defaults));
+    }
+    qCDebug(lcApp).nospace() << "Search for " << bundle_.displayName
+                             << (isStopped_ ? " stopped" : "") << ": first leftover shown after "
+                             << firstLeftoverMs_.value_or(-1) << " ms, " << files_.size()
+                             << " items in " << searchClock_.elapsed() << " ms";
+    setSearchFolder(QString());
     setSearching(false);
     refreshRunning();
 }
@@ -112,6 +218,8 @@ void Session::refreshRunning() {
 }
 
 void Session::setChecked(const QString& path, bool checked) {
+    if (checked && isStopped_)
+        return;
     QSet<QString> selected = selected_;
     if (checked)
         selected.insert(path);
@@ -147,7 +255,8 @@ QString Session::subtitle() const {
 }
 
 bool Session::canRemove() const {
-    return !selected_.isEmpty() && !isSearching_ && !isRemoving_ && running_.isEmpty();
+    return !selected_.isEmpty() && !isSearching_ && !isStopped_ && !isRemoving_ &&
+           running_.isEmpty();
 }
 
 } // namespace moss

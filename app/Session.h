@@ -8,8 +8,10 @@
 #include "AppBundle.h"
 #include "Protection.h"
 #include "Scanner.h"
+#include "SearchFeed.h"
 #include "StoreModels.h"
 
+#include <QElapsedTimer>
 #include <QFuture>
 #include <QList>
 #include <QObject>
@@ -18,8 +20,18 @@
 #include <QString>
 #include <QVariantMap>
 #include <QtQml/qqmlregistration.h>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stop_token>
 
 namespace moss {
+
+// The leftover scan that a session runs off the main thread: by default the
+// live scanner (installers included), told to the observer as it goes.
+using SessionScan =
+    std::function<QList<FoundFile>(const AppBundle& bundle, const QList<AppBundle>& competitors,
+                                   const ScanObserver& observer, const std::stop_token& stop)>;
 
 class Session : public QObject {
     Q_OBJECT
@@ -28,6 +40,12 @@ class Session : public QObject {
     // {displayName, iconSource}
     Q_PROPERTY(QVariantMap bundle READ bundleData CONSTANT)
     Q_PROPERTY(bool isSearching READ isSearching NOTIFY isSearchingChanged)
+    // Where the running search works now, the home folder shown as "~";
+    // empty when no search runs.
+    Q_PROPERTY(QString searchFolder READ searchFolder NOTIFY searchFolderChanged)
+    // The search was stopped before it ended: its list is partial and
+    // nothing of it can be removed.
+    Q_PROPERTY(bool isStopped READ isStopped NOTIFY isStoppedChanged)
     Q_PROPERTY(bool isRemoving READ isRemoving NOTIFY isRemovingChanged)
     // Some instance of the application is running.
     Q_PROPERTY(bool isRunning READ isRunning NOTIFY runningChanged)
@@ -43,32 +61,45 @@ class Session : public QObject {
 
 public:
     // A session starts searching; search() starts the search itself.
-    Session(const AppBundle& bundle, bool fromTrash, QObject* parent = nullptr);
+    Session(const AppBundle& bundle, bool fromTrash, QObject* parent = nullptr,
+            SessionScan scan = {});
     ~Session() override;
 
     const AppBundle& bundle() const { return bundle_; }
     bool fromTrash() const { return fromTrash_; }
     // The bundle first, then its leftovers, in the scanner's order; without
-    // the bundle for a session from the Trash.
+    // the bundle for a session from the Trash. Grows while the search runs.
     const QList<FoundFile>& files() const { return files_; }
+    // Whether the running search has yet to measure the file's size.
+    bool isSizePending(const QString& path) const { return unmeasured_.contains(path); }
     const QSet<QString>& selected() const { return selected_; }
     void setSelected(QSet<QString> selected);
     bool isSearching() const { return isSearching_; }
+    const QString& searchFolder() const { return searchFolder_; }
+    bool isStopped() const { return isStopped_; }
     bool isRemoving() const { return isRemoving_; }
     void setRemoving(bool removing);
     const QList<RunningApplication>& running() const { return running_; }
     void setRunning(QList<RunningApplication> running);
     bool isRunning() const { return !running_.isEmpty(); }
 
+    // Nothing for a stopped search.
     QList<FoundFile> selectedFiles() const;
     qint64 selectedSize() const;
     // The files by category in display order; empty categories left out.
     QList<QPair<FileCategory, QList<FoundFile>>> grouped() const;
 
     // Scans for the bundle's files off the main thread, arbitrated against
-    // the competitors, and publishes them in a later turn of the event loop
-    // with the default ticks (earlier ticks are dropped). Returns at once.
+    // the competitors. The list starts empty (earlier ticks are dropped) and
+    // grows as the scan finds files, each with its default tick, at most
+    // every 50 ms; sizes follow as they are measured; the scan's result
+    // settles the list in a later turn of the event loop. Returns at once;
+    // a search still running is stopped and nothing more of it arrives.
     void search(QFuture<QList<AppBundle>> competitors);
+    // Stops the running search, in its worker threads too: it ends at its
+    // next entry, keeping what it found; its ticks are dropped and nothing
+    // of it can be ticked or removed.
+    Q_INVOKABLE void stopSearch();
 
     Q_INVOKABLE void setChecked(const QString& path, bool checked);
     bool isChecked(const QString& path) const { return selected_.contains(path); }
@@ -78,9 +109,13 @@ public:
     SessionFilesModel* groupedFiles() const { return groupedFiles_; }
 
 signals:
-    void filesChanged();
+    void filesChanged();        // files replaced as a whole
+    void fileInserted(int row); // one file found by the running search
+    void sizesChanged();        // sizes of files measured
     void selectedChanged();
     void isSearchingChanged();
+    void searchFolderChanged();
+    void isStoppedChanged();
     void isRemovingChanged();
     void runningChanged();
     void selectionChanged(); // files or selected changed
@@ -93,14 +128,28 @@ private:
     bool canRemove() const;
 
     void setSearching(bool searching);
+    void setSearchFolder(QString folder);
+    void setStopped(bool stopped);
+    void take(SearchBatch batch);
     void publish(QList<FoundFile> files);
     void refreshRunning();
 
     const AppBundle bundle_;
     const bool fromTrash_;
+    const SessionScan scan_;
     QList<FoundFile> files_;
     QSet<QString> selected_;
     bool isSearching_ = true;
+    QString searchFolder_;
+    bool isStopped_ = false;
+    // Of the running search: what it tells, how to stop it, and which of its
+    // files still wait for their sizes.
+    std::shared_ptr<SearchFeed> feed_;
+    std::stop_source stop_;
+    quint64 searchNumber_ = 0;
+    QElapsedTimer searchClock_;
+    std::optional<qint64> firstLeftoverMs_;
+    QSet<QString> unmeasured_;
     bool isRemoving_ = false;
     QList<RunningApplication> running_;
     SessionFilesModel* groupedFiles_;

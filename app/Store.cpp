@@ -43,9 +43,11 @@ void Store::setSession(Session* session) {
         retire(previous);
 }
 
-// A session that is not shown any more goes once it is idle. The check runs
-// in a later turn: a removal that fails searches again right after it ends.
+// A session that is not shown any more goes once it is idle; its search is
+// stopped. The check runs in a later turn: a removal that fails searches
+// again right after it ends.
 void Store::retire(Session* session) {
+    session->stopSearch();
     const auto deleteWhenIdle = [session] {
         if (!session->isSearching() && !session->isRemoving())
             session->deleteLater();
@@ -113,7 +115,7 @@ void Store::open(const AppBundle& bundle, bool fromTrash, bool force) {
     case ProtectionStatus::None:
         break;
     }
-    auto* session = new Session(bundle, fromTrash, this);
+    auto* session = new Session(bundle, fromTrash, this, sessionScan_);
     setSession(session);
     session->search(installedApps());
     emit activationRequested();

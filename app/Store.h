@@ -117,6 +117,10 @@ public:
     Q_INVOKABLE void undoLastRemoval();
     Q_INVOKABLE void loadList();
 
+    // The leftover scan of the sessions it opens from now on (by default the
+    // live search).
+    void setSessionScan(SessionScan scan) { sessionScan_ = std::move(scan); }
+
     // Every installed application, bundles and Linux applications
     // (Catalog::allApplications); cached until a removal or an undo. The
     // future finishes on the main thread.
@@ -177,6 +181,7 @@ private:
     bool isLoadingList_ = false;
     QString query_;
     Session* session_ = nullptr;
+    SessionScan sessionScan_;
     std::optional<QString> toast_;
     std::optional<UndoEntry> lastRemoval_;
     std::optional<AlertInfo> alert_;

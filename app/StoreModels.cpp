@@ -1,5 +1,6 @@
 #include "StoreModels.h"
 
+#include "ReasonText.h"
 #include "Session.h"
 #include "TextRules.h"
 #include "platform/ByteCount.h"
@@ -16,14 +17,17 @@ QString iconSource(const QString& path) {
     return u"image://fileicon/"_s + QString::fromLatin1(fs::encodePath(path).toPercentEncoding());
 }
 
-QString displayFolder(const QString& path) {
-    const QString folder = fs::parentPath(path);
+QString displayPath(const QString& path) {
     const QString home = fs::homePath();
-    if (folder == home)
+    if (path == home)
         return u"~"_s;
-    if (folder.startsWith(home + u'/'))
-        return u'~' + folder.mid(home.size());
-    return folder;
+    if (path.startsWith(home + u'/'))
+        return u'~' + path.mid(home.size());
+    return path;
+}
+
+QString displayFolder(const QString& path) {
+    return displayPath(fs::parentPath(path));
 }
 
 QString bundleSubtitle(const AppBundle& bundle) {
@@ -127,7 +131,9 @@ QHash<int, QByteArray> InstalledListModel::roleNames() const {
 SessionFilesModel::SessionFilesModel(Session* session)
     : QAbstractListModel(session), session_(session) {
     connect(session, &Session::filesChanged, this, &SessionFilesModel::reload);
+    connect(session, &Session::fileInserted, this, &SessionFilesModel::insert);
     connect(session, &Session::selectedChanged, this, &SessionFilesModel::refreshChecks);
+    connect(session, &Session::sizesChanged, this, &SessionFilesModel::refreshSizes);
 }
 
 void SessionFilesModel::reload() {
@@ -141,9 +147,27 @@ void SessionFilesModel::reload() {
         emit countChanged();
 }
 
+// The session keeps its files in result order, which groups them by category
+// in display order: its row is the model's.
+void SessionFilesModel::insert(int row) {
+    beginInsertRows({}, row, row);
+    files_.insert(row, session_->files().at(row));
+    endInsertRows();
+    emit countChanged();
+}
+
 void SessionFilesModel::refreshChecks() {
     if (!files_.isEmpty())
         emit dataChanged(index(0), index(count() - 1), {checkedRole});
+}
+
+void SessionFilesModel::refreshSizes() {
+    if (files_.size() != session_->files().size())
+        return reload();
+    for (qsizetype i = 0; i < files_.size(); ++i)
+        files_[i].size = session_->files().at(i).size;
+    if (!files_.isEmpty())
+        emit dataChanged(index(0), index(count() - 1), {sizeRole, sizeTextRole});
 }
 
 int SessionFilesModel::rowCount(const QModelIndex& parent) const {
@@ -167,13 +191,17 @@ QVariant SessionFilesModel::data(const QModelIndex& index, int role) const {
     case sizeRole:
         return file.size;
     case sizeTextRole:
-        return formatByteCount(file.size);
+        return session_->isSizePending(file.url) ? u"…"_s : formatByteCount(file.size);
     case categoryTitleRole:
         return rawValue(file.category);
     case checkedRole:
         return session_->isChecked(file.url);
     case needsAdminRole:
         return file.needsAdmin;
+    case reasonRole:
+        return matchText(file.reason);
+    case doubtRole:
+        return doubtText(file.reason);
     default:
         return {};
     }
@@ -200,7 +228,9 @@ QHash<int, QByteArray> SessionFilesModel::roleNames() const {
             {sizeTextRole, "sizeText"},
             {categoryTitleRole, "categoryTitle"},
             {checkedRole, "checked"},
-            {needsAdminRole, "needsAdmin"}};
+            {needsAdminRole, "needsAdmin"},
+            {reasonRole, "reason"},
+            {doubtRole, "doubt"}};
 }
 
 } // namespace moss

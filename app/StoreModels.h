@@ -24,6 +24,8 @@ class Session;
 // the image provider named "fileicon".
 QString iconSource(const QString& path);
 
+// The path with the home folder shown as "~".
+QString displayPath(const QString& path);
 // The folder that holds a file, with the home folder path shown as "~".
 QString displayFolder(const QString& path);
 
@@ -85,7 +87,8 @@ private:
 };
 
 // A session's files grouped by category in display order, one row per file.
-// Follows the session's files and ticks by itself.
+// Follows the session's files, ticks and sizes by itself, row by row while
+// its search adds files.
 class SessionFilesModel : public QAbstractListModel {
     Q_OBJECT
     QML_ANONYMOUS
@@ -98,10 +101,12 @@ public:
         pathRole,
         iconSourceRole,
         sizeRole,          // bytes (qint64)
-        sizeTextRole,      // formatByteCount(size)
+        sizeTextRole,      // formatByteCount(size); "…" until the search measured it
         categoryTitleRole, // the category's title
         checkedRole,       // the path is in Session::selected; writable
         needsAdminRole,
+        reasonRole, // why the file is listed (matchText)
+        doubtRole,  // why it is unticked by default (doubtText), or empty
     };
 
     explicit SessionFilesModel(Session* session);
@@ -119,7 +124,9 @@ signals:
 
 private:
     void reload();
+    void insert(int row);
     void refreshChecks();
+    void refreshSizes();
 
     Session* session_;
     QList<FoundFile> files_; // grouped order

@@ -22,9 +22,11 @@
 #include <QSet>
 #include <QStringList>
 #include <benchmark/benchmark.h>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <optional>
 #include <random>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -108,6 +110,38 @@ BENCHMARK(relatedFiles)
     ->Arg(1)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+
+// The search as a session runs it, installers and sizes included, told item
+// by item, on the large or the small home: the time to its first leftover
+// (counter firstItemMs) and to its end (the benchmark's time). Competitors
+// are read before, as a session finds them cached.
+void liveSearch(benchmark::State& state, const char* home) {
+    const QString root = dataRoot() + u'/' + QString::fromLatin1(home) + u'/';
+    const AppBundle target = AppBundle::load(root + targetApp, false).value();
+    const QList<AppBundle> competitors =
+        Catalog::scan({root + u"home/Applications"_s}, BundleKind::Application);
+    const Scanner scanner(SearchRoots{root + u"home"_s, {root + u"system"_s}, {root + u"tmp"_s}});
+    double firstItemMs = 0;
+    qsizetype found = 0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        std::optional<std::chrono::steady_clock::time_point> first;
+        ScanObserver observer;
+        observer.admitted = [&](const FoundFile& item) {
+            if (!first && item.category != FileCategory::bundle)
+                first = std::chrono::steady_clock::now();
+        };
+        found = scanner.relatedFiles(target, competitors, true, observer).size();
+        const auto firstAt = first.value_or(std::chrono::steady_clock::now());
+        firstItemMs += std::chrono::duration<double, std::milli>(firstAt - start).count();
+    }
+    state.counters["firstItemMs"] =
+        benchmark::Counter(firstItemMs, benchmark::Counter::kAvgIterations);
+    state.counters["found"] = double(found);
+    state.counters["competitors"] = double(competitors.size());
+}
+BENCHMARK_CAPTURE(liveSearch, large, "large")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(liveSearch, small, "small")->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The size pass of a scan on its own: the admitted items of the target,
 // measured on both cores.

@@ -156,6 +156,19 @@ def measure(build: Path, data: Path) -> list:
     rows.append(dict(what="`relatedFiles` with sizes, the whole search (500 competitors)",
                      ours=f"{seconds(whole) * 1e3:.1f} ms", theirs="(no comparison)",
                      ratio=None, target=None, check=""))
+    for home in ("large", "small"):
+        live = ours.get(f"liveSearch/{home}")
+        if not live or live.get("error_occurred"):
+            continue
+        where = f"{home} home, {int(live['competitors'])} competitors"
+        rows.append(dict(what=f"Live search as a session runs it ({where}): time to the first leftover",
+                         ours=f"{live['firstItemMs']:.1f} ms", theirs="(no comparison)",
+                         ratio=None, target=None, check=""))
+        rows.append(dict(what=f"Live search as a session runs it ({where}): time to the end "
+                              "(installers and sizes included)",
+                         ours=f"{seconds(live) * 1e3:.1f} ms", theirs="(no comparison)",
+                         ratio=None, target=None,
+                         check=f"{int(live['found'])} items found, each told as it is admitted"))
     extra = [(name, entry) for name, entry in ours.items() if name == "catalogSections"]
     for name, entry in extra:
         rows.append(dict(what=f"`Catalog::sections` on {int(entry['bundles'])} bundles",

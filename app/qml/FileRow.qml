@@ -5,6 +5,7 @@ import Mossbin
 
 // One found item: its tick, icon, name and folder, and its size. A click
 // flips the tick; a double click reveals the item in the file browser.
+// Hovering it, or its tick taking the keyboard focus, tells why it is there.
 Item {
     id: row
 
@@ -16,15 +17,48 @@ Item {
     required property string sizeText
     required property bool checked
     required property bool needsAdmin
+    required property string reason
+    required property string doubt
+
+    // Why the item is listed, and, while it is unticked, why the search did
+    // not tick it.
+    readonly property string reasonText: doubt !== "" && !checked ? reason + "\n" + doubt : reason
 
     objectName: "fileRow:" + name
     implicitHeight: layout.implicitHeight + 10
+    Accessible.description: reasonText
 
     function setChecked(on) {
         session.setChecked(path, on)
     }
 
     HoverHandler { id: hover }
+
+    ToolTip {
+        id: reasonTip
+        readonly property bool pointed: hover.hovered && !lockHover.hovered && !revealHover.hovered
+        visible: pointed || box.visualFocus
+        delay: pointed ? 800 : 0
+        text: row.reasonText
+        y: row.height + 2
+        // Long reasons wrap within the row instead of running off the sheet.
+        width: Math.min(implicitWidth, row.width)
+        padding: 8
+        background: Rectangle {
+            radius: 6
+            color: Theme.surfaceRaised
+            border.width: 1
+            border.color: Theme.line
+        }
+        contentItem: Text {
+            objectName: "reasonTip"
+            text: reasonTip.text
+            wrapMode: Text.Wrap
+            font.family: Theme.fontFamily
+            font.pixelSize: 11
+            color: Theme.text
+        }
+    }
 
     Rectangle {
         anchors.fill: parent

@@ -133,17 +133,47 @@ Item {
                 Layout.fillWidth: true
                 Layout.fillHeight: true
 
-                Column {
+                // While the search runs: how much it found and where it
+                // looks, above the list that grows as it finds.
+                RowLayout {
+                    id: progress
                     objectName: "searchingIndicator"
                     visible: sheet.isSearching
-                    anchors.centerIn: parent
+                    Accessible.role: Accessible.StatusBar
+                    Accessible.name: "Ищу файлы… Найдено: " + fileList.count
+                    anchors { left: parent.left; right: parent.right; top: parent.top; leftMargin: 16; rightMargin: 16; topMargin: 10 }
                     spacing: 10
-                    Spinner { anchors.horizontalCenter: parent.horizontalCenter }
-                    Text {
-                        text: "Ищу файлы…"
-                        font.family: Theme.fontFamily
-                        font.pixelSize: 12
-                        color: Theme.muted
+                    Spinner { Layout.alignment: Qt.AlignVCenter }
+                    ColumnLayout {
+                        Layout.fillWidth: true
+                        spacing: 1
+                        RowLayout {
+                            Layout.fillWidth: true
+                            spacing: 8
+                            Text {
+                                text: "Ищу файлы…"
+                                font.family: Theme.fontFamily
+                                font.pixelSize: 12
+                                color: Theme.muted
+                            }
+                            Item { Layout.fillWidth: true }
+                            TabularText {
+                                objectName: "foundCount"
+                                text: "Найдено: " + fileList.count
+                                pixelSize: 11
+                                color: Theme.muted
+                            }
+                        }
+                        Text {
+                            objectName: "searchFolder"
+                            Layout.fillWidth: true
+                            text: sheet.session ? sheet.session.searchFolder : ""
+                            elide: Text.ElideMiddle
+                            maximumLineCount: 1
+                            font.family: Theme.fontFamily
+                            font.pixelSize: 10
+                            color: Theme.muted
+                        }
                     }
                 }
 
@@ -160,8 +190,8 @@ Item {
                 ListView {
                     id: fileList
                     objectName: "fileList"
-                    visible: !sheet.isSearching && count > 0
-                    anchors.fill: parent
+                    visible: count > 0
+                    anchors { fill: parent; topMargin: progress.visible ? progress.height + 10 : 0 }
                     clip: true
                     model: sheet.session ? sheet.session.groupedFiles : null
                     spacing: 2

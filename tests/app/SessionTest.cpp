@@ -3,6 +3,12 @@
 #include "StoreSandbox.h"
 #include "platform/ByteCount.h"
 
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
 namespace moss::test {
 namespace {
 
@@ -79,6 +85,110 @@ TEST_F(SessionTest, SelectionSizeCountsOnlyListedFilesAndCountTextAgrees) {
     session->setSelected({});
     EXPECT_EQ(session->property("countText").toString(),
               u"Выбрано 0 файлов · "_s + formatByteCount(0));
+}
+
+// A scan that tells what a search finds, then waits until it is stopped and
+// returns what it found, as a stopped scanner does.
+TEST_F(SessionTest, FilesAppearWhileTheSearchRunsAndAStopReachesIt) {
+    const AppBundle bundle = *AppBundle::load(foo);
+    const FoundFile preferences{fooPreferences, FileCategory::preferences, 0, false, false, {}};
+    const FoundFile caches{fooCaches, FileCategory::caches, 0, false, true, {}};
+    std::atomic<bool> stopReached = false;
+    Session session(bundle, false, nullptr,
+                    [&](const AppBundle& scanned, const QList<AppBundle>&,
+                        const ScanObserver& observer, const std::stop_token& stop) {
+                        const FoundFile item{scanned.url, FileCategory::bundle, 0, false, true, {}};
+                        for (const FoundFile& file : {item, caches, preferences})
+                            observer.admitted(file);
+                        observer.searching(fooCaches);
+                        observer.measured(fooCaches, 8192);
+                        std::mutex mutex;
+                        std::unique_lock lock(mutex);
+                        std::condition_variable_any().wait(lock, stop, [] { return false; });
+                        stopReached = stop.stop_requested();
+                        FoundFile measured = caches;
+                        measured.size = 8192;
+                        return QList<FoundFile>{item, preferences, measured};
+                    });
+    witness.watch(&session);
+    session.search(QtFuture::makeReadyFuture(QList<AppBundle>()));
+    ASSERT_TRUE(runUntil([&] { return session.files().size() == 3; }));
+    EXPECT_TRUE(session.isSearching());
+    EXPECT_EQ(urlsOf(session.files()), (QStringList{foo, fooPreferences, fooCaches}));
+    EXPECT_EQ(session.selected(), (QSet<QString>{foo, fooCaches}));
+    EXPECT_EQ(session.files().at(2).size, 8192);
+    EXPECT_FALSE(session.isSizePending(fooCaches));
+    EXPECT_TRUE(session.isSizePending(fooPreferences));
+    EXPECT_EQ(session.searchFolder(), u"~/Library/Caches/com.example.foo"_s);
+    EXPECT_FALSE(session.property("canRemove").toBool());
+
+    session.stopSearch();
+    ASSERT_TRUE(runUntil([&] { return !session.isSearching(); }));
+    EXPECT_TRUE(stopReached);
+    EXPECT_TRUE(session.isStopped());
+    EXPECT_EQ(session.files().size(), 3);
+    EXPECT_TRUE(session.selected().isEmpty());
+    session.setChecked(fooCaches, true);
+    EXPECT_TRUE(session.selected().isEmpty());
+    session.setSelected({fooCaches}); // even ticked, none of it goes
+    EXPECT_TRUE(session.selectedFiles().isEmpty());
+    EXPECT_FALSE(session.property("canRemove").toBool());
+    store.remove(&session);
+    EXPECT_FALSE(session.isRemoving());
+}
+
+// What a search tells from several threads at once reaches the main thread
+// in batches, each item exactly once and in the order its thread told it; a
+// closed feed hands on nothing more.
+TEST_F(SessionTest, AFeedHandsOnEverythingToldExactlyOnceInBatches) {
+    QObject context;
+    QStringList received;
+    QHash<QString, qint64> measured;
+    int batches = 0;
+    int offMainThread = 0;
+    const auto collect = [&](SearchBatch batch) {
+        ++batches;
+        for (const FoundFile& file : batch.admitted)
+            received.append(file.url);
+        measured.insert(batch.measured);
+    };
+    const auto feed = SearchFeed::create(&context, [&](SearchBatch batch) {
+        offMainThread += QThread::currentThread() != context.thread();
+        collect(std::move(batch));
+    });
+    constexpr int threads = 4;
+    constexpr int perThread = 500;
+    const auto url = [](int thread, int i) { return u"/t%1/%2"_s.arg(thread).arg(i); };
+    std::vector<std::jthread> workers;
+    for (int t = 0; t < threads; ++t)
+        workers.emplace_back([observer = feed->observer(), t, url] {
+            for (int i = 0; i < perThread; ++i) {
+                observer.admitted(FoundFile{url(t, i), FileCategory::caches, 0, false, true, {}});
+                observer.measured(url(t, i), i);
+            }
+        });
+    ASSERT_TRUE(runUntil([&] { return received.size() == threads * perThread; }));
+    workers.clear();
+    collect(feed->take());
+
+    EXPECT_EQ(offMainThread, 0);
+    EXPECT_EQ(received.size(), threads * perThread);
+    EXPECT_LT(batches, threads * perThread);
+    for (int t = 0; t < threads; ++t) {
+        QStringList told;
+        for (int i = 0; i < perThread; ++i)
+            told.append(url(t, i));
+        EXPECT_EQ(received.filter(u"/t%1/"_s.arg(t)), told);
+        EXPECT_EQ(measured.value(url(t, perThread - 1), -1), perThread - 1);
+    }
+    EXPECT_EQ(measured.size(), threads * perThread);
+
+    feed->close();
+    feed->observer().admitted(FoundFile{u"/late"_s, FileCategory::caches, 0, false, true, {}});
+    const int before = batches;
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(feed->take().isEmpty());
+    EXPECT_EQ(batches, before);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // The installed list as shown and a session's files grouped for the sheet.
 
+#include "ReasonText.h"
 #include "StoreSandbox.h"
 
 namespace moss::test {
@@ -70,6 +71,49 @@ TEST_F(StoreModelsTest, HomeFolderIsShownAsTildeOnlyAsAWholePrefix) {
     EXPECT_EQ(displayFolder(home + u"/Library/x"_s), u"~/Library"_s);
     EXPECT_EQ(displayFolder(home + u"-other/x"_s), home + u"-other"_s);
     EXPECT_EQ(displayFolder(u"/Library/Caches/x"_s), u"/Library/Caches"_s);
+}
+
+TEST(StoreModels, ReasonsInTheSheetsWords) {
+    using Match = FoundReason::Match;
+    using Doubt = FoundReason::Doubt;
+    const struct {
+        FoundReason reason;
+        QString match;
+        QString doubt;
+    } rows[] = {
+        {{}, u"Само приложение"_s, {}},
+        {{Match::identifier, u"com.acme.Sketcher"_s, Doubt::none, {}},
+         u"Совпадает с идентификатором com.acme.Sketcher"_s,
+         {}},
+        {{Match::name, u"Sketcher"_s, Doubt::foreignWord, {}},
+         u"Совпадает с именем «Sketcher»"_s,
+         u"не отмечено: после имени идёт чужое слово"_s},
+        {{Match::name, u"Sketcher"_s, Doubt::otherClaim, u"Other App"_s},
+         u"Совпадает с именем «Sketcher»"_s,
+         u"не отмечено: больше похоже на «Other App»"_s},
+        {{Match::team, u"ABCDE12345"_s, Doubt::partialName, {}},
+         u"Группа разработчика ABCDE12345"_s,
+         u"не отмечено: имя — лишь часть названия"_s},
+        {{Match::launchProgram,
+          u"/Applications/Sketcher.app/Contents/MacOS/agent"_s,
+          Doubt::none,
+          {}},
+         u"Служба запускает программу из приложения"_s,
+         {}},
+        {{Match::launchLabel, u"com.acme.sketcher.agent"_s, Doubt::none, {}},
+         u"Служба названа по приложению: com.acme.sketcher.agent"_s,
+         {}},
+        {{Match::launchBundle, u"com.acme.Sketcher"_s, Doubt::none, {}},
+         u"Служба относится к приложению com.acme.Sketcher"_s,
+         {}},
+        {{Match::installer, u"Sketcher"_s, Doubt::installer, {}},
+         u"Установщик «Sketcher»"_s,
+         u"установщики не отмечаются"_s},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(matchText(row.reason), row.match);
+        EXPECT_EQ(doubtText(row.reason), row.doubt);
+    }
 }
 
 TEST(StoreModels, BlankQueriesSystemSectionsAndCaseInsensitiveMatches) {

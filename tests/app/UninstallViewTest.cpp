@@ -6,6 +6,10 @@
 #include "platform/ByteCount.h"
 
 #include <QProcess>
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 
 namespace moss::test {
 namespace {
@@ -170,6 +174,64 @@ TEST_F(UninstallViewTest, RemoveButtonIsDisabledWhileSearchingEmptyRunningOrRemo
     EXPECT_FALSE(removeEnabled());
     EXPECT_NE(harness.find(QStringLiteral("removingIndicator")), nullptr);
     session->setRemoving(false);
+}
+
+TEST_F(UninstallViewTest, WhileSearchingTheSheetCountsNamesTheFolderAndEscapeStops) {
+    DemoApp app(sandbox);
+    const QString preferences = fs::appending(
+        sandbox.home(), QStringLiteral("Library/Preferences/org.example.tinypaint.plist"));
+    const QString caches = fs::appending(sandbox.home(), QStringLiteral("Library/Caches"));
+    const auto stopReached = std::make_shared<std::atomic<bool>>(false);
+    store.setSessionScan([=](const AppBundle& bundle, const QList<AppBundle>&,
+                             const ScanObserver& observer, const std::stop_token& stop) {
+        observer.admitted(FoundFile{bundle.url, FileCategory::bundle, 0, false, true, {}});
+        observer.admitted(FoundFile{preferences, FileCategory::preferences, 0, false, true, {}});
+        observer.searching(caches);
+        std::mutex mutex;
+        std::unique_lock lock(mutex);
+        std::condition_variable_any().wait(lock, stop, [] { return false; });
+        *stopReached = stop.stop_requested();
+        return QList<FoundFile>();
+    });
+    store.open(QStringList{app.path});
+    ASSERT_TRUE(waitFor([&] { return harness.find(QStringLiteral("fileRow:Tiny Paint.app")); }));
+    ViewHarness::settle();
+    EXPECT_NE(harness.find(QStringLiteral("searchingIndicator")), nullptr);
+    EXPECT_EQ(visibleText("foundCount"), QStringLiteral("Найдено: 2"));
+    EXPECT_EQ(visibleText("searchFolder"), QStringLiteral("~/Library/Caches"));
+    QQuickItem* row = harness.find(QStringLiteral("fileRow:org.example.tinypaint.plist"));
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(ViewHarness::text(row->findChild<QQuickItem*>(QStringLiteral("size"))),
+              QStringLiteral("…"));
+    EXPECT_FALSE(removeEnabled());
+
+    harness.key(Qt::Key_Escape);
+    EXPECT_EQ(store.session(), nullptr);
+    EXPECT_TRUE(waitFor([&] { return stopReached->load(); }));
+}
+
+TEST_F(UninstallViewTest, ARowSaysWhyItIsThereOnHoverAndOnKeyboardFocus) {
+    DemoApp app(sandbox);
+    sandbox.makeDir(QStringLiteral("home/Library/Application Support/Tiny Paint Notes"));
+    ASSERT_NE(harness.openAndSearch(store, app.path), nullptr);
+    QQuickItem* preferences = harness.find(QStringLiteral("fileRow:org.example.tinypaint.plist"));
+    ASSERT_NE(preferences, nullptr);
+    QTest::mouseMove(&harness.view(),
+                     preferences->mapToScene(QPointF(20, preferences->height() / 2)).toPoint());
+    ASSERT_TRUE(waitFor([&] { return harness.find(QStringLiteral("reasonTip")) != nullptr; }));
+    EXPECT_EQ(visibleText("reasonTip"),
+              QStringLiteral("Совпадает с идентификатором org.example.tinypaint"));
+    QTest::mouseMove(&harness.view(), QPoint(5, 300)); // the dim area beside the sheet
+    ASSERT_TRUE(waitFor([&] { return harness.find(QStringLiteral("reasonTip")) == nullptr; }));
+
+    // An unticked row also says why it is unticked.
+    QQuickItem* notes = harness.find(QStringLiteral("fileRow:Tiny Paint Notes"));
+    ASSERT_NE(notes, nullptr);
+    notes->findChild<QQuickItem*>(QStringLiteral("checkBox"))->forceActiveFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(waitFor([&] { return harness.find(QStringLiteral("reasonTip")) != nullptr; }));
+    EXPECT_EQ(visibleText("reasonTip"),
+              QStringLiteral("Совпадает с именем «Tiny Paint»\n"
+                             "не отмечено: после имени идёт чужое слово"));
 }
 
 TEST_F(UninstallViewTest, QuitButtonEndsTheRunningInstanceAndEnablesRemoval) {
