@@ -7,6 +7,7 @@
 #include "platform/ByteCount.h"
 
 #include <QTimer>
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -26,8 +27,9 @@ QList<FoundFile> leftovers(const AppBundle& bundle, bool fromTrash,
 } // namespace
 
 Session::Session(const AppBundle& bundle, bool fromTrash, QObject* parent)
-    : QObject(parent), bundle_(bundle), fromTrash_(fromTrash),
+    : QObject(parent), bundle_(bundle), fromTrash_(fromTrash), recheck_(new QTimer(this)),
       groupedFiles_(new SessionFilesModel(this)) {
+    recheck_->setSingleShot(true);
     for (auto signal : {&Session::filesChanged, &Session::selectedChanged})
         connect(this, signal, this, &Session::selectionChanged);
     for (auto signal : {&Session::selectedChanged, &Session::isSearchingChanged,
@@ -50,6 +52,8 @@ void Session::setRemoving(bool removing) {
 }
 
 void Session::setRunning(QList<RunningApplication> running) {
+    if (running.isEmpty())
+        refusesToQuit_ = false;
     assign(this, running_, std::move(running), &Session::runningChanged);
 }
 
@@ -122,7 +126,33 @@ void Session::setChecked(const QString& path, bool checked) {
 void Session::closeRunning() {
     for (const RunningApplication& app : running_)
         app.terminate();
-    QTimer::singleShot(1500, this, &Session::refreshRunning);
+    recheckRunning(1500, QDeadlineTimer(quitGraceMilliseconds), true);
+}
+
+void Session::forceQuit() {
+    for (const RunningApplication& app : running_)
+        app.kill();
+    // A killed process is gone as soon as the kernel has torn it down; one
+    // that could not be signalled still refuses.
+    recheckRunning(100, QDeadlineTimer(1000), refusesToQuit_);
+}
+
+void Session::recheckRunning(int delay, QDeadlineTimer deadline, bool onDeadline) {
+    recheck_->disconnect();
+    connect(recheck_, &QTimer::timeout, this, [this, deadline, onDeadline] {
+        refreshRunning();
+        if (!isRunning())
+            return;
+        if (deadline.hasExpired()) {
+            if (refusesToQuit_ != onDeadline) {
+                refusesToQuit_ = onDeadline;
+                emit runningChanged();
+            }
+            return;
+        }
+        recheck_->start(int(std::min<qint64>(500, deadline.remainingTime())));
+    });
+    recheck_->start(delay);
 }
 
 QVariantMap Session::bundleData() const {

@@ -110,7 +110,9 @@ TEST(WorkspaceTest, RecycleFailsAsAWholeWhenTheHomeTrashIsUnusable) {
     EXPECT_EQ(fs::readFile(item), QByteArray("x"));
 }
 
-TEST(WorkspaceTest, TerminateRefusesProcessGroups) {
-    EXPECT_FALSE(workspace::terminate(0));
-    EXPECT_FALSE(workspace::terminate(-1));
+TEST(WorkspaceTest, SignalsRefuseProcessGroups) {
+    for (const qint64 pid : {0, -1}) {
+        EXPECT_FALSE(workspace::terminate(pid));
+        EXPECT_FALSE(workspace::kill(pid));
+    }
 }
