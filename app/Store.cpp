@@ -137,6 +137,8 @@ void Store::remove(Session* session) {
 void Store::finishRemoval(Session& session, const RemovalResult& result) {
     session.setRemoving(false);
     setLastRemoval(UndoEntry{session.bundle().displayName, result.trashed});
+    // Even a removal that failed may have moved a bundle.
+    installedChanged();
     if (!result.failed.isEmpty()) {
         setAlert(Alerts::removalFailed(result.failed));
         session.search(installedApps());
@@ -148,9 +150,6 @@ void Store::finishRemoval(Session& session, const RemovalResult& result) {
     // Trash watcher); only the removed one's sheet closes.
     if (session_ == &session)
         setSession(nullptr);
-    installedCache_.reset();
-    if (screen_ == Screen::List)
-        loadList();
 }
 
 void Store::undoLastRemoval() {
@@ -162,8 +161,13 @@ void Store::undoLastRemoval() {
     setToast(u"Возвращено из Корзины: "_s + QString::number(restored.size()) + u" из "_s +
              QString::number(entry.trashed.size()));
     // Restored applications compete in the next leftover search again.
+    installedChanged();
+}
+
+void Store::installedChanged() {
     installedCache_.reset();
-    if (screen_ == Screen::List)
+    // A list loaded once (even one found empty) follows the disk from then on.
+    if (screen_ == Screen::List || listGeneration_ != 0)
         loadList();
 }
 

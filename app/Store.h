@@ -98,6 +98,10 @@ public:
     Q_INVOKABLE void remove(moss::Session* session);
     Q_INVOKABLE void undoLastRemoval();
     Q_INVOKABLE void loadList();
+    // The installed bundles changed on disk (a removal or an undo, whatever
+    // its outcome, or a change in an applications folder): the cache goes,
+    // and a list that is shown or was loaded before loads again.
+    void installedChanged();
 
     // Every installed application bundle; cached until a removal or an undo.
     // The future finishes on the main thread.
