@@ -159,7 +159,7 @@ Item {
             objectName: "revealButton"
             // Shown for the pointer, and for the keyboard on the current row
             // while the list (the row or this button) has the focus.
-            visible: hover.hovered || (row.isCurrent && row.ListView.view.activeFocus)
+            visible: hover.hovered || (row.isCurrent && row.ListView.view.activeFocus && KeyboardFocus.inUse)
             Layout.preferredWidth: 18
             Layout.preferredHeight: 18
             symbol: "arrow.right.circle"

@@ -442,7 +442,6 @@ TEST_F(ContentViewTest, TheKeyboardReachesTheListMovesInItAndOpensRowsAndMenus) 
         harness.key(Qt::Key_Escape);
         EXPECT_EQ(store.session(), nullptr);
         ASSERT_TRUE(waitFor([&] { return focusedName() == u"Tiny Paint"; }));
-        qDebug() << harness.focused() << harness.focused()->hasActiveFocus();
     }
 
     harness.key(Qt::Key_Menu);
