@@ -39,7 +39,17 @@ Item {
         onTriggered: zone.awake = false
     }
     HoverHandler {
-        onPointChanged: zone.wake()
+        // Hover is delivered again with every frame the ring draws: only a
+        // pointer that moved wakes the zone, or the ring would keep itself
+        // turning.
+        property point last
+        onPointChanged: {
+            const now = point.scenePosition
+            if (now.x === last.x && now.y === last.y)
+                return
+            last = now
+            zone.wake()
+        }
     }
 
     component Spring: SpringAnimation {
