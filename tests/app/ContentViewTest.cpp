@@ -4,6 +4,7 @@
 #include "ViewHarness.h"
 
 #include <QScopeGuard>
+#include <QSettings>
 #include <functional>
 #include <memory>
 
@@ -12,6 +13,10 @@ namespace {
 
 class ContentViewTest : public ::testing::Test {
 protected:
+    // The settings file's folder is found once per process: what one test
+    // protects must not reach the next.
+    void TearDown() override { QSettings().clear(); }
+
     Sandbox sandbox;
     Store store;
     ViewHarness harness{store};
