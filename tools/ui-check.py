@@ -178,14 +178,17 @@ class Tree:
                 continue
 
     def focused(self):
+        # Every focus scope on the way to the focused control says it is
+        # focused too: the deepest one is the control.
+        found = None
         for node in self.walk():
             try:
                 if (node.getState().contains(pyatspi.STATE_FOCUSED)
                         and node.getRoleName() not in ("frame", "window", "application")):
-                    return node
+                    found = node
             except Exception:
                 continue
-        return None
+        return found
 
     def find(self, role, name=None, within=None):
         for node in self.walk(within):
