@@ -12,35 +12,33 @@ KeyboardFocus::KeyboardFocus(QObject* parent) : QObject(parent) {
 }
 
 bool KeyboardFocus::eventFilter(QObject* watched, QEvent* event) {
-    bool inUse = inUse_;
     switch (event->type()) {
     case QEvent::KeyPress: {
-        inUse = true;
+        // In use before the key moves the focus: what shows only for the
+        // keyboard can then take it.
+        setInUse(true);
         const auto* key = static_cast<const QKeyEvent*>(event);
         const bool tab = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
-        if (tab && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) &&
-            cycleInsideFence(watched, key->key() == Qt::Key_Tab &&
-                                          !(key->modifiers() & Qt::ShiftModifier))) {
-            if (!inUse_) {
-                inUse_ = true;
-                emit inUseChanged();
-            }
-            return true;
-        }
+        if (tab && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
+            return cycleInsideFence(watched, key->key() == Qt::Key_Tab &&
+                                                 !(key->modifiers() & Qt::ShiftModifier));
         break;
     }
     case QEvent::MouseButtonPress:
     case QEvent::TouchBegin:
-        inUse = false;
+        setInUse(false);
         break;
     default:
         break;
     }
-    if (inUse != inUse_) {
-        inUse_ = inUse;
-        emit inUseChanged();
-    }
     return QObject::eventFilter(watched, event);
+}
+
+void KeyboardFocus::setInUse(bool inUse) {
+    if (inUse == inUse_)
+        return;
+    inUse_ = inUse;
+    emit inUseChanged();
 }
 
 bool KeyboardFocus::cycleInsideFence(QObject* object, bool forward) {
@@ -57,13 +55,25 @@ bool KeyboardFocus::cycleInsideFence(QObject* object, bool forward) {
             item = item->parentItem();
         return item == fence;
     };
+    const Qt::FocusReason reason = forward ? Qt::TabFocusReason : Qt::BacktabFocusReason;
+    // Back from a control inside another stop (a list's row button): to that
+    // stop, which the chain would pass by. The control lets the focus go
+    // first, or the stop, a focus scope, would give it back to the control.
+    for (QQuickItem* up = start->parentItem();
+         !forward && start->activeFocusOnTab() && up && up != fence; up = up->parentItem()) {
+        if (up->activeFocusOnTab() && up->isVisible() && up->isEnabled()) {
+            start->setFocus(false);
+            up->forceActiveFocus(reason);
+            return true;
+        }
+    }
     // The chain runs through the whole window; a bound keeps a chain that
     // never comes back from looping.
     QQuickItem* next = start->nextItemInFocusChain(forward);
     for (int steps = 0; next && next != start && !inside(next) && steps < 10'000; ++steps)
         next = next->nextItemInFocusChain(forward);
     if (next && inside(next))
-        next->forceActiveFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+        next->forceActiveFocus(reason);
     return true;
 }
 

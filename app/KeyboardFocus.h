@@ -34,6 +34,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void setInUse(bool inUse);
     // Moves the focus of `window` to the next (or previous) control inside
     // its fence; false when there is no fence.
     static bool cycleInsideFence(QObject* window, bool forward);

@@ -144,6 +144,10 @@ TEST_F(UninstallViewTest, TheSheetKeepsTheKeyboardAndSpaceNeverTicksARowOutOfSig
     harness.key(Qt::Key_Backtab);
     EXPECT_EQ(focusedName(), QStringLiteral("Закрыть"));
     harness.key(Qt::Key_Tab);
+    // Back from the row's button to its row.
+    harness.key(Qt::Key_Tab);
+    harness.key(Qt::Key_Backtab);
+    EXPECT_EQ(focusedName(), QStringLiteral("Tiny Paint.app"));
 
     // Scrolled away from the current row, Space brings it back first.
     QQuickItem* list = harness.find(QStringLiteral("fileList"));
