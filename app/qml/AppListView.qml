@@ -36,6 +36,8 @@ Item {
         if (fromKeyboard) {
             const at = row.mapToItem(view, 52, row.height - 4)
             rowMenu.popup(at.x, at.y)
+            // From the keyboard, the first item has the focus at once.
+            rowMenu.currentIndex = 0
         } else {
             rowMenu.popup()
         }

@@ -14,6 +14,8 @@ T.MenuItem {
     topPadding: 0
     bottomPadding: 0
 
+    Accessible.role: Accessible.MenuItem
+    Accessible.name: text
     Keys.onReturnPressed: item.triggered()
     Keys.onEnterPressed: item.triggered()
 

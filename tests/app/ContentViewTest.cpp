@@ -453,6 +453,7 @@ TEST_F(ContentViewTest, TheKeyboardReachesTheListMovesInItAndOpensRowsAndMenus) 
     QQuickItem* reveal = find("revealBundleItem");
     ASSERT_NE(reveal, nullptr);
     EXPECT_EQ(ViewHarness::text(reveal), QStringLiteral("Показать в файловом менеджере"));
+    EXPECT_EQ(focusedControl(), std::pair(ViewHarness::text(reveal), QAccessible::MenuItem));
     harness.key(Qt::Key_Escape);
     EXPECT_EQ(find("revealBundleItem"), nullptr);
     EXPECT_EQ(focusedName(), QStringLiteral("Tiny Paint"));
