@@ -348,27 +348,6 @@ def run(pid, home, screen):
         screen.key("Escape", pause=1)
         check(tree.find("frame", "Настройки") is None, "Escape closes it")
 
-    print("The window under a window manager")
-    x, y, w, h = screen.geometry(window)
-    screen.drag((x + 225, y + 24), (x + 285, y + 64))
-    nx, ny, _, _ = screen.geometry(window)
-    # The window manager takes the move over once the pointer has gone the
-    # drag distance: the window follows from there.
-    check(40 <= nx - x <= 62 and 26 <= ny - y <= 42,
-          "dragging the header by (60, 40) moves the window with the pointer: (%d, %d)" % (nx - x, ny - y))
-    x, y, w, h = screen.geometry(window)
-    screen.drag((x + w - 2, y + h // 2), (x + w + 78, y + h // 2))
-    _, _, nw, _ = screen.geometry(window)
-    check(abs(nw - w - 80) <= 3, "dragging the right edge widens the window by 80: %d" % (nw - w))
-    screen.double_click(x + 225, y + 24)
-    maximised = screen.property(window, "_NET_WM_STATE")
-    check(screen.atom("_NET_WM_STATE_MAXIMIZED_HORZ") in maximised, "a double click on the header zooms")
-    screen.shot("zoomed", None)
-    x, y, w, h = screen.geometry(window)
-    screen.double_click(x + 225, y + 24)
-    check(screen.atom("_NET_WM_STATE_MAXIMIZED_HORZ") not in screen.property(window, "_NET_WM_STATE"),
-          "a second double click restores it")
-
     print("Idle cost of the drop screen")
     check(tab_to(screen, tree, "Список", "radio button"), "Tab reaches the header switch")
     screen.key("Left", pause=1)
@@ -386,6 +365,31 @@ def run(pid, home, screen):
     print("  ring turning: %.1f %% of a core; idle: %.1f %%" % (busy, idle))
     check(idle <= IDLE_CPU_LIMIT, "the idle drop screen costs at most %.0f %% of a core" % IDLE_CPU_LIMIT)
     screen.shot("drop-idle", window)
+
+    print("The window under a window manager")
+    # The move comes last of all: here (Xvfb, openbox, XTest) the window
+    # manager sometimes goes on moving the window after the button is up,
+    # until the next click, which would spoil any check after it.
+    x, y, w, h = screen.geometry(window)
+    screen.drag((x + w - 2, y + h // 2), (x + w + 78, y + h // 2))
+    _, _, nw, _ = screen.geometry(window)
+    check(abs(nw - w - 80) <= 3, "dragging the right edge widens the window by 80: %d" % (nw - w))
+    x, y, w, h = screen.geometry(window)
+    screen.double_click(x + 225, y + 24)
+    maximised = screen.property(window, "_NET_WM_STATE")
+    check(screen.atom("_NET_WM_STATE_MAXIMIZED_HORZ") in maximised, "a double click on the header zooms")
+    screen.shot("zoomed", None)
+    x, y, w, h = screen.geometry(window)
+    screen.double_click(x + 225, y + 24)
+    check(screen.atom("_NET_WM_STATE_MAXIMIZED_HORZ") not in screen.property(window, "_NET_WM_STATE"),
+          "a second double click restores it")
+    x, y, w, h = screen.geometry(window)
+    screen.drag((x + 225, y + 24), (x + 285, y + 64))
+    nx, ny, _, _ = screen.geometry(window)
+    # The window manager takes the move over once the pointer has gone the
+    # drag distance: the window follows from there.
+    check(40 <= nx - x <= 62 and 26 <= ny - y <= 42,
+          "dragging the header by (60, 40) moves the window with the pointer: (%d, %d)" % (nx - x, ny - y))
 
 
 if __name__ == "__main__":
