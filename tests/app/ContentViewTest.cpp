@@ -356,17 +356,23 @@ TEST_F(ContentViewTest, ToastUndoButtonRestoresTheLastRemoval) {
     EXPECT_TRUE(fs::exists(app.path));
 }
 
-TEST_F(ContentViewTest, InformativeAlertOffersOnlyUnderstood) {
-    store.open(QStringList{sandbox.writeFile(QStringLiteral("notes.txt"), "text")});
-    ViewHarness::settle();
-    EXPECT_EQ(ViewHarness::text(find("alertTitle")), QStringLiteral("Это не приложение"));
-    EXPECT_EQ(ViewHarness::text(find("alertMessage")),
-              QStringLiteral("«notes.txt» не похоже на приложение, плагин или виджет."));
-    EXPECT_EQ(find("removeAnywayButton"), nullptr);
-    EXPECT_EQ(find("cancelButton"), nullptr);
-    harness.click(find("okButton"));
-    EXPECT_FALSE(store.alert().has_value());
-    EXPECT_EQ(find("alertTitle"), nullptr);
+TEST_F(ContentViewTest, InformativeAlertOffersOnlyUnderstoodAndEscapeDismissesIt) {
+    const QString notes = sandbox.writeFile(QStringLiteral("notes.txt"), "text");
+    for (const bool byKeyboard : {false, true}) {
+        store.open(QStringList{notes});
+        ViewHarness::settle();
+        EXPECT_EQ(ViewHarness::text(find("alertTitle")), QStringLiteral("Это не приложение"));
+        EXPECT_EQ(ViewHarness::text(find("alertMessage")),
+                  QStringLiteral("«notes.txt» не похоже на приложение, плагин или виджет."));
+        EXPECT_EQ(find("removeAnywayButton"), nullptr);
+        EXPECT_EQ(find("cancelButton"), nullptr);
+        if (byKeyboard)
+            harness.key(Qt::Key_Escape);
+        else
+            harness.click(find("okButton"));
+        EXPECT_FALSE(store.alert().has_value());
+        EXPECT_EQ(find("alertTitle"), nullptr);
+    }
 }
 
 TEST_F(ContentViewTest, ProtectedAlertCancelsOrRemovesAnyway) {
