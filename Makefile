@@ -15,7 +15,7 @@ SEED ?= 1
 FILES ?=
 REPORT ?=
 
-.PHONY: all deps configure build test package package-check sanitize sanitize-thread fuzz demo snapshots bench mutation clean
+.PHONY: all deps configure build test package package-check sanitize sanitize-thread fuzz demo snapshots ui-check bench mutation clean
 
 all: build
 
@@ -80,6 +80,13 @@ demo: build
 # Regenerates the README's screenshots in docs/ (no display needed).
 snapshots: build
 	@tools/snapshots.sh $(BUILD)
+
+# The real window under a virtual X server with a window manager, driven from
+# the keyboard and read through the accessibility bus (tools/ui-check.sh);
+# prints where its screenshots are. Not part of `make test`: it takes a few
+# minutes.
+ui-check: build
+	@tools/ui-check.sh $(BUILD)
 
 # Release build, generated homes (cached in build-release/bench-data), the
 # benchmarks and the commands they are compared with; writes BENCHMARKS.md.

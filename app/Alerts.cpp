@@ -32,7 +32,7 @@ AlertInfo notABundle(const QString& path) {
 }
 
 AlertInfo systemComponent() {
-    return alert(protectedTitle(), u"Оно встроено в macOS, удалить его нельзя."_s);
+    return alert(protectedTitle(), u"Оно встроено в систему, удалить его нельзя."_s);
 }
 
 AlertInfo userProtected(const QString& displayName, std::function<void()> removeAnyway) {

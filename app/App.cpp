@@ -4,6 +4,7 @@
 #include "AppLogging.h"
 #include "BrandLogo.h"
 #include "ContentView.h"
+#include "InstalledWatch.h"
 #include "QmlModule.h"
 #include "RozudOdizuv.h"
 #include "SingleInstance.h"
@@ -253,6 +254,7 @@ int App::run(int& argc, char** argv) {
     installTranslations(app);
     Store store;
     RozudOdizuv watcher(store);
+    InstalledWatch installed(store);
     App shell(store, watcher);
     connect(&instance, &SingleInstance::filesReceived, &shell, [&shell](const QStringList& paths) {
         if (paths.isEmpty())

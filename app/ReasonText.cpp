@@ -31,6 +31,8 @@ QString matchText(const FoundReason& reason) {
         return u"Служба относится к приложению "_s + reason.key;
     case Match::installer:
         return u"Установщик "_s + quoted(reason.key);
+    case Match::unitTrigger:
+        return u"Запускает найденную службу "_s + reason.key;
     }
     return {};
 }
@@ -48,6 +50,8 @@ QString doubtText(const FoundReason& reason) {
         return u"не отмечено: больше похоже на "_s + quoted(reason.rival);
     case Doubt::installer:
         return u"установщики не отмечаются"_s;
+    case Doubt::commonName:
+        return u"не отмечено: имя слишком короткое или общее"_s;
     }
     return {};
 }

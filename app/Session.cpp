@@ -36,8 +36,9 @@ QStringList urlsOf(const QList<FoundFile>& files) {
 
 Session::Session(const AppBundle& bundle, bool fromTrash, QObject* parent, SessionScan scan)
     : QObject(parent), bundle_(bundle), fromTrash_(fromTrash),
-      scan_(scan ? std::move(scan) : SessionScan(liveScan)),
+      scan_(scan ? std::move(scan) : SessionScan(liveScan)), recheck_(new QTimer(this)),
       groupedFiles_(new SessionFilesModel(this)) {
+    recheck_->setSingleShot(true);
     for (auto signal : {&Session::filesChanged, &Session::selectedChanged, &Session::sizesChanged})
         connect(this, signal, this, &Session::selectionChanged);
     for (auto signal :
@@ -75,6 +76,8 @@ void Session::setRemoving(bool removing) {
 }
 
 void Session::setRunning(QList<RunningApplication> running) {
+    if (running.isEmpty())
+        refusesToQuit_ = false;
     assign(this, running_, std::move(running), &Session::runningChanged);
 }
 
@@ -231,7 +234,33 @@ void Session::setChecked(const QString& path, bool checked) {
 void Session::closeRunning() {
     for (const RunningApplication& app : running_)
         app.terminate();
-    QTimer::singleShot(1500, this, &Session::refreshRunning);
+    recheckRunning(1500, QDeadlineTimer(quitGraceMilliseconds), true);
+}
+
+void Session::forceQuit() {
+    for (const RunningApplication& app : running_)
+        app.kill();
+    // A killed process is gone as soon as the kernel has torn it down; one
+    // that could not be signalled still refuses.
+    recheckRunning(100, QDeadlineTimer(1000), refusesToQuit_);
+}
+
+void Session::recheckRunning(int delay, QDeadlineTimer deadline, bool onDeadline) {
+    recheck_->disconnect();
+    connect(recheck_, &QTimer::timeout, this, [this, deadline, onDeadline] {
+        refreshRunning();
+        if (!isRunning())
+            return;
+        if (deadline.hasExpired()) {
+            if (refusesToQuit_ != onDeadline) {
+                refusesToQuit_ = onDeadline;
+                emit runningChanged();
+            }
+            return;
+        }
+        recheck_->start(int(std::min<qint64>(500, deadline.remainingTime())));
+    });
+    recheck_->start(delay);
 }
 
 QVariantMap Session::bundleData() const {

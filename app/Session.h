@@ -11,6 +11,7 @@
 #include "SearchFeed.h"
 #include "StoreModels.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFuture>
 #include <QList>
@@ -18,6 +19,7 @@
 #include <QPair>
 #include <QSet>
 #include <QString>
+#include <QTimer>
 #include <QVariantMap>
 #include <QtQml/qqmlregistration.h>
 #include <functional>
@@ -49,6 +51,9 @@ class Session : public QObject {
     Q_PROPERTY(bool isRemoving READ isRemoving NOTIFY isRemovingChanged)
     // Some instance of the application is running.
     Q_PROPERTY(bool isRunning READ isRunning NOTIFY runningChanged)
+    // Some instance still runs quitGraceMilliseconds after closeRunning()
+    // asked it to quit.
+    Q_PROPERTY(bool refusesToQuit READ refusesToQuit NOTIFY runningChanged)
     // "Выбрано 3 файла · 1,2 МБ"
     Q_PROPERTY(QString countText READ countText NOTIFY selectionChanged)
     // "Приложение уже в Корзине — остались его файлы" for a session from the
@@ -103,8 +108,14 @@ public:
 
     Q_INVOKABLE void setChecked(const QString& path, bool checked);
     bool isChecked(const QString& path) const { return selected_.contains(path); }
-    // Asks every running instance to quit, and looks again 1.5 s later.
+    // Asks every running instance to quit, and looks again 1.5 s later and
+    // then every half second until the grace period ends: what still runs
+    // then refuses to quit.
     Q_INVOKABLE void closeRunning();
+    // Ends every running instance at once (SIGKILL), and looks again shortly.
+    Q_INVOKABLE void forceQuit();
+    bool refusesToQuit() const { return refusesToQuit_ && isRunning(); }
+    static constexpr int quitGraceMilliseconds = 5000;
 
     SessionFilesModel* groupedFiles() const { return groupedFiles_; }
 
@@ -133,6 +144,10 @@ private:
     void take(SearchBatch batch);
     void publish(QList<FoundFile> files);
     void refreshRunning();
+    // Looks at the running instances again after `delay`, and on until
+    // `deadline` while some still run; `onDeadline` is whether they then
+    // refuse to quit.
+    void recheckRunning(int delay, QDeadlineTimer deadline, bool onDeadline);
 
     const AppBundle bundle_;
     const bool fromTrash_;
@@ -152,6 +167,8 @@ private:
     QSet<QString> unmeasured_;
     bool isRemoving_ = false;
     QList<RunningApplication> running_;
+    bool refusesToQuit_ = false;
+    QTimer* recheck_;
     SessionFilesModel* groupedFiles_;
 };
 

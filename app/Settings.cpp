@@ -5,9 +5,7 @@
 #include "TextRules.h"
 
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QSettings>
-#include <QUrl>
 #include <algorithm>
 
 using namespace Qt::StringLiterals;
@@ -106,12 +104,8 @@ void Settings::reset() {
     setProtectedIDs({defaults.begin(), defaults.end()});
 }
 
-QString Settings::privacySettingsUrl() {
-    return u"x-apple.systempreferences:com.apple.preference.security?Privacy_AllFiles"_s;
-}
-
-void Settings::openPrivacySettings() const {
-    QDesktopServices::openUrl(QUrl(privacySettingsUrl()));
+QString Settings::trashFolder() {
+    return RozudOdizuv::trashFolder();
 }
 
 } // namespace moss

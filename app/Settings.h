@@ -27,6 +27,8 @@ class Settings : public QObject {
     Q_PROPERTY(bool rozudOdizuv READ rozudOdizuv WRITE setRozudOdizuv NOTIFY rozudOdizuvChanged)
     // RozudOdizuv is on but the Trash cannot be listed.
     Q_PROPERTY(bool showsAccessHint READ showsAccessHint NOTIFY rozudOdizuvChanged)
+    // The folder RozudOdizuv watches, for the hint's button to reveal.
+    Q_PROPERTY(QString trashFolder READ trashFolder CONSTANT)
     Q_PROPERTY(bool showSystem READ showSystem WRITE setShowSystem NOTIFY showSystemChanged)
     // Sorted ascending.
     Q_PROPERTY(QStringList protectedIDs READ sortedProtectedIDs NOTIFY protectedIDsChanged)
@@ -60,9 +62,7 @@ public:
     Q_INVOKABLE void add(const QString& typed);
     // Back to Protection::defaultProtected().
     Q_INVOKABLE void reset();
-    // Opens the system's privacy settings for full disk access.
-    Q_INVOKABLE void openPrivacySettings() const;
-    static QString privacySettingsUrl();
+    static QString trashFolder();
 
 signals:
     void protectedIDsChanged();

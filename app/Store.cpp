@@ -143,6 +143,8 @@ void Store::finishRemoval(Session& session, const RemovalResult& result) {
     session.setRemoving(false);
     keepForUndo(session.bundle().displayName, result);
     --removalsInProgress_;
+    // Even a removal that failed may have moved a bundle.
+    installedChanged();
     emit removalFinished(result.trashed.values() + result.halfMoved.values());
     if (!result.failed.isEmpty()) {
         setAlert(Alerts::removalFailed(result));
@@ -155,9 +157,6 @@ void Store::finishRemoval(Session& session, const RemovalResult& result) {
     // Trash watcher); only the removed one's sheet closes.
     if (session_ == &session)
         setSession(nullptr);
-    installedCache_.reset();
-    if (screen_ == Screen::List)
-        loadList();
 }
 
 // The undo entry after a removal. A removal that moved nothing keeps the
@@ -193,8 +192,13 @@ void Store::undoLastRemoval() {
     setToast(u"Возвращено из Корзины: "_s + QString::number(restored.size()) + u" из "_s +
              QString::number(entry.size()));
     // Restored applications compete in the next leftover search again.
+    installedChanged();
+}
+
+void Store::installedChanged() {
     installedCache_.reset();
-    if (screen_ == Screen::List)
+    // A list loaded once (even one found empty) follows the disk from then on.
+    if (screen_ == Screen::List || listGeneration_ != 0)
         loadList();
 }
 

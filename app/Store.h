@@ -116,6 +116,10 @@ public:
     // the toast counts the items back out of all the entry holds.
     Q_INVOKABLE void undoLastRemoval();
     Q_INVOKABLE void loadList();
+    // The installed bundles changed on disk (a removal or an undo, whatever
+    // its outcome, or a change in an applications folder): the cache goes,
+    // and a list that is shown or was loaded before loads again.
+    void installedChanged();
 
     // The leftover scan of the sessions it opens from now on (by default the
     // live search).

@@ -77,6 +77,13 @@ void InstalledListModel::reset(const QList<CatalogSection>& sections,
         emit countChanged();
 }
 
+int InstalledListModel::rowOf(const QString& path) const {
+    for (int row = 0; row < count(); ++row)
+        if (rows_[row].bundle.url == path)
+            return row;
+    return -1;
+}
+
 int InstalledListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : count();
 }

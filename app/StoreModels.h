@@ -67,6 +67,8 @@ public:
     void reset(const QList<CatalogSection>& sections, const QSet<QString>& userProtected);
 
     int count() const { return int(rows_.size()); }
+    // The row of the bundle at `path`, else -1.
+    Q_INVOKABLE int rowOf(const QString& path) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;

@@ -14,7 +14,11 @@ QVariantMap Theme::symbols() {
             {QStringLiteral("exclamationmark.circle"), QStringLiteral("\ue001")},
             {QStringLiteral("arrow.right.circle"), QStringLiteral("\ueaaa")},
             {QStringLiteral("checkmark.circle"), QStringLiteral("\ue92d")},
-            {QStringLiteral("checkmark"), QStringLiteral("\ue5ca")}};
+            {QStringLiteral("checkmark"), QStringLiteral("\ue5ca")},
+            {QStringLiteral("minus"), QStringLiteral("\ue15b")},
+            {QStringLiteral("minus.circle"), QStringLiteral("\ue15d")},
+            {QStringLiteral("arrow.up.left.and.arrow.down.right"), QStringLiteral("\ue5d0")},
+            {QStringLiteral("arrow.down.right.and.arrow.up.left"), QStringLiteral("\ue5d1")}};
 }
 
 namespace {

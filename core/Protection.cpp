@@ -55,6 +55,10 @@ bool RunningApplication::terminate() const {
     return workspace::terminate(processIdentifier);
 }
 
+bool RunningApplication::kill() const {
+    return workspace::kill(processIdentifier);
+}
+
 const QStringList& Protection::defaultProtected() {
     static const QStringList identifiers = {
         u"com.apple.finder"_s,   u"com.apple.Safari"_s,

@@ -30,6 +30,8 @@ struct RunningApplication {
 
     // Asks the process to quit (SIGTERM). True when the request was sent.
     bool terminate() const;
+    // Ends the process at once (SIGKILL). True when the signal was sent.
+    bool kill() const;
 
     friend bool operator==(const RunningApplication&, const RunningApplication&) = default;
 };

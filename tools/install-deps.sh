@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, testing and running need, when
 # any is missing. Safe to run again: it does nothing when all are present.
+#
+#     tools/install-deps.sh            what building and testing need
+#     tools/install-deps.sh ui-check   what `make ui-check` needs besides
 set -euo pipefail
 
 # clang and its runtime build the libFuzzer targets (make fuzz, CI). dpkg-dev
@@ -19,6 +22,15 @@ packages=(
     adwaita-icon-theme
     dpkg-dev file appstream desktop-file-utils
 )
+
+# `make ui-check` only: a virtual X server, a window manager, a session bus,
+# the accessibility bus and Python's bindings to it and to the X server.
+if [[ "${1:-}" == ui-check ]]; then
+    packages=(
+        xvfb openbox dbus dbus-x11 at-spi2-core
+        python3 python3-gi gir1.2-atspi-2.0 python3-pyatspi python3-xlib
+    )
+fi
 
 missing=()
 for package in "${packages[@]}"; do

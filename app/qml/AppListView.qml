@@ -3,11 +3,15 @@ import QtQuick.Controls.Basic
 import Mossbin
 
 // The second screen: search, the kind switch and the installed bundles of
-// that kind in sections.
+// that kind in sections. Tab goes from the search field to the switch and on
+// to the list, whose current row Up and Down move (Down from the search field
+// enters it); Return, Enter or Space open the row, the menu key or Shift+F10
+// opens its menu.
 Item {
     id: view
 
     readonly property var model: Store.filteredSections
+    readonly property string kindTitle: ["Приложения", "Плагины", "Виджеты"][Store.kind] ?? ""
 
     Component.onCompleted: {
         if (!Store.hasSections)
@@ -16,6 +20,27 @@ Item {
     Connections {
         target: Store
         function onKindChanged() { Store.loadList() }
+    }
+
+    // Gives the list the keyboard, at its current row.
+    function focusList() {
+        if (list.visible)
+            list.forceActiveFocus(Qt.TabFocusReason)
+    }
+    // The row menu for `row`: at the pointer, or under the row's name when
+    // opened from the keyboard.
+    function openMenu(row, fromKeyboard) {
+        rowMenu.path = row.path
+        rowMenu.identifier = row.bundleIdentifier
+        rowMenu.inList = row.inProtectedList
+        if (fromKeyboard) {
+            const at = row.mapToItem(view, 52, row.height - 4)
+            rowMenu.popup(at.x, at.y)
+            // From the keyboard, the first item has the focus at once.
+            rowMenu.currentIndex = 0
+        } else {
+            rowMenu.popup()
+        }
     }
 
     Column {
@@ -40,8 +65,10 @@ Item {
                     name: "magnifyingglass"
                     size: 12
                     color: Theme.muted
+                    Accessible.ignored: true
                 }
                 TextField {
+                    id: queryField
                     objectName: "searchField"
                     anchors.verticalCenter: parent.verticalCenter
                     width: parent.width - x
@@ -55,12 +82,19 @@ Item {
                     font.pixelSize: 13
                     text: Store.query
                     onTextEdited: Store.query = text
+                    Accessible.name: "Поиск"
+                    Keys.onDownPressed: view.focusList()
                 }
+            }
+            FocusRing {
+                target: queryField
+                radius: height / 2
             }
         }
 
         Segmented {
             objectName: "kindSwitch"
+            accessibleName: "Тип"
             options: [
                 { value: BundleKind.Application, title: "Приложения" },
                 { value: BundleKind.Plugin, title: "Плагины" },
@@ -103,6 +137,23 @@ Item {
         ListView {
             id: list
             objectName: "bundleList"
+            // The height of the pinned section heading over the top rows.
+            readonly property real headingHeight: 26
+            // The bundle of the current row, kept across reloads of the list.
+            property string currentPath: ""
+
+            // Scrolls just enough to show `row` whole, below the pinned heading.
+            function reveal(row) {
+                if (!row)
+                    return
+                const top = row.y - headingHeight
+                const bottom = row.y + row.height
+                if (top < contentY)
+                    contentY = Math.max(originY - topMargin, top)
+                else if (bottom > contentY + height)
+                    contentY = bottom - height
+            }
+
             visible: !Store.isLoadingList && view.model.count > 0
             anchors.fill: parent
             clip: true
@@ -112,7 +163,30 @@ Item {
             rightMargin: 8
             bottomMargin: 12
             boundsBehavior: Flickable.StopAtBounds
-            ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
+            activeFocusOnTab: true
+            keyNavigationWraps: false
+            highlightFollowsCurrentItem: false
+            ScrollBar.vertical: DarkScrollBar {}
+
+            Accessible.role: Accessible.List
+            Accessible.name: view.kindTitle
+
+            onCurrentItemChanged: {
+                if (currentItem) {
+                    currentPath = currentItem.path
+                    if (activeFocus)
+                        reveal(currentItem)
+                }
+            }
+            Connections {
+                target: view.model
+                // A reload or a new query keeps the current bundle current.
+                function onModelReset() {
+                    const row = view.model.rowOf(list.currentPath)
+                    const count = view.model.count
+                    list.currentIndex = row >= 0 ? row : count > 0 ? Math.max(0, Math.min(list.currentIndex, count - 1)) : -1
+                }
+            }
 
             section.property: "sectionTitle"
             section.criteria: ViewSection.FullString
@@ -136,7 +210,32 @@ Item {
 
             delegate: BundleRow {
                 width: ListView.view.width - 16
+                onMenuRequested: fromKeyboard => view.openMenu(this, fromKeyboard)
             }
+        }
+    }
+
+    // One menu for every row, so that a reload of the list (protecting a
+    // bundle reloads it) does not take it away.
+    DarkMenu {
+        id: rowMenu
+        objectName: "bundleMenu"
+        property string path
+        property string identifier
+        property bool inList: false
+
+        onClosed: if (!returnFocus) view.focusList()
+
+        DarkMenuItem {
+            objectName: "revealBundleItem"
+            text: "Показать в файловом менеджере"
+            onTriggered: Desktop.reveal(rowMenu.path)
+        }
+        DarkMenuItem {
+            objectName: "protectItem"
+            visible: rowMenu.identifier !== ""
+            text: rowMenu.inList ? "Снять защиту" : "Защитить от удаления"
+            onTriggered: Settings.setProtected(rowMenu.identifier, !rowMenu.inList)
         }
     }
 

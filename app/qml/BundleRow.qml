@@ -1,9 +1,10 @@
 import QtQuick
-import QtQuick.Controls.Basic
 import Mossbin
 
 // One installed bundle: icon, name, version and identifier, and a lock when
-// it is protected. A click opens it; the context menu reveals and protects.
+// it is protected. A click (or Return, Enter or Space while it is the focused
+// row) opens it; its menu (secondary click, the menu key or Shift+F10)
+// reveals and protects.
 Item {
     id: row
 
@@ -16,13 +17,51 @@ Item {
     required property int protection
     required property bool inProtectedList
 
+    signal menuRequested(bool fromKeyboard)
+
+    readonly property string lockText: protection === ProtectionStatus.System ? "Встроено в систему"
+                                     : protection === ProtectionStatus.UserProtected ? "В списке защищённых" : ""
+
+    function open() {
+        ListView.view.currentIndex = index
+        ListView.view.reveal(row)
+        Store.openInstalled(row.path)
+    }
+
     objectName: "bundleRow:" + displayName
     implicitHeight: content.implicitHeight + 12
+    // The list is one stop of the Tab chain; its current row has the focus.
+    focus: ListView.isCurrentItem
+
+    Accessible.role: Accessible.ListItem
+    Accessible.name: displayName
+    Accessible.description: [version, bundleIdentifier, lockText].filter(part => part !== "").join(", ")
+    Accessible.focusable: true
+    Accessible.onPressAction: row.open()
+
+    Keys.onShortcutOverride: event => event.accepted = event.key === Qt.Key_Menu
+                                                     || (event.key === Qt.Key_F10 && event.modifiers & Qt.ShiftModifier)
+    Keys.onPressed: event => {
+        if (event.key === Qt.Key_Menu || (event.key === Qt.Key_F10 && (event.modifiers & Qt.ShiftModifier))) {
+            row.ListView.view.reveal(row)
+            row.menuRequested(true)
+        } else if (event.key === Qt.Key_Return || event.key === Qt.Key_Enter || event.key === Qt.Key_Space) {
+            row.open()
+        } else {
+            return
+        }
+        event.accepted = true
+    }
+    onActiveFocusChanged: if (activeFocus) ListView.view.reveal(row)
 
     Rectangle {
         anchors.fill: parent
         radius: 10
         color: pointer.containsMouse ? Theme.surfaceRaised : "transparent"
+    }
+    FocusRing {
+        radius: 13
+        anchors.margins: -3
     }
 
     Row {
@@ -52,6 +91,7 @@ Item {
                 font.pixelSize: 13
                 font.weight: Theme.Medium
                 color: Theme.text
+                Accessible.ignored: true
             }
             Text {
                 objectName: "detail"
@@ -62,6 +102,7 @@ Item {
                 font.family: Theme.fontFamily
                 font.pixelSize: 11
                 color: Theme.muted
+                Accessible.ignored: true
             }
         }
         Symbol {
@@ -72,9 +113,11 @@ Item {
             name: "lock"
             size: 11
             color: Theme.muted
-            ToolTip.visible: visible && pointer.containsMouse && pointer.mouseX > row.width - 40
-            ToolTip.delay: 800
-            ToolTip.text: row.protection === ProtectionStatus.System ? "Встроено в macOS" : "В списке защищённых"
+            Accessible.ignored: true
+            DarkToolTip {
+                text: row.lockText
+                shown: lock.visible && pointer.containsMouse && pointer.mouseX > row.width - 40
+            }
         }
     }
 
@@ -84,26 +127,12 @@ Item {
         hoverEnabled: true
         acceptedButtons: Qt.LeftButton | Qt.RightButton
         onClicked: mouse => {
-            if (mouse.button === Qt.RightButton)
-                menu.popup()
-            else
-                Store.openInstalled(row.path)
-        }
-    }
-
-    Menu {
-        id: menu
-        objectName: "bundleMenu"
-        MenuItem {
-            text: "Показать в Finder"
-            onTriggered: Desktop.reveal(row.path)
-        }
-        MenuItem {
-            objectName: "protectItem"
-            visible: row.bundleIdentifier !== ""
-            height: visible ? implicitHeight : 0
-            text: row.inProtectedList ? "Снять защиту" : "Защитить от удаления"
-            onTriggered: Settings.setProtected(row.bundleIdentifier, !row.inProtectedList)
+            if (mouse.button === Qt.RightButton) {
+                row.ListView.view.currentIndex = row.index
+                row.menuRequested(false)
+            } else {
+                row.open()
+            }
         }
     }
 }

@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Controls
 import Mossbin
 
 // The application's commands: keyboard shortcuts in every window, and the
@@ -31,6 +30,13 @@ Item {
         onActivated: Shell.quit()
     }
 
+    // The same menu from the keyboard, where the focused control has none
+    // of its own; it opens under the window's header.
+    Shortcut {
+        sequences: ["Menu", "Shift+F10"]
+        onActivated: commandsMenu.popup(14, 52)
+    }
+
     MouseArea {
         objectName: "commandsArea"
         anchors.fill: parent
@@ -38,16 +44,16 @@ Item {
         onClicked: commandsMenu.popup()
     }
 
-    Menu {
+    DarkMenu {
         id: commandsMenu
         objectName: "commandsMenu"
-        MenuItem {
+        DarkMenuItem {
             objectName: "undoItem"
             text: Shell.undoTitle
             enabled: Shell.canUndo
             onTriggered: Shell.undo()
         }
-        MenuItem {
+        DarkMenuItem {
             objectName: "pickAppItem"
             text: "Выбрать приложение…"
             onTriggered: Shell.pickApp()

@@ -1,10 +1,12 @@
 import QtQuick
-import QtQuick.Controls.Basic
 import QtQuick.Layouts
 import Mossbin
 
 // The whole content of the main window: header, hairline, the drop zone or
 // the installed list, and over them the uninstall sheet, the toast and alerts.
+// The window has no system title bar: the header is its title bar (it drags
+// the window and zooms it on a double click), with the window's own buttons
+// in its left corner and grips along the window's edges.
 Item {
     id: root
 
@@ -12,6 +14,30 @@ Item {
 
     readonly property Session session: Store.session
     property Item currentSheet: null
+    readonly property var window: Window.window
+    // The window draws its own title bar and buttons. (Its flags announce no
+    // change: this follows them when the window comes and when they change
+    // here.)
+    property bool frameless: false
+    onWindowChanged: frameless = window !== null && (window.flags & Qt.FramelessWindowHint) !== 0
+    readonly property bool zoomed: window !== null && window.visibility === Window.Maximized
+
+    // The platform cannot move or resize a window without a frame: the
+    // system's title bar from now on.
+    function useSystemFrame() {
+        if (!frameless)
+            return
+        window.flags = window.flags & ~Qt.FramelessWindowHint
+        frameless = false
+    }
+    function toggleZoom() {
+        if (!window)
+            return
+        if (zoomed)
+            window.showNormal()
+        else
+            window.showMaximized()
+    }
 
     implicitWidth: 480
     implicitHeight: 620
@@ -26,6 +52,14 @@ Item {
         anchors { top: parent.top; left: parent.left; right: parent.right }
         height: 48
         color: Theme.surface
+
+        // Beneath the controls: the rest of the header drags the window.
+        WindowMover {
+            anchors.fill: parent
+            enabled: root.frameless
+            onRefused: root.useSystemFrame()
+            onZoomRequested: root.toggleZoom()
+        }
 
         RowLayout {
             anchors.fill: parent
@@ -54,30 +88,19 @@ Item {
             }
             Item { Layout.fillWidth: true }
             Segmented {
+                id: screenSwitch
                 objectName: "screenSwitch"
+                accessibleName: "Экран"
                 options: [{ value: Store.Drop, title: "Перетащить" }, { value: Store.List, title: "Список" }]
                 selection: Store.screen
                 onSelected: value => Store.screen = value
             }
-            Item {
+            IconButton {
                 objectName: "settingsButton"
-                Layout.preferredWidth: 28
-                Layout.preferredHeight: 28
-                Symbol {
-                    anchors.centerIn: parent
-                    name: "gearshape"
-                    size: 14
-                    color: Theme.muted
-                }
-                MouseArea {
-                    id: settingsArea
-                    anchors.fill: parent
-                    hoverEnabled: true
-                    onClicked: root.settingsRequested()
-                }
-                ToolTip.visible: settingsArea.containsMouse
-                ToolTip.delay: 800
-                ToolTip.text: "Настройки"
+                symbol: "gearshape"
+                symbolSize: 14
+                Accessible.name: "Настройки"
+                onClicked: root.settingsRequested()
             }
         }
     }
@@ -96,9 +119,13 @@ Item {
         ScreenLoader {
             objectName: "dropScreen"
             shown: Store.screen === Store.Drop
-            sourceComponent: DropZoneView {}
+            sourceComponent: DropZoneView {
+                // The sheet covers the zone.
+                covered: root.session !== null
+            }
         }
         ScreenLoader {
+            id: listScreen
             objectName: "listScreen"
             shown: Store.screen === Store.List
             sourceComponent: AppListView {}
@@ -165,10 +192,14 @@ Item {
                 target = 0
             }
 
+            property alias view: sheetView
+
             UninstallView {
+                id: sheetView
                 anchors.fill: parent
                 session: frame.session
                 active: !frame.leaving
+                onFocusLost: root.restoreFocus()
             }
         }
     }
@@ -187,7 +218,21 @@ Item {
         }
     }
     onSessionChanged: syncSheet()
-    Component.onCompleted: syncSheet()
+    Component.onCompleted: {
+        windowChanged()
+        syncSheet()
+    }
+
+    // After a sheet or an alert whose control went away meanwhile: the
+    // sheet that is still open, else the list, else the screen switch.
+    function restoreFocus() {
+        if (currentSheet)
+            currentSheet.view.focusFirst()
+        else if (Store.screen === Store.List && listScreen.item)
+            listScreen.item.focusList()
+        else
+            screenSwitch.focusSelected()
+    }
 
     ToastView {
         anchors.fill: parent
@@ -195,6 +240,30 @@ Item {
 
     AlertView {
         anchors.fill: parent
+        onFocusLost: root.restoreFocus()
+    }
+
+    // Over the dim area the header strip still drags the window; a click
+    // there goes on to the dim area and closes the sheet.
+    WindowMover {
+        anchors { top: parent.top; left: parent.left; right: parent.right }
+        height: header.height
+        visible: root.frameless && root.session !== null
+        zoomsOnDoubleClick: false
+        onRefused: root.useSystemFrame()
+    }
+
+    WindowButtons {
+        objectName: "windowButtons"
+        visible: root.frameless
+        x: 14
+        anchors.verticalCenter: header.verticalCenter
+    }
+
+    ResizeEdges {
+        anchors.fill: parent
+        visible: root.frameless && !root.zoomed
+        onRefused: root.useSystemFrame()
     }
 
     component ScreenLoader: Loader {

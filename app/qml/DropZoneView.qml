@@ -11,8 +11,46 @@ Item {
     readonly property bool targeted: dropArea.containsDrag
     // Turned on when the zone appears; starts the ring's slow turn.
     property bool pulse: false
+    // Something (the uninstall sheet) lies over the zone.
+    property bool covered: false
+    // The pointer moved over the zone, a drag came or the window was
+    // activated in the last `idleMilliseconds`.
+    property bool awake: true
+    property int idleMilliseconds: 5000
+    // The ring turns only while someone may be looking: every frame of it is
+    // drawn anew, which costs a core a good share of its time when the window
+    // is drawn in software. Paused, it stays where it was and goes on from
+    // there.
+    readonly property bool turning: pulse && awake && !covered && visible && Window.active
+
+    function wake() {
+        awake = true
+        idleTimer.restart()
+    }
 
     Component.onCompleted: pulse = true
+    onTargetedChanged: wake()
+    Window.onActiveChanged: if (Window.active) wake()
+
+    Timer {
+        id: idleTimer
+        interval: zone.idleMilliseconds
+        running: true
+        onTriggered: zone.awake = false
+    }
+    HoverHandler {
+        // Hover is delivered again with every frame the ring draws: only a
+        // pointer that moved wakes the zone, or the ring would keep itself
+        // turning.
+        property point last
+        onPointChanged: {
+            const now = point.scenePosition
+            if (now.x === last.x && now.y === last.y)
+                return
+            last = now
+            zone.wake()
+        }
+    }
 
     component Spring: SpringAnimation {
         spring: Theme.springStiffness(0.35)
@@ -59,11 +97,13 @@ Item {
                     }
                 }
                 NumberAnimation on rotation {
+                    objectName: "ringTurn"
                     from: 0
                     to: 360
                     duration: 40000
                     loops: Animation.Infinite
                     running: zone.pulse
+                    paused: running && !zone.turning
                 }
             }
 

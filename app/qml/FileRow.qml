@@ -4,12 +4,15 @@ import QtQuick.Layouts
 import Mossbin
 
 // One found item: its tick, icon, name and folder, and its size. A click
-// flips the tick; a double click reveals the item in the file browser.
-// Hovering it, or its tick taking the keyboard focus, tells why it is there.
+// flips the tick; a double click reveals the item in the file browser. As
+// the focused row of the list, Space flips the tick (scrolling the row into
+// view first), and Tab reaches its reveal button. Hovering it, or its focus,
+// tells why it is there.
 Item {
     id: row
 
     property Session session
+    required property int index
     required property string name
     required property string folder
     required property string path
@@ -24,20 +27,42 @@ Item {
     // not tick it.
     readonly property string reasonText: doubt !== "" && !checked ? reason + "\n" + doubt : reason
 
+    readonly property bool isCurrent: ListView.isCurrentItem
+
     objectName: "fileRow:" + name
     implicitHeight: layout.implicitHeight + 10
-    Accessible.description: reasonText
+    // The list is one stop of the Tab chain; its current row has the focus
+    // (given, not bound, since the reveal button takes it for a while).
+    onIsCurrentChanged: if (isCurrent) focus = true
+    Component.onCompleted: if (isCurrent) focus = true
 
     function setChecked(on) {
         session.setChecked(path, on)
     }
+    // Flips the tick of the focused row, never out of sight.
+    function toggle() {
+        ListView.view.reveal(row)
+        setChecked(!checked)
+    }
+
+    Accessible.role: Accessible.CheckBox
+    Accessible.name: name
+    Accessible.description: folder + ", " + sizeText + ". " + reasonText
+    Accessible.checkable: true
+    Accessible.checked: checked
+    Accessible.focusable: true
+    Accessible.onToggleAction: row.toggle()
+    Accessible.onPressAction: row.toggle()
+
+    Keys.onSpacePressed: row.toggle()
+    onActiveFocusChanged: if (activeFocus) ListView.view.reveal(row)
 
     HoverHandler { id: hover }
 
     ToolTip {
         id: reasonTip
-        readonly property bool pointed: hover.hovered && !lockHover.hovered && !revealHover.hovered
-        visible: pointed || box.visualFocus
+        readonly property bool pointed: hover.hovered && !lockHover.hovered && !revealButton.hovered
+        visible: pointed || (row.activeFocus && KeyboardFocus.inUse)
         delay: pointed ? 800 : 0
         text: row.reasonText
         y: row.height + 2
@@ -65,10 +90,17 @@ Item {
         radius: 8
         color: hover.hovered ? Theme.surfaceRaised : "transparent"
     }
+    FocusRing {
+        radius: 10
+        anchors.margins: -2
+    }
 
     MouseArea {
         anchors.fill: parent
-        onClicked: row.setChecked(!row.checked)
+        onClicked: {
+            row.ListView.view.currentIndex = row.index
+            row.setChecked(!row.checked)
+        }
         // The first click of a double click flipped the tick: put it back.
         onDoubleClicked: {
             row.setChecked(!row.checked)
@@ -86,7 +118,12 @@ Item {
             objectName: "checkBox"
             checked: row.checked
             padding: 0
-            onToggled: row.setChecked(checked)
+            focusPolicy: Qt.NoFocus
+            Accessible.ignored: true
+            onToggled: {
+                row.ListView.view.currentIndex = row.index
+                row.setChecked(checked)
+            }
             indicator: Rectangle {
                 implicitWidth: 14
                 implicitHeight: 14
@@ -123,6 +160,7 @@ Item {
                 font.pixelSize: 12
                 font.weight: Theme.Medium
                 color: row.checked ? Theme.text : Theme.muted
+                Accessible.ignored: true
             }
             Text {
                 Layout.fillWidth: true
@@ -132,6 +170,7 @@ Item {
                 font.family: Theme.fontFamily
                 font.pixelSize: 10
                 color: Theme.muted
+                Accessible.ignored: true
             }
         }
         Item { Layout.minimumWidth: 6 }
@@ -141,31 +180,36 @@ Item {
             name: "lock"
             size: 10
             color: Theme.muted
+            Accessible.ignored: true
             HoverHandler { id: lockHover }
-            ToolTip.visible: lockHover.hovered
-            ToolTip.delay: 800
-            ToolTip.text: "Понадобится пароль администратора"
-        }
-        Symbol {
-            objectName: "revealButton"
-            visible: hover.hovered
-            name: "arrow.right.circle"
-            size: 12
-            color: Theme.muted
-            HoverHandler { id: revealHover }
-            ToolTip.visible: revealHover.hovered
-            ToolTip.delay: 800
-            ToolTip.text: "Показать в Finder"
-            MouseArea {
-                anchors.fill: parent
-                onClicked: Desktop.reveal(row.path)
+            DarkToolTip {
+                text: "Понадобится пароль администратора"
+                shown: lockHover.hovered
             }
+        }
+        IconButton {
+            id: revealButton
+            objectName: "revealButton"
+            // Shown for the pointer, and for the keyboard on the current row
+            // while the list (the row or this button) has the focus.
+            visible: hover.hovered || (row.isCurrent && row.ListView.view.activeFocus && KeyboardFocus.inUse)
+            Layout.preferredWidth: 18
+            Layout.preferredHeight: 18
+            symbol: "arrow.right.circle"
+            symbolSize: 12
+            // Only the current row's button is a stop of the Tab chain.
+            focusPolicy: row.isCurrent ? Qt.TabFocus : Qt.NoFocus
+            Accessible.name: "Показать в файловом менеджере"
+            onClicked: Desktop.reveal(row.path)
+            // Tab into the list again lands on the row, not here.
+            onActiveFocusChanged: if (!activeFocus && row.isCurrent) row.focus = true
         }
         TabularText {
             objectName: "size"
             text: row.sizeText
             pixelSize: 11
             color: Theme.muted
+            Accessible.ignored: true
         }
     }
 }

@@ -3,6 +3,7 @@ import QtQuick.Templates as T
 import Mossbin
 
 // The pill push button: solid accent when `filled`, a quiet outline otherwise.
+// Space, Return or Enter press it when it has the keyboard focus.
 T.Button {
     id: control
 
@@ -14,7 +15,16 @@ T.Button {
     opacity: enabled ? 1.0 : 0.4
     scale: pressed ? 0.95 : 1.0
     transformOrigin: Item.Center
-    focusPolicy: Qt.NoFocus
+    focusPolicy: Qt.TabFocus
+    Accessible.role: Accessible.Button
+    Accessible.name: text
+    Accessible.onPressAction: control.clicked()
+
+    // Return and Enter belong to the button that has the focus, not to the
+    // default action of the sheet or alert around it.
+    Keys.onShortcutOverride: event => event.accepted = event.key === Qt.Key_Return || event.key === Qt.Key_Enter
+    Keys.onReturnPressed: control.clicked()
+    Keys.onEnterPressed: control.clicked()
 
     Behavior on scale {
         SpringAnimation {
@@ -29,6 +39,11 @@ T.Button {
         color: control.filled ? Theme.accent : Theme.surfaceRaised
         border.width: 1
         border.color: control.filled ? "transparent" : Theme.line
+
+        FocusRing {
+            target: control
+            radius: height / 2
+        }
     }
 
     contentItem: Row {

@@ -85,8 +85,10 @@ Window {
         Layout.fillWidth: true
         FormText {
             id: labelText
+            Accessible.ignored: true
         }
-        Switch {
+        ToggleSwitch {
+            text: row.label
             checked: row.checked
             // The switch follows the setting again after the user flips it.
             onToggled: {
@@ -96,10 +98,35 @@ Window {
         }
     }
 
+    Shortcut {
+        sequence: StandardKey.Cancel
+        onActivated: window.close()
+    }
+
+    // The control that takes the keyboard focus scrolls into view.
+    onActiveFocusItemChanged: {
+        const item = activeFocusItem
+        const flickable = scroll.contentItem
+        if (!item || !flickable || !flickable.contentItem)
+            return
+        const top = item.mapToItem(flickable.contentItem, 0, 0).y - 10
+        const bottom = top + item.height + 20
+        if (top < flickable.contentY)
+            flickable.contentY = Math.max(0, top)
+        else if (bottom > flickable.contentY + flickable.height)
+            flickable.contentY = Math.min(flickable.contentHeight - flickable.height, bottom - flickable.height)
+    }
+
     ScrollView {
         id: scroll
         anchors.fill: parent
         contentWidth: availableWidth
+        ScrollBar.vertical: DarkScrollBar {
+            parent: scroll
+            x: scroll.width - width
+            y: scroll.topPadding
+            height: scroll.availableHeight
+        }
         // The dark appearance for every control of the form.
         palette {
             window: Theme.background
@@ -154,15 +181,17 @@ Window {
                     Layout.fillWidth: true
 
                     FormText {
-                        text: "Нужен полный доступ к диску, иначе Корзину не видно."
+                        text: "Папку files в Корзине нельзя прочитать, поэтому Корзину не видно."
                         font.pixelSize: 11
                         color: Theme.accent
                         Layout.alignment: Qt.AlignVCenter
                     }
-                    Button {
-                        text: "Открыть настройки"
+                    PillButton {
+                        objectName: "revealTrashButton"
+                        text: "Показать папку"
+                        Accessible.description: "Показать папку Корзины в файловом менеджере"
                         Layout.alignment: Qt.AlignVCenter
-                        onClicked: Settings.openPrivacySettings()
+                        onClicked: Desktop.reveal(Settings.trashFolder)
                     }
                 }
             }
@@ -200,33 +229,15 @@ Window {
                             color: Theme.text
                             Layout.fillWidth: true
                         }
-                        AbstractButton {
-                            id: removeButton
+                        IconButton {
                             objectName: "remove:" + modelData
-                            implicitWidth: 18
-                            implicitHeight: 18
-                            focusPolicy: Qt.NoFocus
+                            implicitWidth: 22
+                            implicitHeight: 22
+                            symbol: "minus.circle"
+                            symbolSize: 13
+                            Accessible.name: "Снять защиту: " + modelData
+                            tip: "Снять защиту"
                             onClicked: Settings.setProtected(modelData, false)
-
-                            // The "minus.circle" symbol.
-                            contentItem: Item {
-                                Rectangle {
-                                    anchors.centerIn: parent
-                                    width: 14
-                                    height: 14
-                                    radius: 7
-                                    color: "transparent"
-                                    border.width: 1.2
-                                    border.color: Theme.muted
-                                    opacity: removeButton.pressed ? 0.6 : 1
-                                }
-                                Rectangle {
-                                    anchors.centerIn: parent
-                                    width: 7
-                                    height: 1.4
-                                    color: Theme.muted
-                                }
-                            }
                         }
                     }
                 }
@@ -238,12 +249,13 @@ Window {
                         objectName: "newIDField"
                         text: window.newID
                         placeholderText: "bundle id, например com.vendor.app"
+                        Accessible.name: "Идентификатор приложения"
                         font.family: Theme.fontFamily
                         font.pixelSize: 12
                         Layout.fillWidth: true
                         onTextEdited: window.newID = text
                     }
-                    Button {
+                    PillButton {
                         objectName: "addButton"
                         text: "Добавить"
                         enabled: Settings.canAdd(window.newID)
@@ -253,7 +265,7 @@ Window {
                         }
                     }
                 }
-                Button {
+                PillButton {
                     objectName: "resetButton"
                     text: "Вернуть список по умолчанию"
                     onClicked: Settings.reset()

@@ -1,5 +1,5 @@
 import QtQuick
-import QtQuick.Controls.Basic
+import QtQuick.Templates as T
 import Mossbin
 
 // The store's short message, a pill at the bottom of the window that goes
@@ -72,20 +72,34 @@ Item {
                 font.weight: Theme.Medium
                 color: Theme.text
             }
-            Text {
+            T.AbstractButton {
                 id: undo
                 objectName: "undoButton"
                 anchors.verticalCenter: parent.verticalCenter
                 visible: Store.canUndo
                 text: "Отменить"
-                font.family: Theme.fontFamily
-                font.pixelSize: 12
-                font.weight: Theme.Semibold
-                color: Theme.accent
-                MouseArea {
-                    anchors.fill: parent
+                padding: 0
+                implicitWidth: implicitContentWidth
+                implicitHeight: implicitContentHeight
+                focusPolicy: Qt.TabFocus
+                Accessible.role: Accessible.Button
+                Accessible.name: text
+                Accessible.description: toastView.text
+                Accessible.onPressAction: undo.clicked()
+                Keys.onReturnPressed: undo.clicked()
+                Keys.onEnterPressed: undo.clicked()
+                onClicked: Store.undoLastRemoval()
+
+                contentItem: Text {
+                    text: undo.text
+                    font.family: Theme.fontFamily
+                    font.pixelSize: 12
+                    font.weight: Theme.Semibold
+                    color: Theme.accent
+                }
+                FocusRing {
+                    radius: 6
                     anchors.margins: -4
-                    onClicked: Store.undoLastRemoval()
                 }
             }
         }

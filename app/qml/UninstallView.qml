@@ -5,7 +5,11 @@ import Mossbin
 
 // The sheet of one uninstall session: the bundle, its found files by
 // category with a tick each, and the button that removes the ticked ones.
-Item {
+// It holds the keyboard while it is shown: Tab goes round the close button,
+// the list (Up and Down move its current row, Space ticks it), the running
+// application's button and "Удалить"; Escape closes the sheet and Return or
+// Enter remove, unless a focused button takes them.
+ModalScope {
     id: sheet
 
     property Session session
@@ -15,27 +19,27 @@ Item {
     readonly property bool isSearching: session ? session.isSearching : false
     readonly property bool isRemoving: session ? session.isRemoving : false
     readonly property bool hasRunning: session ? session.isRunning : false
-    readonly property bool alertShown: Store.alert != null
+    readonly property bool refusesToQuit: session ? session.refusesToQuit : false
 
     function close() {
-        if (session && !session.isRemoving)
+        if (active && session && !session.isRemoving)
             Store.closeSession()
     }
     function remove() {
-        if (session && session.canRemove)
+        if (active && session && session.canRemove)
             Store.remove(session)
     }
 
-    Shortcut {
-        sequences: [StandardKey.Cancel]
-        enabled: sheet.active && !sheet.alertShown && !sheet.isRemoving
-        onActivated: sheet.close()
-    }
-    Shortcut {
-        sequences: ["Return", "Enter"]
-        enabled: sheet.active && !sheet.alertShown && sheet.session && sheet.session.canRemove
-        onActivated: sheet.remove()
-    }
+    holding: active
+    initialFocus: fileList.visible ? fileList : closeButton
+    fallbackFocus: fileList.visible ? fileList : closeButton
+
+    Keys.onEscapePressed: sheet.close()
+    Keys.onReturnPressed: sheet.remove()
+    Keys.onEnterPressed: sheet.remove()
+
+    Accessible.role: Accessible.Dialog
+    Accessible.name: session ? session.bundle.displayName : ""
 
     Item {
         id: panel
@@ -103,26 +107,18 @@ Item {
                         color: Theme.muted
                     }
                 }
-                Rectangle {
+                IconButton {
                     id: closeButton
                     objectName: "closeButton"
-                    readonly property bool enabled_: !sheet.isRemoving
                     Layout.preferredWidth: 26
                     Layout.preferredHeight: 26
-                    radius: 13
-                    color: Theme.surfaceRaised
-                    opacity: enabled_ ? 1.0 : 0.4
-                    Symbol {
-                        anchors.centerIn: parent
-                        name: "xmark"
-                        size: 12
-                        color: Theme.muted
-                    }
-                    MouseArea {
-                        anchors.fill: parent
-                        enabled: closeButton.enabled_
-                        onClicked: sheet.close()
-                    }
+                    symbol: "xmark"
+                    symbolSize: 12
+                    fill: Theme.surfaceRaised
+                    enabled: !sheet.isRemoving
+                    Accessible.name: "Закрыть"
+                    Accessible.description: "Закрыть без удаления"
+                    onClicked: sheet.close()
                 }
             }
 
@@ -200,7 +196,26 @@ Item {
                     leftMargin: 8
                     rightMargin: 8
                     boundsBehavior: Flickable.StopAtBounds
-                    ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
+                    activeFocusOnTab: true
+                    keyNavigationWraps: false
+                    highlightFollowsCurrentItem: false
+                    ScrollBar.vertical: DarkScrollBar {}
+
+                    Accessible.role: Accessible.List
+                    Accessible.name: "Найденные файлы"
+
+                    // Scrolls just enough to show `row` whole.
+                    function reveal(row) {
+                        if (row)
+                            positionViewAtIndex(row.index, ListView.Contain)
+                    }
+                    onCurrentItemChanged: if (activeFocus && currentItem) reveal(currentItem)
+                    // A list filled after it was made has no current row yet:
+                    // the keyboard starts at the first.
+                    onActiveFocusChanged: if (activeFocus && currentIndex < 0 && count > 0) currentIndex = 0
+                    // The list takes the keyboard from the close button when
+                    // it first shows.
+                    onVisibleChanged: if (visible && closeButton.activeFocus) fileList.forceActiveFocus()
 
                     section.property: "categoryTitle"
                     section.criteria: ViewSection.FullString
@@ -242,22 +257,35 @@ Item {
                     Layout.fillWidth: true
                     spacing: 8
                     Symbol {
+                        Layout.alignment: Qt.AlignVCenter
                         name: "exclamationmark.circle"
                         size: 12
                         color: Theme.accent
+                        Accessible.ignored: true
                     }
                     Text {
+                        objectName: "runningText"
                         Layout.fillWidth: true
-                        text: "Приложение запущено — закройте его перед удалением."
-                        elide: Text.ElideRight
+                        text: sheet.refusesToQuit ? "Приложение не закрывается — завершите его принудительно."
+                                                  : "Приложение запущено — закройте его перед удалением."
+                        wrapMode: Text.WordWrap
                         font.family: Theme.fontFamily
                         font.pixelSize: 11
                         color: Theme.text
                     }
                     PillButton {
                         objectName: "quitButton"
+                        visible: !sheet.refusesToQuit
                         text: "Закрыть"
+                        Accessible.description: "Закрыть запущенное приложение"
                         onClicked: sheet.session.closeRunning()
+                    }
+                    PillButton {
+                        id: forceQuitButton
+                        objectName: "forceQuitButton"
+                        visible: sheet.refusesToQuit
+                        text: "Завершить принудительно"
+                        onClicked: forceQuitConfirmation.shown = true
                     }
                 }
 
@@ -279,7 +307,7 @@ Item {
                         }
                         Text {
                             Layout.fillWidth: true
-                            text: "Всё уходит в Корзину · ⌘Z вернёт обратно"
+                            text: "Всё уходит в Корзину · Ctrl+Z вернёт обратно"
                             elide: Text.ElideRight
                             font.family: Theme.fontFamily
                             font.pixelSize: 10
@@ -292,6 +320,7 @@ Item {
                         Layout.rightMargin: 6
                     }
                     PillButton {
+                        id: removeButton
                         objectName: "removeButton"
                         filled: true
                         text: "Удалить"
@@ -301,5 +330,22 @@ Item {
                 }
             }
         }
+    }
+
+    // Ending the application by force loses what it has not saved: asked first.
+    AlertPanel {
+        id: forceQuitConfirmation
+        objectName: "forceQuitConfirmation"
+        anchors.fill: parent
+        title: "Завершить «" + (sheet.session ? sheet.session.bundle.displayName : "") + "» принудительно?"
+        message: "Несохранённые изменения в приложении пропадут."
+        actionText: "Завершить принудительно"
+        actionObjectName: "confirmForceQuitButton"
+        fallbackFocus: removeButton.enabled ? removeButton : closeButton
+        onAccepted: {
+            shown = false
+            sheet.session.forceQuit()
+        }
+        onDismissed: shown = false
     }
 }

@@ -31,6 +31,11 @@ bool runQuietly(const QString& program, const QStringList& arguments) {
     return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
+// Ids below 1 would signal a process group, or every process we may signal.
+bool sendSignal(qint64 pid, int signal) {
+    return pid > 0 && ::kill(pid_t(pid), signal) == 0;
+}
+
 } // namespace
 
 RecycleResult recycle(const QStringList& paths, const trash::BeforeRemoval& beforeRemoval) {
@@ -107,7 +112,11 @@ QList<BundleProcess> bundleProcesses(const QString& procRoot) {
 }
 
 bool terminate(qint64 pid) {
-    return pid > 0 && ::kill(pid_t(pid), SIGTERM) == 0;
+    return sendSignal(pid, SIGTERM);
+}
+
+bool kill(qint64 pid) {
+    return sendSignal(pid, SIGKILL);
 }
 
 } // namespace moss::workspace

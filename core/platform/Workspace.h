@@ -71,8 +71,10 @@ std::optional<QString> bundleOfExecutable(const QString& executable);
 // application bundle, by ascending process id.
 QList<BundleProcess> bundleProcesses(const QString& procRoot = QStringLiteral("/proc"));
 
-// Sends SIGTERM; true when the signal was delivered. Never signals a process
-// group (ids below 1 are refused).
+// Sends SIGTERM, a request the process may ignore; true when the signal was
+// delivered. Never signals a process group (ids below 1 are refused).
 bool terminate(qint64 pid);
+// Sends SIGKILL, which the process cannot ignore; the same refusals.
+bool kill(qint64 pid);
 
 } // namespace moss::workspace

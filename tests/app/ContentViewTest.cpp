@@ -4,6 +4,8 @@
 #include "ViewHarness.h"
 
 #include <QScopeGuard>
+#include <QSettings>
+#include <functional>
 #include <memory>
 
 namespace moss::test {
@@ -11,6 +13,10 @@ namespace {
 
 class ContentViewTest : public ::testing::Test {
 protected:
+    // The settings file's folder is found once per process: what one test
+    // protects must not reach the next.
+    void TearDown() override { QSettings().clear(); }
+
     Sandbox sandbox;
     Store store;
     ViewHarness harness{store};
@@ -26,6 +32,30 @@ protected:
     QQuickItem* protectItem(const char* rowName) {
         harness.click(find(rowName), Qt::RightButton);
         return harness.find(QStringLiteral("protectItem"));
+    }
+    // How screen readers name the focused control, and its role.
+    std::pair<QString, QAccessible::Role> focusedControl() const {
+        QQuickItem* item = harness.focused();
+        return {ViewHarness::accessibleName(item), ViewHarness::accessibleRole(item)};
+    }
+    QString focusedName() const { return focusedControl().first; }
+    // Presses Tab until the control named `name` has the focus.
+    void tabTo(const QString& name) {
+        for (int i = 0; i < 20 && focusedName() != name; ++i)
+            harness.key(Qt::Key_Tab);
+        ASSERT_EQ(focusedName(), name);
+    }
+    int visibleFocusRings() {
+        int rings = 0;
+        std::function<void(QQuickItem*)> count = [&](QQuickItem* item) {
+            if (!item->isVisible())
+                return;
+            rings += item->objectName() == u"focusRing";
+            for (QQuickItem* child : item->childItems())
+                count(child);
+        };
+        count(harness.view().contentItem());
+        return rings;
     }
 };
 
@@ -75,6 +105,28 @@ TEST_F(ContentViewTest, DropZoneHighlightsOnlyDragsOfFiles) {
     EXPECT_FALSE(dropZoneTargeted(harness));
     harness.dragLeave();
     EXPECT_EQ(store.session(), nullptr);
+}
+
+TEST_F(ContentViewTest, DropsAreTakenAsACopyOrALinkNeverAsAMove) {
+    DemoApp app(sandbox);
+    const std::unique_ptr<QMimeData> mime(mimeWithUrls({QUrl::fromLocalFile(app.path)}));
+    const QPoint centre(240, 330);
+    const std::pair<Qt::DropActions, Qt::DropAction> offeredAndTaken[] = {
+        {Qt::CopyAction | Qt::MoveAction, Qt::CopyAction},
+        {Qt::MoveAction | Qt::LinkAction, Qt::LinkAction},
+        {Qt::MoveAction, Qt::IgnoreAction},
+    };
+    for (const auto& [offered, taken] : offeredAndTaken) {
+        EXPECT_EQ(harness.dragEnter(*mime, centre, offered), taken);
+        EXPECT_EQ(harness.drop(*mime, centre, offered), taken);
+        harness.dragLeave();
+        Session* session = store.session();
+        ASSERT_EQ(session != nullptr, taken != Qt::IgnoreAction) << int(offered);
+        if (session) {
+            ASSERT_TRUE(waitFor([&] { return !session->isSearching(); }));
+            store.closeSession();
+        }
+    }
 }
 
 TEST_F(ContentViewTest, DroppingSeveralFilesOpensOnlyTheFirst) {
@@ -304,17 +356,23 @@ TEST_F(ContentViewTest, ToastUndoButtonRestoresTheLastRemoval) {
     EXPECT_TRUE(fs::exists(app.path));
 }
 
-TEST_F(ContentViewTest, InformativeAlertOffersOnlyUnderstood) {
-    store.open(QStringList{sandbox.writeFile(QStringLiteral("notes.txt"), "text")});
-    ViewHarness::settle();
-    EXPECT_EQ(ViewHarness::text(find("alertTitle")), QStringLiteral("Это не приложение"));
-    EXPECT_EQ(ViewHarness::text(find("alertMessage")),
-              QStringLiteral("«notes.txt» не похоже на приложение, плагин или виджет."));
-    EXPECT_EQ(find("removeAnywayButton"), nullptr);
-    EXPECT_EQ(find("cancelButton"), nullptr);
-    harness.click(find("okButton"));
-    EXPECT_FALSE(store.alert().has_value());
-    EXPECT_EQ(find("alertTitle"), nullptr);
+TEST_F(ContentViewTest, InformativeAlertOffersOnlyUnderstoodAndEscapeDismissesIt) {
+    const QString notes = sandbox.writeFile(QStringLiteral("notes.txt"), "text");
+    for (const bool byKeyboard : {false, true}) {
+        store.open(QStringList{notes});
+        ViewHarness::settle();
+        EXPECT_EQ(ViewHarness::text(find("alertTitle")), QStringLiteral("Это не приложение"));
+        EXPECT_EQ(ViewHarness::text(find("alertMessage")),
+                  QStringLiteral("«notes.txt» не похоже на приложение, плагин или виджет."));
+        EXPECT_EQ(find("removeAnywayButton"), nullptr);
+        EXPECT_EQ(find("cancelButton"), nullptr);
+        if (byKeyboard)
+            harness.key(Qt::Key_Escape);
+        else
+            harness.click(find("okButton"));
+        EXPECT_FALSE(store.alert().has_value());
+        EXPECT_EQ(find("alertTitle"), nullptr);
+    }
 }
 
 TEST_F(ContentViewTest, ProtectedAlertCancelsOrRemovesAnyway) {
@@ -335,6 +393,76 @@ TEST_F(ContentViewTest, ProtectedAlertCancelsOrRemovesAnyway) {
     ASSERT_NE(store.session(), nullptr);
     EXPECT_EQ(store.session()->bundle().displayName, QStringLiteral("Tiny Paint"));
     ASSERT_TRUE(waitFor([&] { return !store.session()->isSearching(); }));
+}
+
+TEST_F(ContentViewTest, TabGoesRoundEveryControlNamedForScreenReadersWithARing) {
+    DemoApp app(sandbox);
+    showList();
+    using Stop = std::pair<QString, QAccessible::Role>;
+    const QList<Stop> chain = {
+        {QStringLiteral("Список"), QAccessible::RadioButton},
+        {QStringLiteral("Настройки"), QAccessible::Button},
+        {QStringLiteral("Поиск"), QAccessible::EditableText},
+        {QStringLiteral("Приложения"), QAccessible::RadioButton},
+        {QStringLiteral("Tiny Paint"), QAccessible::ListItem},
+        {QStringLiteral("Закрыть окно"), QAccessible::Button},
+        {QStringLiteral("Свернуть окно"), QAccessible::Button},
+        {QStringLiteral("Развернуть окно"), QAccessible::Button},
+    };
+    for (const Stop& stop : chain) {
+        harness.key(Qt::Key_Tab);
+        EXPECT_EQ(focusedControl(), stop);
+        EXPECT_EQ(visibleFocusRings(), 1) << qPrintable(stop.first);
+    }
+    harness.key(Qt::Key_Tab);
+    EXPECT_EQ(focusedControl(), chain.first());
+    harness.key(Qt::Key_Backtab);
+    EXPECT_EQ(focusedControl(), chain.last());
+
+    // A click puts the ring away; the keyboard brings it back.
+    harness.clickAt(QPoint(240, 600));
+    EXPECT_EQ(visibleFocusRings(), 0);
+    harness.key(Qt::Key_Backtab);
+    EXPECT_EQ(visibleFocusRings(), 1);
+}
+
+TEST_F(ContentViewTest, TheKeyboardReachesTheListMovesInItAndOpensRowsAndMenus) {
+    DemoApp app(sandbox);
+    sandbox.makeBundle(QStringLiteral("home/Applications/Zeta.app"),
+                       {{QStringLiteral("CFBundleIdentifier"), QStringLiteral("org.example.zeta")},
+                        {QStringLiteral("CFBundleName"), QStringLiteral("Zeta")}});
+    // From the drop screen, through the header switch.
+    tabTo(QStringLiteral("Перетащить"));
+    harness.key(Qt::Key_Right);
+    EXPECT_EQ(store.screen(), Store::Screen::List);
+    EXPECT_EQ(focusedName(), QStringLiteral("Список"));
+    ASSERT_TRUE(waitFor([&] { return !store.isLoadingList() && find("bundleList"); }));
+    tabTo(QStringLiteral("Tiny Paint"));
+
+    const std::pair<Qt::Key, const char*> moves[] = {
+        {Qt::Key_Down, "Zeta"}, {Qt::Key_Down, "Zeta"}, {Qt::Key_Up, "Tiny Paint"}};
+    for (const auto& [key, row] : moves) {
+        harness.key(key);
+        EXPECT_EQ(focusedName(), QString::fromUtf8(row));
+    }
+    for (const Qt::Key opening : {Qt::Key_Return, Qt::Key_Space}) {
+        harness.key(opening);
+        ASSERT_NE(store.session(), nullptr);
+        EXPECT_EQ(store.session()->bundle().displayName, QStringLiteral("Tiny Paint"));
+        ASSERT_TRUE(waitFor([&] { return !store.session()->isSearching(); }));
+        harness.key(Qt::Key_Escape);
+        EXPECT_EQ(store.session(), nullptr);
+        ASSERT_TRUE(waitFor([&] { return focusedName() == u"Tiny Paint"; }));
+    }
+
+    harness.key(Qt::Key_Menu);
+    QQuickItem* reveal = find("revealBundleItem");
+    ASSERT_NE(reveal, nullptr);
+    EXPECT_EQ(ViewHarness::text(reveal), QStringLiteral("Показать в файловом менеджере"));
+    EXPECT_EQ(focusedControl(), std::pair(ViewHarness::text(reveal), QAccessible::MenuItem));
+    harness.key(Qt::Key_Escape);
+    EXPECT_EQ(find("revealBundleItem"), nullptr);
+    EXPECT_EQ(focusedName(), QStringLiteral("Tiny Paint"));
 }
 
 } // namespace

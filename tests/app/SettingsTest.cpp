@@ -45,8 +45,6 @@ TEST_F(SettingsTest, DefaultsAreReadWithoutBeingWritten) {
     EXPECT_TRUE(settings.showSystem());
     EXPECT_FALSE(settings.rozudOdizuv());
     EXPECT_TRUE(QSettings().allKeys().isEmpty());
-    EXPECT_EQ(Settings::privacySettingsUrl(),
-              u"x-apple.systempreferences:com.apple.preference.security?Privacy_AllFiles"_s);
 }
 
 TEST_F(SettingsTest, ChangesArePersistedUnderTheirKeysAndAnnouncedOnce) {

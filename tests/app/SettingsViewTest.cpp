@@ -61,6 +61,16 @@ protected:
     }
     void click(const QQuickItem* item) {
         ASSERT_NE(item, nullptr);
+        // As the user would, scrolls the form to show the item first.
+        for (QQuickItem* up = item->parentItem(); up; up = up->parentItem()) {
+            if (!up->inherits("QQuickFlickable"))
+                continue;
+            const qreal top = item->mapToItem(up, QPointF()).y();
+            if (top < 0 || top + item->height() > up->height())
+                up->setProperty("contentY", up->property("contentY").toReal() + top);
+            QTest::qWait(20);
+            break;
+        }
         clickAt(item, {item->width() / 2, item->height() / 2});
     }
     // Clicks the switch at the right end of a labelled switch row.

@@ -109,6 +109,9 @@ TEST(StoreModels, ReasonsInTheSheetsWords) {
         {{Match::installer, u"Sketcher"_s, Doubt::installer, {}},
          u"Установщик «Sketcher»"_s,
          u"установщики не отмечаются"_s},
+        {{Match::unitTrigger, u"sync.service"_s, Doubt::commonName, {}},
+         u"Запускает найденную службу sync.service"_s,
+         u"не отмечено: имя слишком короткое или общее"_s},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(matchText(row.reason), row.match);

@@ -54,7 +54,7 @@ TEST_F(StoreTest, SystemBundlesAreRefusedEvenWhenForcedButOpenFromTheTrash) {
     store.open(calculator, false, true);
     ASSERT_TRUE(store.alert());
     EXPECT_EQ(store.alert()->title, u"Это приложение защищено"_s);
-    EXPECT_EQ(store.alert()->message, u"Оно встроено в macOS, удалить его нельзя."_s);
+    EXPECT_EQ(store.alert()->message, u"Оно встроено в систему, удалить его нельзя."_s);
     EXPECT_FALSE(store.alert()->removeAnyway);
     EXPECT_EQ(store.session(), nullptr);
 

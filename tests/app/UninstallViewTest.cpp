@@ -6,6 +6,7 @@
 #include "platform/ByteCount.h"
 
 #include <QProcess>
+#include <QQuickItem>
 #include <atomic>
 #include <condition_variable>
 #include <memory>
@@ -101,7 +102,7 @@ TEST_F(UninstallViewTest, NothingFoundShowsTheEmptyNote) {
     EXPECT_EQ(harness.find(QStringLiteral("fileList")), nullptr);
 }
 
-TEST_F(UninstallViewTest, ClickingARowOrItsBoxOrSpaceOnTheBoxFlipsTheTick) {
+TEST_F(UninstallViewTest, ClickingARowOrItsBoxOrSpaceOnTheCurrentRowFlipsTheTick) {
     DemoApp app(sandbox);
     Session* session = harness.openAndSearch(store, app.path);
     ASSERT_NE(session, nullptr);
@@ -112,15 +113,60 @@ TEST_F(UninstallViewTest, ClickingARowOrItsBoxOrSpaceOnTheBoxFlipsTheTick) {
     ASSERT_NE(row, nullptr);
     harness.click(row);
     EXPECT_NE(session->isChecked(url), before);
-    QQuickItem* box = row->findChild<QQuickItem*>(QStringLiteral("checkBox"));
-    harness.click(box);
+    harness.click(row->findChild<QQuickItem*>(QStringLiteral("checkBox")));
     EXPECT_EQ(session->isChecked(url), before);
 
-    ASSERT_TRUE(box->hasActiveFocus());
+    // The clicked row is the list's current row, which has the keyboard.
+    ASSERT_EQ(harness.focused(), row);
+    EXPECT_EQ(ViewHarness::accessibleRole(row), QAccessible::CheckBox);
     harness.key(Qt::Key_Space);
     EXPECT_NE(session->isChecked(url), before);
     harness.key(Qt::Key_Space);
     EXPECT_EQ(session->isChecked(url), before);
+}
+
+TEST_F(UninstallViewTest, TheSheetKeepsTheKeyboardAndSpaceNeverTicksARowOutOfSight) {
+    DemoApp app(sandbox);
+    for (int i = 0; i < 30; ++i)
+        sandbox.writeFile(
+            QStringLiteral("home/Library/Preferences/org.example.tinypaint.part%1.plist").arg(i),
+            "<plist/>");
+    Session* session = harness.openAndSearch(store, app.path);
+    ASSERT_NE(session, nullptr);
+    const auto focusedName = [&] { return ViewHarness::accessibleName(harness.focused()); };
+
+    // The list has the keyboard first; Tab goes round the sheet alone.
+    EXPECT_EQ(focusedName(), QStringLiteral("Tiny Paint.app"));
+    const QStringList chain = {QStringLiteral("Показать в файловом менеджере"),
+                               QStringLiteral("Удалить"), QStringLiteral("Закрыть"),
+                               QStringLiteral("Tiny Paint.app")};
+    for (const QString& name : chain) {
+        harness.key(Qt::Key_Tab);
+        EXPECT_EQ(focusedName(), name);
+    }
+    harness.key(Qt::Key_Backtab);
+    EXPECT_EQ(focusedName(), QStringLiteral("Закрыть"));
+    harness.key(Qt::Key_Tab);
+    // Back from the row's button to its row.
+    harness.key(Qt::Key_Tab);
+    harness.key(Qt::Key_Backtab);
+    EXPECT_EQ(focusedName(), QStringLiteral("Tiny Paint.app"));
+
+    // Scrolled away from the current row, Space brings it back first.
+    QQuickItem* list = harness.find(QStringLiteral("fileList"));
+    ASSERT_NE(list, nullptr);
+    list->setProperty("contentY", list->property("contentHeight").toReal() - list->height());
+    ViewHarness::settle();
+    QQuickItem* row = harness.focused();
+    const auto rowShown = [&] {
+        const QRectF shown = row->mapRectToItem(list, row->boundingRect());
+        return shown.top() >= 0 && shown.bottom() <= list->height();
+    };
+    ASSERT_FALSE(rowShown());
+    const bool before = session->isChecked(session->files().first().url);
+    harness.key(Qt::Key_Space);
+    EXPECT_TRUE(rowShown());
+    EXPECT_NE(session->isChecked(session->files().first().url), before);
 }
 
 TEST_F(UninstallViewTest, CountTextFollowsTheTicks) {
@@ -227,30 +273,66 @@ TEST_F(UninstallViewTest, ARowSaysWhyItIsThereOnHoverAndOnKeyboardFocus) {
     // An unticked row also says why it is unticked.
     QQuickItem* notes = harness.find(QStringLiteral("fileRow:Tiny Paint Notes"));
     ASSERT_NE(notes, nullptr);
-    notes->findChild<QQuickItem*>(QStringLiteral("checkBox"))->forceActiveFocus(Qt::TabFocusReason);
+    notes->forceActiveFocus(Qt::TabFocusReason);
+    harness.key(Qt::Key_Shift); // the keyboard is in use
     ASSERT_TRUE(waitFor([&] { return harness.find(QStringLiteral("reasonTip")) != nullptr; }));
     EXPECT_EQ(visibleText("reasonTip"),
               QStringLiteral("Совпадает с именем «Tiny Paint»\n"
                              "не отмечено: после имени идёт чужое слово"));
 }
 
-TEST_F(UninstallViewTest, QuitButtonEndsTheRunningInstanceAndEnablesRemoval) {
-    DemoApp app(sandbox);
-    Session* session = harness.openAndSearch(store, app.path);
-    ASSERT_NE(session, nullptr);
-    QProcess instance;
-    instance.start(QStringLiteral("sleep"), {QStringLiteral("60")});
-    ASSERT_TRUE(instance.waitForStarted());
-    session->setRunning({RunningApplication{QStringLiteral("org.example.tinypaint"), app.path,
-                                            instance.processId(), QStringLiteral("Tiny Paint")}});
-    ViewHarness::settle();
-    EXPECT_FALSE(removeEnabled());
+// The application's executable, started inside its bundle; with `stubborn`
+// it ignores the request to quit.
+std::unique_ptr<QProcess> runInside(const QString& bundle, bool stubborn) {
+    const QString executable = bundle + QStringLiteral("/Contents/MacOS/Tiny Paint");
+    QDir().mkpath(fs::parentPath(executable));
+    QFile::copy(QStringLiteral("/bin/sleep"), executable);
+    QFile::setPermissions(executable, QFile::ReadOwner | QFile::ExeOwner);
+    auto process = std::make_unique<QProcess>();
+    process->start(QStringLiteral("/bin/sh"),
+                   {QStringLiteral("-c"),
+                    stubborn ? QStringLiteral("trap '' TERM; exec \"$0\" 60")
+                             : QStringLiteral("exec \"$0\" 60"),
+                    executable});
+    process->waitForStarted();
+    return process;
+}
 
-    harness.click(harness.find(QStringLiteral("quitButton")));
-    EXPECT_TRUE(waitFor([&] { return instance.state() == QProcess::NotRunning; }));
-    EXPECT_EQ(instance.exitStatus(), QProcess::CrashExit); // ended by its signal
-    ASSERT_TRUE(waitFor([&] { return removeEnabled(); }));
-    EXPECT_EQ(harness.find(QStringLiteral("runningWarning")), nullptr);
+TEST_F(UninstallViewTest, QuitButtonEndsTheRunningInstanceOrOffersToForceIt) {
+    for (const bool stubborn : {false, true}) {
+        SCOPED_TRACE(stubborn ? "stubborn" : "polite");
+        DemoApp app(sandbox);
+        const std::unique_ptr<QProcess> instance = runInside(app.path, stubborn);
+        Session* session = harness.openAndSearch(store, app.path);
+        ASSERT_NE(session, nullptr);
+        ASSERT_TRUE(waitFor([&] { return session->isRunning(); }));
+        ViewHarness::settle();
+        EXPECT_FALSE(removeEnabled());
+
+        harness.click(harness.find(QStringLiteral("quitButton")));
+        if (stubborn) {
+            ASSERT_TRUE(waitFor([&] { return harness.find(QStringLiteral("forceQuitButton")); },
+                                Session::quitGraceMilliseconds + 5000));
+            EXPECT_EQ(instance->state(), QProcess::Running);
+            EXPECT_EQ(visibleText("runningText"),
+                      QStringLiteral("Приложение не закрывается — завершите его принудительно."));
+            // Asked first, with the application's name; "Отмена" leaves it running.
+            harness.click(harness.find(QStringLiteral("forceQuitButton")));
+            EXPECT_EQ(visibleText("alertTitle"),
+                      QStringLiteral("Завершить «Tiny Paint» принудительно?"));
+            harness.click(harness.find(QStringLiteral("cancelButton")));
+            EXPECT_EQ(harness.find(QStringLiteral("alertTitle")), nullptr);
+            EXPECT_EQ(instance->state(), QProcess::Running);
+            harness.click(harness.find(QStringLiteral("forceQuitButton")));
+            harness.click(harness.find(QStringLiteral("confirmForceQuitButton")));
+        }
+        EXPECT_TRUE(waitFor([&] { return instance->state() == QProcess::NotRunning; }));
+        EXPECT_EQ(instance->exitStatus(), QProcess::CrashExit); // ended by its signal
+        ASSERT_TRUE(waitFor([&] { return removeEnabled(); }));
+        EXPECT_EQ(harness.find(QStringLiteral("runningWarning")), nullptr);
+        store.closeSession();
+        QDir(app.path).removeRecursively();
+    }
 }
 
 TEST_F(UninstallViewTest, CloseButtonScrimAndEscapeCloseExceptDuringRemoval) {

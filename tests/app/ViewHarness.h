@@ -5,12 +5,14 @@
 // store, with helpers to find items by objectName and click or type into them.
 
 #include "ContentView.h"
+#include "Printers.h"
 #include "QmlModule.h"
 #include "Sandbox.h"
 #include "Store.h"
 #include "Wait.h"
 #include "platform/FileSystem.h"
 
+#include <QAccessible>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QQmlEngine>
@@ -29,6 +31,8 @@ public:
         ui::provide(engine_, store);
         view_ = new QQuickView(&engine_, nullptr);
         view_->setResizeMode(QQuickView::SizeRootObjectToView);
+        // As the main window: no system title bar, the view's own buttons.
+        view_->setFlags(Qt::Window | Qt::FramelessWindowHint);
         view_->resize(ui::idealWidth, ui::idealHeight);
         view_->setSource(ui::moduleFile(QStringLiteral("ContentView")));
         EXPECT_EQ(view_->status(), QQuickView::Ready) << qPrintable(errors());
@@ -61,22 +65,38 @@ public:
         QTest::mouseClick(view_, button, Qt::NoModifier, point);
         settle();
     }
-    void key(Qt::Key key) {
-        QTest::keyClick(view_, key);
+    void key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(view_, key, modifiers);
         settle();
     }
-    // A drag carrying `mime` that enters the window at `point` (true when
-    // the window takes it), and its drop or its leaving.
-    bool dragEnter(const QMimeData& mime, QPoint point) {
-        QDragEnterEvent enter(point, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(view_, &enter);
-        settle();
-        return enter.isAccepted();
+    // The item that has the keyboard focus, and how screen readers name it
+    // and what role they give it.
+    QQuickItem* focused() const { return view_->activeFocusItem(); }
+    static QString accessibleName(QObject* item) {
+        QAccessibleInterface* face = item ? QAccessible::queryAccessibleInterface(item) : nullptr;
+        return face ? face->text(QAccessible::Name) : QString();
     }
-    void drop(const QMimeData& mime, QPoint point) {
-        QDropEvent drop(point, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(view_, &drop);
-        settle();
+    static QAccessible::Role accessibleRole(QObject* item) {
+        QAccessibleInterface* face = item ? QAccessible::queryAccessibleInterface(item) : nullptr;
+        return face ? face->role() : QAccessible::NoRole;
+    }
+    // A drag carrying `mime` from a source that offers `actions` (proposing
+    // a move when it may) that enters the window at `point`: the action the
+    // window takes it with, IgnoreAction when it refuses. Then its drop (the
+    // same answer) or its leaving.
+    Qt::DropAction dragEnter(const QMimeData& mime, QPoint point,
+                             Qt::DropActions actions = Qt::CopyAction) {
+        // As the platform does: the answer to the first move is the one the
+        // source hears.
+        QDragEnterEvent enter(point, actions, &mime, Qt::LeftButton, Qt::NoModifier);
+        deliver(enter, actions);
+        QDragMoveEvent move(point, actions, &mime, Qt::LeftButton, Qt::NoModifier);
+        return deliver(move, actions);
+    }
+    Qt::DropAction drop(const QMimeData& mime, QPoint point,
+                        Qt::DropActions actions = Qt::CopyAction) {
+        QDropEvent drop(point, actions, &mime, Qt::LeftButton, Qt::NoModifier);
+        return deliver(drop, actions);
     }
     void dragLeave() {
         QDragLeaveEvent leave;
@@ -107,6 +127,14 @@ public:
     }
 
 private:
+    Qt::DropAction deliver(QDropEvent& event, Qt::DropActions actions) {
+        if (actions & Qt::MoveAction)
+            event.setDropAction(Qt::MoveAction);
+        QCoreApplication::sendEvent(view_, &event);
+        settle();
+        return event.isAccepted() ? event.dropAction() : Qt::IgnoreAction;
+    }
+
     // The item's centre in the window once sliding sheets and toasts have
     // come to rest.
     QPointF restingCentre(QQuickItem* item) const {

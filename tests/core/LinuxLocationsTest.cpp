@@ -39,12 +39,13 @@ TEST(LinuxRootsTest, fromTheEnvironment) {
     EXPECT_EQ(roots.configHome, sandbox.home() + u"/.config"_s);
     EXPECT_EQ(roots.stateHome, sandbox.home() + u"/.local/state"_s); // relative: ignored
     EXPECT_EQ(roots.dataDirs, (QStringList{u"/opt/share"_s, u"/usr/share"_s}));
+    EXPECT_EQ(roots.dpkgDatabase, sandbox.path(u"dpkg"_s));
     EXPECT_EQ(roots.executablePath, (QStringList{u"/usr/local/bin"_s, u"/usr/bin"_s, u"/bin"_s}));
     EXPECT_EQ(roots.applicationFolders(),
               (QStringList{sandbox.home() + u"/.local/share/applications"_s,
                            u"/opt/share/applications"_s, u"/usr/share/applications"_s,
                            sandbox.home() + u"/.local/share/flatpak/exports/share/applications"_s,
-                           u"/var/lib/flatpak/exports/share/applications"_s,
+                           sandbox.path(u"flatpak/exports/share/applications"_s),
                            u"/var/lib/snapd/desktop/applications"_s}));
 }
 

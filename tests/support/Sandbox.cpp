@@ -13,8 +13,16 @@ namespace moss::test {
 
 namespace {
 
-const char* const kVariables[] = {"HOME",           "TMPDIR",          "XDG_DATA_HOME",
-                                  "XDG_CACHE_HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"};
+const char* const kVariables[] = {"HOME",
+                                  "TMPDIR",
+                                  "XDG_DATA_HOME",
+                                  "XDG_CACHE_HOME",
+                                  "XDG_CONFIG_HOME",
+                                  "XDG_RUNTIME_DIR",
+                                  "XDG_STATE_HOME",
+                                  "XDG_DATA_DIRS",
+                                  "DPKG_ADMINDIR",
+                                  "FLATPAK_SYSTEM_DIR"};
 
 int allowOwner(const char* path, const struct stat* st, int type, FTW*) {
     if (type == FTW_D || type == FTW_DNR)
@@ -66,6 +74,13 @@ QProcessEnvironment Sandbox::environment() const {
     env.insert(QStringLiteral("XDG_CACHE_HOME"), home() + QStringLiteral("/.cache"));
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), home() + QStringLiteral("/.config"));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), path(QStringLiteral("runtime")));
+    // The machine's installed Linux applications and package databases stay
+    // out of sight too.
+    env.insert(QStringLiteral("XDG_STATE_HOME"), home() + QStringLiteral("/.local/state"));
+    env.insert(QStringLiteral("XDG_DATA_DIRS"),
+               path(QStringLiteral("usr/local/share")) + u':' + path(QStringLiteral("usr/share")));
+    env.insert(QStringLiteral("DPKG_ADMINDIR"), path(QStringLiteral("dpkg")));
+    env.insert(QStringLiteral("FLATPAK_SYSTEM_DIR"), path(QStringLiteral("flatpak")));
     env.insert(QStringLiteral("QML_DISABLE_DISK_CACHE"), QStringLiteral("1"));
     return env;
 }

@@ -108,3 +108,10 @@ TEST(WorkspaceTest, RecyclesIntoTheHomeTrash) {
     EXPECT_EQ(workspace::recycle({other}).error,
               u"Корзина недоступна: не задана домашняя папка."_s);
 }
+
+TEST(WorkspaceTest, SignalsRefuseProcessGroups) {
+    for (const qint64 pid : {0, -1}) {
+        EXPECT_FALSE(workspace::terminate(pid));
+        EXPECT_FALSE(workspace::kill(pid));
+    }
+}
