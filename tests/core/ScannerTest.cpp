@@ -384,7 +384,7 @@ TEST_F(ScannerTest, LaunchJobsByNameAndByContents) {
 
 // --- installers --------------------------------------------------------------
 
-TEST_F(ScannerTest, InstallersFromAReplacedSourceAndFromDownloads) {
+TEST_F(ScannerTest, InstallersFromTheSource) {
     const QString dl = home(u"Downloads/"_s);
     Scanner scanner(roots());
     QStringList askedNames;
@@ -406,17 +406,6 @@ TEST_F(ScannerTest, InstallersFromAReplacedSourceAndFromDownloads) {
         EXPECT_FALSE(files.at(i).selectedByDefault);
         EXPECT_EQ(files.at(i).size, 0); // the source's files do not exist
     }
-
-    if (fs::exists(u"/usr/bin/mdfind"_s))
-        return; // the platform's metadata search answers instead
-    const QString dmg = make(u"home/Downloads/Sketcher-2.3.dmg"_s);
-    const QString notes = make(u"home/Downloads/Sketcher Notes.zip"_s);
-    make(u"home/Downloads/old/Sketcher.dmg"_s);
-    make(u"home/Downloads/Sketcher.app/"_s);
-    make(u"home/Downloads/Other.dmg"_s);
-    files = Scanner(roots()).relatedFiles(sketcher, {}, true);
-    EXPECT_EQ(urls(files), (QStringList{notes, dmg}));
-    EXPECT_GT(find(files, dmg)->size, 0);
 }
 
 // Editions of one product normalise to the same identifier; each keeps its
