@@ -1,10 +1,5 @@
 #include "App.h"
 
-#include "RozudOdizuv.h"
-#include "Sandbox.h"
-#include "Store.h"
-
-#include <QSettings>
 #include <gtest/gtest.h>
 
 namespace moss {
@@ -12,20 +7,11 @@ namespace {
 
 using namespace Qt::Literals::StringLiterals;
 
-TEST(AppTest, UndoCommandNamesTheLastRemovalEvenWhenItTrashedNothing) {
-    test::Sandbox sandbox;
-    sandbox.activate();
-    setApplicationIdentity();
-    QSettings().clear();
-    Store store;
-    RozudOdizuv watcher{store};
-    const App app(store, watcher);
-    EXPECT_EQ(app.undoTitle(), u"Отменить удаление"_s);
-    EXPECT_FALSE(app.canUndo());
+TEST(AppTest, UndoTitleNamesTheBundleEvenWhenTheRemovalTrashedNothing) {
+    EXPECT_EQ(App::undoTitle(std::nullopt), u"Отменить удаление"_s);
     UndoEntry nothingTrashed;
     nothingTrashed.name = u"Bar Baz"_s;
     EXPECT_EQ(App::undoTitle(nothingTrashed), u"Отменить удаление «Bar Baz»"_s);
-    QSettings().clear();
 }
 
 } // namespace

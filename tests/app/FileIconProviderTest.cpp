@@ -11,13 +11,14 @@
 namespace moss::test {
 namespace {
 
+using namespace Qt::Literals::StringLiterals;
+
 TEST(FileIconProvider, IdsCarryAnyFileNameBackToItsPath) {
-    const QString odd =
-        QStringLiteral("/tmp/a b/%41 «ё»/") + fs::decodePath(QByteArray("\xff\xfe.app"));
+    const QString odd = u"/tmp/a b/%41 «ё»/"_s + fs::decodePath(QByteArray("\xff\xfe.app"));
     const QString id = QString::fromLatin1(fs::encodePath(odd).toPercentEncoding());
     EXPECT_EQ(ui::FileIconProvider::pathFromId(id), odd);
     // The image URL as QML hands it over may come back partly decoded.
-    const QUrl url(QStringLiteral("image://fileicon/") + id);
+    const QUrl url(u"image://fileicon/"_s + id);
     EXPECT_EQ(ui::FileIconProvider::pathFromId(
                   url.toString(QUrl::RemoveScheme | QUrl::RemoveAuthority).mid(1)),
               odd);
@@ -25,16 +26,14 @@ TEST(FileIconProvider, IdsCarryAnyFileNameBackToItsPath) {
 
 TEST(FileIconProvider, IconsOutsideTheBundleOrBrokenFallBackToAnImage) {
     Sandbox sandbox;
-    const QString lying = sandbox.makeBundle(
-        QStringLiteral("Lying.app"),
-        {{QStringLiteral("CFBundleIconFile"), QStringLiteral("../../etc/passwd")}});
-    sandbox.writeFile(QStringLiteral("Broken.app/Contents/Resources/AppIcon.icns"), "not an icon");
+    const QString lying =
+        sandbox.makeBundle(u"Lying.app"_s, {{u"CFBundleIconFile"_s, u"../../etc/passwd"_s}});
+    sandbox.writeFile(u"Broken.app/Contents/Resources/AppIcon.icns"_s, "not an icon");
     const QString broken =
-        sandbox.makeBundle(QStringLiteral("Broken.app"),
-                           {{QStringLiteral("CFBundleIconFile"), QStringLiteral("AppIcon")}});
+        sandbox.makeBundle(u"Broken.app"_s, {{u"CFBundleIconFile"_s, u"AppIcon"_s}});
     EXPECT_TRUE(ui::FileIconProvider::bundleIcon(lying, 32).isNull());
     EXPECT_TRUE(ui::FileIconProvider::bundleIcon(broken, 32).isNull());
-    for (const QString& path : {lying, broken, sandbox.path(QStringLiteral("missing"))})
+    for (const QString& path : {lying, broken, sandbox.path(u"missing"_s)})
         EXPECT_FALSE(ui::FileIconProvider::icon(path, 32).isNull()) << qPrintable(path);
 }
 

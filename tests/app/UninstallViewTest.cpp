@@ -33,19 +33,18 @@ protected:
         for (const FoundFile& file : session.files())
             session.setChecked(file.url, false);
         for (int i = 0; i < count; ++i)
-            harness.click(harness.find(QStringLiteral("fileRow:") +
-                                       fs::lastComponent(session.files()[i].url)));
+            harness.click(harness.find(u"fileRow:"_s + fs::lastComponent(session.files()[i].url)));
     }
 };
 
-TEST_F(UninstallViewTest, OpenShowsTheSubtitleAndHeadingsAndClosesExceptWhileRemoving) {
+TEST_F(UninstallViewTest, OpenShowsTheSubtitleAndHeadingsClosesExceptWhileRemovingAndFromTheTrash) {
     DemoApp app(sandbox);
     Session* session = harness.openAndSearch(store, app.path);
     ASSERT_NE(session, nullptr);
-    EXPECT_EQ(visibleText("sheetTitle"), QStringLiteral("Tiny Paint"));
-    EXPECT_EQ(visibleText("subtitle"), QStringLiteral("версия 2.1 · org.example.tinypaint"));
-    EXPECT_NE(harness.find(QStringLiteral("heading:") + rawValue(FileCategory::bundle)), nullptr);
-    EXPECT_EQ(harness.find(QStringLiteral("heading:") + rawValue(FileCategory::logs)), nullptr);
+    EXPECT_EQ(visibleText("sheetTitle"), u"Tiny Paint"_s);
+    EXPECT_EQ(visibleText("subtitle"), u"версия 2.1 · org.example.tinypaint"_s);
+    EXPECT_NE(harness.find(u"heading:"_s + rawValue(FileCategory::bundle)), nullptr);
+    EXPECT_EQ(harness.find(u"heading:"_s + rawValue(FileCategory::logs)), nullptr);
 
     session->setRemoving(true);
     ViewHarness::settle();
@@ -64,18 +63,13 @@ TEST_F(UninstallViewTest, OpenShowsTheSubtitleAndHeadingsAndClosesExceptWhileRem
     ASSERT_NE(harness.openAndSearch(store, app.path), nullptr);
     harness.key(Qt::Key_Escape);
     EXPECT_EQ(store.session(), nullptr);
-}
 
-TEST_F(UninstallViewTest, SessionFromTrashSaysSoAndNothingFoundShowsTheNote) {
-    DemoApp app(sandbox);
-    QDir(sandbox.path(QStringLiteral("home/Library"))).removeRecursively();
-    store.open(*AppBundle::load(app.path), true, false);
+    QDir(sandbox.path(u"home/Library"_s)).removeRecursively();
+    store.open(*AppBundle::load(app.path), true, false); // from the Trash
     ASSERT_TRUE(waitFor([&] { return !store.session()->isSearching(); }));
     ViewHarness::settle();
-    EXPECT_EQ(visibleText("subtitle"),
-              QStringLiteral("Приложение уже в Корзине — остались его файлы"));
-    EXPECT_EQ(visibleText("emptyNote"), QStringLiteral("Лишних файлов не найдено"));
-    EXPECT_EQ(find("fileList"), nullptr);
+    EXPECT_EQ(visibleText("subtitle"), u"Приложение уже в Корзине — остались его файлы"_s);
+    EXPECT_EQ(visibleText("emptyNote"), u"Лишних файлов не найдено"_s);
 }
 
 TEST_F(UninstallViewTest, TheSheetKeepsTheKeyboardTicksFlipAndTheCountTextFollows) {
@@ -89,17 +83,17 @@ TEST_F(UninstallViewTest, TheSheetKeepsTheKeyboardTicksFlipAndTheCountTextFollow
         harness.key(Qt::Key_Tab);
     }
     harness.key(Qt::Key_Backtab); // back from the row's button to its row
-    EXPECT_EQ(focusedName(), QStringLiteral("Tiny Paint.app"));
+    EXPECT_EQ(focusedName(), u"Tiny Paint.app"_s);
 
     // A click on a row or its box, or Space on the current row, flips it.
-    const QString url = fs::appending(
-        sandbox.home(), QStringLiteral("Library/Preferences/org.example.tinypaint.plist"));
+    const QString url =
+        fs::appending(sandbox.home(), u"Library/Preferences/org.example.tinypaint.plist"_s);
     const bool before = session->isChecked(url);
     QQuickItem* row = find("fileRow:org.example.tinypaint.plist");
     ASSERT_NE(row, nullptr);
     harness.click(row);
     EXPECT_NE(session->isChecked(url), before);
-    harness.click(row->findChild<QQuickItem*>(QStringLiteral("checkBox")));
+    harness.click(row->findChild<QQuickItem*>(u"checkBox"_s));
     EXPECT_EQ(session->isChecked(url), before);
     // The clicked row is the list's current row, which has the keyboard.
     ASSERT_EQ(harness.focused(), row);
@@ -111,9 +105,8 @@ TEST_F(UninstallViewTest, TheSheetKeepsTheKeyboardTicksFlipAndTheCountTextFollow
     for (const auto& [count, noun] : {std::pair(2, "файла"), std::pair(5, "файлов")}) {
         tickExactly(*session, count);
         EXPECT_EQ(visibleText("countText"),
-                  QStringLiteral("Выбрано %1 %2 · %3")
-                      .arg(count)
-                      .arg(QString::fromUtf8(noun), formatByteCount(session->selectedSize())));
+                  u"Выбрано %1 %2 · %3"_s.arg(count).arg(QString::fromUtf8(noun),
+                                                         formatByteCount(session->selectedSize())));
     }
 }
 
@@ -128,8 +121,8 @@ TEST_F(UninstallViewTest, RemoveNeedsTicksNoRunningInstanceAndNoRemovalUnderWay)
     EXPECT_FALSE(session->isRemoving());
 
     tickExactly(*session, 2);
-    session->setRunning({RunningApplication{QStringLiteral("org.example.tinypaint"), app.path, 4242,
-                                            QStringLiteral("Tiny Paint")}});
+    session->setRunning(
+        {RunningApplication{u"org.example.tinypaint"_s, app.path, 4242, u"Tiny Paint"_s}});
     ViewHarness::settle();
     EXPECT_FALSE(removeEnabled());
     EXPECT_NE(find("runningWarning"), nullptr);
@@ -145,14 +138,14 @@ TEST_F(UninstallViewTest, RemoveNeedsTicksNoRunningInstanceAndNoRemovalUnderWay)
     harness.key(Qt::Key_Return);
     ASSERT_TRUE(waitFor([&] { return store.session() == nullptr; }));
     ASSERT_TRUE(store.toast().has_value());
-    EXPECT_TRUE(store.toast()->startsWith(QStringLiteral("Tiny Paint удалено · освобождено ")));
+    EXPECT_TRUE(store.toast()->startsWith(u"Tiny Paint удалено · освобождено "_s));
 }
 
 TEST_F(UninstallViewTest, WhileSearchingTheSheetCountsNamesTheFolderAndEscapeStops) {
     DemoApp app(sandbox);
-    const QString preferences = fs::appending(
-        sandbox.home(), QStringLiteral("Library/Preferences/org.example.tinypaint.plist"));
-    const QString caches = fs::appending(sandbox.home(), QStringLiteral("Library/Caches"));
+    const QString preferences =
+        fs::appending(sandbox.home(), u"Library/Preferences/org.example.tinypaint.plist"_s);
+    const QString caches = fs::appending(sandbox.home(), u"Library/Caches"_s);
     const auto stopReached = std::make_shared<std::atomic<bool>>(false);
     store.setSessionScan([=](const AppBundle& bundle, const QList<AppBundle>&,
                              const ScanObserver& observer, const std::stop_token& stop) {
@@ -169,12 +162,11 @@ TEST_F(UninstallViewTest, WhileSearchingTheSheetCountsNamesTheFolderAndEscapeSto
     ASSERT_TRUE(waitFor([&] { return find("fileRow:Tiny Paint.app"); }));
     ViewHarness::settle();
     EXPECT_NE(find("searchingIndicator"), nullptr);
-    EXPECT_EQ(visibleText("foundCount"), QStringLiteral("Найдено: 2"));
-    EXPECT_EQ(visibleText("searchFolder"), QStringLiteral("~/Library/Caches"));
+    EXPECT_EQ(visibleText("foundCount"), u"Найдено: 2"_s);
+    EXPECT_EQ(visibleText("searchFolder"), u"~/Library/Caches"_s);
     QQuickItem* row = find("fileRow:org.example.tinypaint.plist");
     ASSERT_NE(row, nullptr);
-    EXPECT_EQ(ViewHarness::text(row->findChild<QQuickItem*>(QStringLiteral("size"))),
-              QStringLiteral("…"));
+    EXPECT_EQ(ViewHarness::text(row->findChild<QQuickItem*>(u"size"_s)), u"…"_s);
     EXPECT_FALSE(removeEnabled());
 
     harness.key(Qt::Key_Escape);
@@ -182,29 +174,17 @@ TEST_F(UninstallViewTest, WhileSearchingTheSheetCountsNamesTheFolderAndEscapeSto
     EXPECT_TRUE(waitFor([&] { return stopReached->load(); }));
 }
 
-TEST_F(UninstallViewTest, ARowSaysWhyItIsThereOnHoverAndOnKeyboardFocus) {
+TEST_F(UninstallViewTest, AnUntickedRowSaysWhyItIsThereAndWhyUnticked) {
     DemoApp app(sandbox);
-    sandbox.makeDir(QStringLiteral("home/Library/Application Support/Tiny Paint Notes"));
+    sandbox.makeDir(u"home/Library/Application Support/Tiny Paint Notes"_s);
     ASSERT_NE(harness.openAndSearch(store, app.path), nullptr);
-    QQuickItem* preferences = find("fileRow:org.example.tinypaint.plist");
-    ASSERT_NE(preferences, nullptr);
-    QTest::mouseMove(&harness.view(),
-                     preferences->mapToScene(QPointF(20, preferences->height() / 2)).toPoint());
-    ASSERT_TRUE(waitFor([&] { return find("reasonTip") != nullptr; }));
-    EXPECT_EQ(visibleText("reasonTip"),
-              QStringLiteral("Совпадает с идентификатором org.example.tinypaint"));
-    QTest::mouseMove(&harness.view(), QPoint(5, 300)); // the dim area beside the sheet
-    ASSERT_TRUE(waitFor([&] { return find("reasonTip") == nullptr; }));
-
-    // An unticked row also says why it is unticked.
     QQuickItem* notes = find("fileRow:Tiny Paint Notes");
     ASSERT_NE(notes, nullptr);
     notes->forceActiveFocus(Qt::TabFocusReason);
     harness.key(Qt::Key_Shift); // the keyboard is in use
     ASSERT_TRUE(waitFor([&] { return find("reasonTip") != nullptr; }));
-    EXPECT_EQ(visibleText("reasonTip"),
-              QStringLiteral("Совпадает с именем «Tiny Paint»\n"
-                             "не отмечено: после имени идёт чужое слово"));
+    EXPECT_EQ(visibleText("reasonTip"), u"Совпадает с именем «Tiny Paint»\n"
+                                        "не отмечено: после имени идёт чужое слово"_s);
 }
 
 TEST_F(UninstallViewTest, QuitButtonEndsTheRunningInstanceOrOffersToForceIt) {
@@ -213,14 +193,14 @@ TEST_F(UninstallViewTest, QuitButtonEndsTheRunningInstanceOrOffersToForceIt) {
         DemoApp app(sandbox);
         // The application's executable, started inside its bundle; a
         // stubborn one ignores the request to quit.
-        const QString executable = app.path + QStringLiteral("/Contents/MacOS/Tiny Paint");
+        const QString executable = app.path + u"/Contents/MacOS/Tiny Paint"_s;
         QDir().mkpath(fs::parentPath(executable));
-        QFile::copy(QStringLiteral("/bin/sleep"), executable);
+        QFile::copy(u"/bin/sleep"_s, executable);
         QProcess instance;
-        instance.start(QStringLiteral("/bin/sh"),
-                       {QStringLiteral("-c"),
-                        QString::fromLatin1(stubborn ? "trap '' TERM; exec \"$0\" 60" : "exec \"$0\" 60"),
-                        executable});
+        instance.start(u"/bin/sh"_s, {u"-c"_s,
+                                      QString::fromLatin1(stubborn ? "trap '' TERM; exec \"$0\" 60"
+                                                                   : "exec \"$0\" 60"),
+                                      executable});
         ASSERT_TRUE(instance.waitForStarted());
         Session* session = harness.openAndSearch(store, app.path);
         ASSERT_NE(session, nullptr);
@@ -233,11 +213,10 @@ TEST_F(UninstallViewTest, QuitButtonEndsTheRunningInstanceOrOffersToForceIt) {
             ASSERT_TRUE(waitFor([&] { return find("forceQuitButton"); },
                                 Session::quitGraceMilliseconds + 5000));
             EXPECT_EQ(visibleText("runningText"),
-                      QStringLiteral("Приложение не закрывается — завершите его принудительно."));
+                      u"Приложение не закрывается — завершите его принудительно."_s);
             // Asked first, with the application's name; "Отмена" leaves it running.
             harness.click(find("forceQuitButton"));
-            EXPECT_EQ(visibleText("alertTitle"),
-                      QStringLiteral("Завершить «Tiny Paint» принудительно?"));
+            EXPECT_EQ(visibleText("alertTitle"), u"Завершить «Tiny Paint» принудительно?"_s);
             harness.click(find("cancelButton"));
             EXPECT_EQ(instance.state(), QProcess::Running);
             harness.click(find("forceQuitButton"));

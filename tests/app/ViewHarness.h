@@ -23,6 +23,8 @@
 
 namespace moss::test {
 
+using namespace Qt::Literals::StringLiterals;
+
 class ViewHarness {
 public:
     explicit ViewHarness(Store& store) {
@@ -33,7 +35,7 @@ public:
         view_->setResizeMode(QQuickView::SizeRootObjectToView);
         view_->setFlags(Qt::Window | Qt::FramelessWindowHint);
         view_->resize(ui::idealWidth, ui::idealHeight);
-        view_->setSource(ui::moduleFile(QStringLiteral("ContentView")));
+        view_->setSource(ui::moduleFile(u"ContentView"_s));
         EXPECT_EQ(view_->status(), QQuickView::Ready);
         view_->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(view_));
@@ -41,8 +43,6 @@ public:
     ~ViewHarness() { delete view_; }
     ViewHarness(const ViewHarness&) = delete;
     ViewHarness& operator=(const ViewHarness&) = delete;
-
-    QQuickView& view() { return *view_; }
 
     // The first visible item, in the visual tree, whose objectName is name.
     QQuickItem* find(const QString& name) const { return find(view_->contentItem(), name); }
@@ -96,7 +96,7 @@ public:
         Session* session = store.session();
         EXPECT_TRUE(session && waitFor([&] { return !session->isSearching(); }));
         EXPECT_TRUE(waitFor([&] {
-            const QQuickItem* sheet = find(QStringLiteral("sheet"));
+            const QQuickItem* sheet = find(u"sheet"_s);
             return sheet && sheet->property("progress").toDouble() == 1.0;
         }));
         settle();
@@ -137,18 +137,16 @@ private:
 struct DemoApp {
     explicit DemoApp(Sandbox& sandbox) {
         sandbox.activate();
-        path = sandbox.makeBundle(
-            QStringLiteral("home/Applications/Tiny Paint.app"),
-            {{QStringLiteral("CFBundleIdentifier"), QStringLiteral("org.example.tinypaint")},
-             {QStringLiteral("CFBundleName"), QStringLiteral("Tiny Paint")},
-             {QStringLiteral("CFBundleShortVersionString"), QStringLiteral("2.1")},
-             {QStringLiteral("CFBundlePackageType"), QStringLiteral("APPL")}});
+        path = sandbox.makeBundle(u"home/Applications/Tiny Paint.app"_s,
+                                  {{u"CFBundleIdentifier"_s, u"org.example.tinypaint"_s},
+                                   {u"CFBundleName"_s, u"Tiny Paint"_s},
+                                   {u"CFBundleShortVersionString"_s, u"2.1"_s},
+                                   {u"CFBundlePackageType"_s, u"APPL"_s}});
         for (const char* file :
              {"Application Support/Tiny Paint/data", "Preferences/org.example.tinypaint.plist",
               "Caches/org.example.tinypaint/cache.db",
               "Saved Application State/org.example.tinypaint.savedState/windows.plist"})
-            sandbox.writeFile(QStringLiteral("home/Library/") + QString::fromUtf8(file),
-                              QByteArray(5000, 'x'));
+            sandbox.writeFile(u"home/Library/"_s + QString::fromUtf8(file), QByteArray(5000, 'x'));
     }
     QString path;
 };
