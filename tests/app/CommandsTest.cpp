@@ -2,27 +2,16 @@
 // click on the window opens, with the undo item named after the last removal.
 
 #include "App.h"
-#include "ContentView.h"
 #include "RozudOdizuv.h"
-#include "Sandbox.h"
-#include "Store.h"
-#include "Wait.h"
-#include "platform/FileSystem.h"
+#include "ViewHarness.h"
 
-#include <QQuickItem>
-#include <QQuickWindow>
 #include <QSettings>
-#include <QTest>
-#include <gtest/gtest.h>
 
-namespace moss {
+namespace moss::test {
 namespace {
 
-using namespace Qt::StringLiterals;
-using test::waitFor;
-
 TEST(CommandsTest, TheRightClickMenuOffersUndoNamedAfterTheLastRemoval) {
-    test::Sandbox sandbox;
+    Sandbox sandbox;
     sandbox.activate();
     setApplicationIdentity();
     QSettings().clear();
@@ -61,4 +50,4 @@ TEST(CommandsTest, TheRightClickMenuOffersUndoNamedAfterTheLastRemoval) {
 }
 
 } // namespace
-} // namespace moss
+} // namespace moss::test

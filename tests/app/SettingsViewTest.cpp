@@ -1,34 +1,14 @@
 // The settings window driven headless against a store's settings.
 
-#include "QmlModule.h"
-#include "Sandbox.h"
-#include "Store.h"
+#include "ViewHarness.h"
 
-#include <QQmlComponent>
-#include <QQmlEngine>
-#include <QQuickItem>
-#include <QQuickWindow>
 #include <QSettings>
-#include <QTest>
-#include <gtest/gtest.h>
-#include <memory>
 
-namespace moss {
+namespace moss::test {
 namespace {
 
-using namespace Qt::Literals::StringLiterals;
-
-QQuickItem* find(QQuickItem* from, const QString& name) {
-    if (from->objectName() == name)
-        return from;
-    for (QQuickItem* child : from->childItems())
-        if (QQuickItem* found = find(child, name))
-            return found;
-    return nullptr;
-}
-
 TEST(SettingsViewTest, ProtectedIdentifiersAndTheRozudOdizuvSwitch) {
-    test::Sandbox sandbox;
+    Sandbox sandbox;
     sandbox.activate();
     setApplicationIdentity();
     QSettings().clear();
@@ -40,11 +20,9 @@ TEST(SettingsViewTest, ProtectedIdentifiersAndTheRozudOdizuvSwitch) {
     ui::prepareEngine(engine);
     ui::provide(engine, store);
     QQmlComponent component(&engine, ui::moduleFile(u"SettingsView"_s));
-    const std::unique_ptr<QQuickWindow> window(qobject_cast<QQuickWindow*>(component.create()));
-    ASSERT_NE(window, nullptr) << qPrintable(component.errorString());
-    window->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-    const auto item = [&](const QString& name) { return find(window->contentItem(), name); };
+    std::unique_ptr<QQuickWindow> window = showWindow(component);
+    ASSERT_NE(window, nullptr);
+    const auto item = [&](const QString& name) { return findItem(window->contentItem(), name); };
     const auto type = [&](const char* text) {
         for (const char* c = text; *c; ++c)
             QTest::keyClick(window.get(), *c);
@@ -53,9 +31,7 @@ TEST(SettingsViewTest, ProtectedIdentifiersAndTheRozudOdizuvSwitch) {
         ASSERT_NE(target, nullptr);
         target->forceActiveFocus(); // the form scrolls to the focused control
         QTest::qWait(20);
-        QTest::mouseClick(window.get(), Qt::LeftButton, Qt::NoModifier,
-                          target->mapToScene(target->boundingRect().center()).toPoint());
-        QTest::qWait(20);
+        clickItem(*window, target);
     };
     QQuickItem* field = item(u"newIDField"_s);
     QQuickItem* add = item(u"addButton"_s);
@@ -82,15 +58,15 @@ TEST(SettingsViewTest, ProtectedIdentifiersAndTheRozudOdizuvSwitch) {
     // A Trash that cannot be listed, whoever runs the test, brings the hint.
     sandbox.writeFile(u"home/.local/share/Trash/files"_s, "not a folder");
     const auto flip = [&](const QString& row) { click(item(row)->childItems().constLast()); };
-    const auto hint = [&] { return item(u"accessHint"_s) && item(u"accessHint"_s)->isVisible(); };
-    EXPECT_FALSE(hint());
+    const auto hint = [&] { return findItem(window->contentItem(), u"accessHint"_s, true); };
+    EXPECT_EQ(hint(), nullptr);
     flip(u"rozudOdizuvSwitch"_s);
     EXPECT_TRUE(settings.rozudOdizuv());
     EXPECT_EQ(applied, 1);
-    EXPECT_TRUE(hint());
+    EXPECT_NE(hint(), nullptr);
     flip(u"rozudOdizuvSwitch"_s);
     EXPECT_FALSE(settings.rozudOdizuv());
-    EXPECT_FALSE(hint());
+    EXPECT_EQ(hint(), nullptr);
     flip(u"showSystemSwitch"_s);
     EXPECT_FALSE(settings.showSystem());
     EXPECT_EQ(applied, 2);
@@ -99,4 +75,4 @@ TEST(SettingsViewTest, ProtectedIdentifiersAndTheRozudOdizuvSwitch) {
 }
 
 } // namespace
-} // namespace moss
+} // namespace moss::test

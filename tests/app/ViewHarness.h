@@ -15,15 +15,45 @@
 #include <QAccessible>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QQmlComponent>
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickView>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace moss::test {
 
 using namespace Qt::Literals::StringLiterals;
+
+// The first item named `name` in the visual tree under `from`.
+inline QQuickItem* findItem(QQuickItem* from, const QString& name, bool visibleOnly = false) {
+    if (!from || (visibleOnly && !from->isVisible()))
+        return nullptr;
+    if (from->objectName() == name)
+        return from;
+    for (QQuickItem* child : from->childItems())
+        if (QQuickItem* found = findItem(child, name, visibleOnly))
+            return found;
+    return nullptr;
+}
+// Shows the window that `component` creates.
+inline std::unique_ptr<QQuickWindow> showWindow(QQmlComponent& component) {
+    std::unique_ptr<QQuickWindow> window(qobject_cast<QQuickWindow*>(component.create()));
+    EXPECT_NE(window, nullptr) << qPrintable(component.errorString());
+    if (window) {
+        window->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+    return window;
+}
+inline void clickItem(QQuickWindow& window, const QQuickItem* item) {
+    ASSERT_NE(item, nullptr);
+    QTest::mouseClick(&window, Qt::LeftButton, Qt::NoModifier,
+                      item->mapToScene(item->boundingRect().center()).toPoint());
+    QTest::qWait(20);
+}
 
 class ViewHarness {
 public:
@@ -45,7 +75,9 @@ public:
     ViewHarness& operator=(const ViewHarness&) = delete;
 
     // The first visible item, in the visual tree, whose objectName is name.
-    QQuickItem* find(const QString& name) const { return find(view_->contentItem(), name); }
+    QQuickItem* find(const QString& name) const {
+        return findItem(view_->contentItem(), name, true);
+    }
 
     void click(QQuickItem* item, Qt::MouseButton button = Qt::LeftButton) {
         ASSERT_NE(item, nullptr);
@@ -117,17 +149,6 @@ private:
         settle();
         return event.isAccepted() ? event.dropAction() : Qt::IgnoreAction;
     }
-    static QQuickItem* find(QQuickItem* from, const QString& name) {
-        if (!from || !from->isVisible())
-            return nullptr;
-        if (from->objectName() == name)
-            return from;
-        for (QQuickItem* child : from->childItems())
-            if (QQuickItem* found = find(child, name))
-                return found;
-        return nullptr;
-    }
-
     QQmlEngine engine_;
     QQuickView* view_ = nullptr;
 };
