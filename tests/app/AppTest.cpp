@@ -1,5 +1,7 @@
 #include "App.h"
 
+#include "Store.h"
+
 #include <gtest/gtest.h>
 
 namespace moss {

@@ -44,7 +44,7 @@ TEST_F(ContentViewTest, HeaderSwitchListSearchProtectionAndRows) {
     harness.click(find("segment:Список"));
     EXPECT_EQ(store.screen(), Store::Screen::List);
     ASSERT_TRUE(waitFor([&] { return !store.isLoadingList() && find("bundleList"); }));
-    EXPECT_EQ(find("emblem"), nullptr);
+    EXPECT_TRUE(waitFor([&] { return !find("emblem"); }));
     QQuickItem* row = find("bundleRow:Tiny Paint");
     ASSERT_NE(row, nullptr);
     EXPECT_EQ(ViewHarness::text(row->findChild<QQuickItem*>(u"detail"_s)),

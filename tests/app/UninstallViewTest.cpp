@@ -65,6 +65,7 @@ TEST_F(UninstallViewTest, OpenShowsTheSubtitleAndHeadingsClosesExceptWhileRemovi
     harness.key(Qt::Key_Escape);
     EXPECT_EQ(store.session(), nullptr);
 
+    ASSERT_TRUE(waitFor([&] { return !find("sheet"); }));
     QDir(sandbox.path(u"home/Library"_s)).removeRecursively();
     store.open(*AppBundle::load(app.path), true, false); // from the Trash
     ASSERT_TRUE(waitFor([&] { return !store.session()->isSearching(); }));
