@@ -170,10 +170,15 @@ TEST_F(UninstallViewTest, AnUntickedRowSaysWhyItIsThereAndWhyUnticked) {
 TEST_F(UninstallViewTest, QuitButtonEndsTheRunningInstanceOrOffersToForceIt) {
     for (const bool stubborn : {false, true}) {
         SCOPED_TRACE(stubborn ? "stubborn" : "polite");
-        DemoApp app(sandbox);
         // The application's executable, started inside its bundle; a
-        // stubborn one ignores the request to quit.
-        const QString executable = app.path + u"/Contents/MacOS/Tiny Paint"_s;
+        // stubborn one ignores the request to quit. Its own identifier: other
+        // tests' Tiny Paint must not seem to be running.
+        sandbox.activate();
+        const QString path =
+            sandbox.makeBundle(u"home/Applications/Tiny Paint.app"_s,
+                               {{u"CFBundleIdentifier"_s, u"org.example.quitting"_s},
+                                {u"CFBundleName"_s, u"Tiny Paint"_s}});
+        const QString executable = path + u"/Contents/MacOS/Tiny Paint"_s;
         QDir().mkpath(fs::parentPath(executable));
         QFile::copy(u"/bin/sleep"_s, executable);
         QProcess instance;
@@ -182,7 +187,7 @@ TEST_F(UninstallViewTest, QuitButtonEndsTheRunningInstanceOrOffersToForceIt) {
                                                                    : "exec \"$0\" 60"),
                                       executable});
         ASSERT_TRUE(instance.waitForStarted());
-        Session* session = harness.openAndSearch(store, app.path);
+        Session* session = harness.openAndSearch(store, path);
         ASSERT_NE(session, nullptr);
         ASSERT_TRUE(waitFor([&] { return session->isRunning(); }));
         ViewHarness::settle();
@@ -206,7 +211,7 @@ TEST_F(UninstallViewTest, QuitButtonEndsTheRunningInstanceOrOffersToForceIt) {
         EXPECT_EQ(instance.exitStatus(), QProcess::CrashExit); // ended by its signal
         ASSERT_TRUE(waitFor([&] { return removeEnabled(); }));
         store.closeSession();
-        QDir(app.path).removeRecursively();
+        QDir(path).removeRecursively();
     }
 }
 

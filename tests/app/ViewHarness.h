@@ -71,8 +71,6 @@ public:
         EXPECT_TRUE(QTest::qWaitForWindowExposed(view_));
     }
     ~ViewHarness() { delete view_; }
-    ViewHarness(const ViewHarness&) = delete;
-    ViewHarness& operator=(const ViewHarness&) = delete;
 
     // The first visible item, in the visual tree, whose objectName is name.
     QQuickItem* find(const QString& name) const {
