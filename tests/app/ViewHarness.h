@@ -15,13 +15,45 @@
 #include <QAccessible>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QQmlComponent>
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickView>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace moss::test {
+
+using namespace Qt::Literals::StringLiterals;
+
+// The first item named `name` in the visual tree under `from`.
+inline QQuickItem* findItem(QQuickItem* from, const QString& name, bool visibleOnly = false) {
+    if (!from || (visibleOnly && !from->isVisible()))
+        return nullptr;
+    if (from->objectName() == name)
+        return from;
+    for (QQuickItem* child : from->childItems())
+        if (QQuickItem* found = findItem(child, name, visibleOnly))
+            return found;
+    return nullptr;
+}
+// Shows the window that `component` creates.
+inline std::unique_ptr<QQuickWindow> showWindow(QQmlComponent& component) {
+    std::unique_ptr<QQuickWindow> window(qobject_cast<QQuickWindow*>(component.create()));
+    EXPECT_NE(window, nullptr) << qPrintable(component.errorString());
+    if (window) {
+        window->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+    return window;
+}
+inline void clickItem(QQuickWindow& window, const QQuickItem* item) {
+    ASSERT_NE(item, nullptr);
+    QTest::mouseClick(&window, Qt::LeftButton, Qt::NoModifier,
+                      item->mapToScene(item->boundingRect().center()).toPoint());
+    QTest::qWait(20);
+}
 
 class ViewHarness {
 public:
@@ -31,88 +63,70 @@ public:
         ui::provide(engine_, store);
         view_ = new QQuickView(&engine_, nullptr);
         view_->setResizeMode(QQuickView::SizeRootObjectToView);
-        // As the main window: no system title bar, the view's own buttons.
         view_->setFlags(Qt::Window | Qt::FramelessWindowHint);
         view_->resize(ui::idealWidth, ui::idealHeight);
-        view_->setSource(ui::moduleFile(QStringLiteral("ContentView")));
-        EXPECT_EQ(view_->status(), QQuickView::Ready) << qPrintable(errors());
+        view_->setSource(ui::moduleFile(u"ContentView"_s));
+        EXPECT_EQ(view_->status(), QQuickView::Ready);
         view_->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(view_));
     }
     ~ViewHarness() { delete view_; }
-    ViewHarness(const ViewHarness&) = delete;
-    ViewHarness& operator=(const ViewHarness&) = delete;
-
-    QQuickView& view() { return *view_; }
 
     // The first visible item, in the visual tree, whose objectName is name.
-    // Menus and other popups live in the window's overlay, outside the root.
-    QQuickItem* find(const QString& name) const { return find(view_->contentItem(), name, true); }
-    // The same, visible or not.
-    QQuickItem* findAny(const QString& name) const {
-        return find(view_->contentItem(), name, false);
-    }
-    QObject* findObject(const QString& name) const {
-        return view_->rootObject()->findChild<QObject*>(name);
+    QQuickItem* find(const QString& name) const {
+        return findItem(view_->contentItem(), name, true);
     }
 
     void click(QQuickItem* item, Qt::MouseButton button = Qt::LeftButton) {
         ASSERT_NE(item, nullptr);
-        const QPointF centre = restingCentre(item);
-        clickAt(centre.toPoint(), button);
+        // Once sliding sheets and toasts have come to rest.
+        const auto centre = [item] { return item->mapToScene(item->boundingRect().center()); };
+        QPointF last = centre();
+        waitFor([&] {
+            QTest::qWait(20);
+            const QPointF now = centre();
+            return std::exchange(last, now) == now && view_->contentItem()->contains(now);
+        });
+        clickAt(last.toPoint(), button);
     }
     void clickAt(QPoint point, Qt::MouseButton button = Qt::LeftButton) {
         QTest::mouseClick(view_, button, Qt::NoModifier, point);
         settle();
     }
-    void key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-        QTest::keyClick(view_, key, modifiers);
+    void key(Qt::Key key) {
+        QTest::keyClick(view_, key);
         settle();
     }
-    // The item that has the keyboard focus, and how screen readers name it
-    // and what role they give it.
     QQuickItem* focused() const { return view_->activeFocusItem(); }
-    static QString accessibleName(QObject* item) {
+    // How screen readers name the item, and the role they give it.
+    static std::pair<QString, QAccessible::Role> accessible(QObject* item) {
         QAccessibleInterface* face = item ? QAccessible::queryAccessibleInterface(item) : nullptr;
-        return face ? face->text(QAccessible::Name) : QString();
+        return face ? std::pair(face->text(QAccessible::Name), face->role())
+                    : std::pair(QString(), QAccessible::NoRole);
     }
-    static QAccessible::Role accessibleRole(QObject* item) {
-        QAccessibleInterface* face = item ? QAccessible::queryAccessibleInterface(item) : nullptr;
-        return face ? face->role() : QAccessible::NoRole;
-    }
-    // A drag carrying `mime` from a source that offers `actions` (proposing
-    // a move when it may) that enters the window at `point`: the action the
-    // window takes it with, IgnoreAction when it refuses. Then its drop (the
-    // same answer) or its leaving.
-    Qt::DropAction dragEnter(const QMimeData& mime, QPoint point,
-                             Qt::DropActions actions = Qt::CopyAction) {
-        // As the platform does: the answer to the first move is the one the
-        // source hears.
+    // A drag from a source that offers `actions` enters at `point` (the
+    // answer to its first move is what the source hears) and drops: the
+    // action the window takes it with, IgnoreAction when it refuses.
+    Qt::DropAction dragAndDrop(const QMimeData& mime, QPoint point, Qt::DropActions actions) {
         QDragEnterEvent enter(point, actions, &mime, Qt::LeftButton, Qt::NoModifier);
-        deliver(enter, actions);
         QDragMoveEvent move(point, actions, &mime, Qt::LeftButton, Qt::NoModifier);
-        return deliver(move, actions);
-    }
-    Qt::DropAction drop(const QMimeData& mime, QPoint point,
-                        Qt::DropActions actions = Qt::CopyAction) {
         QDropEvent drop(point, actions, &mime, Qt::LeftButton, Qt::NoModifier);
-        return deliver(drop, actions);
-    }
-    void dragLeave() {
+        deliver(enter, actions);
+        const Qt::DropAction taken = deliver(move, actions);
+        EXPECT_EQ(deliver(drop, actions), taken);
         QDragLeaveEvent leave;
         QCoreApplication::sendEvent(view_, &leave);
         settle();
+        return taken;
     }
     // Opens the bundle at path in the store and waits for its search and
     // for the sheet to come to rest.
     Session* openAndSearch(Store& store, const QString& path) {
         store.open(QStringList{path});
-        if (!store.session())
-            return nullptr;
         Session* session = store.session();
-        EXPECT_TRUE(waitFor([&] { return !session->isSearching(); }));
+        EXPECT_TRUE(session && waitFor([&] { return !session->isSearching(); }));
         EXPECT_TRUE(waitFor([&] {
-            const QQuickItem* sheet = find(QStringLiteral("sheet"));
+            const QQuickItem* sheet = find(u"sheet"_s);
             return sheet && sheet->property("progress").toDouble() == 1.0;
         }));
         settle();
@@ -121,7 +135,6 @@ public:
 
     // Lets bindings, animations and queued work run.
     static void settle() { QTest::qWait(50); }
-
     static QString text(const QQuickItem* item) {
         return item ? item->property("text").toString() : QString();
     }
@@ -134,41 +147,6 @@ private:
         settle();
         return event.isAccepted() ? event.dropAction() : Qt::IgnoreAction;
     }
-
-    // The item's centre in the window once sliding sheets and toasts have
-    // come to rest.
-    QPointF restingCentre(QQuickItem* item) const {
-        const auto centre = [item] {
-            return item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
-        };
-        QPointF last = centre();
-        waitFor([&] {
-            QTest::qWait(20);
-            const QPointF now = centre();
-            const bool resting = now == last && view_->contentItem()->contains(now);
-            last = now;
-            return resting;
-        });
-        return last;
-    }
-
-    static QQuickItem* find(QQuickItem* from, const QString& name, bool visibleOnly) {
-        if (!from || (visibleOnly && !from->isVisible()))
-            return nullptr;
-        if (from->objectName() == name)
-            return from;
-        for (QQuickItem* child : from->childItems())
-            if (QQuickItem* found = find(child, name, visibleOnly))
-                return found;
-        return nullptr;
-    }
-    QString errors() const {
-        QStringList lines;
-        for (const QQmlError& error : view_->errors())
-            lines << error.toString();
-        return lines.join(u'\n');
-    }
-
     QQmlEngine engine_;
     QQuickView* view_ = nullptr;
 };
@@ -176,25 +154,18 @@ private:
 // A sandboxed application "Tiny Paint" with four leftovers in the home
 // Library: its support folder, preferences, caches and saved state.
 struct DemoApp {
-    explicit DemoApp(Sandbox& sandbox, const QVariantMap& info = defaultInfo()) {
+    explicit DemoApp(Sandbox& sandbox) {
         sandbox.activate();
-        path = sandbox.makeBundle(QStringLiteral("home/Applications/Tiny Paint.app"), info);
-        sandbox.writeFile(QStringLiteral("home/Library/Application Support/Tiny Paint/data"),
-                          QByteArray(5000, 'x'));
-        sandbox.writeFile(QStringLiteral("home/Library/Preferences/org.example.tinypaint.plist"),
-                          "<plist/>");
-        sandbox.writeFile(QStringLiteral("home/Library/Caches/org.example.tinypaint/cache.db"),
-                          QByteArray(9000, 'c'));
-        sandbox.writeFile(
-            QStringLiteral("home/Library/Saved Application State/org.example.tinypaint.savedState/"
-                           "windows.plist"),
-            "<plist/>");
-    }
-    static QVariantMap defaultInfo() {
-        return {{QStringLiteral("CFBundleIdentifier"), QStringLiteral("org.example.tinypaint")},
-                {QStringLiteral("CFBundleName"), QStringLiteral("Tiny Paint")},
-                {QStringLiteral("CFBundleShortVersionString"), QStringLiteral("2.1")},
-                {QStringLiteral("CFBundlePackageType"), QStringLiteral("APPL")}};
+        path = sandbox.makeBundle(u"home/Applications/Tiny Paint.app"_s,
+                                  {{u"CFBundleIdentifier"_s, u"org.example.tinypaint"_s},
+                                   {u"CFBundleName"_s, u"Tiny Paint"_s},
+                                   {u"CFBundleShortVersionString"_s, u"2.1"_s},
+                                   {u"CFBundlePackageType"_s, u"APPL"_s}});
+        for (const char* file :
+             {"Application Support/Tiny Paint/data", "Preferences/org.example.tinypaint.plist",
+              "Caches/org.example.tinypaint/cache.db",
+              "Saved Application State/org.example.tinypaint.savedState/windows.plist"})
+            sandbox.writeFile(u"home/Library/"_s + QString::fromUtf8(file), QByteArray(5000, 'x'));
     }
     QString path;
 };
