@@ -20,40 +20,34 @@ namespace moss::test {
 
 using namespace Qt::StringLiterals;
 
-// Runs the event loop until `done` holds; a generous deadline, since the
-// sanitizer builds run these tasks many times slower.
+// A generous deadline: the sanitizer builds run these tasks many times slower.
 template <typename Predicate> bool runUntil(Predicate done) {
     return waitFor(done, 120'000);
 }
 
 // Counts the change signals of a store or session, and those emitted off the
 // main thread.
-class ThreadWitness {
-public:
+struct ThreadWitness {
     ~ThreadWitness() {
-        for (const QMetaObject::Connection& connection : connections_)
+        for (const QMetaObject::Connection& connection : connections)
             QObject::disconnect(connection);
     }
-
     template <typename Object>
     void watch(Object* object, std::initializer_list<void (Object::*)()> notifiers) {
         for (auto notifier : notifiers)
-            connections_.append(QObject::connect(
+            connections.append(QObject::connect(
                 object, notifier, object,
                 [this] {
                     ++changes;
-                    if (QThread::currentThread() != QCoreApplication::instance()->thread())
-                        ++offMainThread;
+                    offMainThread += QThread::currentThread() != qApp->thread();
                 },
                 Qt::DirectConnection));
     }
-
     void watch(Store* store) {
         watch(store, {&Store::screenChanged, &Store::kindChanged, &Store::sectionsChanged,
                       &Store::isLoadingListChanged, &Store::queryChanged, &Store::sessionChanged,
                       &Store::toastChanged, &Store::lastRemovalChanged, &Store::alertChanged});
     }
-
     void watch(Session* session) {
         watch(session,
               {&Session::filesChanged, &Session::selectedChanged, &Session::isSearchingChanged,
@@ -62,9 +56,7 @@ public:
 
     int changes = 0;
     int offMainThread = 0;
-
-private:
-    QList<QMetaObject::Connection> connections_;
+    QList<QMetaObject::Connection> connections;
 };
 
 inline QStringList urlsOf(const QList<FoundFile>& files) {
@@ -100,27 +92,27 @@ protected:
             sandbox.makeBundle(u"home/Applications/Bar.app"_s, info(u"org.sample.bar"_s, u"Bar"_s));
         fooPreferences =
             sandbox.writeFile(u"home/Library/Preferences/com.example.foo.plist"_s, "<plist/>");
-        fooCaches = sandbox.writeFile(u"home/Library/Caches/com.example.foo/data.db"_s, "cache");
-        fooCaches = fs::parentPath(fooCaches);
+        fooCaches = fs::parentPath(
+            sandbox.writeFile(u"home/Library/Caches/com.example.foo/data.db"_s, "cache"));
     }
 
+    // No task of this test may outlive its sandbox.
     void TearDown() override {
-        // No task of this test may outlive its sandbox.
-        const auto busy = [](const QPointer<Session>& pointer) {
-            const Session* session = pointer.get();
-            return session != nullptr && (session->isSearching() || session->isRemoving());
-        };
-        EXPECT_TRUE(runUntil([&] { return std::none_of(sessions.begin(), sessions.end(), busy); }));
+        EXPECT_TRUE(runUntil([&] {
+            return std::none_of(sessions.begin(), sessions.end(), [](const QPointer<Session>& s) {
+                return s && (s->isSearching() || s->isRemoving());
+            });
+        }));
         EXPECT_EQ(witness.offMainThread, 0);
     }
 
     Session* openAndSearch(const QString& path) {
         store.open(QStringList{path});
         Session* session = store.session();
-        if (!session)
-            return nullptr;
-        witness.watch(session);
-        EXPECT_TRUE(runUntil([session] { return !session->isSearching(); }));
+        if (session) {
+            witness.watch(session);
+            EXPECT_TRUE(runUntil([session] { return !session->isSearching(); }));
+        }
         return session;
     }
 
