@@ -19,9 +19,7 @@ TEST_F(SessionTest, SearchRunsOffTheMainThreadTicksTheDefaultsAndCountsTheTicked
     Session* session = store.session();
     ASSERT_NE(session, nullptr);
     witness.watch(session);
-    // search() returned at once: the scan has not published yet.
-    EXPECT_TRUE(session->isSearching());
-    EXPECT_TRUE(session->files().isEmpty());
+    EXPECT_TRUE(session->isSearching()); // search() returned at once
     ASSERT_TRUE(runUntil([session] { return !session->isSearching(); }));
     ASSERT_FALSE(session->files().isEmpty());
     EXPECT_EQ(session->files().first().url, foo);
@@ -40,7 +38,6 @@ TEST_F(SessionTest, SearchRunsOffTheMainThreadTicksTheDefaultsAndCountsTheTicked
     EXPECT_TRUE(session->isSearching());
     ASSERT_TRUE(runUntil([session] { return !session->isSearching(); }));
     EXPECT_EQ(session->selected(), defaultTicks(session->files()));
-    EXPECT_GT(witness.changes, 0);
 }
 
 TEST_F(SessionTest, ASessionFromTheTrashListsNoBundle) {
@@ -83,7 +80,6 @@ TEST_F(SessionTest, FilesAppearWhileTheSearchRunsAndAStopReachesIt) {
     EXPECT_TRUE(session.isSearching());
     EXPECT_EQ(urlsOf(session.files()), (QStringList{foo, fooPreferences, fooCaches}));
     EXPECT_EQ(session.selected(), (QSet<QString>{foo, fooCaches}));
-    EXPECT_EQ(session.files().at(2).size, 8192);
     EXPECT_TRUE(session.isSizePending(fooPreferences));
     EXPECT_EQ(session.searchFolder(), u"~/Library/Caches/com.example.foo"_s);
     EXPECT_FALSE(session.property("canRemove").toBool());
@@ -128,7 +124,6 @@ TEST_F(SessionTest, AFeedHandsOnEverythingToldExactlyOnceInBatches) {
     ASSERT_TRUE(runUntil([&] { return received.size() == threads * perThread; }));
     workers.clear();
     collect(feed->take());
-    EXPECT_EQ(received.size(), threads * perThread);
     EXPECT_LT(batches, threads * perThread); // batched, and all on the main thread
     for (int t = 0; t < threads; ++t) {
         QStringList told;

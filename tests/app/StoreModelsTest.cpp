@@ -55,66 +55,37 @@ TEST_F(StoreModelsTest, RolesOfTheInstalledListAndOfTheGroupedFiles) {
     EXPECT_EQ(checkChanges, 1);
 }
 
+FoundReason reason(FoundReason::Match match, const QString& value,
+                   FoundReason::Doubt doubt = FoundReason::Doubt::none, const QString& other = {}) {
+    return {match, value, doubt, other};
+}
+
 TEST(StoreModels, ReasonsInTheSheetsWordsAndFoldersWithATilde) {
     using M = FoundReason::Match;
     using D = FoundReason::Doubt;
-    const struct {
-        FoundReason reason;
-        QString match, doubt;
-    } rows[] = {
-        {{}, u"Само приложение"_s, {}},
-        {{M::identifier, u"com.a.S"_s, D::none, {}}, u"Совпадает с идентификатором com.a.S"_s, {}},
-        {{M::name, u"S"_s, D::foreignWord, {}},
-         u"Совпадает с именем «S»"_s,
-         u"не отмечено: после имени идёт чужое слово"_s},
-        {{M::name, u"S"_s, D::otherClaim, u"Other App"_s},
-         u"Совпадает с именем «S»"_s,
-         u"не отмечено: больше похоже на «Other App»"_s},
-        {{M::team, u"ABCDE12345"_s, D::partialName, {}},
-         u"Группа разработчика ABCDE12345"_s,
-         u"не отмечено: имя — лишь часть названия"_s},
-        {{M::launchProgram, u"/A/S.app/x"_s, D::none, {}},
-         u"Служба запускает программу из приложения"_s,
-         {}},
-        {{M::launchLabel, u"com.a.s.agent"_s, D::none, {}},
-         u"Служба названа по приложению: com.a.s.agent"_s,
-         {}},
-        {{M::launchBundle, u"com.a.S"_s, D::none, {}},
-         u"Служба относится к приложению com.a.S"_s,
-         {}},
-        {{M::installer, u"S"_s, D::installer, {}},
-         u"Установщик «S»"_s,
-         u"установщики не отмечаются"_s},
-        {{M::unitTrigger, u"sync.service"_s, D::commonName, {}},
-         u"Запускает найденную службу sync.service"_s,
-         u"не отмечено: имя слишком короткое или общее"_s},
+    const std::pair<FoundReason, QString> rows[] = {
+        {{}, u"Само приложение | "_s},
+        {reason(M::identifier, u"com.a.S"_s), u"Совпадает с идентификатором com.a.S | "_s},
+        {reason(M::name, u"S"_s, D::foreignWord),
+         u"Совпадает с именем «S» | не отмечено: после имени идёт чужое слово"_s},
+        {reason(M::name, u"S"_s, D::otherClaim, u"O"_s),
+         u"Совпадает с именем «S» | не отмечено: больше похоже на «O»"_s},
+        {reason(M::team, u"ABCDE12345"_s, D::partialName),
+         u"Группа разработчика ABCDE12345 | не отмечено: имя — лишь часть названия"_s},
+        {reason(M::launchProgram, u"/A/S.app/x"_s),
+         u"Служба запускает программу из приложения | "_s},
+        {reason(M::launchLabel, u"a.s"_s), u"Служба названа по приложению: a.s | "_s},
+        {reason(M::launchBundle, u"com.a.S"_s), u"Служба относится к приложению com.a.S | "_s},
+        {reason(M::installer, u"S"_s, D::installer),
+         u"Установщик «S» | установщики не отмечаются"_s},
+        {reason(M::unitTrigger, u"s.service"_s, D::commonName),
+         u"Запускает найденную службу s.service | не отмечено: имя слишком короткое или общее"_s},
     };
-    for (const auto& row : rows) {
-        EXPECT_EQ(matchText(row.reason), row.match);
-        EXPECT_EQ(doubtText(row.reason), row.doubt);
-    }
+    for (const auto& [found, text] : rows)
+        EXPECT_EQ(matchText(found) + u" | "_s + doubtText(found), text);
     // The home is shown as a tilde only as a whole prefix.
-    const QString home = fs::homePath();
-    EXPECT_EQ(displayFolder(home + u"/a.txt"_s), u"~"_s);
-    EXPECT_EQ(displayFolder(home + u"/Library/x"_s), u"~/Library"_s);
-    EXPECT_EQ(displayFolder(home + u"-other/x"_s), home + u"-other"_s);
-}
-
-TEST(StoreModels, SystemSectionsShowPerKindAndQueriesIgnoreCase) {
-    AppBundle alpha, gamma;
-    alpha.url = u"/Apps/Alpha.app"_s;
-    alpha.displayName = u"Alpha"_s;
-    alpha.bundleIdentifier = u"com.example.alpha"_s;
-    gamma.url = u"/Apps/Gamma.app"_s;
-    gamma.displayName = u"Gamma"_s;
-    const QList<CatalogSection> sections = {{u"User"_s, false, {alpha}},
-                                            {u"System"_s, true, {gamma}}};
-    const QList<CatalogSection> user{sections.first()};
-    EXPECT_EQ(filterSections(sections, BundleKind::Application, true, u" \t "_s), sections);
-    EXPECT_EQ(filterSections(sections, BundleKind::Application, false, {}), sections);
-    EXPECT_EQ(filterSections(sections, BundleKind::Plugin, false, {}), user);
-    EXPECT_EQ(filterSections(sections, BundleKind::Application, true, u" EXAMPLE "_s), user);
-    EXPECT_TRUE(filterSections(sections, BundleKind::Application, true, u"\nalpha"_s).isEmpty());
+    EXPECT_EQ(displayFolder(fs::homePath() + u"/a.txt"_s), u"~"_s);
+    EXPECT_EQ(displayFolder(fs::homePath() + u"-other/x"_s), fs::homePath() + u"-other"_s);
 }
 
 } // namespace

@@ -13,7 +13,6 @@
 #include <QPointer>
 #include <QSettings>
 #include <QThread>
-#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace moss::test {
@@ -25,23 +24,16 @@ template <typename Predicate> bool runUntil(Predicate done) {
     return waitFor(done, 120'000);
 }
 
-// Counts the change signals of a store or session, and those emitted off the
-// main thread.
+// Counts the change signals of a store or session emitted off the main
+// thread. It outlives every object it watches.
 struct ThreadWitness {
-    ~ThreadWitness() {
-        for (const QMetaObject::Connection& connection : connections)
-            QObject::disconnect(connection);
-    }
     template <typename Object>
     void watch(Object* object, std::initializer_list<void (Object::*)()> notifiers) {
         for (auto notifier : notifiers)
-            connections.append(QObject::connect(
+            QObject::connect(
                 object, notifier, object,
-                [this] {
-                    ++changes;
-                    offMainThread += QThread::currentThread() != qApp->thread();
-                },
-                Qt::DirectConnection));
+                [this] { offMainThread += QThread::currentThread() != qApp->thread(); },
+                Qt::DirectConnection);
     }
     void watch(Store* store) {
         watch(store, {&Store::screenChanged, &Store::kindChanged, &Store::sectionsChanged,
@@ -54,9 +46,7 @@ struct ThreadWitness {
                &Session::isRemovingChanged, &Session::runningChanged});
     }
 
-    int changes = 0;
     int offMainThread = 0;
-    QList<QMetaObject::Connection> connections;
 };
 
 inline QStringList urlsOf(const QList<FoundFile>& files) {
@@ -82,10 +72,8 @@ protected:
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
                            sandbox.path(u"home/.config"_s));
         witness.watch(&store);
-        QObject::connect(&store, &Store::sessionChanged, &store, [this] {
-            if (store.session())
-                sessions.append(store.session());
-        });
+        QObject::connect(&store, &Store::sessionChanged, &store,
+                         [this] { sessions.append(store.session()); });
         foo = sandbox.makeBundle(u"home/Applications/Foo.app"_s,
                                  info(u"com.example.foo"_s, u"Foo"_s));
         bar =
@@ -117,8 +105,8 @@ protected:
     }
 
     Sandbox sandbox;
-    Store store;
     ThreadWitness witness;
+    Store store;
     QList<QPointer<Session>> sessions; // every session the store showed
     QString foo, bar, fooPreferences, fooCaches;
 };
