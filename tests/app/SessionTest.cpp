@@ -40,18 +40,6 @@ TEST_F(SessionTest, SearchRunsOffTheMainThreadTicksTheDefaultsAndCountsTheTicked
     EXPECT_EQ(session->selected(), defaultTicks(session->files()));
 }
 
-TEST_F(SessionTest, ASessionFromTheTrashListsNoBundle) {
-    store.open(*AppBundle::load(foo), true, false);
-    Session* session = store.session();
-    ASSERT_NE(session, nullptr);
-    witness.watch(session);
-    ASSERT_TRUE(runUntil([session] { return !session->isSearching(); }));
-    EXPECT_TRUE(urlsOf(session->files()).contains(fooPreferences));
-    EXPECT_FALSE(urlsOf(session->files()).contains(foo));
-    EXPECT_EQ(session->property("subtitle").toString(),
-              u"Приложение уже в Корзине — остались его файлы"_s);
-}
-
 // A scan that tells what it finds, then waits until it is stopped and returns
 // what it found, as a stopped scanner does.
 TEST_F(SessionTest, FilesAppearWhileTheSearchRunsAndAStopReachesIt) {

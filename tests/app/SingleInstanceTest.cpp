@@ -47,12 +47,5 @@ TEST(SingleInstance, ASecondStartHandsItsFilesToTheRunningInstance) {
     EXPECT_EQ(received.at(1), (QStringList{bundle, u"/elsewhere/Bar.app"_s}));
 }
 
-TEST(SingleInstance, WithoutARuntimeFolderTheSocketIsInTheTemporaryFolder) {
-    test::Sandbox sandbox;
-    sandbox.activate();
-    qunsetenv("XDG_RUNTIME_DIR");
-    EXPECT_TRUE(SingleInstance::socketPath().startsWith(fs::tempPath() + u"/mossbin-"_s));
-}
-
 } // namespace
 } // namespace moss

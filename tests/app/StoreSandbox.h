@@ -87,8 +87,9 @@ protected:
     // No task of this test may outlive its sandbox.
     void TearDown() override {
         EXPECT_TRUE(runUntil([&] {
-            return std::none_of(sessions.begin(), sessions.end(), [](const QPointer<Session>& s) {
-                return s && (s->isSearching() || s->isRemoving());
+            return std::none_of(sessions.begin(), sessions.end(), [](const QPointer<Session>& p) {
+                const Session* session = p.get();
+                return session != nullptr && (session->isSearching() || session->isRemoving());
             });
         }));
         EXPECT_EQ(witness.offMainThread, 0);

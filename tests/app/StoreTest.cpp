@@ -1,7 +1,6 @@
 // The store driven through the event loop in a sandbox home with a few
 // applications and their leftovers.
 
-#include "MachOWriter.h"
 #include "StoreSandbox.h"
 #include "platform/ByteCount.h"
 #include "platform/Workspace.h"
@@ -23,7 +22,7 @@ TEST_F(StoreTest, OpeningAlertsAndProtection) {
     EXPECT_EQ(store.property("alert").toMap().value(u"hasRemoveAnyway"_s), false);
     EXPECT_EQ(store.session(), nullptr);
 
-    // A system bundle is refused even when forced, but opens from the Trash.
+    // A system bundle is refused even when forced.
     AppBundle calculator;
     calculator.url = u"/System/Applications/Calculator.app"_s;
     calculator.kind = BundleKind::Application;
@@ -32,11 +31,6 @@ TEST_F(StoreTest, OpeningAlertsAndProtection) {
     ASSERT_TRUE(store.alert());
     EXPECT_EQ(store.alert()->title, u"Это приложение защищено"_s);
     EXPECT_EQ(store.alert()->message, u"Оно встроено в систему, удалить его нельзя."_s);
-    store.dismissAlert();
-    store.open(calculator, true, false);
-    ASSERT_NE(store.session(), nullptr);
-    EXPECT_TRUE(store.session()->fromTrash());
-
     // A bundle the user protected asks first; "remove anyway" opens it.
     store.settings().setProtectedIDs({u"com.example.foo"_s});
     store.open(QStringList{foo, bar});
@@ -171,23 +165,6 @@ TEST_F(StoreTest, PartlyFailedRemovalsStayUndoableTogether) {
     EXPECT_TRUE(fs::exists(fooPreferences));
     EXPECT_EQ(fs::readFile(index), QByteArray("i"));
     EXPECT_EQ(fs::readFile(cacheFile), QByteArray("cache late"));
-}
-
-TEST_F(StoreTest, TheListFiltersAndOpensWithTheTeam) {
-    QVariantMap betaInfo = info(u"org.example.beta"_s, u"Бета"_s);
-    betaInfo.insert(u"CFBundleExecutable"_s, u"beta"_s);
-    sandbox.makeBundle(u"home/Applications/Бета.app"_s, betaInfo);
-    sandbox.writeFile(u"home/Applications/Бета.app/Contents/MacOS/beta"_s,
-                      tools::thinMachO(tools::MachOSlice{}));
-    store.loadList();
-    ASSERT_TRUE(runUntil([&] { return !store.isLoadingList(); }));
-    InstalledListModel* model = store.filteredModel();
-    store.setQuery(u"бета"_s);
-    ASSERT_EQ(model->rowCount(), 1);
-    store.openInstalled(model->data(model->index(0), InstalledListModel::pathRole).toString());
-    ASSERT_NE(store.session(), nullptr);
-    // Searched with its team, as when dropped; the list itself has none.
-    EXPECT_EQ(store.session()->bundle().teamIdentifier, u"TEAM012345"_s);
 }
 
 } // namespace
