@@ -86,7 +86,6 @@ protected:
 TEST_F(RozudOdizuvTest, OffersWhatTheUserTrashedAndIgnoresTheRest) {
     trash(makeApp(u"Old.app"_s));
     switchOn();
-    ASSERT_TRUE(watcher.isWatching());
     EXPECT_EQ(watcher.known(), QSet<QString>{u"Old.app"_s});
     // No event is handled between the two moves: one change brings both.
     trash(makeApp(u"Beta.app"_s));
@@ -102,7 +101,6 @@ TEST_F(RozudOdizuvTest, OffersWhatTheUserTrashedAndIgnoresTheRest) {
     EXPECT_EQ(offered.size(), 2) << offered.join(u',').toStdString();
     EXPECT_EQ(watcher.known(),
               (QSet<QString>{u"Old.app"_s, u"Alpha.APP"_s, u"Beta.app"_s, u"Clean.APP"_s, marker}));
-    EXPECT_EQ(RozudOdizuv::applicationsInTrash(), watcher.known());
 
     // What Mossbin trashed is not offered; put back by undo and thrown away
     // by the user, it is.
@@ -125,32 +123,26 @@ TEST_F(RozudOdizuvTest, OffersWhatTheUserTrashedAndIgnoresTheRest) {
 }
 
 // On: a missing Trash is made and watched once, however often switched on,
-// and the login item is written. Off: the watch and the login item go.
-TEST_F(RozudOdizuvTest, SwitchingOnAndOff) {
+// and the login item is written: it starts the running executable, quoted for
+// the Exec key and escaped once more as a string value. Off: both go.
+TEST_F(RozudOdizuvTest, SwitchingOnAndOffWithTheLoginItem) {
     const int before = inotifyDescriptorCount();
     EXPECT_FALSE(watcher.hasTrashAccess()); // no Trash yet
     switchOn();
     switchOn();
     EXPECT_TRUE(watcher.hasTrashAccess());
     EXPECT_EQ(inotifyDescriptorCount(), before + 1);
-    EXPECT_TRUE(fs::exists(RozudOdizuv::loginItemPath()));
-
-    switchOn(false);
-    EXPECT_FALSE(watcher.isWatching());
-    EXPECT_EQ(inotifyDescriptorCount(), before);
-    EXPECT_FALSE(fs::exists(RozudOdizuv::loginItemPath()));
-}
-
-// The login item starts the running executable, quoted for the Exec key and
-// escaped once more as a string value.
-TEST_F(RozudOdizuvTest, LoginItemStartsTheRunningExecutable) {
-    ASSERT_TRUE(RozudOdizuv::registerLoginItem());
     const QString item = QString::fromUtf8(fs::readFile(RozudOdizuv::loginItemPath()).value_or(""));
     EXPECT_TRUE(item.startsWith(u"[Desktop Entry]\n"_s));
     EXPECT_TRUE(item.contains(u"\nExec=\"%1\"\n"_s.arg(QCoreApplication::applicationFilePath())));
     EXPECT_EQ(RozudOdizuv::quotedExecArgument(u"/a b/\"`$\\%f"_s), u"\"/a b/\\\"\\`\\$\\\\%%f\""_s);
     EXPECT_TRUE(
         RozudOdizuv::loginItemEntry(u"/x\\y\nz"_s).contains(u"\nExec=\"/x\\\\\\\\y\\nz\"\n"_s));
+
+    switchOn(false);
+    EXPECT_FALSE(watcher.isWatching());
+    EXPECT_EQ(inotifyDescriptorCount(), before);
+    EXPECT_FALSE(fs::exists(RozudOdizuv::loginItemPath()));
 }
 
 } // namespace

@@ -20,9 +20,7 @@ namespace moss::test {
 using namespace Qt::StringLiterals;
 
 // A generous deadline: the sanitizer builds run these tasks many times slower.
-template <typename Predicate> bool runUntil(Predicate done) {
-    return waitFor(done, 120'000);
-}
+inline constexpr auto runUntil = [](auto done) { return waitFor(done, 120'000); };
 
 // Counts the change signals of a store or session emitted off the main
 // thread. It outlives every object it watches.

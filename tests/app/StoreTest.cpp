@@ -19,7 +19,6 @@ TEST_F(StoreTest, OpeningAlertsAndProtection) {
     EXPECT_EQ(store.alert()->title, u"Это не приложение"_s);
     EXPECT_EQ(store.alert()->message,
               u"«notes \"1\".txt» не похоже на приложение, плагин или виджет."_s);
-    EXPECT_EQ(store.property("alert").toMap().value(u"hasRemoveAnyway"_s), false);
     EXPECT_EQ(store.session(), nullptr);
 
     // A system bundle is refused even when forced.
@@ -31,6 +30,7 @@ TEST_F(StoreTest, OpeningAlertsAndProtection) {
     ASSERT_TRUE(store.alert());
     EXPECT_EQ(store.alert()->title, u"Это приложение защищено"_s);
     EXPECT_EQ(store.alert()->message, u"Оно встроено в систему, удалить его нельзя."_s);
+    store.dismissAlert();
     // A bundle the user protected asks first; "remove anyway" opens it.
     store.settings().setProtectedIDs({u"com.example.foo"_s});
     store.open(QStringList{foo, bar});
@@ -56,7 +56,6 @@ TEST_F(StoreTest, ADroppedSessionsSearchStopsAndChangesNothingShown) {
     ASSERT_TRUE(runUntil([&] { return dropped.isNull() && !current->isSearching(); }));
     EXPECT_EQ(store.session(), current);
     EXPECT_EQ(sessionChanges, 0);
-    EXPECT_EQ(current->files().first().url, bar);
     EXPECT_FALSE(urlsOf(current->files()).contains(fooPreferences));
 }
 
@@ -69,10 +68,8 @@ TEST_F(StoreTest, RemovalShowsAToastReloadsTheListAndUndoes) {
     store.remove(session);
     ASSERT_TRUE(runUntil([&] { return store.session() == nullptr; }));
     EXPECT_EQ(store.toast(), u"Foo удалено · освобождено "_s + formatByteCount(size));
-    EXPECT_EQ(store.lastRemoval()->name, u"Foo"_s);
     EXPECT_EQ(store.lastRemoval()->trashed.size(), 3);
     EXPECT_FALSE(fs::exists(foo));
-    EXPECT_TRUE(store.canUndo());
     ASSERT_TRUE(runUntil([&] { return !store.isLoadingList(); }));
     for (const CatalogSection& section : store.sections())
         for (const AppBundle& bundle : section.bundles)
@@ -80,7 +77,7 @@ TEST_F(StoreTest, RemovalShowsAToastReloadsTheListAndUndoes) {
 
     store.undoLastRemoval();
     EXPECT_EQ(store.toast(), u"Возвращено из Корзины: 3 из 3"_s);
-    EXPECT_FALSE(store.lastRemoval());
+    EXPECT_FALSE(store.canUndo());
     EXPECT_TRUE(fs::exists(foo));
     EXPECT_TRUE(fs::exists(fooCaches + u"/data.db"_s));
     ASSERT_TRUE(runUntil([&] { return !store.isLoadingList(); }));
@@ -89,40 +86,17 @@ TEST_F(StoreTest, RemovalShowsAToastReloadsTheListAndUndoes) {
     EXPECT_FALSE(store.toast());
 }
 
-TEST_F(StoreTest, RemovalWithFailuresAlertsWithSixSortedPathsAndSearchesAgain) {
+// Items vanish between the search and the removal, and the caches go through
+// the copy with a write landing after it: they end half-moved, their index in
+// the Trash. The alert lists six failures, sorted; the session searches again;
+// the next removal joins the entry, and one undo puts everything back.
+TEST_F(StoreTest, PartlyFailedRemovalsAlertAndStayUndoableTogether) {
+    const QString index = sandbox.writeFile(u"home/Library/Caches/com.example.foo/index"_s, "i");
+    const QString cacheFile = fooCaches + u"/data.db"_s;
     QStringList missing;
     for (int i = 7; i >= 1; --i)
         missing.append(sandbox.writeFile(
             u"home/Library/Preferences/com.example.foo.part%1.plist"_s.arg(i), "<plist/>"));
-    Session* session = openAndSearch(foo);
-    ASSERT_NE(session, nullptr);
-    // The items vanish between the search and the removal.
-    for (const QString& path : missing)
-        ASSERT_TRUE(fs::moveNoReplace(path, sandbox.path(u"gone-"_s + fs::lastComponent(path))));
-    QSet<QString> ticked(missing.begin(), missing.end());
-    session->setSelected(ticked << fooPreferences);
-    store.remove(session);
-    ASSERT_TRUE(runUntil([&] { return !session->isRemoving(); }));
-    ASSERT_TRUE(store.alert());
-    EXPECT_EQ(store.alert()->title, u"Часть файлов не удалась"_s);
-    std::sort(missing.begin(), missing.end());
-    EXPECT_EQ(store.alert()->message,
-              missing.mid(0, 6).join(u" — файл не найден\n"_s) + u" — файл не найден"_s);
-    EXPECT_EQ(store.lastRemoval()->trashed.keys(), QStringList{fooPreferences});
-    // Searched again: the trashed item is gone from the list.
-    EXPECT_TRUE(session->isSearching());
-    ASSERT_TRUE(runUntil([&] { return !session->isSearching(); }));
-    EXPECT_FALSE(urlsOf(session->files()).contains(fooPreferences));
-    EXPECT_EQ(session->selected(), defaultTicks(session->files()));
-}
-
-TEST_F(StoreTest, PartlyFailedRemovalsStayUndoableTogether) {
-    const QString index = sandbox.writeFile(u"home/Library/Caches/com.example.foo/index"_s, "i");
-    const QString cacheFile = fooCaches + u"/data.db"_s;
-    const QString gone =
-        sandbox.writeFile(u"home/Library/Preferences/com.example.foo.gone.plist"_s, "<plist/>");
-    // The caches go through the copy, and a write lands in them after it was
-    // copied: they end half-moved, their index in the Trash.
     RemovalServices services = RemovalServices::live();
     services.trashItem = [this, live = services.trashItem](const QString& url) {
         return url == fooCaches ? std::nullopt : live(url);
@@ -137,23 +111,27 @@ TEST_F(StoreTest, PartlyFailedRemovalsStayUndoableTogether) {
     store.setRemovalServices(services);
     Session* session = openAndSearch(foo);
     ASSERT_NE(session, nullptr);
-    const auto removeTicked = [&](const QSet<QString>& ticked) {
-        session->setSelected(ticked);
-        store.remove(session);
-        return runUntil([&] { return !session->isRemoving() && !session->isSearching(); });
-    };
-
-    ASSERT_TRUE(fs::moveNoReplace(gone, sandbox.path(u"gone.plist"_s)));
-    ASSERT_TRUE(removeTicked({fooPreferences, fooCaches, gone}));
+    for (const QString& path : missing)
+        ASSERT_TRUE(fs::moveNoReplace(path, sandbox.path(u"gone-"_s + fs::lastComponent(path))));
+    QSet<QString> ticked(missing.begin(), missing.end());
+    session->setSelected(ticked << fooPreferences << fooCaches);
+    store.remove(session);
+    ASSERT_TRUE(runUntil([&] { return !session->isRemoving(); }));
+    EXPECT_TRUE(session->isSearching());
+    ASSERT_TRUE(runUntil([&] { return !session->isSearching(); }));
     ASSERT_TRUE(store.alert());
+    EXPECT_EQ(store.alert()->title, u"Часть файлов не удалась"_s);
+    std::sort(missing.begin(), missing.end());
     EXPECT_EQ(store.alert()->message,
-              fooCaches + u" — изменён во время переноса\n"_s + gone +
+              fooCaches + u" — изменён во время переноса\n"_s +
+                  missing.mid(0, 5).join(u" — файл не найден\n"_s) +
                   u" — файл не найден\n\nЧасть файлов перенесена не полностью: недостающее "
                   "лежит в Корзине, и отмена удаления соберёт их обратно."_s);
     EXPECT_EQ(store.lastRemoval()->trashed.keys(), QStringList{fooPreferences});
     EXPECT_EQ(store.lastRemoval()->halfMoved.keys(), QStringList{fooCaches});
+    EXPECT_FALSE(urlsOf(session->files()).contains(fooPreferences));
+    EXPECT_EQ(session->selected(), defaultTicks(session->files()));
 
-    // The next removal joins it, and one undo puts everything back.
     store.dismissAlert();
     session->setSelected({foo});
     store.remove(session);
