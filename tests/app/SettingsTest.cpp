@@ -1,13 +1,10 @@
-// The user's settings: defaults, persistence, the protected list's edits and
-// the RozudOdizuv switch with the watcher that follows it.
+// The user's settings: defaults, persistence and the protected list.
 
 #include "Settings.h"
 
 #include "Protection.h"
-#include "RozudOdizuv.h"
 #include "Sandbox.h"
 #include "Store.h"
-#include "platform/FileSystem.h"
 
 #include <QSettings>
 #include <gtest/gtest.h>
@@ -27,92 +24,38 @@ protected:
                             &Settings::rozudOdizuvChanged})
             QObject::connect(&settings, signal, &settings, [this] { ++changes; });
     }
-    void TearDown() override {
-        settings.setRozudOdizuv(false);
-        QSettings().clear();
-    }
+    void TearDown() override { QSettings().clear(); }
 
     test::Sandbox sandbox;
     Store store;
-    RozudOdizuv watcher{store};
     Settings& settings = store.settings();
     int changes = 0;
 };
 
-TEST_F(SettingsTest, DefaultsAreReadWithoutBeingWritten) {
+TEST_F(SettingsTest, DefaultsArePersistedOnlyWhenChangedAndAnnouncedOnce) {
     const QStringList& defaults = Protection::defaultProtected();
     EXPECT_EQ(settings.protectedIDs(), QSet<QString>(defaults.begin(), defaults.end()));
     EXPECT_TRUE(settings.showSystem());
     EXPECT_FALSE(settings.rozudOdizuv());
     EXPECT_TRUE(QSettings().allKeys().isEmpty());
-}
 
-TEST_F(SettingsTest, ChangesArePersistedUnderTheirKeysAndAnnouncedOnce) {
-    settings.setProtectedIDs({u"zeta.app"_s, u"alpha.app"_s, u"Alpha.app"_s});
-    settings.setShowSystem(false);
-    settings.setRozudOdizuv(true);
-    EXPECT_EQ(changes, 3);
-    settings.setProtectedIDs({u"alpha.app"_s, u"Alpha.app"_s, u"zeta.app"_s});
-    settings.setShowSystem(false);
-    settings.setRozudOdizuv(true);
-    EXPECT_EQ(changes, 3);
-
+    for (int twice = 0; twice < 2; ++twice) {
+        settings.setProtectedIDs({u"zeta.app"_s, u"alpha.app"_s, u"Alpha.app"_s});
+        settings.setShowSystem(false);
+        settings.setRozudOdizuv(true);
+    }
+    EXPECT_EQ(changes, 3); // announced once each
     QSettings stored;
     EXPECT_EQ(stored.value(u"protectedApps"_s).toString(), u"Alpha.app\nalpha.app\nzeta.app"_s);
     EXPECT_EQ(stored.value(u"showSystem"_s).toBool(), false);
     EXPECT_EQ(stored.value(u"rozudOdizuv"_s).toBool(), true);
     const Settings other;
-    EXPECT_EQ(other.sortedProtectedIDs(),
-              (QStringList{u"Alpha.app"_s, u"alpha.app"_s, u"zeta.app"_s}));
-    EXPECT_FALSE(other.showSystem());
-    EXPECT_TRUE(other.rozudOdizuv());
-
     // Empty lines are no identifiers; blanks stay.
     stored.setValue(u"protectedApps"_s, u"\none\n\n two \n"_s);
     EXPECT_EQ(other.protectedIDs(), (QSet<QString>{u"one"_s, u" two "_s}));
-}
 
-TEST_F(SettingsTest, AddingTrimsBlanksAndTabsKeepsCaseAndResetRestoresTheDefaults) {
-    for (const QString& blank : {QString(), u"   "_s, u" \t "_s, u"\u00a0"_s})
-        EXPECT_FALSE(settings.canAdd(blank)) << blank.toStdString();
-    EXPECT_TRUE(settings.canAdd(u"\ncom.x.y"_s));
-
-    settings.setProtectedIDs({});
-    settings.add(u"  com.x.y\t"_s);
-    settings.add(u" \t "_s);
-    settings.add(u"com.x.y"_s);
-    settings.add(u"COM.X.Y"_s);
-    EXPECT_EQ(settings.sortedProtectedIDs(), (QStringList{u"COM.X.Y"_s, u"com.x.y"_s}));
-    settings.setProtected(u"com.x.y"_s, false);
-    EXPECT_EQ(settings.protectedIDs(), QSet<QString>{u"COM.X.Y"_s});
-
-    settings.reset();
-    QStringList defaults = Protection::defaultProtected();
-    defaults.sort();
-    EXPECT_EQ(defaults.size(), 8);
-    EXPECT_EQ(settings.sortedProtectedIDs(), defaults);
-}
-
-TEST_F(SettingsTest, TheWatcherFollowsTheSwitchAndTheHintWantsAReadableTrash) {
-    // A Trash that cannot be listed, whoever runs the test.
-    const QString trash = sandbox.writeFile(u"home/.local/share/Trash/files"_s, "not a folder");
-    EXPECT_FALSE(settings.showsAccessHint());
-    settings.setRozudOdizuv(true);
-    EXPECT_TRUE(settings.showsAccessHint());
-    EXPECT_FALSE(watcher.isWatching());
-    EXPECT_TRUE(fs::exists(RozudOdizuv::loginItemPath()));
-
-    ASSERT_TRUE(QFile::remove(trash));
-    sandbox.makeDir(u"home/.local/share/Trash/files"_s);
-    EXPECT_FALSE(settings.showsAccessHint());
-    settings.setRozudOdizuv(false);
-    settings.setRozudOdizuv(true);
-    EXPECT_TRUE(watcher.isWatching());
-
-    settings.setRozudOdizuv(false);
-    EXPECT_FALSE(settings.showsAccessHint());
-    EXPECT_FALSE(watcher.isWatching());
-    EXPECT_FALSE(fs::exists(RozudOdizuv::loginItemPath()));
+    settings.reset(); // restores the defaults
+    EXPECT_EQ(settings.protectedIDs(), QSet<QString>(defaults.begin(), defaults.end()));
 }
 
 } // namespace

@@ -13,58 +13,38 @@
 #include <QPointer>
 #include <QSettings>
 #include <QThread>
-#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace moss::test {
 
 using namespace Qt::StringLiterals;
 
-// Runs the event loop until `done` holds; a generous deadline, since the
-// sanitizer builds run these tasks many times slower.
-template <typename Predicate> bool runUntil(Predicate done) {
-    return waitFor(done, 120'000);
-}
+// A generous deadline: the sanitizer builds run these tasks many times slower.
+inline constexpr auto runUntil = [](auto done) { return waitFor(done, 120'000); };
 
-// Counts the change signals of a store or session, and those emitted off the
-// main thread.
-class ThreadWitness {
-public:
-    ~ThreadWitness() {
-        for (const QMetaObject::Connection& connection : connections_)
-            QObject::disconnect(connection);
-    }
-
+// Counts the change signals of a store or session emitted off the main
+// thread. It outlives every object it watches.
+struct ThreadWitness {
     template <typename Object>
     void watch(Object* object, std::initializer_list<void (Object::*)()> notifiers) {
         for (auto notifier : notifiers)
-            connections_.append(QObject::connect(
+            QObject::connect(
                 object, notifier, object,
-                [this] {
-                    ++changes;
-                    if (QThread::currentThread() != QCoreApplication::instance()->thread())
-                        ++offMainThread;
-                },
-                Qt::DirectConnection));
+                [this] { offMainThread += QThread::currentThread() != qApp->thread(); },
+                Qt::DirectConnection);
     }
-
     void watch(Store* store) {
         watch(store, {&Store::screenChanged, &Store::kindChanged, &Store::sectionsChanged,
                       &Store::isLoadingListChanged, &Store::queryChanged, &Store::sessionChanged,
                       &Store::toastChanged, &Store::lastRemovalChanged, &Store::alertChanged});
     }
-
     void watch(Session* session) {
         watch(session,
               {&Session::filesChanged, &Session::selectedChanged, &Session::isSearchingChanged,
                &Session::isRemovingChanged, &Session::runningChanged});
     }
 
-    int changes = 0;
     int offMainThread = 0;
-
-private:
-    QList<QMetaObject::Connection> connections_;
 };
 
 inline QStringList urlsOf(const QList<FoundFile>& files) {
@@ -90,43 +70,42 @@ protected:
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
                            sandbox.path(u"home/.config"_s));
         witness.watch(&store);
-        QObject::connect(&store, &Store::sessionChanged, &store, [this] {
-            if (store.session())
-                sessions.append(store.session());
-        });
+        QObject::connect(&store, &Store::sessionChanged, &store,
+                         [this] { sessions.append(store.session()); });
         foo = sandbox.makeBundle(u"home/Applications/Foo.app"_s,
                                  info(u"com.example.foo"_s, u"Foo"_s));
         bar =
             sandbox.makeBundle(u"home/Applications/Bar.app"_s, info(u"org.sample.bar"_s, u"Bar"_s));
         fooPreferences =
             sandbox.writeFile(u"home/Library/Preferences/com.example.foo.plist"_s, "<plist/>");
-        fooCaches = sandbox.writeFile(u"home/Library/Caches/com.example.foo/data.db"_s, "cache");
-        fooCaches = fs::parentPath(fooCaches);
+        fooCaches = fs::parentPath(
+            sandbox.writeFile(u"home/Library/Caches/com.example.foo/data.db"_s, "cache"));
     }
 
+    // No task of this test may outlive its sandbox.
     void TearDown() override {
-        // No task of this test may outlive its sandbox.
-        const auto busy = [](const QPointer<Session>& pointer) {
-            const Session* session = pointer.get();
-            return session != nullptr && (session->isSearching() || session->isRemoving());
-        };
-        EXPECT_TRUE(runUntil([&] { return std::none_of(sessions.begin(), sessions.end(), busy); }));
+        EXPECT_TRUE(runUntil([&] {
+            return std::none_of(sessions.begin(), sessions.end(), [](const QPointer<Session>& p) {
+                const Session* session = p.get();
+                return session != nullptr && (session->isSearching() || session->isRemoving());
+            });
+        }));
         EXPECT_EQ(witness.offMainThread, 0);
     }
 
     Session* openAndSearch(const QString& path) {
         store.open(QStringList{path});
         Session* session = store.session();
-        if (!session)
-            return nullptr;
-        witness.watch(session);
-        EXPECT_TRUE(runUntil([session] { return !session->isSearching(); }));
+        if (session) {
+            witness.watch(session);
+            EXPECT_TRUE(runUntil([session] { return !session->isSearching(); }));
+        }
         return session;
     }
 
     Sandbox sandbox;
-    Store store;
     ThreadWitness witness;
+    Store store;
     QList<QPointer<Session>> sessions; // every session the store showed
     QString foo, bar, fooPreferences, fooCaches;
 };
