@@ -16,15 +16,12 @@ TEST(SearchRootsTest, LiveDescribesTheRunningUser) {
     sandbox.activate();
     qputenv("TMPDIR", fs::encodePath(sandbox.symlink(sandbox.path(u"tmp"_s), u"tmplink"_s)));
     const std::pair<const char*, QString> caches[] = {
-        {"", sandbox.home() + u"/.cache"_s},
         {"relative/cache", sandbox.home() + u"/.cache"_s},
         {"/x/../cache/", u"/cache"_s},
     };
     for (const auto& [variable, cache] : caches) {
         qputenv("XDG_CACHE_HOME", variable);
         const SearchRoots roots = SearchRoots::live();
-        EXPECT_EQ(roots.home, sandbox.home());
-        EXPECT_EQ(roots.system, QStringList{u"/"_s});
         EXPECT_EQ(roots.userTemp, (QStringList{sandbox.path(u"tmp"_s), cache})) << variable;
     }
 }
