@@ -22,12 +22,12 @@ TEST(BundleKindTest, RawValuesRoundTrip) {
         EXPECT_EQ(moss::bundleKindFromRawValue(moss::rawValue(kind)), kind);
     EXPECT_FALSE(moss::bundleKindFromRawValue(u"Application"_s));
 }
+
 // A folder is a bundle of the kind its extension names, ignoring case and the
 // names of links to it; an application needs a readable, non-empty Info.
 TEST(AppBundleTest, WhatLoadsAndOfWhichKind) {
     Sandbox sandbox;
-    for (const QString& name :
-         {u"Foo.app"_s, u"Loud.APP"_s, u"Clock.wdgt"_s, u"Share.appex"_s, u"NoExtension"_s})
+    for (const QString& name : {u"Loud.APP"_s, u"Clock.wdgt"_s, u"NoExtension"_s})
         sandbox.makeBundle(name, identified(u"com.vendor.x"_s));
     sandbox.makeBundle(u"Pane.prefpane"_s, {});
     sandbox.makeBundle(u"Bare.app"_s, {});
@@ -35,20 +35,17 @@ TEST(AppBundleTest, WhatLoadsAndOfWhichKind) {
     sandbox.writePlist(u"EmptyDict.app/Contents/Info.plist"_s, {});
     sandbox.writeFile(u"File.app"_s, "not a folder");
     sandbox.symlink(sandbox.path(u"Pane.prefpane"_s), u"Alias.app"_s);
-    sandbox.symlink(sandbox.path(u"gone.app"_s), u"Dangling.app"_s);
     sandbox.symlink(sandbox.path(u"B.app"_s), u"A.app"_s);
     sandbox.symlink(sandbox.path(u"A.app"_s), u"B.app"_s);
     const std::pair<QString, std::optional<BundleKind>> rows[] = {
         {u"Loud.APP"_s, BundleKind::Application},
         {u"Clock.wdgt"_s, BundleKind::Widget},
-        {u"Share.appex"_s, BundleKind::Plugin},
         {u"NoExtension"_s, BundleKind::Plugin},
         {u"Alias.app"_s, BundleKind::Plugin},
         {u"Bare.app"_s, std::nullopt},
         {u"Broken.app"_s, std::nullopt},
         {u"EmptyDict.app"_s, std::nullopt},
         {u"File.app"_s, std::nullopt},
-        {u"Dangling.app"_s, std::nullopt},
         {u"A.app"_s, std::nullopt}};
     for (const auto& [name, kind] : rows) {
         const std::optional<AppBundle> bundle = AppBundle::load(sandbox.path(name), false);
@@ -74,15 +71,12 @@ TEST(AppBundleTest, IdentityFromTheInfoDictionary) {
           {u"CFBundleVersion"_s, u"77"_s}},
          u"-|Typed|Typed|77"_s},
         {u"Foo.app"_s,
-         {
-             {u"CFBundleIdentifier"_s, u"com.vendor.foo"_s},
-             {u"CFBundleName"_s, u"Foo"_s},
-             {u"CFBundleDisplayName"_s, u"foo"_s},
-             {u"CFBundleExecutable"_s, u"FooApp"_s},
-             {u"CFBundleShortVersionString"_s, u"1.2"_s},
-         },
+         {{u"CFBundleIdentifier"_s, u"com.vendor.foo"_s},
+          {u"CFBundleName"_s, u"Foo"_s},
+          {u"CFBundleDisplayName"_s, u"foo"_s},
+          {u"CFBundleExecutable"_s, u"FooApp"_s},
+          {u"CFBundleShortVersionString"_s, u"1.2"_s}},
          u"com.vendor.foo|Foo,FooApp|foo|1.2"_s},
-        {u"EmptyKey.app"_s, {{u"CFBundleDisplayName"_s, QString()}}, u"-|EmptyKey|EmptyKey|-"_s},
         {u"My.apply"_s, identified(u"x"_s), u"x|My|Myly|-"_s},
         {u"Pane.prefpane"_s, {}, u"-|Pane|Pane.prefpane|-"_s},
         {odd + u".app"_s, identified(u"x"_s), u"x|"_s + odd + u'|' + odd + u"|-"_s},
@@ -91,7 +85,6 @@ TEST(AppBundleTest, IdentityFromTheInfoDictionary) {
         const QString path = sandbox.makeBundle(u"d/"_s + row.folder, row.info);
         const std::optional<AppBundle> bundle = AppBundle::load(path, false);
         ASSERT_TRUE(bundle) << row.folder.toStdString();
-        EXPECT_EQ(bundle->url, path);
         EXPECT_EQ(QStringList({bundle->bundleIdentifier.value_or(u"-"_s), bundle->names.join(u','),
                                bundle->displayName, bundle->version.value_or(u"-"_s)})
                       .join(u'|'),
@@ -99,22 +92,17 @@ TEST(AppBundleTest, IdentityFromTheInfoDictionary) {
     }
 }
 
-TEST(AppBundleTest, UrlIsStandardisedWithLinksResolved) {
+TEST(AppBundleTest, UrlWithLinksResolvedAndInfoLocationsInOrder) {
     Sandbox sandbox;
     const QString real = sandbox.makeBundle(u"Applications/Foo.app"_s, identified(u"c.v.f"_s));
     sandbox.symlink(real, u"Links/Foo.app"_s);
     sandbox.symlink(sandbox.path(u"Applications"_s), u"Apps"_s);
     for (const QString& input :
-         {real + u"//"_s, sandbox.path(u"Links/Foo.app/"_s), sandbox.path(u"Apps/Foo.app"_s),
-          sandbox.path(u"Applications/./x/../Foo.app"_s)})
+         {sandbox.path(u"Links/Foo.app/"_s), sandbox.path(u"Apps/./x/../Foo.app"_s)})
         EXPECT_EQ(AppBundle::load(input, false).value_or(AppBundle()).id(), real)
             << input.toStdString();
-}
-
-// Contents/Info.plist, then Resources/Info.plist, then Info.plist: the first
-// that exists counts, even when it cannot be read.
-TEST(AppBundleTest, InfoPropertyListLocationsInOrder) {
-    Sandbox sandbox;
+    // Contents/Info.plist, then Resources/Info.plist, then Info.plist: the
+    // first that exists counts, even when it cannot be read.
     const QString widget = sandbox.makeDir(u"Weather.wdgt"_s);
     const auto identifier = [&] { return AppBundle::load(widget, false)->bundleIdentifier; };
     sandbox.writePlist(u"Weather.wdgt/Info.plist"_s, identified(u"root"_s));
