@@ -173,7 +173,8 @@ TEST(KeySet, answersAsItsKeysWhateverTheyBeginWith) {
     }
     KeySet ascii(Kind::identifier);
     ascii.add(s(u"kit.kelvin"), 10);
-    EXPECT_EQ(ascii.longestMatch(KeyCandidate(s(u"\u212Ait.kelvin"))), 10);
+    const QString kelvinFirst = s(u"\u212Ait.kelvin");
+    EXPECT_EQ(ascii.longestMatch(KeyCandidate(kelvinFirst)), 10);
 }
 
 } // namespace
