@@ -50,15 +50,12 @@ QList<FoundFile>::const_iterator find(const QList<FoundFile>& found, const QStri
 
 void expectOutcomes(const QList<FoundFile>& found, const QString& home,
                     const QList<Outcome>& outcomes) {
-    for (const Outcome& outcome : outcomes) {
-        const auto item = find(found, home + u'/' + outcome.path);
-        if (!outcome.category) {
-            EXPECT_EQ(item, found.cend()) << "claimed: " << outcome.path.toStdString();
-            continue;
-        }
-        ASSERT_NE(item, found.cend()) << "not found: " << outcome.path.toStdString();
-        EXPECT_EQ(item->category, *outcome.category) << outcome.path.toStdString();
-        EXPECT_EQ(item->selectedByDefault, outcome.ticked) << outcome.path.toStdString();
+    for (const Outcome& o : outcomes) {
+        const auto item = find(found, home + u'/' + o.path);
+        const bool offered = item != found.cend();
+        EXPECT_EQ(offered ? std::optional(item->category) : std::nullopt, o.category)
+            << o.path.toStdString();
+        EXPECT_EQ(offered && item->selectedByDefault, o.ticked) << o.path.toStdString();
     }
 }
 
@@ -69,10 +66,9 @@ TEST_F(LinuxSearchTest, eachRowByItsRuleAgainstTheOtherApplications) {
           "Name=AcmePad Sync\nExec=acmepad-sync");
     entry(u".local/share/applications/org.acme.Pad.Viewer.desktop"_s,
           "Name=Pad Viewer\nExec=padview\nNoDisplay=true");
-    for (const char* folder :
-         {".config/acmepad", ".local/share/org.acme.Pad", ".local/share/org.acme.Pad.Viewer",
-          ".config/acmepad-sync", ".acmepad", "acmepad", ".var/app/org.acme.Pad",
-          ".var/app/acmepad", "snap/acmepad"})
+    for (const char* folder : {".config/acmepad", ".local/share/org.acme.Pad",
+                               ".local/share/org.acme.Pad.Viewer", ".config/acmepad-sync",
+                               ".acmepad", "acmepad", ".var/app/org.acme.Pad", ".var/app/acmepad"})
         sandbox.makeDir(u"home/"_s + QString::fromLatin1(folder));
     for (const char* file : {".local/share/icons/hicolor/48x48/apps/org.acme.Pad.png",
                              "Downloads/acmepad_1.0_amd64.deb"})
@@ -87,30 +83,26 @@ TEST_F(LinuxSearchTest, eachRowByItsRuleAgainstTheOtherApplications) {
 
     const QList<FoundFile> found = search(pad);
     using C = FileCategory;
-    expectOutcomes(
-        found, roots.home,
-        {
-            {u".config/acmepad"_s, C::preferences, true},
-            {u".local/share/org.acme.Pad"_s, C::support, true},
-            // A competitor's longer identifier, even of a hidden entry.
-            {u".local/share/org.acme.Pad.Viewer"_s, {}, false},
-            // Weakly by name here, strongly by another's name: theirs.
-            {u".config/acmepad-sync"_s, {}, false},
-            {u".acmepad"_s, C::support, true},
-            {u"acmepad"_s, {}, false},
-            {u".var/app/org.acme.Pad"_s, C::containers, true},
-            {u".var/app/acmepad"_s, {}, false},
-            {u"snap/acmepad"_s, {}, false},
-            {u".config/autostart/pad-tray.desktop"_s, C::launch, true},
-            {u".config/autostart/acmepad.desktop"_s, {}, false},
-            {u".config/systemd/user/pad.service"_s, C::launch, true},
-            {u".config/systemd/user/pad.timer"_s, C::launch, true},
-            {u".mozilla/native-messaging-hosts/org.acme.pad.json"_s, C::plugins, true},
-            // Another application's own entry is never a leftover.
-            {u".local/share/applications/acmepad-sync.desktop"_s, {}, false},
-            {u".local/share/icons/hicolor/48x48/apps/org.acme.Pad.png"_s, C::other, true},
-            {u"Downloads/acmepad_1.0_amd64.deb"_s, C::installers, false},
-        });
+    expectOutcomes(found, roots.home,
+                   {{u".config/acmepad"_s, C::preferences, true},
+                    {u".local/share/org.acme.Pad"_s, C::support, true},
+                    // A competitor's longer identifier, even of a hidden entry.
+                    {u".local/share/org.acme.Pad.Viewer"_s, {}},
+                    // Weakly by name here, strongly by another's name: theirs.
+                    {u".config/acmepad-sync"_s, {}},
+                    {u".acmepad"_s, C::support, true},
+                    {u"acmepad"_s, {}},
+                    {u".var/app/acmepad"_s, {}},
+                    {u".var/app/org.acme.Pad"_s, C::containers, true},
+                    {u".config/autostart/pad-tray.desktop"_s, C::launch, true},
+                    {u".config/autostart/acmepad.desktop"_s, {}},
+                    {u".config/systemd/user/pad.service"_s, C::launch, true},
+                    {u".config/systemd/user/pad.timer"_s, C::launch, true},
+                    {u".mozilla/native-messaging-hosts/org.acme.pad.json"_s, C::plugins, true},
+                    // Another application's own entry is never a leftover.
+                    {u".local/share/applications/acmepad-sync.desktop"_s, {}},
+                    {u".local/share/icons/hicolor/48x48/apps/org.acme.Pad.png"_s, C::other, true},
+                    {u"Downloads/acmepad_1.0_amd64.deb"_s, C::installers, false}});
     EXPECT_EQ(found.first(), (FoundFile{pad, FileCategory::bundle, 0, false, true, {}}));
     const auto timer = find(found, roots.configHome + u"/systemd/user/pad.timer"_s);
     ASSERT_NE(timer, found.cend());
@@ -129,12 +121,10 @@ TEST_F(LinuxSearchTest, wholeNamesAndWhatIsNeverOffered) {
     const QList<FoundFile> found = search(fonts);
     using C = FileCategory;
     expectOutcomes(found, roots.home,
-                   {
-                       {u".fonts"_s, {}, false},
-                       {u".ssh"_s, {}, false},
-                       {u".config/fonts"_s, {}, false},
-                       {u".config/ssh"_s, C::preferences, false},
-                   });
+                   {{u".fonts"_s, {}},
+                    {u".ssh"_s, {}},
+                    {u".config/fonts"_s, {}},
+                    {u".config/ssh"_s, C::preferences, false}});
     const auto config = find(found, roots.configHome + u"/ssh"_s);
     ASSERT_NE(config, found.cend());
     EXPECT_EQ(config->reason.doubt, FoundReason::Doubt::commonName);
