@@ -55,9 +55,6 @@ TEST(LaunchJobsTest, TextsThatNameTheBundle) {
         u"LaunchAgents/a.plist"_s,
         {{u"AssociatedBundleIdentifiers"_s, QVariantList{u"com.o"_s, u"COM.ACME.SKETCHER"_s}}});
     EXPECT_EQ(launchJobMention(associated, kSketcher, kApp)->text, u"COM.ACME.SKETCHER"_s);
-    // An empty bundle path matches nothing by path.
-    const QString byPath = sandbox.writePlist(u"LaunchAgents/p.plist"_s, {{u"Program"_s, kAgent}});
-    EXPECT_FALSE(launchJobMentions(byPath, kSketcher, QString()));
 }
 
 // Jobs written by hand, in which the texts are not spelled as the keys are:
@@ -66,12 +63,10 @@ TEST(LaunchJobsTest, TextsSpelledOtherwiseThanTheKeys) {
     Sandbox sandbox;
     const std::pair<QByteArray, bool> labels[] = {
         {"&#99;om.acme.sketcher", true},
-        {"com.acme.<![CDATA[sketcher]]>", true},
         {"com.acme.s\xE2\x84\xAA" // the Kelvin sign lower-cases to "k"
          "etcher",
          true},
         {"/APPLICATIONS/sketcher.app/Contents/MacOS/agent", true},
-        {"com.acme.sketchers", false},
     };
     for (const auto& [label, mentions] : labels) {
         const QString file = sandbox.writeFile(
@@ -86,12 +81,6 @@ TEST(LaunchJobsTest, TextsSpelledOtherwiseThanTheKeys) {
     EXPECT_TRUE(launchJobMentions(
         sandbox.writePlist(u"LaunchAgents/u.plist"_s, {{u"Label"_s, u"ORG.ÜNÏ.APP"_s}}), unicode,
         QString()));
-    // Named only outside the texts that count.
-    EXPECT_FALSE(launchJobMentions(
-        sandbox.writeFile(u"LaunchAgents/key.plist"_s,
-                          "<plist><dict><key>com.acme.Sketcher</key><string>x</string></dict>"
-                          "</plist>"),
-        kSketcher, kApp));
 }
 
 TEST(LaunchJobsTest, UnreadableMalformedAndMisnamedFiles) {
@@ -103,7 +92,6 @@ TEST(LaunchJobsTest, UnreadableMalformedAndMisnamedFiles) {
     for (const QString& file :
          {sandbox.writePlist(u"LaunchAgents/Foo.PLIST"_s, job), // the extension is case-sensitive
           sandbox.writeFile(u"LaunchAgents/bad.plist"_s, "<plist><dict><key>"),
-          sandbox.makeDir(u"LaunchAgents/dir.plist"_s),
           sandbox.makeFifo(u"LaunchAgents/fifo.plist"_s)})
         EXPECT_FALSE(launchJobMentions(file, kSketcher, kApp)) << file.toStdString();
     // A job that another user cannot read mentions nothing to that user.
