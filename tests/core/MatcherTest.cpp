@@ -49,14 +49,6 @@ TEST(MatcherConstruction, keysAreNormalisedDeduplicatedAndFiltered) {
     EXPECT_EQ(matcher.names(), QStringList({s(u"Sketcher Pro"), s(u"SketcherPro"),
                                             s(u"Sketcher-Pro"), s(u"Sketcher")}));
 
-    AppBundle bundle;
-    bundle.bundleIdentifier = s(u"com.acme.Sketcher");
-    bundle.nestedIdentifiers = {s(u"com.acme.Sketcher.helper"), s(u"COM.ACME.SKETCHER")};
-    bundle.names = {s(u"Sketcher Pro"), s(u"Sketcher")};
-    bundle.teamIdentifier = s(u"ABCDE12345");
-    const Matcher fromBundle(bundle);
-    EXPECT_EQ(fromBundle.identifiers(), matcher.identifiers());
-
     // Identifiers need two non-blank dot-separated parts; names of searched
     // folders (any case) and generic or short names are no keys; Cyrillic
     // keys are counted in characters; names are deduplicated ignoring case.

@@ -24,11 +24,10 @@ TEST(SystemPathsTest, SystemFoldersAndVendorNames) {
         {u"/h/com.apple/x.plist"_s, false, false, false},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(SystemPaths::isProtectedLeftover(c.path, false), c.leftover)
-            << c.path.toStdString();
-        EXPECT_EQ(SystemPaths::isProtectedLeftover(c.path, true), c.vendorLeftover)
-            << c.path.toStdString();
-        EXPECT_EQ(SystemPaths::isSystemBundlePath(c.path), c.systemBundle) << c.path.toStdString();
+        SCOPED_TRACE(c.path.toStdString());
+        EXPECT_EQ(SystemPaths::isProtectedLeftover(c.path, false), c.leftover);
+        EXPECT_EQ(SystemPaths::isProtectedLeftover(c.path, true), c.vendorLeftover);
+        EXPECT_EQ(SystemPaths::isSystemBundlePath(c.path), c.systemBundle);
     }
     EXPECT_TRUE(SystemPaths::isVendorIdentifier(u"COM.APPLE.Safari"_s));
     EXPECT_FALSE(SystemPaths::isVendorIdentifier(u"com.applesauce.x"_s));
@@ -37,11 +36,10 @@ TEST(SystemPathsTest, SystemFoldersAndVendorNames) {
 TEST(SystemPathsTest, FoldersThatAreNeverABundle) {
     test::Sandbox sandbox;
     sandbox.activate();
-    sandbox.writeFile(u"home/.config/user-dirs.dirs"_s, "# written by xdg-user-dirs-update\n"
-                                                        "XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n"
-                                                        "XDG_PICTURES_DIR=\"" +
-                                                            sandbox.path(u"photos"_s).toUtf8() +
-                                                            "\"\n");
+    const QByteArray photos = sandbox.path(u"photos"_s).toUtf8();
+    sandbox.writeFile(u"home/.config/user-dirs.dirs"_s,
+                      "XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\nXDG_PICTURES_DIR=\"" + photos +
+                          "\"\n");
     // A Library location and a standard folder that are links elsewhere.
     sandbox.symlink(sandbox.makeDir(u"elsewhere/Caches"_s), u"home/Library/Caches"_s);
     sandbox.makeDir(u"elsewhere/Dokumente"_s);
