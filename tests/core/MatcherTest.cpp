@@ -70,7 +70,6 @@ TEST(MatcherConstruction, keysAreNormalisedDeduplicatedAndFiltered) {
 TEST(MatcherStatics, normalizeIdentifierAndNameVariants) {
     const std::pair<QString, QString> identifiers[] = {
         {s(u" com.acme.Sketcher-beta3 "), s(u"com.acme.Sketcher")},
-        {s(u"com.foo.1"), s(u"com.foo.1")},
         // Line breaks are not trimmed, and nothing after one is a suffix.
         {s(u"com.foo.bar1\n"), s(u"com.foo.bar1\n")},
         {units({u'a', u'.', u'b', u'.', 0xDC80, u'.', u'7'}),
@@ -106,7 +105,6 @@ TEST(MatcherStatics, tailStrength) {
 
 TEST(MatcherStrength, keyThenTail) {
     const Matcher matcher = sketcher();
-    const Matcher cyrillic({s(u"ру.пример.Редактор")}, {s(u"Редактор Плюс")}, none);
     // The key Sketcher, tried first, leaves "pro helper" (weak); Sketcher Pro
     // leaves "helper" (strong): the strongest wins.
     const Matcher twoKeys({}, {s(u"Sketcher"), s(u"Sketcher Pro")}, none);
@@ -117,10 +115,7 @@ TEST(MatcherStrength, keyThenTail) {
     const Matcher literal({s(u"com.a+b.(x)*")}, {s(u"C++ [Tool]")}, none);
     expectStrengths({{matcher, s(u"com.acme.SketcherBeta"), S},
                      {matcher, s(u"com.acme.Sketchers"), none},
-                     {matcher, s(u"SKETCHER PRO Notes"), W},
                      {matcher, s(u"sketcherpro.savedState"), S},
-                     {cyrillic, s(u"РУ.ПРИМЕР.редактор.plist"), S},
-                     {cyrillic, s(u"Редактор Плюсы"), none},
                      {twoKeys, s(u"Sketcher Pro helper"), S},
                      {marks, combining + s(u" helper"), S},
                      // Keys are literal text, never patterns.
@@ -147,8 +142,6 @@ TEST(MatcherIdentifierLength, longestAndExactIdentifiers) {
     const Row rows[] = {{matcher, s(u"com.acme.Sketcher.helper.plist"), 24, 24},
                         {e2023, s(u"com.vendor.TaxMac2023.plist"), 17, 21},
                         {e2024, s(u"com.vendor.TaxMac2023.plist"), 17, 0},
-                        {e2024, s(u"com.vendor.TaxMac2024 Cache"), 17, 21},
-                        {short3, s(u"ab.plist"), 0, 0},
                         {short3, s(u"a.c.plist"), 3, 3},
                         {short3, s(u"com.vendor.Boom2.plist"), 15, 16}};
     for (const Row& row : rows) {
@@ -167,10 +160,8 @@ TEST(MatcherGroupContainers, groupIdentifiersAndTeamPrefixes) {
     expectStrengths({{team, s(u"group.com.acme.Sketcher"), S},
                      {team, s(u"ABCDE12345.SketcherPro"), W},
                      {team, s(u"abcde12345.group.com.acme.Sketcher"), S},
-                     {team, s(u"group.ABCDE12345.com.acme.Sketcher"), S},
                      {team, s(u"ABCDE12345.com.acme.shared"), none},
                      {noTeam, s(u"ABCDE12345.Sketcher"), none},
-                     {noTeam, s(u"group.Sketcher"), none},
                      {emptyTeam, s(u".com.acme.Sketcher"), none},
                      {comTeam, s(u"group.com.acme.Sketcher"), none},
                      {comTeam, s(u"group.com.com.acme.Sketcher"), S}},
@@ -210,7 +201,6 @@ TEST(MatcherLinuxRules, wholeNamesExtensionWordsAndRc) {
     expectStrengths({{linux, s(u"dolphinrc"), S},
                      {linux, s(u"dolphin notes"), W},
                      {linux, s(u"dolphinarium"), none},
-                     {linux, s(u"FILES.json"), W},
                      {linux, s(u"VLCrc"), W},
                      {linux, s(u"vlc-backup"), none}});
     EXPECT_FALSE(linux.hasStrongNameMatch(s(u"files")));
@@ -249,15 +239,12 @@ TEST(MatcherOddCandidates, lineBreaksNulsSurrogatesAndHugeNames) {
     // The whole candidate must have the shape key + allowed suffix.
     expectStrengths({{matcher, s(u"com.acme.Sketcher\n"), none},
                      {matcher, s(u"com.acme.Sketcher.plist\nmore"), S},
-                     {matcher, s(u"Sketcher\nHelper"), none},
                      {matcher, s(u"Sketcher") + lone, none},
                      // A high surrogate at the very end.
                      {matcher, s(u"Sketcher.") + units({0xD83D}), S},
                      {matcher, s(u"com.acme.Sketcher.") + filler, S},
                      {matcher, s(u"Sketcher ") + helpers, S}});
-    expectStrengths({{matcher, s(u"ABCDE12345.") + lone + s(u"sketcherpro"), W}}, true);
     EXPECT_EQ(matcher.identifierMatchLength(s(u"com.acme.Sketcher.helper") + lone + s(u".x")), 17);
-    EXPECT_FALSE(matcher.mentions(s(u"com.acme.sketcher\n"), none));
 
     EXPECT_FALSE(matcher.matchesIdentifier(s(u"com.acme.Sketcher") + nul + s(u"x")));
     const Matcher nulKey({s(u"com.acme.Nul") + nul + s(u"Key")}, {}, none);
@@ -266,14 +253,12 @@ TEST(MatcherOddCandidates, lineBreaksNulsSurrogatesAndHugeNames) {
     const QString nulName = s(u"Tool") + nul + s(u"12b");
     const Matcher nulDigits({}, {nulName}, none);
     EXPECT_TRUE(nulDigits.matchesName(nulName + s(u".plist")));
-}
-
-TEST(MatcherOddCandidates, keysTooLongForTheEngineMatchNothingQuietly) {
+    // Keys too long for the engine match nothing, and spoil no other key.
     const QString huge(100'000, QChar(0x0436));
-    const Matcher matcher({s(u"com.acme.") + huge}, {huge, s(u"Sketcher")}, none);
-    EXPECT_FALSE(matcher.matchesName(huge));
-    EXPECT_EQ(matcher.identifierMatchLength(s(u"com.acme.") + huge), 0);
-    EXPECT_EQ(matcher.strength(s(u"Sketcher Helper"), true), S);
+    const Matcher hugeKeys({s(u"com.acme.") + huge}, {huge, s(u"Sketcher")}, none);
+    EXPECT_FALSE(hugeKeys.matchesName(huge));
+    EXPECT_EQ(hugeKeys.identifierMatchLength(s(u"com.acme.") + huge), 0);
+    EXPECT_EQ(hugeKeys.strength(s(u"Sketcher Helper"), true), S);
 }
 
 } // namespace
