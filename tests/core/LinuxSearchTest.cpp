@@ -140,28 +140,19 @@ TEST_F(LinuxSearchTest, theApplicationItemBySource) {
         others.append(file.url);
     EXPECT_EQ(others, (QStringList{link, icon}));
 
-    struct Case {
-        AppSource source;
-        QString url;
-        bool ticked;
-        bool needsAdmin;
-    };
-    const QString system = sandbox.path(u"usr/share/applications/x.desktop"_s);
-    const QString own = roots.dataHome + u"/applications/x.desktop"_s;
-    const QString image = sandbox.path(u"home/Applications/X.AppImage"_s);
-    for (const Case& c :
-         {Case{AppSource::debianPackage, system, false, true},
-          Case{AppSource::snap, system, false, true}, Case{AppSource::snap, own, true, false},
-          Case{AppSource::appImage, image, true, false}}) {
+    // Ticked and needing the administrator, as "ticked|admin".
+    const auto item = [&](AppSource source, const QString& url) {
         AppBundle bundle;
-        bundle.url = c.url;
-        bundle.source = c.source;
-        sandbox.makeDir(fs::parentPath(c.url).mid(sandbox.root().size() + 1));
-        const FoundFile item = LinuxSearch::applicationItemOf(bundle, roots);
-        EXPECT_EQ(item.url, c.url);
-        EXPECT_EQ(item.selectedByDefault, c.ticked) << int(c.source);
-        EXPECT_EQ(item.needsAdmin, c.needsAdmin) << int(c.source);
-    }
+        bundle.url = url;
+        bundle.source = source;
+        const FoundFile found = LinuxSearch::applicationItemOf(bundle, roots);
+        return QString::number(found.selectedByDefault) + u'|' + QString::number(found.needsAdmin);
+    };
+    const QString system = sandbox.writeFile(u"usr/share/applications/x.desktop"_s);
+    EXPECT_EQ(item(AppSource::debianPackage, system), u"0|1"_s);
+    EXPECT_EQ(item(AppSource::snap, system), u"0|1"_s);
+    EXPECT_EQ(item(AppSource::appImage, sandbox.writeFile(u"home/Applications/X.AppImage"_s)),
+              u"1|0"_s);
 }
 
 } // namespace
