@@ -57,13 +57,9 @@ TEST(AppBundleTest, WhatLoadsAndOfWhichKind) {
 // right type, else from the folder's name.
 TEST(AppBundleTest, IdentityFromTheInfoDictionary) {
     Sandbox sandbox;
-    struct Row {
-        QString folder;
-        QVariantMap info;
-        QString record; // identifier|names|display name|version
-    };
+    // The folder, its Info, and "identifier|names|display name|version".
     const QString odd = fs::decodePath("Caf\xE9 \"q\"\\");
-    const Row rows[] = {
+    const std::tuple<QString, QVariantMap, QString> rows[] = {
         {u"Typed.app"_s,
          {{u"CFBundleIdentifier"_s, 42},
           {u"CFBundleName"_s, QVariantList{u"x"_s}},
@@ -81,14 +77,14 @@ TEST(AppBundleTest, IdentityFromTheInfoDictionary) {
         {u"Pane.prefpane"_s, {}, u"-|Pane|Pane.prefpane|-"_s},
         {odd + u".app"_s, identified(u"x"_s), u"x|"_s + odd + u'|' + odd + u"|-"_s},
     };
-    for (const Row& row : rows) {
-        const QString path = sandbox.makeBundle(u"d/"_s + row.folder, row.info);
+    for (const auto& [folder, info, record] : rows) {
+        const QString path = sandbox.makeBundle(u"d/"_s + folder, info);
         const std::optional<AppBundle> bundle = AppBundle::load(path, false);
-        ASSERT_TRUE(bundle) << row.folder.toStdString();
+        ASSERT_TRUE(bundle) << folder.toStdString();
         EXPECT_EQ(QStringList({bundle->bundleIdentifier.value_or(u"-"_s), bundle->names.join(u','),
                                bundle->displayName, bundle->version.value_or(u"-"_s)})
                       .join(u'|'),
-                  row.record);
+                  record);
     }
 }
 

@@ -33,21 +33,16 @@ TEST(ProtectionTest, StatusOfABundle) {
     // The link's parent resolves into /System, which cannot be written here.
     const QString sealed = sandbox.symlink(u"/System/Applications"_s, u"sealed"_s);
     const QSet<QString> listed = {u"COM.APPLE.SAFARI"_s, u"org.a"_s};
-    struct Row {
-        QString url;
-        std::optional<QString> identifier;
-        ProtectionStatus status;
-    };
-    const Row rows[] = {
+    const std::tuple<QString, std::optional<QString>, ProtectionStatus> rows[] = {
         {u"/System/Applications/Calculator.app"_s, u"x.y"_s, ProtectionStatus::System},
         {safari, u"com.apple.Safari"_s, ProtectionStatus::UserProtected},
         {safari, u"com.apple.Saf"_s, ProtectionStatus::None},
         {sealed + u"/Mail.app"_s, u"com.apple.mail"_s, ProtectionStatus::System},
         {sealed + u"/Other.app"_s, u"org.other"_s, ProtectionStatus::None},
     };
-    for (const Row& row : rows)
-        EXPECT_EQ(Protection::status(bundleAt(row.url, row.identifier), listed), row.status)
-            << row.url.toStdString();
+    for (const auto& [url, identifier, status] : rows)
+        EXPECT_EQ(Protection::status(bundleAt(url, identifier), listed), status)
+            << url.toStdString();
     EXPECT_FALSE(Protection::defaultProtected().last().startsWith(u"com.apple."_s));
 }
 
