@@ -25,14 +25,9 @@ DesktopEntry parsed(const QByteArray& data) {
 }
 
 TEST(DesktopEntrySyntax, groupsKeysValuesBooleansAndLists) {
-    struct Case {
-        QByteArray data;
-        QString shape; // the groups, then the main group's keys
-        QByteArray key;
-        std::optional<QString> string; // of that key
-    };
+    // The data; its groups, then the main group's keys; a key and its string.
     const QString main = u"Desktop Entry / "_s;
-    const Case cases[] = {
+    const std::tuple<QByteArray, QString, QByteArray, std::optional<QString>> cases[] = {
         // BOM, CR LF, comments, blanks around "=" and before keys.
         {"\xEF\xBB\xBF# c\r\n[Desktop Entry]\r\n  Name  =  Foo Bar \r\n\n#Name=x\n",
          main + u"Name"_s, "Name", u"Foo Bar "_s},
@@ -49,11 +44,10 @@ TEST(DesktopEntrySyntax, groupsKeysValuesBooleansAndLists) {
         {"[Desktop Entry]\nName=a\xFF\xC3\n", main + u"Name"_s, "Name",
          test::units({u'a', 0xDCFF, 0xDCC3})},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.data.toStdString());
-        const DesktopEntry entry = parsed(c.data);
-        EXPECT_EQ(entry.groups().join(u',') + u" / "_s + entry.keys(top).join(u','), c.shape);
-        EXPECT_EQ(entry.string(top, c.key), c.string);
+    for (const auto& [data, shape, key, string] : cases) {
+        const DesktopEntry entry = parsed(data);
+        EXPECT_EQ(entry.groups().join(u',') + u" / "_s + entry.keys(top).join(u','), shape);
+        EXPECT_EQ(entry.string(top, key), string) << data.toStdString();
     }
     // Non-UTF-8 values go back to their bytes.
     const DesktopEntry entry = parsed("[Desktop Entry]\nName=a\xFF\n");

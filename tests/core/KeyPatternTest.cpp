@@ -111,14 +111,9 @@ TEST(KeyPatternDifferential, literalAnswersEqualTheExpressionsOnRandomAndHostile
 // as the expression gives it.
 TEST(KeyPatternLiteral, answersAtTheEdges) {
     const QString lone = units({0xDCC3});
-    struct Case {
-        QString key;
-        Kind kind;
-        QString name;
-        std::optional<bool> matches; // none: only the agreement counts
-    };
+    // Key, kind, name, and the answer (none: only the agreement counts).
     const QString huge = s(u"org.") + QString(40000, u'é');
-    const std::vector<Case> cases = {
+    const std::tuple<QString, Kind, QString, std::optional<bool>> cases[] = {
         {s(u"kit.kelvin"), Kind::name, s(u"\u212Ait.\u212Aelvin"), true},
         {s(u"kit.kelvin"), Kind::name, s(u"kit.kelvi") + units({0xDC6E}), false},
         {s(u"kit.kelvin"), Kind::identifier, s(u"kit.kelvinBeTa"), true},
@@ -130,10 +125,9 @@ TEST(KeyPatternLiteral, answersAtTheEdges) {
         {s(u"com.acme"), Kind::identifier, s(u"com.acme\tx"), false},
         {huge, Kind::identifier, huge + s(u".plist"), std::nullopt},
     };
-    for (const Case& test : cases) {
-        const KeyPattern pattern(test.key, test.kind);
-        const bool matches = agreed(pattern, test.name);
-        EXPECT_EQ(test.matches.value_or(matches), matches) << qPrintable(test.name.left(20));
+    for (const auto& [key, kind, name, expected] : cases) {
+        const bool matches = agreed(KeyPattern(key, kind), name);
+        EXPECT_EQ(expected.value_or(matches), matches) << qPrintable(name.left(20));
     }
     // A genuine U+FFFD is doubled, even alone, so that it never spells a lone surrogate.
     EXPECT_EQ(KeyPattern::subject(s(u"\uFFFD")), s(u"\uFFFD\uFFFD"));
