@@ -6,15 +6,13 @@
 using namespace Qt::StringLiterals;
 using namespace moss;
 
-TEST(FileCategoryTest, RawValuesRoundTrip) {
+TEST(FileCategoryTest, RawValuesRoundTripAndResultOrder) {
     for (FileCategory category : allFileCategories())
         EXPECT_EQ(fileCategoryFromRawValue(rawValue(category)), category);
     EXPECT_EQ(fileCategoryFromRawValue(u"caches"_s), std::nullopt);
-}
 
-// Categories in display order, then paths with numbers compared by value;
-// equal items keep their order.
-TEST(ResultOrderTest, CategoriesFirstThenNumbersByValueAndStable) {
+    // Categories in display order, then paths with numbers compared by value;
+    // equal items keep their order.
     const auto found = [](const QString& url, FileCategory category = FileCategory::caches,
                           qint64 size = 0) {
         return FoundFile{url, category, size, false, false};

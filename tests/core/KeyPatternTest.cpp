@@ -163,10 +163,8 @@ TEST(KeySet, answersAsItsKeysWhateverTheyBeginWith) {
         }
     }
     EXPECT_GT(matched, 0);
-    KeySet ascii(Kind::identifier);
-    ascii.add(s(u"kit.kelvin"), 10);
     const QString kelvinFirst = s(u"\u212Ait.kelvin");
-    EXPECT_EQ(ascii.longestMatch(KeyCandidate(kelvinFirst)), 10);
+    EXPECT_EQ(set.longestMatch(KeyCandidate(kelvinFirst)), 10);
 }
 
 } // namespace
