@@ -22,7 +22,7 @@ const QString kAgent = u"/Applications/Sketcher.app/Contents/MacOS/agent"_s;
 // A job mentions the bundle through its label, its program (or the first of
 // its arguments) or its associated bundles, each of the right type; the
 // mention names the first of them.
-TEST(LaunchJobsTest, TextsThatNameTheBundle) {
+TEST(LaunchJobsTest, TextsThatNameTheBundleHoweverSpelled) {
     Sandbox sandbox;
     const QVariantList withAgent{kAgent, u"--run"_s};
     using enum LaunchJobMention::Field;
@@ -55,26 +55,19 @@ TEST(LaunchJobsTest, TextsThatNameTheBundle) {
         u"LaunchAgents/a.plist"_s,
         {{u"AssociatedBundleIdentifiers"_s, QVariantList{u"com.o"_s, u"COM.ACME.SKETCHER"_s}}});
     EXPECT_EQ(launchJobMention(associated, kSketcher, kApp)->text, u"COM.ACME.SKETCHER"_s);
-}
 
-// Jobs written by hand, in which the texts are not spelled as the keys are:
-// a quick look at the bytes must not rule them out.
-TEST(LaunchJobsTest, TextsSpelledOtherwiseThanTheKeys) {
-    Sandbox sandbox;
-    const std::pair<QByteArray, bool> labels[] = {
-        {"&#99;om.acme.sketcher", true},
-        {"com.acme.s\xE2\x84\xAA" // the Kelvin sign lower-cases to "k"
-         "etcher",
-         true},
-        {"/APPLICATIONS/sketcher.app/Contents/MacOS/agent", true},
-    };
-    for (const auto& [label, mentions] : labels) {
+    // Jobs written by hand, in which the texts are not spelled as the keys
+    // are: a quick look at the bytes must not rule them out. The Kelvin sign
+    // lower-cases to "k".
+    for (const QByteArray& label :
+         {QByteArray("&#99;om.acme.sketcher"), QByteArray("com.acme.s\xE2\x84\xAA") + "etcher",
+          QByteArray("/APPLICATIONS/sketcher.app/Contents/MacOS/agent")}) {
         const QString file = sandbox.writeFile(
             u"LaunchAgents/job.plist"_s,
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict><key>Label"
             "</key><string>" +
                 label + "</string></dict></plist>\n");
-        EXPECT_EQ(launchJobMentions(file, kSketcher, kApp), mentions) << label.toStdString();
+        EXPECT_TRUE(launchJobMentions(file, kSketcher, kApp)) << label.toStdString();
     }
     // Case variants outside ASCII are left to the matcher.
     const Matcher unicode{{u"org.ünï.app"_s}, {}, std::nullopt};
