@@ -125,6 +125,9 @@ TEST(MatcherStrength, keyThenTailAndIdentifierLengths) {
     const Matcher e2024({s(u"com.vendor.TaxMac2024")}, {}, none);
     // Exact identifiers need three characters.
     const Matcher short3({s(u"ab"), s(u"  a.c "), s(u"com.vendor.Boom2")}, {}, none);
+    // The key set's index by first units refuses no case variant outside ASCII.
+    EXPECT_EQ(Matcher({s(u"kit.kelvin")}, {}, none).identifierMatchLength(s(u"\u212Ait.kelvin")),
+              10);
     EXPECT_EQ(e2023.identifiers(), QStringList({s(u"com.vendor.TaxMac")}));
     struct Row {
         const Matcher& matcher;
