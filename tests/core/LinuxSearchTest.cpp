@@ -96,21 +96,13 @@ TEST_F(LinuxSearchTest, eachRowByItsRuleAgainstTheOtherApplications) {
     EXPECT_EQ(timer->reason.key, u"pad.service"_s);
 }
 
-// Short and common names claim only whole names, never ticked; the desktop's
-// own files are never offered, whatever matches them, nor are folders named
-// like a searched folder.
-TEST_F(LinuxSearchTest, wholeNamesAndWhatIsNeverOffered) {
+// A common name claims only the whole name, never ticked, and says why.
+TEST_F(LinuxSearchTest, aCommonNameClaimsOnlyTheWholeName) {
     const QString fonts =
         entry(u".local/share/applications/org.gnome.font-viewer.desktop"_s, "Name=Fonts\nExec=ssh");
-    for (const char* path : {".fonts", ".ssh", ".config/fonts", ".config/ssh"})
-        sandbox.makeDir(u"home/"_s + QString::fromLatin1(path));
+    sandbox.makeDir(u"home/.config/ssh"_s);
     const QList<FoundFile> found = search(fonts);
-    using C = FileCategory;
-    expectOutcomes(found, roots.home,
-                   {{u".fonts"_s, {}},
-                    {u".ssh"_s, {}},
-                    {u".config/fonts"_s, {}},
-                    {u".config/ssh"_s, C::preferences, false}});
+    expectOutcomes(found, roots.home, {{u".config/ssh"_s, FileCategory::preferences, false}});
     const auto config = find(found, roots.configHome + u"/ssh"_s);
     ASSERT_NE(config, found.cend());
     EXPECT_EQ(config->reason.doubt, FoundReason::Doubt::commonName);
