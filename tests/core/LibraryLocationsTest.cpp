@@ -11,7 +11,7 @@ using moss::test::Sandbox;
 
 // The temporary folders: TMPDIR with its links resolved, and the cache folder,
 // whose variable counts only when it holds an absolute path.
-TEST(SearchRootsTest, LiveDescribesTheRunningUser) {
+TEST(LibraryLocationsTest, TemporaryFoldersAndParentsBeforeNestedLocations) {
     Sandbox sandbox;
     sandbox.activate();
     qputenv("TMPDIR", fs::encodePath(sandbox.symlink(sandbox.path(u"tmp"_s), u"tmplink"_s)));
@@ -24,10 +24,7 @@ TEST(SearchRootsTest, LiveDescribesTheRunningUser) {
         const SearchRoots roots = SearchRoots::live();
         EXPECT_EQ(roots.userTemp, (QStringList{sandbox.path(u"tmp"_s), cache})) << variable;
     }
-}
-
-// A location is listed before the locations nested in it.
-TEST(LibraryLocationsTest, ParentsComeBeforeNestedLocations) {
+    // A location is listed before the locations nested in it.
     const QList<Location>& rows = libraryLocations();
     for (int nested = 0; nested < rows.size(); ++nested) {
         for (int parent = nested + 1; parent < rows.size(); ++parent)
