@@ -202,11 +202,8 @@ TEST(MatcherLinuxRules, wholeNamesExtensionWordsAndRc) {
     app.source = AppSource::bundle;
     const Matcher bundle(app);
     expectStrengths({{bundle, s(u"dolphinrc"), none}, {bundle, s(u"Dolphin.conf"), W}});
-    for (const AppSource sandboxed : {AppSource::flatpakUser, AppSource::snap}) {
-        app.source = sandboxed;
-        EXPECT_TRUE(Matcher(app).names().isEmpty());
-        EXPECT_EQ(Matcher(app).strength(s(u"dolphin"), true), none);
-    }
+    app.source = AppSource::snap;
+    EXPECT_EQ(Matcher(app).strength(s(u"dolphin"), true), none);
 }
 
 TEST(MatcherOddCandidates, mentionsLineBreaksNulsSurrogatesAndHugeNames) {
