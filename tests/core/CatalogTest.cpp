@@ -52,7 +52,6 @@ TEST(FindBundlesTest, DepthAndExtensionsFollowTheKind) {
                            u"Utilities/Terminal.app"_s}));
     EXPECT_EQ(found(BundleKind::Application, 1), (QStringList{u"File.app"_s, u"Top.app"_s}));
     EXPECT_EQ(found(BundleKind::Plugin, 1), (QStringList{u"A.prefPane"_s, u"B.wdgt"_s}));
-    EXPECT_EQ(found(BundleKind::Widget, 1), QStringList{u"B.wdgt"_s});
 }
 
 // The user's section comes first, and only when it has bundles.

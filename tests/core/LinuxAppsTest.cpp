@@ -163,7 +163,6 @@ TEST(LinuxAppNames, appImageNamesAndPrograms) {
     for (const auto& [arguments, expected] : programs)
         EXPECT_EQ(LinuxApps::launchedProgram(arguments), expected);
 
-    EXPECT_EQ(LinuxApps::desktopFileId(u"kde/sub/foo.desktop"_s), u"kde-sub-foo.desktop"_s);
     EXPECT_TRUE(LinuxApps::isIdentifier(u"python3.11"_s));
     EXPECT_FALSE(LinuxApps::isIdentifier(u"firefox"_s) || LinuxApps::isIdentifier(u"a b.c"_s));
 }

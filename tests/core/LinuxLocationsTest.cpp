@@ -37,7 +37,6 @@ TEST(LinuxRootsTest, fromTheEnvironment) {
     qputenv("PATH", path);
     EXPECT_EQ(roots.stateHome, sandbox.home() + u"/.local/state"_s); // relative: ignored
     EXPECT_EQ(roots.dataDirs, (QStringList{u"/opt/share"_s, u"/usr/share"_s}));
-    EXPECT_EQ(roots.executablePath, (QStringList{u"/usr/local/bin"_s, u"/usr/bin"_s, u"/bin"_s}));
     EXPECT_EQ(roots.applicationFolders(),
               (QStringList{sandbox.home() + u"/.local/share/applications"_s,
                            u"/opt/share/applications"_s, u"/usr/share/applications"_s,
