@@ -27,14 +27,12 @@ const LinuxLocation& row(Rule rule, const QString& path = {}) {
 TEST(LinuxRootsTest, fromTheEnvironment) {
     Sandbox sandbox;
     sandbox.activate();
-    const QByteArray path = qgetenv("PATH"), dataDirs = qgetenv("XDG_DATA_DIRS");
+    const QByteArray dataDirs = qgetenv("XDG_DATA_DIRS");
     qputenv("XDG_STATE_HOME", "relative/state");
     qputenv("XDG_DATA_DIRS", "/opt/share/:relative:/usr/share::/opt/share");
-    qputenv("PATH", "");
     const LinuxRoots roots = LinuxRoots::live();
     qunsetenv("XDG_STATE_HOME");
     qputenv("XDG_DATA_DIRS", dataDirs);
-    qputenv("PATH", path);
     EXPECT_EQ(roots.stateHome, sandbox.home() + u"/.local/state"_s); // relative: ignored
     EXPECT_EQ(roots.dataDirs, (QStringList{u"/opt/share"_s, u"/usr/share"_s}));
     EXPECT_EQ(roots.applicationFolders(),
