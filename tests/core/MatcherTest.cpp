@@ -50,16 +50,14 @@ TEST(MatcherConstruction, keysAreNormalisedDeduplicatedAndFiltered) {
     // folders (any case) and generic or short names are no keys; Cyrillic
     // keys are counted in characters; names are deduplicated ignoring case.
     const QSet<QString> reserved{s(u"byhost"), s(u"autostart")};
-    struct Row {
-        QStringList identifiers, names, expectedIdentifiers, expectedNames;
-    };
-    const Row rows[] = {
-        {{s(u"com"), s(u"  com  "), s(u".com."), s(u"com. ."), s(u"helper"), s(u"ab")}, {}, {}, {}},
-        {{s(u"ру.ко.п")}, {s(u"Дом"), s(u"Дача")}, {s(u"ру.ко.п")}, {s(u"Дача")}},
-        {{}, {s(u"ByHost"), s(u"Autostart.app")}, {}, {s(u"Autostart.app")}}};
-    for (const Row& row : rows) {
-        const Matcher m(row.identifiers, row.names, none, Matcher::NameRules::bundle, reserved);
-        EXPECT_EQ(m.identifiers() + m.names(), row.expectedIdentifiers + row.expectedNames);
+    // Identifiers and names given, and the keys kept.
+    const std::tuple<QStringList, QStringList, QStringList> rows[] = {
+        {{s(u"com"), s(u"  com  "), s(u".com."), s(u"com. ."), s(u"helper"), s(u"ab")}, {}, {}},
+        {{s(u"ру.ко.п")}, {s(u"Дом"), s(u"Дача")}, {s(u"ру.ко.п"), s(u"Дача")}},
+        {{}, {s(u"ByHost"), s(u"Autostart.app")}, {s(u"Autostart.app")}}};
+    for (const auto& [identifiers, names, keys] : rows) {
+        const Matcher m(identifiers, names, none, Matcher::NameRules::bundle, reserved);
+        EXPECT_EQ(m.identifiers() + m.names(), keys);
     }
     EXPECT_EQ(Matcher({}, {s(u"ByHost")}, none).names(), QStringList{s(u"ByHost")});
 
@@ -123,20 +121,15 @@ TEST(MatcherStrength, keyThenTailAndIdentifierLengths) {
     // The key set's index by first units refuses no case variant outside ASCII.
     EXPECT_EQ(Matcher({s(u"kit.kelvin")}, {}, none).identifierMatchLength(s(u"\u212Ait.kelvin")),
               10);
-    struct Row {
-        const Matcher& matcher;
-        QString candidate;
-        int length, exactLength;
-    };
-    const Row rows[] = {{matcher, s(u"com.acme.Sketcher.helper.plist"), 24, 24},
-                        {e2023, s(u"com.vendor.TaxMac2023.plist"), 17, 21},
-                        {e2024, s(u"com.vendor.TaxMac2023.plist"), 17, 0},
-                        {short3, s(u"a.c.plist"), 3, 3},
-                        {short3, s(u"com.vendor.Boom2.plist"), 15, 16}};
-    for (const Row& row : rows) {
-        EXPECT_EQ(row.matcher.identifierMatchLength(row.candidate), row.length)
-            << row.candidate.toStdString();
-        EXPECT_EQ(row.matcher.exactIdentifierMatchLength(row.candidate), row.exactLength);
+    const std::tuple<const Matcher&, QString, int, int> lengths[] = {
+        {matcher, s(u"com.acme.Sketcher.helper.plist"), 24, 24},
+        {e2023, s(u"com.vendor.TaxMac2023.plist"), 17, 21},
+        {e2024, s(u"com.vendor.TaxMac2023.plist"), 17, 0},
+        {short3, s(u"a.c.plist"), 3, 3},
+        {short3, s(u"com.vendor.Boom2.plist"), 15, 16}};
+    for (const auto& [which, candidate, length, exactLength] : lengths) {
+        EXPECT_EQ(which.identifierMatchLength(candidate), length) << candidate.toStdString();
+        EXPECT_EQ(which.exactIdentifierMatchLength(candidate), exactLength);
     }
 }
 

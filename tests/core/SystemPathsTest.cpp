@@ -9,13 +9,9 @@ using namespace Qt::StringLiterals;
 using namespace moss;
 
 TEST(SystemPathsTest, SystemFoldersAndVendorNames) {
-    struct Case {
-        QString path;
-        bool leftover;       // isProtectedLeftover for another maker's bundle
-        bool vendorLeftover; // ... for one of the vendor's own bundles
-        bool systemBundle;
-    };
-    const Case cases[] = {
+    // A path; a protected leftover for another maker's bundle, for one of the
+    // vendor's own; a system bundle path.
+    const std::tuple<QString, bool, bool, bool> cases[] = {
         {u"/System/Library/x"_s, true, true, true},
         {u"/usr/local/foo"_s, true, true, false},
         {u"/home/u/Library/Preferences/com.Apple.Foo.plist"_s, true, false, false},
@@ -23,11 +19,11 @@ TEST(SystemPathsTest, SystemFoldersAndVendorNames) {
         {u"/SystemTools/x.app"_s, false, false, false},
         {u"/h/com.apple/x.plist"_s, false, false, false},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.path.toStdString());
-        EXPECT_EQ(SystemPaths::isProtectedLeftover(c.path, false), c.leftover);
-        EXPECT_EQ(SystemPaths::isProtectedLeftover(c.path, true), c.vendorLeftover);
-        EXPECT_EQ(SystemPaths::isSystemBundlePath(c.path), c.systemBundle);
+    for (const auto& [path, leftover, vendorLeftover, systemBundle] : cases) {
+        SCOPED_TRACE(path.toStdString());
+        EXPECT_EQ(SystemPaths::isProtectedLeftover(path, false), leftover);
+        EXPECT_EQ(SystemPaths::isProtectedLeftover(path, true), vendorLeftover);
+        EXPECT_EQ(SystemPaths::isSystemBundlePath(path), systemBundle);
     }
     EXPECT_TRUE(SystemPaths::isVendorIdentifier(u"COM.APPLE.Safari"_s));
     EXPECT_FALSE(SystemPaths::isVendorIdentifier(u"com.applesauce.x"_s));
