@@ -4,7 +4,6 @@
 #include "DesktopEntry.h"
 
 #include "Printers.h"
-#include "Sandbox.h"
 #include "Text.h"
 #include "platform/FileSystem.h"
 
@@ -111,13 +110,6 @@ TEST(DesktopEntryHostile, boundedAndClearOutcomes) {
     const DesktopEntry crowded = parsed(many);
     EXPECT_EQ(crowded.groups().size(), 5001);
     EXPECT_EQ(crowded.string(top, "Name"), u"last"_s);
-
-    // Read from disk (what is not a regular file is refused by the file layer).
-    test::Sandbox sandbox;
-    EXPECT_EQ(DesktopEntry::read(sandbox.writeFile(u"a.desktop"_s, "[Desktop Entry]\nA=b\n"))
-                  ->string(top, "A"),
-              u"b"_s);
-    EXPECT_FALSE(DesktopEntry::read(sandbox.makeDir(u"dir.desktop"_s)));
 }
 
 } // namespace
