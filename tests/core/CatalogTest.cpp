@@ -14,11 +14,6 @@ using moss::test::Sandbox;
 
 namespace {
 
-QStringList sorted(QStringList list) {
-    list.sort();
-    return list;
-}
-
 QStringList displayNames(const QList<AppBundle>& bundles) {
     QStringList names;
     for (const AppBundle& bundle : bundles)
@@ -45,7 +40,8 @@ TEST(FindBundlesTest, DepthAndExtensionsFollowTheKind) {
         QStringList paths = Catalog::findBundles(sandbox.path(u"Applications"_s), kind, depth);
         for (QString& path : paths)
             path.remove(0, apps.size());
-        return sorted(paths);
+        paths.sort();
+        return paths;
     };
     EXPECT_EQ(found(BundleKind::Application, 2),
               (QStringList{u"File.app"_s, u"Games/Chess.APP"_s, u"Top.app"_s,

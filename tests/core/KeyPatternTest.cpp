@@ -119,7 +119,6 @@ TEST(KeyPatternLiteral, answersAtTheEdges) {
         {lone + s(u"cole"), Kind::name, lone + s(u"COLE.log"), true},
         {s(u"\U00010400ome"), Kind::name, s(u"\U00010428OME"), true},
         {s(u"ßtraße"), Kind::name, s(u"sstrasse"), false},
-        {s(u"com.acme"), Kind::identifier, s(u"com.acme\tx"), false},
         {huge, Kind::identifier, huge + s(u".plist"), std::nullopt},
     };
     for (const auto& [key, kind, name, expected] : cases) {

@@ -150,7 +150,6 @@ TEST(LinuxAppNames, appImageNamesAndPrograms) {
     const std::pair<const char16_t*, std::pair<QString, std::optional<QString>>> images[] = {
         {u"FreeCAD_0.21.2-2023-12-17-conda-Linux-x86_64-py310.AppImage",
          {u"FreeCAD"_s, u"0.21.2"_s}},
-        {u"appimagetool-x86_64.AppImage", {u"appimagetool"_s, std::nullopt}},
         {u"Signal v6.0.appimage", {u"Signal"_s, u"6.0"_s}},
     };
     for (const auto& [file, expected] : images)
