@@ -60,7 +60,6 @@ TEST(LinuxLocationsTest, foldersJudgedNamesAndWhatIsNeverOffered) {
         {row(Rule::idOrName, u"applications"_s), u"org.a.B.desktop"_s, u"org.a.B"_s},
         {row(Rule::idOrName, u"icons/hicolor/*/apps"_s), u"gimp.PNG"_s, u"gimp"_s},
         {row(Rule::installers), u"Foo-1.2.tar.xz"_s, u"Foo-1.2"_s},
-        {row(Rule::installers), u"foo.pdf"_s, std::nullopt},
     };
     for (const auto& [location, entry, judged] : cases)
         EXPECT_EQ(judgedName(location, entry), judged) << entry.toStdString();
@@ -86,9 +85,7 @@ TEST(LinuxLocationsTest, mentions) {
                            {u"org.acme.Foo"_s}};
     const std::tuple<Rule, QByteArray, bool> mentionCases[] = {
         {Rule::autostart, "[Desktop Entry]\nExec=/opt/foo/foo --tray\n", true},
-        {Rule::autostart, "[Desktop Entry]\nExec=/usr/local/foo/foo\n", false},
         {Rule::autostart, "[Desktop Entry]\nExec=flatpak run ORG.acme.foo\n", true},
-        {Rule::autostart, "[Desktop Entry]\nExec=other\nX-Flatpak=org.acme.Foo\n", true},
         {Rule::autostart, "[Desktop Entry]\nExec=sh -c foo-bin\n", false},
         {Rule::userUnit, "[Service]\nExecStart=-%h/Apps/Foo.AppImage --daemon\n", true},
         {Rule::userUnit, "[Service]\nExecStartPre=/bin/true\nExecStart=/usr/bin/env \\\n foo-bin\n",

@@ -24,23 +24,17 @@ Matcher sketcher() {
 }
 
 // One query of a matcher and its expected strength.
-struct Query {
-    const Matcher& matcher;
-    QString candidate;
-    std::optional<Strength> expected;
-};
+using Query = std::tuple<const Matcher&, QString, std::optional<Strength>>;
 
 // Checks each query's strength, and that explain() tells the same strength.
-void expectStrengths(const std::vector<Query>& queries, bool groupContainer = false) {
-    for (const Query& q : queries) {
-        const std::optional<Match> match = groupContainer
-                                               ? q.matcher.explainGroupContainer(q.candidate)
-                                               : q.matcher.explain(q.candidate, true);
-        EXPECT_EQ(groupContainer ? q.matcher.groupContainerStrength(q.candidate)
-                                 : q.matcher.strength(q.candidate, true),
-                  q.expected)
-            << q.candidate.left(60).toStdString();
-        EXPECT_EQ(match ? std::optional(match->strength) : none, q.expected);
+void expectStrengths(const std::vector<Query>& queries, bool group = false) {
+    for (const auto& [m, candidate, expected] : queries) {
+        const std::optional<Match> match =
+            group ? m.explainGroupContainer(candidate) : m.explain(candidate, true);
+        EXPECT_EQ(group ? m.groupContainerStrength(candidate) : m.strength(candidate, true),
+                  expected)
+            << candidate.left(60).toStdString();
+        EXPECT_EQ(match ? std::optional(match->strength) : none, expected);
     }
 }
 
