@@ -66,11 +66,10 @@ TEST_F(LinuxSearchTest, eachRowByItsRuleAgainstTheOtherApplications) {
           "Name=AcmePad Sync\nExec=acmepad-sync");
     entry(u".local/share/applications/org.acme.Pad.Viewer.desktop"_s,
           "Name=Pad Viewer\nExec=padview\nNoDisplay=true");
-    for (const char* folder : {".config/acmepad", ".local/share/org.acme.Pad.Viewer",
-                               ".config/acmepad-sync", ".var/app/org.acme.Pad"})
+    for (const char* folder :
+         {".config/acmepad", ".local/share/org.acme.Pad.Viewer", ".config/acmepad-sync"})
         sandbox.makeDir(u"home/"_s + QString::fromLatin1(folder));
     sandbox.writeFile(u"home/Downloads/acmepad_1.0_amd64.deb"_s);
-    entry(u".config/autostart/pad-tray.desktop"_s, "Name=Tray\nExec=acmepad --tray");
     const QString units = u"home/.config/systemd/user/"_s;
     sandbox.writeFile(units + u"pad.service"_s, "[Service]\nExecStart=/usr/bin/acmepad -d\n");
     sandbox.writeFile(units + u"pad.timer"_s, "[Timer]\nOnCalendar=daily\n");
@@ -83,8 +82,6 @@ TEST_F(LinuxSearchTest, eachRowByItsRuleAgainstTheOtherApplications) {
                     {u".local/share/org.acme.Pad.Viewer"_s, {}},
                     // Weakly by name here, strongly by another's name: theirs.
                     {u".config/acmepad-sync"_s, {}},
-                    {u".var/app/org.acme.Pad"_s, C::containers, true},
-                    {u".config/autostart/pad-tray.desktop"_s, C::launch, true},
                     {u".config/systemd/user/pad.timer"_s, C::launch, true},
                     // Another application's own entry is never a leftover.
                     {u".local/share/applications/acmepad-sync.desktop"_s, {}},
