@@ -76,12 +76,8 @@ TEST(RunningApplicationsTest, FoundByIdentifierOrLocationAndTerminated) {
     };
     AppBundle suite = bundleAt(u"/elsewhere/Suite.app"_s, u"org.suite"_s);
     suite.nestedIdentifiers = {identifier.toUpper()};
-    const QList<RunningApplication> byIdentifier =
-        Protection::runningApplications(bundleAt(u"/elsewhere/Copy.app"_s, identifier.toUpper()));
-
-    ASSERT_EQ(byIdentifier.size(), 1);
-    EXPECT_EQ(byIdentifier[0].processIdentifier, main->processId());
-    EXPECT_EQ(byIdentifier[0].bundleURL, app);
+    EXPECT_EQ(pids(bundleAt(u"/elsewhere/Copy.app"_s, identifier.toUpper())),
+              QSet<qint64>{main->processId()});
     EXPECT_EQ(pids(suite), QSet<qint64>{main->processId()});
     EXPECT_EQ(pids(bundleAt(app, std::nullopt)),
               (QSet<qint64>{main->processId(), other->processId()}));
