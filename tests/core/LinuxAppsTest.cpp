@@ -147,21 +147,15 @@ TEST_F(LinuxAppsTest, loadsOneEntryOrAppImage) {
 }
 
 TEST(LinuxAppNames, appImageNamesAndPrograms) {
-    const std::pair<const char16_t*, std::pair<QString, std::optional<QString>>> images[] = {
-        {u"FreeCAD_0.21.2-2023-12-17-conda-Linux-x86_64-py310.AppImage",
-         {u"FreeCAD"_s, u"0.21.2"_s}},
-        {u"Signal v6.0.appimage", {u"Signal"_s, u"6.0"_s}},
-    };
-    for (const auto& [file, expected] : images)
-        EXPECT_EQ(LinuxApps::appImageName(QString::fromUtf16(file)), expected);
-
-    const std::pair<QStringList, std::optional<QString>> programs[] = {
-        {{u"env"_s, u"A=1"_s, u"-u"_s, u"VAR"_s, u"nice"_s, u"-n"_s, u"5"_s, u"foo"_s}, u"foo"_s},
-        {{u"sh"_s, u"-c"_s, u"foo"_s}, std::nullopt},
-    };
-    for (const auto& [arguments, expected] : programs)
-        EXPECT_EQ(LinuxApps::launchedProgram(arguments), expected);
-
+    using Name = std::pair<QString, std::optional<QString>>;
+    EXPECT_EQ(
+        LinuxApps::appImageName(u"FreeCAD_0.21.2-2023-12-17-conda-Linux-x86_64-py310.AppImage"_s),
+        Name(u"FreeCAD"_s, u"0.21.2"_s));
+    EXPECT_EQ(LinuxApps::appImageName(u"Signal v6.0.appimage"_s), Name(u"Signal"_s, u"6.0"_s));
+    EXPECT_EQ(LinuxApps::launchedProgram(
+                  {u"env"_s, u"A=1"_s, u"-u"_s, u"VAR"_s, u"nice"_s, u"-n"_s, u"5"_s, u"foo"_s}),
+              u"foo"_s);
+    EXPECT_EQ(LinuxApps::launchedProgram({u"sh"_s, u"-c"_s, u"foo"_s}), std::nullopt);
     EXPECT_TRUE(LinuxApps::isIdentifier(u"python3.11"_s));
     EXPECT_FALSE(LinuxApps::isIdentifier(u"firefox"_s) || LinuxApps::isIdentifier(u"a b.c"_s));
 }
