@@ -88,16 +88,14 @@ TEST(CatalogSectionsTest, LinuxApplicationsFollowTheBundles) {
                       "[Desktop Entry]\nType=Application\nName=Pad\n");
     sandbox.writeFile(u"home/.local/share/applications/tool.desktop"_s,
                       "[Desktop Entry]\nType=Application\nName=Tool\nNoDisplay=true\n");
-    QStringList titles;
-    for (const CatalogSection& section : Catalog::listSections(BundleKind::Application))
-        titles.append(section.title);
+    const QString lastTitle = Catalog::listSections(BundleKind::Application).last().title;
     QStringList competitors;
     for (const AppBundle& app : Catalog::allApplications())
         competitors.append(app.displayName);
     const qsizetype bundles = Catalog::installedApplications().size();
     qputenv("XDG_DATA_DIRS", dataDirs);
 
-    EXPECT_EQ(titles.last(), u"Ярлыки пользователя"_s);
+    EXPECT_EQ(lastTitle, u"Ярлыки пользователя"_s);
     // Entries the list does not show still own their files.
     EXPECT_EQ(competitors.mid(bundles), (QStringList{u"Pad"_s, u"Tool"_s}));
 }

@@ -45,10 +45,7 @@ TEST(InstallerSearchTest, ListingMatchesPrefixesIgnoringCaseAndDiacritics) {
 
     QStringList result = findInstallers({u"SKETCHER"_s, u"скетчер"_s, QString()}, dl);
     result.sort();
-    QStringList expected;
-    for (const QString& name : {u"Sketcher-2.3.dmg"_s, u"Sketcher-link.dmg"_s, u"Skétcher.zip"_s,
-                                u"sketcher.PKG"_s, u"Скетчер.dmg"_s})
-        expected.append(dl + name);
-    expected.sort();
-    EXPECT_EQ(result, expected);
+    EXPECT_EQ(result,
+              (QStringList{dl + u"Sketcher-2.3.dmg"_s, dl + u"Sketcher-link.dmg"_s,
+                           dl + u"Skétcher.zip"_s, dl + u"sketcher.PKG"_s, dl + u"Скетчер.dmg"_s}));
 }
