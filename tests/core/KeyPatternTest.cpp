@@ -20,10 +20,9 @@ using test::units;
 bool agreed(const KeyPattern& pattern, const QString& candidate) {
     const QString subject = KeyPattern::subject(candidate);
     const bool expected = pattern.matchesByExpression(subject);
-    EXPECT_EQ(pattern.matches(subject), expected)
-        << "candidate: " << qPrintable(candidate) << " (" << candidate.size() << " units)";
+    EXPECT_EQ(pattern.matches(subject), expected) << qPrintable(candidate);
     EXPECT_EQ(pattern.matches(KeyCandidate(candidate)), expected)
-        << "as a name: " << qPrintable(candidate) << " (" << candidate.size() << " units)";
+        << "name " << qPrintable(candidate);
     return expected;
 }
 
