@@ -29,9 +29,6 @@ TEST(AppLoaderTest, dispatchesByWhatThePathIs) {
     EXPECT_EQ(source(sandbox.writeFile(u"home/Applications/Foo.AppImage"_s,
                                        QByteArray::fromHex("7f454c4602010100414902"))),
               AppSource::appImage);
-    EXPECT_EQ(source(sandbox.writeFile(u"home/Desktop/site.desktop"_s,
-                                       "[Desktop Entry]\nType=Link\nName=Site\nURL=x\n")),
-              std::nullopt);
     EXPECT_EQ(source(sandbox.writeFile(u"home/notes.txt"_s, "Foo")), std::nullopt);
 }
 

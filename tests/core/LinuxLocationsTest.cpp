@@ -58,7 +58,6 @@ TEST(LinuxLocationsTest, foldersJudgedNamesAndWhatIsNeverOffered) {
         {row(Rule::dotEntry), u".thunderbird"_s, u"thunderbird"_s},
         {row(Rule::dotEntry), u"Documents"_s, std::nullopt},
         {row(Rule::idOrName, u"applications"_s), u"org.a.B.desktop"_s, u"org.a.B"_s},
-        {row(Rule::idOrName, u"icons/hicolor/*/apps"_s), u"gimp.PNG"_s, u"gimp"_s},
         {row(Rule::installers), u"Foo-1.2.tar.xz"_s, u"Foo-1.2"_s},
     };
     for (const auto& [location, entry, judged] : cases)
