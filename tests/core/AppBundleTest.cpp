@@ -83,8 +83,7 @@ TEST(AppBundleTest, IdentityAddressAndInfoLocations) {
     sandbox.symlink(sandbox.path(u"Applications"_s), u"Apps"_s);
     for (const QString& input :
          {sandbox.path(u"Links/Foo.app/"_s), sandbox.path(u"Apps/./x/../Foo.app"_s)})
-        EXPECT_EQ(AppBundle::load(input, false).value_or(AppBundle()).id(), real)
-            << input.toStdString();
+        EXPECT_EQ(AppBundle::load(input, false).value_or(AppBundle()).id(), real);
     // Contents/Info.plist, then Resources/Info.plist, then Info.plist: the
     // first that exists counts, even when it cannot be read.
     const QString widget = sandbox.makeDir(u"Weather.wdgt"_s);

@@ -41,8 +41,7 @@ TEST(ProtectionTest, StatusOfABundle) {
         {sealed + u"/Other.app"_s, u"org.other"_s, ProtectionStatus::None},
     };
     for (const auto& [url, identifier, status] : rows)
-        EXPECT_EQ(Protection::status(bundleAt(url, identifier), listed), status)
-            << url.toStdString();
+        EXPECT_EQ(Protection::status(bundleAt(url, identifier), listed), status);
     EXPECT_FALSE(Protection::defaultProtected().last().startsWith(u"com.apple."_s));
 }
 

@@ -13,7 +13,6 @@ TEST(SystemPathsTest, SystemFoldersAndVendorNames) {
     // vendor's own; a system bundle path.
     const std::tuple<QString, bool, bool, bool> cases[] = {
         {u"/System/Library/x"_s, true, true, true},
-        {u"/usr/local/foo"_s, true, true, false},
         {u"/home/u/Library/Preferences/com.Apple.Foo.plist"_s, true, false, false},
         // Prefixes end with a slash; only the last component can be a vendor name.
         {u"/SystemTools/x.app"_s, false, false, false},
