@@ -65,7 +65,6 @@ TEST(AppBundleTest, IdentityAddressAndInfoLocations) {
           {u"CFBundleExecutable"_s, u"FooApp"_s},
           {u"CFBundleShortVersionString"_s, u"1.2"_s}},
          u"com.vendor.foo|Foo,FooApp|foo|1.2"_s},
-        {u"My.apply"_s, identified(u"x"_s), u"x|My|Myly|-"_s},
         {odd + u".app"_s, identified(u"x"_s), u"x|"_s + odd + u'|' + odd + u"|-"_s},
     };
     for (const auto& [folder, info, record] : rows) {

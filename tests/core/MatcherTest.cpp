@@ -94,7 +94,6 @@ TEST(MatcherStrength, keyThenTailAndIdentifierLengths) {
     const Matcher marks({}, {combining}, none);
     const Matcher literal({s(u"com.a+b.(x)*")}, {s(u"C++ [Tool]")}, none);
     expectStrengths({{matcher, s(u"com.acme.SketcherBeta"), S},
-                     {matcher, s(u"com.acme.Sketchers"), none},
                      {matcher, s(u"sketcherpro.savedState"), S},
                      {twoKeys, s(u"Sketcher Pro helper"), S},
                      {marks, combining + s(u" helper"), S},

@@ -41,7 +41,6 @@ TEST(Collation, russianOrderWithNumbersByValueOnEveryThread) {
     qputenv("LC_ALL", lcAll);
     EXPECT_EQ(lists[0], sorted);
     EXPECT_EQ(lists[1], sorted);
-    EXPECT_EQ(localizedCaseInsensitiveCompare(s(u"Редактор"), s(u"рЕДАКТОР")), 0);
     EXPECT_TRUE(localizedCaseInsensitiveContains(s(u"Мой Редактор"), s(u"РЕДАК")));
 }
 
