@@ -27,6 +27,6 @@ TEST(FileCategoryTest, RawValuesRoundTripAndResultOrder) {
     QStringList order;
     for (const FoundFile& file : files)
         order.append(file.url + u'#' + QString::number(file.size));
-    EXPECT_EQ(order, (QStringList{u"/L/Caches/Foo 9#1"_s, u"/L/Caches/Foo 9#2"_s, u"/Z/zzz#0"_s,
-                                  u"/L/Logs/a#0"_s}));
+    EXPECT_EQ(order, (QStringList{u"/L/Caches/Foo 9#1"_s, u"/L/Caches/Foo 9#2"_s,
+                                  u"/L/Caches/Foo 10#0"_s, u"/Z/zzz#0"_s, u"/L/Logs/a#0"_s}));
 }
