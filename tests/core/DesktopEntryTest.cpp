@@ -4,7 +4,6 @@
 #include "DesktopEntry.h"
 
 #include "Printers.h"
-#include "Sandbox.h"
 #include "Text.h"
 #include "platform/FileSystem.h"
 
@@ -24,16 +23,10 @@ DesktopEntry parsed(const QByteArray& data) {
     return entry.value_or(*DesktopEntry::fromData({}));
 }
 
-TEST(DesktopEntrySyntax, groupsKeysAndValues) {
-    struct Case {
-        QByteArray data;
-        QString shape; // the groups, then the main group's keys
-        QByteArray key;
-        std::optional<QString> string; // of that key
-    };
+TEST(DesktopEntrySyntax, groupsKeysValuesBooleansAndLists) {
+    // The data; its groups, then the main group's keys; a key and its string.
     const QString main = u"Desktop Entry / "_s;
-    const Case cases[] = {
-        {"[Desktop Entry]\nName=Foo\n", main + u"Name"_s, "Name", u"Foo"_s},
+    const std::tuple<QByteArray, QString, QByteArray, std::optional<QString>> cases[] = {
         // BOM, CR LF, comments, blanks around "=" and before keys.
         {"\xEF\xBB\xBF# c\r\n[Desktop Entry]\r\n  Name  =  Foo Bar \r\n\n#Name=x\n",
          main + u"Name"_s, "Name", u"Foo Bar "_s},
@@ -43,72 +36,39 @@ TEST(DesktopEntrySyntax, groupsKeysAndValues) {
         // First value of a repeated key wins; a repeated group continues the first.
         {"[Desktop Entry]\nA=1\n[Other]\nA=9\n[Desktop Entry]\nA=2\nB=3\n",
          u"Desktop Entry,Other / A,B"_s, "A", u"1"_s},
-        // Keys are case-sensitive; locale suffixes are part of the key.
-        {"[Desktop Entry]\nname=a\nName[ru]=b\n", main + u"name,Name[ru]"_s, "Name", std::nullopt},
         // Escapes: \s \n \t \r \\ ; unknown escapes and a final backslash are kept.
         {"[Desktop Entry]\nA=\\sx\\ny\\tz\\r\\\\\\q\\;\\\n", main + u"A"_s, "A",
          u" x\ny\tz\r\\\\q\\;\\"_s},
-        // An empty value; "=" inside a value.
-        {"[Desktop Entry]\nA=\nB=x=y\n", main + u"A,B"_s, "B", u"x=y"_s},
         // Bytes that are not UTF-8 are kept, one escape per byte.
         {"[Desktop Entry]\nName=a\xFF\xC3\n", main + u"Name"_s, "Name",
          test::units({u'a', 0xDCFF, 0xDCC3})},
-        {"no groups at all", u" / "_s, "Name", std::nullopt},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.data.toStdString());
-        const DesktopEntry entry = parsed(c.data);
-        EXPECT_EQ(entry.groups().join(u',') + u" / "_s + entry.keys(top).join(u','), c.shape);
-        EXPECT_EQ(entry.string(top, c.key), c.string);
+    for (const auto& [data, shape, key, string] : cases) {
+        const DesktopEntry entry = parsed(data);
+        EXPECT_EQ(entry.groups().join(u',') + u" / "_s + entry.keys(top).join(u','), shape);
+        EXPECT_EQ(entry.string(top, key), string) << data.toStdString();
     }
     // Non-UTF-8 values go back to their bytes.
     const DesktopEntry entry = parsed("[Desktop Entry]\nName=a\xFF\n");
     EXPECT_EQ(fs::encodePath(entry.value(top, "Name").value()), QByteArray("a\xFF"));
-}
-
-TEST(DesktopEntrySyntax, booleansAndLists) {
-    const DesktopEntry entry = parsed("[Desktop Entry]\nT=true\nF=false\nO=1\nZ=0\nX=True\n"
-                                      "L1=a;b;\nL2=a;;\nL3=a\\;b;c\nL4=\nL5=;\nL6=a\\sb;c\n");
-    const std::pair<const char*, std::optional<bool>> booleans[] = {
-        {"T", true},  {"F", false},        {"O", true},
-        {"Z", false}, {"X", std::nullopt}, {"Missing", std::nullopt}};
-    for (const auto& [key, value] : booleans)
-        EXPECT_EQ(entry.boolean(top, key), value) << key;
-    const std::pair<const char*, QStringList> lists[] = {
-        {"L1", {u"a"_s, u"b"_s}}, {"L2", {u"a"_s, u""_s}},   {"L3", {u"a;b"_s, u"c"_s}}, {"L4", {}},
-        {"L5", {QString()}},      {"L6", {u"a b"_s, u"c"_s}}};
-    for (const auto& [key, value] : lists)
-        EXPECT_EQ(entry.stringList(top, key), value) << key;
+    const DesktopEntry typed = parsed("[Desktop Entry]\nO=1\nX=True\nL3=a\\;b;c\nL5=;\n");
+    EXPECT_EQ(typed.boolean(top, "O"), true);
+    EXPECT_EQ(typed.boolean(top, "X"), std::nullopt);
+    EXPECT_EQ(typed.stringList(top, "L3"), (QStringList{u"a;b"_s, u"c"_s}));
+    EXPECT_EQ(typed.stringList(top, "L5"), QStringList{QString()});
 }
 
 TEST(DesktopEntryLocale, mostSpecificVariantFirst) {
     const DesktopEntry all = parsed("[Desktop Entry]\nName=D\nName[sr]=l\nName[sr@latin]=lm\n"
                                     "Name[sr_RS]=lc\nName[sr_RS@latin]=lcm\nName[ru]=ру\n");
-    const DesktopEntry fewer = parsed("[Desktop Entry]\nName=D\nName[sr]=l\nName[sr@latin]=lm\n");
-    struct Case {
-        const char16_t* locale;
-        QStringList suffixes;
-        QString all;
-        QString fewer;
-    };
-    const Case cases[] = {
-        {u"sr_RS.UTF-8@latin",
-         {u"sr_RS@latin"_s, u"sr_RS"_s, u"sr@latin"_s, u"sr"_s},
-         u"lcm"_s,
-         u"lm"_s},
-        {u"sr_RS", {u"sr_RS"_s, u"sr"_s}, u"lc"_s, u"l"_s},
-        {u"sr@latin", {u"sr@latin"_s, u"sr"_s}, u"lm"_s, u"lm"_s},
-        {u"sr_ME", {u"sr_ME"_s, u"sr"_s}, u"l"_s, u"l"_s},
-        {u"de_DE", {u"de_DE"_s, u"de"_s}, u"D"_s, u"D"_s},
-        {u"C.UTF-8", {}, u"D"_s, u"D"_s},
-        {u"", {}, u"D"_s, u"D"_s},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(QString::fromUtf16(c.locale).toStdString());
-        const DesktopLocale locale = DesktopLocale::parse(QString::fromUtf16(c.locale));
-        EXPECT_EQ(locale.keySuffixes(), c.suffixes);
-        EXPECT_EQ(all.localeString(top, "Name", locale), c.all);
-        EXPECT_EQ(fewer.localeString(top, "Name", locale), c.fewer);
+    const std::tuple<QString, QStringList, QString> cases[] = {
+        {u"sr_RS.UTF-8@latin"_s, {u"sr_RS@latin"_s, u"sr_RS"_s, u"sr@latin"_s, u"sr"_s}, u"lcm"_s},
+        {u"sr_ME"_s, {u"sr_ME"_s, u"sr"_s}, u"l"_s},
+        {u"C.UTF-8"_s, {}, u"D"_s}};
+    for (const auto& [name, suffixes, value] : cases) {
+        const DesktopLocale locale = DesktopLocale::parse(name);
+        EXPECT_EQ(locale.keySuffixes(), suffixes);
+        EXPECT_EQ(all.localeString(top, "Name", locale), value) << name.toStdString();
     }
     EXPECT_EQ(all.localeString(top, "Name"), s(u"ру")); // Russian by default
     EXPECT_EQ(parsed("[Desktop Entry]\nK[ru]=a\\;b;c\nK=x\n").localeStringList(top, "K"),
@@ -117,34 +77,23 @@ TEST(DesktopEntryLocale, mostSpecificVariantFirst) {
 
 TEST(DesktopEntryExec, argumentVectors) {
     const DesktopEntry::ExecFields fields{u"foo-icon"_s, u"Фу"_s, u"/a/foo.desktop"_s};
-    struct Case {
-        const char16_t* exec; // a string value with its escapes already replaced
-        std::optional<QStringList> arguments;
-    };
-    const Case cases[] = {
-        {u"foo", QStringList{u"foo"_s}},
-        {u"/usr/bin/foo  --x\t%U", QStringList{u"/usr/bin/foo"_s, u"--x"_s}},
+    // Each a string value with its escapes already replaced.
+    const std::pair<const char16_t*, std::optional<QStringList>> cases[] = {
         {u"foo %f %F %u %d %D %n %N %v %m %z", QStringList{u"foo"_s}},
         {u"foo %i --name=%c %k 100%% --file=%f",
          QStringList{u"foo"_s, u"--icon"_s, u"foo-icon"_s, u"--name=Фу"_s, u"/a/foo.desktop"_s,
                      u"100%"_s, u"--file="_s}},
         {u"\"/opt/My App/run\" \"a \\\"b\\\" \\`c\\` \\$d \\\\e \\x\" \"\" x%",
          QStringList{u"/opt/My App/run"_s, u"a \"b\" `c` $d \\e \\x"_s, QString(), u"x"_s}},
-        {u"a\"b c\"d", QStringList{u"ab cd"_s}},
-        {u"sh -c 'a b'", QStringList{u"sh"_s, u"-c"_s, u"'a"_s, u"b'"_s}},
         {u"\"unterminated", std::nullopt},
-        {u"", QStringList()},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(QString::fromUtf16(c.exec).toStdString());
-        EXPECT_EQ(DesktopEntry::execArguments(QString::fromUtf16(c.exec), fields), c.arguments);
-    }
+    for (const auto& [exec, arguments] : cases)
+        EXPECT_EQ(DesktopEntry::execArguments(QString::fromUtf16(exec), fields), arguments);
     // String escapes come first: four backslashes in the file are one literal
     // backslash inside quotes. %i without an icon stands for nothing.
     const DesktopEntry entry =
         parsed("[Desktop Entry]\nName=N\nExec=\"a\\\\\\\\b\" \"\\\\$x\" %i %c\n");
     EXPECT_EQ(entry.commandLine(u"/e.desktop"_s), (QStringList{u"a\\b"_s, u"$x"_s, u"N"_s}));
-    EXPECT_EQ(parsed("[Desktop Entry]\n").commandLine(QString()), std::nullopt);
 }
 
 TEST(DesktopEntryHostile, boundedAndClearOutcomes) {
@@ -153,25 +102,13 @@ TEST(DesktopEntryHostile, boundedAndClearOutcomes) {
     EXPECT_FALSE(DesktopEntry::fromData(QByteArray("[Desktop Entry]\nName=a\0b\n", 24)));
     EXPECT_TRUE(DesktopEntry::fromData(QByteArray(DesktopEntry::maxFileSize, '\n')));
 
-    // One very long line; thousands of groups and keys.
-    const QByteArray longValue(DesktopEntry::maxFileSize - 64, 'x');
-    EXPECT_EQ(parsed("[Desktop Entry]\nName=" + longValue + "\n").value(top, "Name")->size(),
-              longValue.size());
     QByteArray many;
     for (int i = 0; i < 20000; ++i)
         many += "[G" + QByteArray::number(i % 5000) + "]\nK" + QByteArray::number(i) + "=v\n";
     many += "[Desktop Entry]\nName=last\n";
     const DesktopEntry crowded = parsed(many);
     EXPECT_EQ(crowded.groups().size(), 5001);
-    EXPECT_EQ(crowded.keys("G7").size(), 4);
     EXPECT_EQ(crowded.string(top, "Name"), u"last"_s);
-
-    // Read from disk (what is not a regular file is refused by the file layer).
-    test::Sandbox sandbox;
-    EXPECT_EQ(DesktopEntry::read(sandbox.writeFile(u"a.desktop"_s, "[Desktop Entry]\nA=b\n"))
-                  ->string(top, "A"),
-              u"b"_s);
-    EXPECT_FALSE(DesktopEntry::read(sandbox.makeDir(u"dir.desktop"_s)));
 }
 
 } // namespace

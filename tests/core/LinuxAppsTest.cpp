@@ -44,7 +44,6 @@ protected:
         write(local + u"hidden.desktop"_s, entry("Name=NoDisplay\nNoDisplay=true"));
         write(local + u"link.desktop"_s, "[Desktop Entry]\nType=Link\nName=Link\nURL=x\n");
         write(local + u"gone.desktop"_s, entry("Name=Gone\nTryExec=gone-program"));
-        write(local + u"gone-abs.desktop"_s, entry("Name=GoneAbs\nTryExec=/nowhere/tool"));
         write(u"bin/present"_s, "#!/bin/sh\n", true);
         write(local + u"present.desktop"_s, entry("Name=Present\nTryExec=present"));
         write(local + u"broken.desktop"_s, QByteArray("[Desktop Entry]\0", 16));
@@ -59,8 +58,7 @@ protected:
         write(u"dpkg/status"_s, "Package: removed\nStatus: deinstall ok config-files\n"
                                 "Version: 1\n\nPackage: gimp\nStatus: install ok installed\n"
                                 "Architecture: amd64\nVersion: 2.10.34-1\n");
-        // A Flatpak of the user's installation, exported through a link, and
-        // one of the system's.
+        // A Flatpak of the user's installation, exported through a link.
         const QString app = u"home/.local/share/flatpak/app/org.acme.Paint/"_s;
         const QString exported = write(
             app + u"x86_64/stable/abc/export/share/applications/org.acme.Paint.desktop"_s,
@@ -74,8 +72,6 @@ protected:
         sandbox.symlink(
             exported,
             u"home/.local/share/flatpak/exports/share/applications/org.acme.Paint.desktop"_s);
-        write(u"flatpak/exports/share/applications/org.acme.Viewer.Tool.desktop"_s,
-              entry("Name=Viewer\nExec=flatpak run org.acme.Viewer\nX-Flatpak=org.acme.Viewer"));
         // A Snap.
         write(u"snapd/desktop/applications/sketch_sketch.desktop"_s,
               entry("Name=Sketch\nX-SnapInstanceName=sketch\nIcon=/snap/sketch/7/icon.png\n"
@@ -83,12 +79,7 @@ protected:
         write(u"snap/sketch/current/meta/snap.yaml"_s, "name: sketch\nversion: '1.5'\n");
         // AppImages: the magic, an executable regular file, directly in a folder.
         write(u"home/Applications/Tool-1.2-x86_64.AppImage"_s, appImageHead(2), true);
-        write(u"home/AppImages/Older.appimage"_s, appImageHead(1), true);
-        write(u"home/Applications/plain-elf"_s,
-              QByteArray("\x7F"
-                         "ELF\2\1\1\0\0\0\0\0",
-                         12),
-              true);
+        write(u"home/Applications/plain-elf"_s, appImageHead(2).replace("AI", "xx"), true);
         write(u"home/Applications/NotExecutable.AppImage"_s, appImageHead(2));
         write(u"home/Applications/Sub/Deep.AppImage"_s, appImageHead(2), true);
         sandbox.symlink(sandbox.path(u"home/Applications/Tool-1.2-x86_64.AppImage"_s),
@@ -96,73 +87,40 @@ protected:
     }
 
     static QByteArray appImageHead(char type) {
-        return QByteArray("\x7F"
-                          "ELF\2\1\1\0AI",
-                          10) +
-               type + QByteArray(32, '\0');
+        return QByteArray::fromHex("7f454c46020101004149") + type + QByteArray(32, '\0');
     }
 
     Sandbox sandbox;
     const LinuxRoots roots = sandbox.linuxRoots();
 };
 
-TEST_F(LinuxAppsTest, catalogueAppliesShadowingVisibilityAndSources) {
+TEST_F(LinuxAppsTest, catalogueAppliesShadowingVisibilityAndSourcesWithTheirRecords) {
     QStringList listed;
-    for (const AppBundle& app : LinuxApps::catalogue(roots))
+    QMap<QString, QString> records;
+    for (const AppBundle& app : LinuxApps::catalogue(roots)) {
         listed.append(app.displayName + u'|' + LinuxApps::sectionTitle(app.source));
+        records[app.url.mid(sandbox.root().size())] = u"%1|%2|%3|%4|%5|%6|%7"_s.arg(
+            app.bundleIdentifier.value_or(u"-"_s), app.names.join(u','), app.displayName,
+            app.version.value_or(u"-"_s), app.nestedIdentifiers.join(u','), app.package, app.icon);
+    }
     EXPECT_EQ(listed,
               (QStringList{u"Заметки|Ярлыки пользователя"_s,
-                           u"GNU Image Manipulation Program|Пакеты Debian"_s, u"Older|AppImage"_s,
-                           u"Paint|Flatpak"_s, u"Present|Другие приложения"_s, u"Sketch|Snap"_s,
-                           u"Tool|AppImage"_s, u"Tool Kde|Другие приложения"_s,
-                           u"Unowned|Другие приложения"_s, u"Viewer|Flatpak"_s}));
-    QStringList titles;
-    for (const CatalogSection& section : LinuxApps::sections(roots))
-        titles.append(section.title + u':' + QString::number(section.bundles.size()));
-    EXPECT_EQ(titles,
-              (QStringList{u"Flatpak:2"_s, u"Snap:1"_s, u"AppImage:2"_s, u"Пакеты Debian:1"_s,
-                           u"Ярлыки пользователя:1"_s, u"Другие приложения:3"_s}));
-}
-
-TEST_F(LinuxAppsTest, recordOfEachSource) {
-    QMap<QString, AppBundle> apps;
-    for (const AppBundle& app : LinuxApps::catalogue(roots))
-        apps.insert(app.url.mid(sandbox.root().size()), app);
-    const auto summary = [&](const QString& url) {
-        const AppBundle& app = apps[url];
-        EXPECT_EQ(app.kind, BundleKind::Application) << url.toStdString();
-        return QStringList{app.bundleIdentifier.value_or(u"-"_s),
-                           app.names.join(u','),
-                           app.displayName,
-                           app.version.value_or(u"-"_s),
-                           app.nestedIdentifiers.join(u','),
-                           QString::number(int(app.source)),
-                           app.package,
-                           app.icon}
-            .join(u'|');
-    };
+                           u"GNU Image Manipulation Program|Пакеты Debian"_s, u"Paint|Flatpak"_s,
+                           u"Present|Другие приложения"_s, u"Sketch|Snap"_s, u"Tool|AppImage"_s,
+                           u"Tool Kde|Другие приложения"_s, u"Unowned|Другие приложения"_s}));
     const std::pair<QString, QString> expected[] = {
         {u"/home/.local/share/applications/org.acme.Notes.desktop"_s,
-         u"org.acme.Notes|Notes,NotesWindow|Заметки|-||%1||notes"_s.arg(
-             int(AppSource::localEntry))},
+         u"org.acme.Notes|Notes,NotesWindow|Заметки|-|||notes"_s},
         {u"/usr/share/applications/gimp.desktop"_s,
          u"-|GNU Image Manipulation Program,gimp,gimp-2.10|GNU Image Manipulation Program|"
-         u"2.10.34-1||%1|gimp|gimp"_s.arg(int(AppSource::debianPackage))},
+         u"2.10.34-1||gimp|gimp"_s},
         {u"/home/.local/share/flatpak/exports/share/applications/org.acme.Paint.desktop"_s,
-         u"org.acme.Paint|Paint|Paint|2.1||%1|app/org.acme.Paint/x86_64/stable|org.acme.Paint"_s
-             .arg(int(AppSource::flatpakUser))},
+         u"org.acme.Paint|Paint|Paint|2.1||app/org.acme.Paint/x86_64/stable|org.acme.Paint"_s},
         {u"/snapd/desktop/applications/sketch_sketch.desktop"_s,
-         u"-|Sketch|Sketch|1.5||%1|sketch|/snap/sketch/7/icon.png"_s.arg(int(AppSource::snap))},
-        {u"/home/Applications/Tool-1.2-x86_64.AppImage"_s,
-         u"-|Tool|Tool|1.2||%1||"_s.arg(int(AppSource::appImage))},
-        {u"/usr/share/applications/unowned.desktop"_s,
-         u"-|Unowned,run|Unowned|-||%1||"_s.arg(int(AppSource::systemEntry))},
-        {u"/flatpak/exports/share/applications/org.acme.Viewer.Tool.desktop"_s,
-         u"org.acme.Viewer.Tool|Viewer|Viewer|-|org.acme.Viewer|%1|app/org.acme.Viewer|"_s.arg(
-             int(AppSource::flatpakSystem))},
+         u"-|Sketch|Sketch|1.5||sketch|/snap/sketch/7/icon.png"_s},
     };
     for (const auto& [url, record] : expected)
-        EXPECT_EQ(summary(url), record) << url.toStdString();
+        EXPECT_EQ(records.value(url), record) << url.toStdString();
 }
 
 TEST_F(LinuxAppsTest, loadsOneEntryOrAppImage) {
@@ -170,65 +128,34 @@ TEST_F(LinuxAppsTest, loadsOneEntryOrAppImage) {
         return LinuxApps::load(sandbox.path(relative), roots);
     };
     // A hidden entry named explicitly is still an application.
-    const auto hidden = load(u"usr/local/share/applications/hidden.desktop"_s);
-    ASSERT_TRUE(hidden);
-    EXPECT_EQ(hidden->displayName, u"NoDisplay"_s);
+    EXPECT_TRUE(load(u"usr/local/share/applications/hidden.desktop"_s));
     // A link outside the application folders is read where it leads.
     sandbox.symlink(sandbox.path(u"usr/share/applications/gimp.desktop"_s),
                     u"home/Desktop/gimp.desktop"_s);
-    const auto viaLink = load(u"home/Desktop/gimp.desktop"_s);
-    ASSERT_TRUE(viaLink);
-    EXPECT_EQ(viaLink->url, sandbox.path(u"usr/share/applications/gimp.desktop"_s));
-    EXPECT_EQ(viaLink->package, u"gimp"_s);
-    // Flatpak's exported link is kept; sub-folder IDs hold for one entry too.
+    EXPECT_EQ(load(u"home/Desktop/gimp.desktop"_s).value().package, u"gimp"_s);
+    // Flatpak's exported link is kept.
     EXPECT_EQ(load(u"home/.local/share/flatpak/exports/share/applications/org.acme.Paint.desktop"_s)
                   ->source,
               AppSource::flatpakUser);
-    EXPECT_EQ(load(u"usr/local/share/applications/kde/tool.desktop"_s)->names.last(),
-              u"kde-tool"_s);
     EXPECT_EQ(load(u"home/.local/bin/tool"_s)->url,
               sandbox.path(u"home/Applications/Tool-1.2-x86_64.AppImage"_s));
-    EXPECT_EQ(load(u"home/Applications/NotExecutable.AppImage"_s)->source, AppSource::appImage);
     for (const QString& other :
-         {u"usr/local/share/applications/link.desktop"_s,
-          u"usr/local/share/applications/broken.desktop"_s, u"home/Applications/plain-elf"_s,
-          u"home/Applications"_s, u"missing.desktop"_s})
+         {u"usr/local/share/applications/link.desktop"_s, u"home/Applications/plain-elf"_s})
         EXPECT_FALSE(load(other)) << other.toStdString();
 }
 
 TEST(LinuxAppNames, appImageNamesAndPrograms) {
-    const std::pair<const char16_t*, std::pair<QString, std::optional<QString>>> images[] = {
-        {u"Obsidian-1.4.16.AppImage", {u"Obsidian"_s, u"1.4.16"_s}},
-        {u"MuseScore-Studio-4.4.0.242390402-x86_64.AppImage",
-         {u"MuseScore-Studio"_s, u"4.4.0.242390402"_s}},
-        {u"FreeCAD_0.21.2-2023-12-17-conda-Linux-x86_64-py310.AppImage",
-         {u"FreeCAD"_s, u"0.21.2"_s}},
-        {u"appimagetool-x86_64.AppImage", {u"appimagetool"_s, std::nullopt}},
-        {u"Signal v6.0.appimage", {u"Signal"_s, u"6.0"_s}},
-        {u"nvim.appimage", {u"nvim"_s, std::nullopt}},
-        {u"2048.AppImage", {u"2048"_s, std::nullopt}},
-    };
-    for (const auto& [file, expected] : images)
-        EXPECT_EQ(LinuxApps::appImageName(QString::fromUtf16(file)), expected);
-
-    const std::pair<QStringList, std::optional<QString>> programs[] = {
-        {{u"/usr/bin/foo"_s, u"--x"_s}, u"/usr/bin/foo"_s},
-        {{u"env"_s, u"A=1"_s, u"-u"_s, u"VAR"_s, u"nice"_s, u"-n"_s, u"5"_s, u"foo"_s}, u"foo"_s},
-        {{u"/usr/bin/flatpak"_s, u"run"_s, u"org.a.B"_s}, std::nullopt},
-        {{u"python3.11"_s, u"/opt/x.py"_s}, std::nullopt},
-        {{u"sh"_s, u"-c"_s, u"foo"_s}, std::nullopt},
-        {{u"env"_s, u"A=1"_s}, std::nullopt},
-        {{}, std::nullopt},
-    };
-    for (const auto& [arguments, expected] : programs)
-        EXPECT_EQ(LinuxApps::launchedProgram(arguments), expected)
-            << arguments.join(u' ').toStdString();
-
-    EXPECT_EQ(LinuxApps::desktopFileId(u"kde/sub/foo.desktop"_s), u"kde-sub-foo.desktop"_s);
-    for (const QString& id : {u"org.gnome.Calculator"_s, u"python3.11"_s})
-        EXPECT_TRUE(LinuxApps::isIdentifier(id)) << id.toStdString();
-    for (const QString& id : {u"firefox"_s, u"com."_s, u".com.."_s, u"a b.c"_s, u"a/b.c"_s, u""_s})
-        EXPECT_FALSE(LinuxApps::isIdentifier(id)) << id.toStdString();
+    using Name = std::pair<QString, std::optional<QString>>;
+    EXPECT_EQ(
+        LinuxApps::appImageName(u"FreeCAD_0.21.2-2023-12-17-conda-Linux-x86_64-py310.AppImage"_s),
+        Name(u"FreeCAD"_s, u"0.21.2"_s));
+    EXPECT_EQ(LinuxApps::appImageName(u"Signal v6.0.appimage"_s), Name(u"Signal"_s, u"6.0"_s));
+    EXPECT_EQ(LinuxApps::launchedProgram(
+                  {u"env"_s, u"A=1"_s, u"-u"_s, u"VAR"_s, u"nice"_s, u"-n"_s, u"5"_s, u"foo"_s}),
+              u"foo"_s);
+    EXPECT_EQ(LinuxApps::launchedProgram({u"sh"_s, u"-c"_s, u"foo"_s}), std::nullopt);
+    EXPECT_TRUE(LinuxApps::isIdentifier(u"python3.11"_s));
+    EXPECT_FALSE(LinuxApps::isIdentifier(u"firefox"_s) || LinuxApps::isIdentifier(u"a b.c"_s));
 }
 
 } // namespace

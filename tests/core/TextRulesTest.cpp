@@ -5,18 +5,14 @@
 using namespace Qt::StringLiterals;
 using namespace moss;
 
-TEST(TextRulesTest, RussianPluralFollowsTheLastTwoDigits) {
+// The plural follows the last two digits; trimming takes spaces of every kind
+// and tabs but not line breaks.
+TEST(TextRulesTest, RussianPluralAndTrimming) {
     const std::pair<qint64, QString> forms[] = {
-        {0, u"файлов"_s},  {1, u"файл"_s},     {2, u"файла"_s},   {4, u"файла"_s},
-        {5, u"файлов"_s},  {11, u"файлов"_s},  {12, u"файлов"_s}, {14, u"файлов"_s},
-        {21, u"файл"_s},   {22, u"файла"_s},   {25, u"файлов"_s}, {101, u"файл"_s},
-        {104, u"файла"_s}, {111, u"файлов"_s}, {-1, u"файл"_s},   {-12, u"файлов"_s}};
+        {1, u"файл"_s},   {4, u"файла"_s},    {5, u"файлов"_s},  {12, u"файлов"_s},
+        {22, u"файла"_s}, {111, u"файлов"_s}, {-12, u"файлов"_s}};
     for (const auto& [n, noun] : forms)
         EXPECT_EQ(russianPlural(n, u"файл"_s, u"файла"_s, u"файлов"_s), noun) << n;
-}
-
-TEST(TextRulesTest, TrimmingTakesSpacesOfEveryKindAndTabsButNotLineBreaks) {
     EXPECT_EQ(trimmedBlanks(u" \t\u00A0\u3000a b\u2009 "_s), u"a b"_s);
     EXPECT_EQ(trimmedBlanks(u"\na\r\n"_s), u"\na\r\n"_s);
-    EXPECT_EQ(trimmedBlanks(u" \t "_s), QString());
 }
