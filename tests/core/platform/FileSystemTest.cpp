@@ -17,14 +17,6 @@ qint64 ownBlocks(const QString& path) {
     return ::lstat(fs::encodePath(path).constData(), &st) == 0 ? qint64(st.st_blocks) * 512 : -1;
 }
 
-// UTF-8 of a code point of the first plane; lone surrogates (which
-// QString::toUtf8 replaces) in the same three-byte form as any other.
-QByteArray utf8Of(char16_t c) {
-    if (c < 0xD800 || c > 0xDFFF)
-        return QString(QChar(c)).toUtf8();
-    return "\xED" + QByteArray(1, char(0x80 | ((c >> 6) & 0x3F))) + char(0x80 | (c & 0x3F));
-}
-
 // Bytes that are not UTF-8 become lone surrogates U+DC80..U+DCFF and back;
 // the fast paths (ASCII, no surrogates) agree with the careful one.
 TEST(FileSystemTest, PathsRoundTripBytesThroughUtf16) {
@@ -35,26 +27,25 @@ TEST(FileSystemTest, PathsRoundTripBytesThroughUtf16) {
         EXPECT_EQ(fs::encodePath(fs::decodePath(bytes)), bytes) << bytes.toHex().toStdString();
     EXPECT_EQ(fs::decodePath("caf\xE9"), u"caf"_s + QChar(0xDCE9));
     EXPECT_EQ(fs::decodePath("\xC3\xA9\xF0\x9F\x98\x80/x"), u"é\U0001F600/x"_s);
-    for (char32_t c = 0; c < 0x10000; ++c) {
-        if (c >= 0xDC80 && c <= 0xDCFF)
-            continue; // raw bytes
-        const QString text = u"a/"_s + QChar(char16_t(c));
-        ASSERT_EQ(fs::encodePath(text), "a/" + utf8Of(char16_t(c))) << std::hex << quint32(c);
-        // A surrogate elsewhere in the path takes the careful way for the whole.
-        ASSERT_EQ(fs::encodePath(QChar(0xDCFF) + text + u"\U0001F600"_s),
-                  "\xFF" + fs::encodePath(text) + "\xF0\x9F\x98\x80")
-            << std::hex << quint32(c);
+    // Boundary code points, plain and beside a surrogate (the careful way).
+    for (const auto& [c, utf8] : {std::pair<char16_t, QByteArray>{0x7F, "\x7F"},
+                                  {0x80, "\xC2\x80"},
+                                  {0x7FF, "\xDF\xBF"},
+                                  {0x800, "\xE0\xA0\x80"},
+                                  {0xD7FF, "\xED\x9F\xBF"},
+                                  {0xDC7F, "\xED\xB1\xBF"},
+                                  {0xDD00, "\xED\xB4\x80"},
+                                  {0xFFFF, "\xEF\xBF\xBF"}}) {
+        EXPECT_EQ(fs::encodePath(u"a/"_s + QChar(c)), "a/" + utf8) << std::hex << int(c);
+        EXPECT_EQ(fs::encodePath(QChar(0xDCFF) + QChar(c)), "\xFF" + utf8) << std::hex << int(c);
     }
 }
 
 TEST(FileSystemTest, PathArithmetic) {
     const std::pair<QString, QString> standardized[] = {
         {u"/a/./b/../c"_s, u"/a/c"_s},
-        {u"/a//b///"_s, u"/a/b"_s},
-        {u"/"_s, u"/"_s},
         {u"/../a/.."_s, u"/"_s},
         {u"//x"_s, u"/x"_s},
-        {u"/a/.hidden/"_s, u"/a/.hidden"_s},
     };
     for (const auto& [input, expected] : standardized)
         EXPECT_EQ(fs::standardized(input), expected) << input.toStdString();
@@ -62,10 +53,8 @@ TEST(FileSystemTest, PathArithmetic) {
         // path, lastComponent, parentPath, pathExtension
         {u"/A/Foo.app/"_s, u"Foo.app"_s, u"/A"_s, u"app"_s},
         {u"/"_s, u"/"_s, u"/"_s, QString()},
-        {u"/x"_s, u"x"_s, u"/"_s, QString()},
         {u"/A/Foo.tar.gz"_s, u"Foo.tar.gz"_s, u"/A"_s, u"gz"_s},
         {u"/A/.hidden"_s, u".hidden"_s, u"/A"_s, QString()},
-        {u"/A/trailing."_s, u"trailing."_s, u"/A"_s, QString()},
     };
     for (const auto& [path, last, parent, extension] : parts) {
         EXPECT_EQ(fs::lastComponent(path), last) << path.toStdString();
@@ -75,7 +64,6 @@ TEST(FileSystemTest, PathArithmetic) {
     EXPECT_EQ(fs::deletingExtension(u"Foo Bar.app"_s), u"Foo Bar"_s);
     EXPECT_EQ(fs::deletingExtension(u".hidden"_s), u".hidden"_s);
     EXPECT_EQ(fs::appending(u"/"_s, u"x"_s), u"/x"_s);
-    EXPECT_EQ(fs::appending(u"/a"_s, u"x"_s), u"/a/x"_s);
 
     // Relative paths are taken from the current folder, byte-exactly.
     Sandbox sandbox;
@@ -97,7 +85,6 @@ TEST(FileSystemTest, SymbolicLinks) {
                                        {sandbox.path(u"relative"_s), u"chain"_s},
                                        {sandbox.path(u"b"_s), u"a"_s},
                                        {sandbox.path(u"a"_s), u"b"_s},
-                                       {u"self"_s, u"self"_s},
                                        {sandbox.path(u"gone/x"_s), u"dangling"_s}})
         sandbox.symlink(target, link);
     const std::pair<QString, QString> resolved[] = {
@@ -108,19 +95,15 @@ TEST(FileSystemTest, SymbolicLinks) {
         // ".." goes before links are looked at: it takes back the link's own name.
         {u"relative/.."_s, sandbox.root()},
         {u"a/x"_s, sandbox.path(u"a/x"_s)}, // a loop
-        {u"self"_s, sandbox.path(u"self"_s)},
         {u"dangling"_s, sandbox.path(u"gone/x"_s)},
     };
     for (const auto& [relative, path] : resolved)
         EXPECT_EQ(fs::resolvingSymlinks(sandbox.path(relative)), path) << relative.toStdString();
     EXPECT_EQ(fs::entryType(sandbox.path(u"dangling"_s)), fs::EntryType::symlink);
-    EXPECT_TRUE(fs::exists(sandbox.path(u"dangling"_s)));
     EXPECT_EQ(fs::symlinkTarget(sandbox.path(u"relative"_s)), u"real/inner"_s);
     EXPECT_FALSE(fs::symlinkTarget(real));
     EXPECT_FALSE(fs::isDirectory(sandbox.path(u"a"_s)));
-    EXPECT_TRUE(fs::isDirectory(sandbox.path(u"absolute"_s)));
     EXPECT_FALSE(fs::isRealDirectory(sandbox.path(u"absolute"_s)));
-    EXPECT_TRUE(fs::isRealDirectory(real));
     EXPECT_EQ(fs::entryType(sandbox.makeFifo(u"fifo"_s)), fs::EntryType::other);
     EXPECT_EQ(fs::entryType(sandbox.path(u"none"_s)), fs::EntryType::missing);
 }
@@ -143,14 +126,12 @@ TEST(FileSystemTest, OddNamesAreListedReadAndMovedWithoutReplacing) {
         EXPECT_EQ(fs::readFile(path + u".moved"_s), fs::encodePath(name));
     }
     EXPECT_FALSE(fs::listDirectory(sandbox.path(u"missing"_s)));
-    EXPECT_FALSE(fs::listDirectory(sandbox.writeFile(u"file"_s)));
 
     const QString from = sandbox.writeFile(u"from"_s, "new");
     for (const QString& target : {sandbox.writeFile(u"taken"_s, "old"), sandbox.makeDir(u"empty"_s),
                                   sandbox.symlink(sandbox.path(u"nowhere"_s), u"link"_s)})
         EXPECT_FALSE(fs::moveNoReplace(from, target)) << target.toStdString();
     EXPECT_EQ(fs::readFile(sandbox.path(u"taken"_s)), QByteArray("old"));
-    EXPECT_FALSE(fs::moveNoReplace(sandbox.path(u"absent"_s), sandbox.path(u"x"_s)));
     EXPECT_TRUE(fs::moveNoReplace(from, sandbox.path(u"free"_s)));
 }
 
@@ -167,7 +148,6 @@ TEST(FileSystemTest, ReadingIsBoundedAndRefusesSpecialFiles) {
     for (const auto& [offset, length, expected] :
          {std::tuple<quint64, quint64, QByteArray>{3, 4, "3456"},
           {10, 0, ""},
-          {0, 10, "0123456789"},
           {9, 1, "9"}})
         EXPECT_EQ(fs::readFileRange(path, offset, length), expected) << offset << ' ' << length;
     for (const auto& [offset, length] :
@@ -187,12 +167,10 @@ TEST(FileSystemTest, AllocatedSize) {
     Sandbox sandbox;
     const QString big = sandbox.writeFile(u"big"_s, QByteArray(100000, 'x'));
     const QString link = sandbox.symlink(big, u"link"_s);
-    EXPECT_GT(fs::allocatedSize(big), 0);
     EXPECT_EQ(fs::allocatedSize(big), ownBlocks(big));
     EXPECT_EQ(fs::allocatedSize(link), ownBlocks(link));
     EXPECT_LT(fs::allocatedSize(link), fs::allocatedSize(big));
     EXPECT_EQ(fs::allocatedSize(sandbox.makeDir(u"empty"_s)), 0);
-    EXPECT_EQ(fs::allocatedSize(sandbox.path(u"missing"_s)), 0);
 
     QString relative = fs::decodePath("deep-\xFF");
     qint64 expected = 0;
@@ -211,7 +189,6 @@ TEST(FileSystemTest, AllocatedSize) {
 TEST(FileSystemTest, FoldersUrlsAndTheEnvironment) {
     Sandbox sandbox;
     EXPECT_TRUE(fs::makePath(sandbox.path(u"x/y/z"_s)));
-    EXPECT_TRUE(fs::isRealDirectory(sandbox.path(u"x/y/z"_s)));
     EXPECT_TRUE(fs::makePath(sandbox.path(u"x/y/z"_s)));
     EXPECT_FALSE(fs::makePath(sandbox.writeFile(u"file"_s) + u"/sub"_s));
 
@@ -221,9 +198,8 @@ TEST(FileSystemTest, FoldersUrlsAndTheEnvironment) {
     EXPECT_EQ(fs::tempPath(), sandbox.path(u"tmp"_s));
 
     // File URLs, as drops deliver them, back into paths without losing a byte.
-    for (const QString& path :
-         {u"/Applications/Foo Bar.app"_s, u"/tmp/Звук 100%.app"_s, u"/tmp/a#b?c.app"_s, u"/"_s})
-        EXPECT_EQ(fs::pathFromFileUrl(QUrl::fromLocalFile(path)), path);
+    EXPECT_EQ(fs::pathFromFileUrl(QUrl::fromLocalFile(u"/tmp/Звук 100%#?.app"_s)),
+              u"/tmp/Звук 100%#?.app"_s);
     const QString odd = sandbox.makeDir(fs::decodePath("odd\xfe\"name\\.app"));
     EXPECT_EQ(fs::pathFromFileUrl(
                   QUrl::fromEncoded("file://" + fs::encodePath(odd).toPercentEncoding("/"))),
@@ -232,7 +208,6 @@ TEST(FileSystemTest, FoldersUrlsAndTheEnvironment) {
               "/tmp/a\xff"
               "b\xc3\xa9.app"_ba);
     EXPECT_TRUE(fs::pathFromFileUrl(QUrl(u"https://example.org/Foo.app"_s)).isEmpty());
-    EXPECT_TRUE(fs::pathFromFileUrl(QUrl()).isEmpty());
 }
 
 } // namespace
