@@ -38,47 +38,29 @@ TEST(RemoverTest, StagesAndWhatEachLeaves) {
         return workspace::RecycleResult{{}, u"ошибка"_s};
     };
     const QString notMoved = u"Не удалось переместить"_s;
+    using E = trash::Error;
+    const E none = E::unknown, half = E::changedWhileMoving, off = E::trashUnavailable;
+    // Files by index: what stage 1 moves, what is trashed, what fails (with
+    // message and reason), bytes freed, Finder calls; stage 2 and whether the
+    // Finder deletes what it is asked to.
     struct Row {
-        const char* what;
-        QList<int> stageOne; // the files that stage 1 moves
-        Recycle recycle;     // stage 2
-        bool finderTakes;    // whether the Finder deletes what it is asked to
-        QList<int> trashed;
-        QList<int> failed;
-        QString message;             // of each failed file
-        QList<trash::Error> reasons; // of each failed file
+        QString stageOne, trashed, failed, message;
+        E reason0, reason1;
         qint64 freed;
         int finderCalls;
+        Recycle recycle;
+        bool finderTakes;
     };
-    using E = trash::Error;
     const Row rows[] = {
-        {"stage 1 moves all", {0, 1, 2}, live, false, {0, 1, 2}, {}, {}, {}, 123, 0},
-        {"stage 2 copies the rest", {0}, live, false, {0, 1, 2}, {}, {}, {}, 123, 0},
-        {"stage 2 leaves some out",
-         {},
-         keepsSecond,
-         false,
-         {1},
-         {0, 2},
-         notMoved,
-         {E::changedWhileMoving, E::unknown},
-         20,
-         0},
-        {"the Finder deletes", {0}, fails, true, {0}, {}, {}, {}, 123, 2},
-        {"only the Finder deletes", {}, fails, true, {}, {}, {}, {}, 123, 3},
-        {"nothing works",
-         {},
-         fails,
-         false,
-         {},
-         {0, 1, 2},
-         u"ошибка"_s,
-         {E::trashUnavailable, E::trashUnavailable, E::trashUnavailable},
-         0,
-         3},
+        {u"012"_s, u"012"_s, {}, {}, none, none, 123, 0, live, false},
+        {u"0"_s, u"012"_s, {}, {}, none, none, 123, 0, live, false},
+        {{}, u"1"_s, u"02"_s, notMoved, half, none, 20, 0, keepsSecond, false},
+        {u"0"_s, u"0"_s, {}, {}, none, none, 123, 2, fails, true},
+        {{}, {}, {}, {}, none, none, 123, 3, fails, true},
+        {{}, {}, u"012"_s, u"ошибка"_s, off, off, 0, 3, fails, false},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
+        SCOPED_TRACE(&row - rows);
         test::Sandbox sandbox;
         sandbox.activate();
         const QList<FoundFile> files = {
@@ -86,13 +68,15 @@ TEST(RemoverTest, StagesAndWhatEachLeaves) {
                   FileCategory::bundle),
             found(sandbox.writeFile(u"home/Library/Caches/com.foo \"q\" \\b"_s, "c"), 20),
             found(sandbox.writeFile(u"home/Library/Logs/Foo.log"_s, "l"), 3)};
+        const auto urls = [&](const QString& indices) {
+            QStringList out;
+            for (QChar i : indices)
+                out.append(files[i.digitValue()].url);
+            return out;
+        };
         RemovalServices services = RemovalServices::live();
         services.trashItem = [&, live = services.trashItem](const QString& url) {
-            for (int i : row.stageOne) {
-                if (files[i].url == url)
-                    return live(url);
-            }
-            return std::optional<QString>();
+            return urls(row.stageOne).contains(url) ? live(url) : std::nullopt;
         };
         QThread* recycleThread = nullptr;
         services.recycle = [&](const QStringList& urls) {
@@ -114,22 +98,18 @@ TEST(RemoverTest, StagesAndWhatEachLeaves) {
 
         const RemovalResult result = test::await(Remover::moveToTrash(files, services));
 
-        QStringList trashed, failed;
-        for (int i : row.trashed)
-            trashed.append(files[i].url);
-        for (int i : row.failed)
-            failed.append(files[i].url);
+        const QStringList trashed = urls(row.trashed), failed = urls(row.failed);
         EXPECT_EQ(result.trashed.keys(), trashed);
         EXPECT_EQ(result.failed.keys(), failed);
         EXPECT_EQ(result.reasons.keys(), failed);
         for (qsizetype i = 0; i < failed.size(); ++i) {
             EXPECT_EQ(result.failed.value(failed[i]), row.message);
-            EXPECT_EQ(result.reasons.value(failed[i]), make_error_code(row.reasons.value(i)));
+            EXPECT_EQ(result.reasons.value(failed[i]),
+                      make_error_code(i ? row.reason1 : row.reason0));
         }
         // The half-moved item that stage 2 made up is passed on.
-        EXPECT_EQ(result.halfMoved.keys(), row.reasons.value(0) == E::changedWhileMoving
-                                               ? QStringList{files[0].url}
-                                               : QStringList());
+        EXPECT_EQ(result.halfMoved.keys(),
+                  row.reason0 == half ? QStringList{files[0].url} : QStringList());
         EXPECT_EQ(result.freedBytes, row.freed);
         EXPECT_EQ(finderCalls, row.finderCalls);
         EXPECT_EQ(soundThreads.size(), row.trashed.isEmpty() ? 0 : 1);

@@ -146,9 +146,7 @@ TEST(FileSystemTest, ReadingIsBoundedAndRefusesSpecialFiles) {
     EXPECT_EQ(fs::readFile(sandbox.writeFile(u"big"_s, QByteArray(200000, 'b'))),
               QByteArray(200000, 'b'));
     for (const auto& [offset, length, expected] :
-         {std::tuple<quint64, quint64, QByteArray>{3, 4, "3456"},
-          {10, 0, ""},
-          {9, 1, "9"}})
+         {std::tuple<quint64, quint64, QByteArray>{3, 4, "3456"}, {10, 0, ""}, {9, 1, "9"}})
         EXPECT_EQ(fs::readFileRange(path, offset, length), expected) << offset << ' ' << length;
     for (const auto& [offset, length] :
          {std::pair<quint64, quint64>{8, 3}, {11, 0}, {~quint64(0), 2}, {2, ~quint64(0)}})

@@ -15,9 +15,7 @@ TEST(WorkspaceTest, FindsTheInnermostApplicationBundleOfAnExecutable) {
         {u"/Applications/Foo.app/Contents/MacOS/foo"_s, u"/Applications/Foo.app"_s},
         {u"/A/Foo.app/Contents/Helpers/Bar.app/Contents/MacOS/bar"_s,
          u"/A/Foo.app/Contents/Helpers/Bar.app"_s},
-        {u"/usr/bin/sleep"_s, std::nullopt},
         {u"/A/Foo.app/Contents/Resources/tool"_s, std::nullopt},
-        {u"/A/.app/Contents/MacOS/x"_s, std::nullopt},
         {u".app/Contents/MacOS/x"_s, std::nullopt},
     };
     for (const auto& [executable, bundle] : rows)
@@ -31,7 +29,6 @@ TEST(WorkspaceTest, ListsBundleProcessesInProcessOrder) {
     sandbox.symlink(u"/usr/bin/plain"_s, u"proc/43/exe"_s);
     sandbox.makeDir(u"proc/44"_s); // a process whose executable cannot be read
     sandbox.symlink(u"/X/Bogus.app/Contents/MacOS/b"_s, u"proc/self/exe"_s);
-    sandbox.symlink(u"/X/Zero.app/Contents/MacOS/z"_s, u"proc/0/exe"_s);
 
     const QList<workspace::BundleProcess> processes =
         workspace::bundleProcesses(sandbox.path(u"proc"_s));
@@ -39,10 +36,9 @@ TEST(WorkspaceTest, ListsBundleProcessesInProcessOrder) {
     ASSERT_EQ(processes.size(), 2);
     EXPECT_EQ(processes[0].pid, 42);
     EXPECT_EQ(processes[0].bundlePath, u"/X/Early.app"_s);
-    EXPECT_EQ(processes[0].executable, u"/X/Early.app/Contents/MacOS/early"_s);
     EXPECT_EQ(processes[1].pid, 900);
-    EXPECT_FALSE(workspace::terminate(0)); // never a process group
-    EXPECT_FALSE(workspace::terminate(-1));
+    for (const qint64 pid : {0, -1}) // never a process group
+        EXPECT_FALSE(workspace::terminate(pid) || workspace::kill(pid));
 }
 
 // Helpers run with argument vectors, never through a shell; a missing or
@@ -68,13 +64,11 @@ TEST(WorkspaceTest, HelpersGetArgumentVectors) {
     // A user unit: the first program found in the list is used.
     const QString systemctl = program(u"systemctl"_s, 1);
     workspace::stopUserUnit(u"-x; rm $HOME.service"_s, {missing, systemctl});
-    workspace::stopUserUnit(u"y.service"_s, {missing});
     EXPECT_EQ(logged(systemctl), QStringList({u"--user"_s, u"disable"_s, u"--now"_s, u"--"_s,
                                               u"-x; rm $HOME.service"_s}));
 
     const QString script = u"tell application \"Finder\" to delete x"_s;
     const QString osascript = program(u"osascript"_s, 0);
-    EXPECT_FALSE(workspace::runFinderScript(script, missing));
     EXPECT_FALSE(workspace::runFinderScript(script, program(u"failing"_s, 1)));
     EXPECT_TRUE(workspace::runFinderScript(script, osascript));
     EXPECT_EQ(logged(osascript), QStringList({u"-e"_s, script}));
@@ -101,17 +95,9 @@ TEST(WorkspaceTest, RecyclesIntoTheHomeTrash) {
     const workspace::RecycleResult refused = workspace::recycle({other});
     EXPECT_EQ(refused.error, u"Корзина недоступна: не удалось открыть папку «%1»."_s.arg(
                                  sandbox.home() + u"/.local/share/Trash"_s));
-    EXPECT_TRUE(refused.newLocations.isEmpty());
     EXPECT_EQ(fs::readFile(other), QByteArray("y"));
     qunsetenv("XDG_DATA_HOME");
     qputenv("HOME", "relative");
     EXPECT_EQ(workspace::recycle({other}).error,
               u"Корзина недоступна: не задана домашняя папка."_s);
-}
-
-TEST(WorkspaceTest, SignalsRefuseProcessGroups) {
-    for (const qint64 pid : {0, -1}) {
-        EXPECT_FALSE(workspace::terminate(pid));
-        EXPECT_FALSE(workspace::kill(pid));
-    }
 }
