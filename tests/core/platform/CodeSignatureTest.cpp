@@ -22,10 +22,10 @@ const QString kIntel = u"INTELTEAM2"_s;
 
 // A null team: unsigned.
 MachOSlice slice(quint32 cpuType, const QString& team, quint32 version = 0x20400) {
-    return {cpuType,
-            cpuType != kCpuTypeI386,
-            !team.isNull(),
-            {.teamIdentifier = team.toUtf8(), .version = version}};
+    return {.cpuType = cpuType,
+            .is64Bit = cpuType != kCpuTypeI386,
+            .sign = !team.isNull(),
+            .codeDirectory = {.teamIdentifier = team.toUtf8(), .version = version}};
 }
 const MachOSlice kArmSlice = slice(kCpuTypeArm64, kArm);
 const MachOSlice kIntelSlice = slice(kCpuTypeX86_64, kIntel);
