@@ -119,32 +119,6 @@ TEST(RemoverTest, StagesAndWhatEachLeaves) {
     }
 }
 
-// Restore puts trashed items back and half-moved ones back together, and
-// says which it could.
-TEST(RemoverTest, RestoreMergesHalfMovedItems) {
-    test::Sandbox sandbox;
-    sandbox.activate();
-    const QString whole = sandbox.writeFile(u"whole"_s, "w");
-    const QString half = sandbox.writeFile(u"half/a"_s, "a");
-    const QString taken = sandbox.writeFile(u"taken"_s, "t");
-    const QMap<QString, QString> trashed = {{whole, trash::moveToTrash(whole).location},
-                                            {taken, trash::moveToTrash(taken).location}};
-    const trash::TrashMove moved =
-        trash::copyToHomeTrash(fs::parentPath(half), [&](const QString&, const QString&) {
-            sandbox.writeFile(u"half/b"_s, "b");
-        });
-    ASSERT_TRUE(moved.isHalfMoved());
-    sandbox.writeFile(u"taken"_s, "new");
-
-    QStringList restored = Remover::restore(trashed, {{fs::parentPath(half), moved.location}});
-
-    restored.sort();
-    EXPECT_EQ(restored, (QStringList{fs::parentPath(half), whole}));
-    EXPECT_EQ(fs::readFile(half), QByteArray("a"));
-    EXPECT_EQ(fs::readFile(sandbox.path(u"half/b"_s)), QByteArray("b"));
-    EXPECT_EQ(fs::readFile(taken), QByteArray("new"));
-}
-
 // Each item is handled once; the user's own launch agents (and only those)
 // are booted out while their property lists are still in place.
 TEST(RemoverTest, RepeatedItemsAndLaunchAgents) {

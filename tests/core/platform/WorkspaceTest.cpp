@@ -10,23 +10,13 @@
 using namespace Qt::StringLiterals;
 using namespace moss;
 
-TEST(WorkspaceTest, FindsTheInnermostApplicationBundleOfAnExecutable) {
-    const std::pair<QString, std::optional<QString>> rows[] = {
-        {u"/Applications/Foo.app/Contents/MacOS/foo"_s, u"/Applications/Foo.app"_s},
-        {u"/A/Foo.app/Contents/Helpers/Bar.app/Contents/MacOS/bar"_s,
-         u"/A/Foo.app/Contents/Helpers/Bar.app"_s},
-        {u"/A/Foo.app/Contents/Resources/tool"_s, std::nullopt},
-        {u".app/Contents/MacOS/x"_s, std::nullopt},
-    };
-    for (const auto& [executable, bundle] : rows)
-        EXPECT_EQ(workspace::bundleOfExecutable(executable), bundle) << executable.toStdString();
-}
-
+// The innermost bundle of each process's executable, in process order.
 TEST(WorkspaceTest, ListsBundleProcessesInProcessOrder) {
     test::Sandbox sandbox;
-    sandbox.symlink(u"/X/Late.app/Contents/MacOS/late"_s, u"proc/900/exe"_s);
+    sandbox.symlink(u"/X/Late.app/Contents/Helpers/In.app/Contents/MacOS/late"_s,
+                    u"proc/900/exe"_s);
     sandbox.symlink(u"/X/Early.app/Contents/MacOS/early"_s, u"proc/42/exe"_s);
-    sandbox.symlink(u"/usr/bin/plain"_s, u"proc/43/exe"_s);
+    sandbox.symlink(u"/X/Foo.app/Contents/Resources/tool"_s, u"proc/43/exe"_s);
     sandbox.makeDir(u"proc/44"_s); // a process whose executable cannot be read
     sandbox.symlink(u"/X/Bogus.app/Contents/MacOS/b"_s, u"proc/self/exe"_s);
 
@@ -37,6 +27,7 @@ TEST(WorkspaceTest, ListsBundleProcessesInProcessOrder) {
     EXPECT_EQ(processes[0].pid, 42);
     EXPECT_EQ(processes[0].bundlePath, u"/X/Early.app"_s);
     EXPECT_EQ(processes[1].pid, 900);
+    EXPECT_EQ(processes[1].bundlePath, u"/X/Late.app/Contents/Helpers/In.app"_s);
     for (const qint64 pid : {0, -1}) // never a process group
         EXPECT_FALSE(workspace::terminate(pid) || workspace::kill(pid));
 }
