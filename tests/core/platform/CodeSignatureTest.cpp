@@ -25,7 +25,8 @@ MachOSlice slice(quint32 cpuType, const QString& team, quint32 version = 0x20400
     return {.cpuType = cpuType,
             .is64Bit = cpuType != kCpuTypeI386,
             .sign = !team.isNull(),
-            .codeDirectory = {.teamIdentifier = team.toUtf8(), .version = version}};
+            .codeDirectory = {.teamIdentifier = team.toUtf8(), .version = version},
+            .alternate = {}};
 }
 const MachOSlice kArmSlice = slice(kCpuTypeArm64, kArm);
 const MachOSlice kIntelSlice = slice(kCpuTypeX86_64, kIntel);
