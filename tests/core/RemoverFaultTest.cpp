@@ -1,10 +1,10 @@
 // Removal and restore under injected faults, in rounds over a sandbox of
 // hundreds of items of every kind: odd names, links to outside, read-only
-// parents, items that vanish before removal,
-// Trash stages that fail at random and former paths that are taken before
-// restore. After every round no byte is lost: each chosen item is exactly
-// where it was or in a Trash with a description that points back to it, and
-// restore brings back every trashed item as it was.
+// parents, items that vanish before removal, Trash stages that fail at random
+// and former paths that are taken before restore. After every round no byte
+// is lost: each chosen item is exactly where it was or in a Trash with a
+// description that points back to it, and restore brings back every trashed
+// item as it was.
 
 #include "Remover.h"
 #include "Sandbox.h"
@@ -15,7 +15,6 @@
 
 #include <QRandomGenerator>
 #include <QScopeGuard>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,14 +24,6 @@ using namespace moss;
 using test::fingerprint;
 
 namespace {
-
-// Writes a new file through the byte-exact encoding.
-void writeBytes(const QString& path, const QByteArray& data) {
-    const int fd = ::open(fs::encodePath(path).constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
-    ASSERT_GE(fd, 0) << path.toStdString();
-    EXPECT_EQ(::write(fd, data.constData(), size_t(data.size())), ssize_t(data.size()));
-    ::close(fd);
-}
 
 // Names that are hard to carry: quotes, backslashes, line breaks, invalid
 // UTF-8 (as lone surrogates), spaces and non-ASCII letters.
@@ -51,8 +42,10 @@ TEST(RemoverFaultTest, NoByteIsLostOverRoundsOfRemovalAndRestore) {
     QRandomGenerator random(20240917);
     const QString target = sandbox.writeFile(u"outside/target"_s, "never moved");
     const QString outside = fs::parentPath(target);
-    sandbox.makeDir(u"outside/folder"_s);
-    QStringList readOnly;
+    const auto put = [&](const QString& url, const QByteArray& data) {
+        sandbox.writeFile(url.mid(sandbox.root().size() + 1), data);
+    };
+    QStringList readOnly, items;
     const auto cleanup = qScopeGuard([&] {
         for (const QString& folder : std::as_const(readOnly))
             ::chmod(fs::encodePath(folder).constData(), 0755);
@@ -60,26 +53,21 @@ TEST(RemoverFaultTest, NoByteIsLostOverRoundsOfRemovalAndRestore) {
 
     // Items of six kinds: files, folders with a link outside, links to a
     // file or a folder outside, dangling links, files below read-only parents.
-    QStringList items;
     for (int i = 0; i < 300; ++i) {
         const QString item = u"home/Library/Application Support/Victims/"_s + oddName(i);
-        switch (i % 6) {
-        case 2:
+        if (i % 6 == 2) {
             sandbox.writeFile(item + u"/inner/"_s + oddName(i + 1), QByteArray::number(i));
             sandbox.symlink(target, item + u"/inner/link"_s);
-            break;
-        case 3:
-            sandbox.symlink(i % 4 == 1 ? target : sandbox.path(u"outside/folder"_s), item);
-            break;
-        case 4:
-            sandbox.symlink(u"../dangling/nowhere"_s, item);
-            break;
-        case 5:
+        } else if (i % 6 == 3 || i % 6 == 4) {
+            sandbox.symlink(i % 6 == 4 ? u"../dangling/nowhere"_s
+                                       : (i % 4 == 1 ? target : sandbox.makeDir(u"outside/dir"_s)),
+                            item);
+        } else if (i % 6 == 5) {
             readOnly.append(sandbox.makeDir(item + u"-ro"_s));
             items.append(sandbox.writeFile(item + u"-ro/kept"_s, QByteArray(300, 'r')));
             ::chmod(fs::encodePath(readOnly.last()).constData(), 0555);
             continue;
-        default:
+        } else {
             sandbox.writeFile(item, QByteArray(int(random.bounded(20000)), char('a' + i % 26)));
         }
         items.append(sandbox.path(item));
@@ -142,7 +130,7 @@ TEST(RemoverFaultTest, NoByteIsLostOverRoundsOfRemovalAndRestore) {
             std::find_if(result.trashed.keyBegin(), result.trashed.keyEnd(),
                          [](const QString& url) { return fs::isWritable(fs::parentPath(url)); });
         ASSERT_NE(blocked, result.trashed.keyEnd());
-        writeBytes(*blocked, "blocker");
+        put(*blocked, "blocker");
         QStringList restored = Remover::restore(result.trashed);
         EXPECT_FALSE(restored.contains(*blocked));
         EXPECT_EQ(fs::readFile(*blocked), QByteArray("blocker"));
@@ -156,7 +144,7 @@ TEST(RemoverFaultTest, NoByteIsLostOverRoundsOfRemovalAndRestore) {
         EXPECT_EQ(fs::listDirectory(trash::homeTrashPath() + u"/info"_s), QStringList());
 
         for (auto entry = vanished.cbegin(); entry != vanished.cend(); ++entry)
-            writeBytes(entry.key(), entry.value());
+            put(entry.key(), entry.value());
         for (const QString& item : std::as_const(items))
             EXPECT_EQ(fingerprint(item), initial.value(item)) << item.toStdString();
     }

@@ -45,7 +45,6 @@ void setBig32(QByteArray& data, qsizetype at, quint32 value) {
 // bytes, LC_UUID 24, then LC_CODE_SIGNATURE.
 struct ThinLayout {
     static constexpr qsizetype commandCount = 16;
-    static constexpr qsizetype commandBytes = 20;
     static constexpr qsizetype uuidSize = 36;
     static constexpr qsizetype signatureCommand = 56;
     qsizetype superBlob = 0;
@@ -63,14 +62,11 @@ struct ThinLayout {
 TEST(CodeSignatureTest, WellFormedImages) {
     MachOSlice alternate = slice(kCpuTypeArm64, u""_s);
     alternate.alternate = CodeDirectoryOptions{.teamIdentifier = kIntel.toUtf8()};
-    MachOSlice both = alternate;
-    both.codeDirectory.teamIdentifier = kArm.toUtf8();
     QList<MachOSlice> many(63, slice(kCpuTypeX86_64, {}));
     many.append(kArmSlice);
     const std::tuple<const char*, QByteArray, std::optional<QString>> rows[] = {
         {"thin arm64", thinMachO(kArmSlice), kArm},
         {"fat32, arm64 last", universalMachO({kIntelSlice, kArmSlice}), kArm},
-        {"fat64, arm64 first", universalMachO({kArmSlice, kIntelSlice}, true), kArm},
         {"old arm64 directory",
          universalMachO(
              {slice(kCpuTypeI386, {}), slice(kCpuTypeArm64, kArm, 0x20100), kIntelSlice}),
@@ -80,7 +76,6 @@ TEST(CodeSignatureTest, WellFormedImages) {
         {"65 slices", universalMachO(many + QList{kIntelSlice}), std::nullopt},
         {"version 0x201ff", thinMachO(slice(kCpuTypeArm64, kArm, 0x201ff)), std::nullopt},
         {"alternate", thinMachO(alternate), kIntel},
-        {"primary before alternate", thinMachO(both), kArm},
         {"all unsigned", universalMachO({slice(kCpuTypeArm64, {})}), std::nullopt},
         {"no team", thinMachO(slice(kCpuTypeArm64, u""_s)), std::nullopt},
         {"big-endian Mach-O", QByteArray::fromHex("feedfacf") + QByteArray(64, '\0'), std::nullopt},
@@ -102,16 +97,13 @@ TEST(CodeSignatureTest, LyingHeadersGiveNothing) {
     // big-endian in the signature) or, at a negative offset, of the fat
     // header set to a lie.
     const std::tuple<const char*, bool, qsizetype, quint32> fields[] = {
-        {"commands overrun the file", false, ThinLayout::commandBytes, 0xfffffff0},
         {"command past the end", false, ThinLayout::uuidSize, 0xfffffff8},
         {"signature command not counted", false, ThinLayout::commandCount, 1},
         {"signature beyond the file", false, command + 8, 0xfffffff0},
         {"not a SuperBlob", true, at.superBlob, 0xfade0c00},
-        {"blob count huge", true, at.superBlob + 8, 0x20000000},
         {"CodeDirectory offset outside", true, at.superBlob + 24, 0xfffffff0},
         {"CodeDirectory longer than the SuperBlob", true, at.codeDirectory + 4, 0x7fffffff},
         {"team offset inside the header", true, at.codeDirectory + 48, 8},
-        {"many slices", true, -4, 0xffffffff},
         {"slice outside", true, -16, 0xfffff000},
     };
     for (const auto& [what, big, offset, value] : fields) {
@@ -125,10 +117,7 @@ TEST(CodeSignatureTest, LyingHeadersGiveNothing) {
     QByteArray wrapping = universalMachO({kArmSlice}, true);
     qToBigEndian(quint64(0xfffffffffffff000), wrapping.data() + 8 + 8);
     qToBigEndian(quint64(0x2000), wrapping.data() + 8 + 16);
-    QByteArray fatInside = fat32;
-    fatInside.replace(big32(fatInside, 8 + 8), 8, fatInside.left(8));
-    for (const QByteArray& data : {wrapping, fatInside})
-        EXPECT_FALSE(codesign::teamIdentifierFromMachO(data));
+    EXPECT_FALSE(codesign::teamIdentifierFromMachO(wrapping));
 
     // Counts up to the edge are believed: commands beyond the count stop the
     // walk, and an index of blobs may fill the whole SuperBlob.

@@ -146,8 +146,9 @@ TEST(TrashTest, RefusesBeforeCopyingWhatCannotGoAsAWhole) {
         SCOPED_TRACE(item.toStdString());
         const QString before = fingerprint(item, Detail::metadata);
         const QStringList inTrash = trashContents();
-        if (renameRefused)
+        if (renameRefused) {
             EXPECT_EQ(trash::moveToTrash(item).error, make_error_code(error));
+        }
         EXPECT_EQ(trash::copyToHomeTrash(item).error, make_error_code(error));
         EXPECT_EQ(fingerprint(item, Detail::metadata), before);
         EXPECT_EQ(trashContents(), inTrash);
