@@ -56,7 +56,6 @@ TEST(RemoverTest, StagesAndWhatEachLeaves) {
         {u"0"_s, u"012"_s, {}, {}, none, none, 123, 0, live, false},
         {{}, u"1"_s, u"02"_s, notMoved, half, none, 20, 0, keepsSecond, false},
         {u"0"_s, u"0"_s, {}, {}, none, none, 123, 2, fails, true},
-        {{}, {}, {}, {}, none, none, 123, 3, fails, true},
         {{}, {}, u"012"_s, u"ошибка"_s, off, off, 0, 3, fails, false},
     };
     for (const Row& row : rows) {
