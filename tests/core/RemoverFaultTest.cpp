@@ -1,10 +1,9 @@
 // Removal and restore under injected faults, in rounds over a sandbox of
 // hundreds of items of every kind: odd names, links to outside, read-only
 // parents, items that vanish before removal and Trash stages that fail at
-// random. After every round no byte
-// is lost: each chosen item is exactly where it was or in a Trash with a
-// description that points back to it, and restore brings back every trashed
-// item as it was.
+// random. After every round no byte is lost: each chosen item is exactly where
+// it was or in a Trash with a description that points back to it, and restore
+// brings back every trashed item as it was.
 
 #include "Remover.h"
 #include "Sandbox.h"

@@ -67,7 +67,6 @@ TEST(FileSystemTest, SymbolicLinks) {
     const QString real = sandbox.makeDir(u"real/inner"_s);
     for (const auto& [target, link] : {std::pair{sandbox.path(u"real"_s), u"absolute"_s},
                                        {u"real/inner"_s, u"relative"_s},
-                                       {u"../absolute/inner"_s, u"sub/up"_s},
                                        {sandbox.path(u"relative"_s), u"chain"_s},
                                        {sandbox.path(u"b"_s), u"a"_s},
                                        {sandbox.path(u"a"_s), u"b"_s},
@@ -75,7 +74,6 @@ TEST(FileSystemTest, SymbolicLinks) {
         sandbox.symlink(target, link);
     const std::pair<QString, QString> resolved[] = {
         {u"relative"_s, real},
-        {u"sub/up"_s, real},
         {u"chain/missing"_s, real + u"/missing"_s},
         // ".." goes before links are looked at: it takes back the link's own name.
         {u"relative/.."_s, sandbox.root()},
@@ -87,7 +85,6 @@ TEST(FileSystemTest, SymbolicLinks) {
     EXPECT_EQ(fs::entryType(sandbox.path(u"dangling"_s)), fs::EntryType::symlink);
     EXPECT_EQ(fs::symlinkTarget(sandbox.path(u"relative"_s)), u"real/inner"_s);
     EXPECT_FALSE(fs::isRealDirectory(sandbox.path(u"absolute"_s)));
-    EXPECT_EQ(fs::entryType(sandbox.makeFifo(u"fifo"_s)), fs::EntryType::other);
 }
 
 TEST(FileSystemTest, OddNamesAndBoundedReads) {
