@@ -17,10 +17,7 @@ namespace {
 struct Trash {
     QTemporaryDir dir;
     QString trashed = dir.path() + u"/.Trash-1000/files/item"_s;
-    Trash() {
-        fs::makePath(dir.path() + u"/.Trash-1000/info"_s);
-        fs::makePath(trashed);
-    }
+    bool made = fs::makePath(dir.path() + u"/.Trash-1000/info"_s) && fs::makePath(trashed);
 };
 
 } // namespace
