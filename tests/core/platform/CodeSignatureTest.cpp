@@ -62,7 +62,6 @@ TEST(CodeSignatureTest, WellFormedImages) {
     QList<MachOSlice> many(63, slice(kCpuTypeX86_64, {}));
     many.append(kArmSlice);
     const std::tuple<const char*, QByteArray, std::optional<QString>> rows[] = {
-        {"thin arm64", thinMachO(kArmSlice), kArm},
         {"fat32, arm64 last", universalMachO({kIntelSlice, kArmSlice}), kArm},
         {"old arm64 directory",
          universalMachO(
