@@ -34,9 +34,7 @@ TEST(RemoverTest, StagesAndWhatEachLeaves) {
         result.reasons.insert(urls.at(0), trash::Error::changedWhileMoving);
         return result;
     };
-    const Recycle fails = [](const QStringList&) {
-        return workspace::RecycleResult{{}, u"ошибка"_s};
-    };
+    const Recycle fails = [](auto&) { return workspace::RecycleResult{{}, u"ошибка"_s}; };
     const QString notMoved = u"Не удалось переместить"_s;
     using E = trash::Error;
     const E none = E::unknown, half = E::changedWhileMoving, off = E::trashUnavailable;

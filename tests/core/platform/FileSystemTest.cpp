@@ -3,19 +3,12 @@
 #include "Sandbox.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace fs = moss::fs;
 using namespace Qt::StringLiterals;
 using moss::test::Sandbox;
 
 namespace {
-
-qint64 ownBlocks(const QString& path) {
-    struct stat st {};
-    return ::lstat(fs::encodePath(path).constData(), &st) == 0 ? qint64(st.st_blocks) * 512 : -1;
-}
 
 // Bytes that are not UTF-8 become lone surrogates U+DC80..U+DCFF and back;
 // the fast paths (ASCII, no surrogates) agree with the careful one.
@@ -128,25 +121,6 @@ TEST(FileSystemTest, OddNamesAndBoundedReads) {
     EXPECT_FALSE(fs::readFileRange(fifo, 0, 1));
     EXPECT_FALSE(fs::readFile(sandbox.makeDir(u"dir"_s)));
     EXPECT_EQ(openFiles(), open);
-}
-
-// Every entry below a folder counts (links as links, never followed), the
-// folder's own entry does not; the bottom of a tree deeper than the walk
-// keeps folders open is reached by path.
-TEST(FileSystemTest, AllocatedSize) {
-    Sandbox sandbox;
-    QString relative = fs::decodePath("deep-\xFF");
-    qint64 expected = 0;
-    for (int level = 0; level < 80; ++level) {
-        relative += u"/d"_s;
-        const QString file =
-            sandbox.writeFile(relative + u'/' + fs::decodePath("\xFE\n"), QByteArray(3000, 'z'));
-        expected += ownBlocks(sandbox.path(relative)) + ownBlocks(file);
-        if (level == 70)
-            expected += ownBlocks(sandbox.symlink(sandbox.root(), relative + u"/up"_s));
-    }
-    expected += ownBlocks(sandbox.makeFifo(relative + u"/fifo"_s));
-    EXPECT_EQ(fs::allocatedSize(sandbox.path(fs::decodePath("deep-\xFF"))), expected);
 }
 
 TEST(FileSystemTest, FileUrls) {

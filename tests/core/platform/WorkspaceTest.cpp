@@ -54,7 +54,8 @@ TEST(WorkspaceTest, HelpersGetArgumentVectors) {
     // A user unit: the first program found in the list is used.
     const QString systemctl = program(u"systemctl"_s, 1);
     workspace::stopUserUnit(u"-x; rm $HOME.service"_s, {missing, systemctl});
-    EXPECT_EQ(logged(systemctl).last(), u"-x; rm $HOME.service"_s);
+    EXPECT_EQ(logged(systemctl), QStringList({u"--user"_s, u"disable"_s, u"--now"_s, u"--"_s,
+                                              u"-x; rm $HOME.service"_s}));
 
     const QString script = u"tell application \"Finder\" to delete x"_s;
     const QString osascript = program(u"osascript"_s, 0);
