@@ -41,9 +41,6 @@ TEST(RemoverFaultTest, NoByteIsLostOverRoundsOfRemovalAndRestore) {
     QRandomGenerator random(20240917);
     const QString target = sandbox.writeFile(u"outside/target"_s, "never moved");
     const QString outside = fs::parentPath(target);
-    const auto put = [&](const QString& url, const QByteArray& data) {
-        sandbox.writeFile(url.mid(sandbox.root().size() + 1), data);
-    };
     QStringList readOnly, items;
     const auto cleanup = qScopeGuard([&] {
         for (const QString& folder : std::as_const(readOnly))
@@ -131,7 +128,7 @@ TEST(RemoverFaultTest, NoByteIsLostOverRoundsOfRemovalAndRestore) {
         EXPECT_EQ(fs::listDirectory(trash::homeTrashPath() + u"/info"_s), QStringList());
 
         for (auto entry = vanished.cbegin(); entry != vanished.cend(); ++entry)
-            put(entry.key(), entry.value());
+            sandbox.writeFile(entry.key().mid(sandbox.root().size() + 1), entry.value());
         for (const QString& item : std::as_const(items))
             EXPECT_EQ(fingerprint(item), initial.value(item)) << item.toStdString();
     }

@@ -6,8 +6,6 @@
 #include <QFile>
 #include <QMap>
 #include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -109,22 +107,6 @@ void makeRichTree(const QString& path) {
     [[maybe_unused]] const int linked = ::symlink("../outside", (root + "/link").constData());
     ::utimensat(AT_FDCWD, (root + "/link").constData(), times, AT_SYMLINK_NOFOLLOW);
     ::mkfifo((root + "/fifo").constData(), 0604);
-}
-
-FileFlag::FileFlag(const QString& path, int flag)
-    : fd(::open(encoded(path).constData(), O_RDONLY | O_CLOEXEC)) {
-    if (fd >= 0 && ::ioctl(fd, FS_IOC_SETFLAGS, &flag) != 0) {
-        ::close(fd);
-        fd = -1;
-    }
-}
-
-FileFlag::~FileFlag() {
-    int none = 0;
-    if (fd >= 0) {
-        ::ioctl(fd, FS_IOC_SETFLAGS, &none);
-        ::close(fd);
-    }
 }
 
 } // namespace moss::test

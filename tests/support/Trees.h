@@ -22,13 +22,4 @@ QString fingerprint(const QString& path, Detail detail = Detail::contents);
 // default ACL, two names of one file, a file with holes, a link and a FIFO.
 void makeRichTree(const QString& path);
 
-// Sets an inode flag (FS_IMMUTABLE_FL) on a file until the guard dies;
-// isSet() is false where the file system has no such flags.
-struct FileFlag {
-    FileFlag(const QString& path, int flag);
-    ~FileFlag();
-    bool isSet() const { return fd >= 0; }
-    int fd;
-};
-
 } // namespace moss::test
