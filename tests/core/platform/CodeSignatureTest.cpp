@@ -140,7 +140,6 @@ TEST(CodeSignatureTest, FilesAndBundles) {
         {app(u"NoKey"_s, {}, {}, kArm), kArm},
         {app(u"Plain"_s, u"Plain"_s, thinMachO(slice(kCpuTypeArm64, {})), kArm), std::nullopt},
         {app(u"Escape"_s, u"../../../tool"_s, {}, kIntel), kIntel},
-        {app(u"Typed"_s, 7, {}, kIntel), kIntel},
         {tool, kArm},
         {linked, kArm},
     };

@@ -93,17 +93,12 @@ int arrayLevels(QVariant value) {
 }
 
 TEST(PropertyListTest, EveryTypeInEveryFormEncodingAndFile) {
-    const QString text = QString::fromUtf8(kXml).replace(u"UTF-8"_s, u"UTF-16"_s);
-    const auto utf16 = [&](QStringEncoder::Encoding encoding, bool bom) {
-        QStringEncoder encoder(encoding, bom ? QStringEncoder::Flag::WriteBom
-                                             : QStringEncoder::Flag::Default);
-        return QByteArray(encoder(text));
-    };
+    QStringEncoder utf16(QStringEncoder::Utf16BE, QStringEncoder::Flag::WriteBom);
+    const QByteArray utf16Xml = utf16(QString::fromUtf8(kXml).replace(u"UTF-8"_s, u"UTF-16"_s));
     const std::pair<const char*, QByteArray> forms[] = {
         {"xml", kXml},
         {"binary", kBinary},
-        {"utf-16be with mark", utf16(QStringEncoder::Utf16BE, true)},
-        {"utf-16le", utf16(QStringEncoder::Utf16LE, false)},
+        {"utf-16be with mark", utf16Xml},
     };
     for (const auto& [what, data] : forms)
         EXPECT_EQ(plist::dictionaryFromData(data), sample()) << what;
