@@ -119,11 +119,14 @@ TEST(TrashTest, MovesIntoTheHomeTrashWithADescription) {
     EXPECT_EQ(fs::listDirectory(sandbox.path(u"elsewhere"_s)), QStringList());
 }
 
-// The Trash itself, what lies in it or holds it, and immutable entries:
-// refused before anything is copied or changed.
+// The Trash itself, what lies in it or holds it, immutable entries, another
+// user's folder in a sticky folder and a mount inside: refused before anything
+// is copied or changed. The child that tries is nobody, or has a mount of its
+// own.
 TEST(TrashTest, RefusesBeforeCopyingWhatCannotGoAsAWhole) {
     test::Sandbox sandbox;
     sandbox.activate();
+    test::letIn(sandbox.root());
     const QString trashed = trash::moveToTrash(sandbox.writeFile(u"old/x"_s, "x")).location;
     const QString immutable = makeTree(sandbox, u"app/Immutable"_s);
     // Immutable while the test runs, where the file system has such flags.
@@ -134,60 +137,44 @@ TEST(TrashTest, RefusesBeforeCopyingWhatCannotGoAsAWhole) {
         ::ioctl(fd, FS_IOC_SETFLAGS, &none);
         ::close(fd);
     });
-    // The item, the error, whether the rename into the Trash refuses it too.
-    std::vector<std::tuple<QString, Error, bool>> rows = {
-        {homeTrash(), Error::isTheTrash, true},
-        {trashed, Error::insideTheTrash, true},
-        {sandbox.home() + u"/.local"_s, Error::containsTheTrash, true},
-    };
-    if (flagged)
-        rows.emplace_back(immutable, Error::immutable, false);
-    for (const auto& [item, error, renameRefused] : rows) {
-        SCOPED_TRACE(item.toStdString());
-        const QString before = fingerprint(item, Detail::metadata);
-        const QStringList inTrash = trashContents();
-        if (renameRefused) {
-            EXPECT_EQ(trash::moveToTrash(item).error, make_error_code(error));
-        }
-        EXPECT_EQ(trash::copyToHomeTrash(item).error, make_error_code(error));
-        EXPECT_EQ(fingerprint(item, Detail::metadata), before);
-        EXPECT_EQ(trashContents(), inTrash);
-    }
-}
-
-// Another user's folder in a sticky folder and a mount inside: the child that
-// tries is nobody, or has a mount of its own.
-TEST(TrashTest, AnotherUsersEntriesAndMountsInsideKeepTheWholeItem) {
-    test::Sandbox sandbox;
-    sandbox.activate();
-    test::letIn(sandbox.root());
     // Root's folder in a sticky folder that everybody may write to.
     ::chmod(encoded(sandbox.makeDir(u"shared"_s)).constData(), 01777);
     const QString foreign = makeTree(sandbox, u"shared/com.victim.cache"_s);
     const QString mounted = makeTree(sandbox, u"app/Mounted"_s);
-    test::handOver(sandbox.home(), test::kNobody);
     using enum test::ChildSetup;
-    const std::tuple<QString, test::ChildSetup, std::error_code, bool /*renameRefused*/> rows[] = {
-        {foreign, asNobody, Error::foreignInStickyFolder, true},
-        {mounted, ownMounts, Error::mountPointInside, false},
-    };
-    for (const auto& [item, setup, error, renameRefused] : rows) {
+    // The item, the error, whether the rename into the Trash refuses it too,
+    // and who tries (by default this process).
+    std::vector<std::tuple<QString, std::error_code, bool, std::optional<test::ChildSetup>>> rows =
+        {
+            {homeTrash(), Error::isTheTrash, true, {}},
+            {trashed, Error::insideTheTrash, true, {}},
+            {sandbox.home() + u"/.local"_s, Error::containsTheTrash, true, {}},
+            {foreign, Error::foreignInStickyFolder, true, asNobody},
+            {mounted, Error::mountPointInside, false, ownMounts},
+        };
+    if (flagged)
+        rows.emplace(rows.begin(), immutable, Error::immutable, false, std::nullopt);
+    for (const auto& [item, error, renameRefused, child] : rows) {
         SCOPED_TRACE(item.toStdString());
-        QDir(homeTrash()).removeRecursively();
+        if (child) // the child's home, Trash included
+            test::handOver(sandbox.home(), test::kNobody);
         const QString before = fingerprint(item, Detail::metadata);
-        const int status = test::runInChild(setup, [&] {
-            if (setup == ownMounts &&
+        const QStringList inTrash = trashContents();
+        const auto attempt = [&, &item = item, &error = error, &child = child,
+                              renameRefused = renameRefused] {
+            if (child == ownMounts &&
                 ::mount("tmpfs", encoded(item + u"/sub"_s).constData(), "tmpfs", 0, "size=1m") != 0)
                 return 3;
             if (renameRefused && trash::moveToTrash(item))
                 return 1;
             return trash::copyToHomeTrash(item).error == error ? 0 : 2;
-        });
+        };
+        const int status = child ? test::runInChild(*child, attempt) : attempt();
         if (status < 0)
             GTEST_SKIP() << "this machine cannot drop privileges or mount in a child";
         EXPECT_EQ(status, 0);
         EXPECT_EQ(fingerprint(item, Detail::metadata), before);
-        EXPECT_EQ(trashContents(), QStringList());
+        EXPECT_EQ(trashContents(), inTrash);
     }
 }
 
