@@ -55,7 +55,7 @@ struct ThinLayout {
 
 // Which slice's team counts (arm64 first, else the first with a team), which
 // CodeDirectory (the primary, else an alternate), from which version on.
-TEST(CodeSignatureTest, WellFormedImages) {
+TEST(CodeSignatureTest, WellFormedAndLyingImages) {
     MachOSlice alternate = slice(kCpuTypeArm64, u""_s);
     alternate.alternate = CodeDirectoryOptions{.teamIdentifier = kIntel.toUtf8()};
     QList<MachOSlice> many(63, slice(kCpuTypeX86_64, {}));
@@ -79,9 +79,7 @@ TEST(CodeSignatureTest, WellFormedImages) {
     const QByteArray blob = codeDirectory({.teamIdentifier = kArm.toUtf8()});
     EXPECT_EQ(codesign::teamIdentifierFromCodeDirectory(blob), kArm);
     EXPECT_FALSE(codesign::teamIdentifierFromCodeDirectory(blob.chopped(1)));
-}
 
-TEST(CodeSignatureTest, LyingHeadersGiveNothing) {
     const QByteArray thin = thinMachO(kArmSlice);
     const QByteArray fat32 = universalMachO({kArmSlice});
     const ThinLayout at(thin);

@@ -34,7 +34,7 @@ TEST(WorkspaceTest, ListsBundleProcessesInProcessOrder) {
 
 // Helpers run with argument vectors, never through a shell; a missing or
 // failing one is a failure.
-TEST(WorkspaceTest, HelpersGetArgumentVectors) {
+TEST(WorkspaceTest, HelpersGetArgumentVectorsAndRecycling) {
     test::Sandbox sandbox;
     const auto program = [&](const QString& name, int status) {
         return sandbox.writeExecutable(u"bin/"_s + name,
@@ -61,12 +61,9 @@ TEST(WorkspaceTest, HelpersGetArgumentVectors) {
     const QString osascript = program(u"osascript"_s, 0);
     EXPECT_TRUE(workspace::runFinderScript(script, osascript));
     EXPECT_EQ(logged(osascript), QStringList({u"-e"_s, script}));
-}
 
-// Item by item into the home Trash (a reason for each that fails); as a
-// whole, with a reason, when the home Trash cannot be used.
-TEST(WorkspaceTest, RecyclesIntoTheHomeTrash) {
-    test::Sandbox sandbox;
+    // Item by item into the home Trash (a reason for each that fails); as a
+    // whole, with a reason, when the home Trash cannot be used.
     sandbox.activate();
     const QString vanished = sandbox.path(u"a/vanished"_s);
     EXPECT_TRUE(workspace::recycle({vanished}).reasons.contains(vanished));
