@@ -118,7 +118,7 @@ TEST(RemoverTest, StagesAndWhatEachLeaves) {
 
 // Each item is handled once; the user's own launch agents (and only those)
 // are booted out while their property lists are still in place.
-TEST(RemoverTest, RepeatedItemsAndLaunchAgents) {
+TEST(RemoverTest, RepeatedItemsLaunchAgentsAndFinderScript) {
     test::Sandbox sandbox;
     sandbox.activate();
     const QString agent = sandbox.writeFile(u"home/Library/LaunchAgents/com.foo.plist"_s);
@@ -152,10 +152,8 @@ TEST(RemoverTest, RepeatedItemsAndLaunchAgents) {
     EXPECT_EQ(result.trashed.size(), 5);
     EXPECT_TRUE(result.failed.isEmpty());
     EXPECT_EQ(result.freedBytes, 11);
-}
 
-// The Finder script names the item with quotes and backslashes escaped.
-TEST(RemoverTest, FinderDeleteScript) {
+    // The Finder script names the item with quotes and backslashes escaped.
     EXPECT_EQ(Remover::finderDeleteScript(u"/a\\\"b\"\n) & x"_s),
               u"tell application \"Finder\" to delete (POSIX file \"/a\\\\\\\"b\\\"\n) & x\" as "
               u"alias)"_s);

@@ -55,7 +55,7 @@ struct ThinLayout {
 
 // Which slice's team counts (arm64 first, else the first with a team), which
 // CodeDirectory (the primary, else an alternate), from which version on.
-TEST(CodeSignatureTest, WellFormedAndLyingImages) {
+TEST(CodeSignatureTest, ImagesFilesAndBundles) {
     MachOSlice alternate = slice(kCpuTypeArm64, u""_s);
     alternate.alternate = CodeDirectoryOptions{.teamIdentifier = kIntel.toUtf8()};
     QList<MachOSlice> many(63, slice(kCpuTypeX86_64, {}));
@@ -111,11 +111,9 @@ TEST(CodeSignatureTest, WellFormedAndLyingImages) {
     QByteArray fullIndex = thin;
     setBig32(fullIndex, at.superBlob + 8, (big32(thin, at.superBlob + 4) - 12) / 8);
     EXPECT_EQ(codesign::teamIdentifierFromMachO(fullIndex), kArm);
-}
 
-// The bundle's main executable, else (without one) the CodeDirectory file;
-// never an executable outside Contents/MacOS; a bare or linked executable.
-TEST(CodeSignatureTest, FilesAndBundles) {
+    // The bundle's main executable, else (without one) the CodeDirectory file;
+    // never an executable outside Contents/MacOS; a bare or linked executable.
     moss::test::Sandbox sandbox;
     const auto app = [&](const QString& name, const QVariant& executable, const QByteArray& image,
                          const QString& directoryTeam = {}) {
@@ -133,7 +131,7 @@ TEST(CodeSignatureTest, FilesAndBundles) {
     const QString tool = sandbox.writeFile(u"tool"_s, thinMachO(kArmSlice));
     const QString linked = app(u"Linked"_s, u"Linked"_s, {});
     sandbox.symlink(tool, u"Linked.app/Contents/MacOS/Linked"_s);
-    const std::pair<QString, std::optional<QString>> rows[] = {
+    const std::pair<QString, std::optional<QString>> bundles[] = {
         {app(u"Signed"_s, u"Signed Bin"_s, universalMachO({kIntelSlice, kArmSlice})) + u'/', kArm},
         {app(u"NoKey"_s, {}, {}, kArm), kArm},
         {app(u"Plain"_s, u"Plain"_s, thinMachO(slice(kCpuTypeArm64, {})), kArm), std::nullopt},
@@ -141,7 +139,7 @@ TEST(CodeSignatureTest, FilesAndBundles) {
         {tool, kArm},
         {linked, kArm},
     };
-    for (const auto& [path, team] : rows)
+    for (const auto& [path, team] : bundles)
         EXPECT_EQ(AppBundle::teamIdentifierOf(path), team) << path.toStdString();
     EXPECT_EQ(AppBundle::load(linked)->teamIdentifier, kArm);
     EXPECT_FALSE(AppBundle::load(linked, false)->teamIdentifier);

@@ -53,7 +53,7 @@ TEST(FileSystemTest, PathsRoundTripBytesAndSplitIntoParts) {
     EXPECT_EQ(fs::appending(u"/"_s, u"x"_s), u"/x"_s);
 }
 
-TEST(FileSystemTest, SymbolicLinks) {
+TEST(FileSystemTest, LinksOddNamesBoundedReadsAndFileUrls) {
     Sandbox sandbox;
     const QString real = sandbox.makeDir(u"real/inner"_s);
     for (const auto& [target, link] : {std::pair{sandbox.path(u"real"_s), u"absolute"_s},
@@ -76,10 +76,7 @@ TEST(FileSystemTest, SymbolicLinks) {
     EXPECT_EQ(fs::entryType(sandbox.path(u"dangling"_s)), fs::EntryType::symlink);
     EXPECT_EQ(fs::symlinkTarget(sandbox.path(u"relative"_s)), u"real/inner"_s);
     EXPECT_FALSE(fs::isRealDirectory(sandbox.path(u"absolute"_s)));
-}
 
-TEST(FileSystemTest, OddNamesBoundedReadsAndFileUrls) {
-    Sandbox sandbox;
     const QString dir = sandbox.makeDir(u"odd"_s);
     const QByteArray rawNames[] = {"caf\xE9", "line\nbreak", "quote\"'\\", "\xFF\xFE", ".hidden"};
     for (const QByteArray& raw : rawNames)

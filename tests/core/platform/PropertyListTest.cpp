@@ -92,7 +92,7 @@ int arrayLevels(QVariant value) {
     return levels;
 }
 
-TEST(PropertyListTest, EveryTypeInEveryFormEncodingAndFile) {
+TEST(PropertyListTest, EveryFormEdgesAndHostileInput) {
     QStringEncoder utf16(QStringEncoder::Utf16BE, QStringEncoder::Flag::WriteBom);
     const QByteArray utf16Xml = utf16(QString::fromUtf8(kXml).replace(u"UTF-8"_s, u"UTF-16"_s));
     const std::pair<const char*, QByteArray> forms[] = {
@@ -110,11 +110,9 @@ TEST(PropertyListTest, EveryTypeInEveryFormEncodingAndFile) {
     moss::test::Sandbox sandbox;
     EXPECT_EQ(plist::dictionaryFromFile(sandbox.writeFile(u"odd\n.plist"_s, kBinary)), sample());
     EXPECT_FALSE(plist::dictionaryFromFile(sandbox.makeFifo(u"fifo.plist"_s)));
-}
 
-// Hostile input that is still read: nesting to the limit, and strings with a
-// NUL (kept up to it).
-TEST(PropertyListTest, EdgesAndHostileInput) {
+    // Hostile input that is still read: nesting to the limit, and strings with a
+    // NUL (kept up to it).
     for (const QByteArray& data : {nestedXml(128), arraysBinary(126, 1, "\xA0")})
         EXPECT_EQ(arrayLevels(plist::dictionaryFromData(data).value_or(QVariantMap())[u"a"_s]),
                   127);

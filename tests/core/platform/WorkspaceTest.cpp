@@ -11,7 +11,7 @@ using namespace Qt::StringLiterals;
 using namespace moss;
 
 // The innermost bundle of each process's executable, in process order.
-TEST(WorkspaceTest, ListsBundleProcessesInProcessOrder) {
+TEST(WorkspaceTest, ProcessesHelpersAndRecycling) {
     test::Sandbox sandbox;
     sandbox.symlink(u"/X/Late.app/Contents/Helpers/In.app/Contents/MacOS/late"_s,
                     u"proc/900/exe"_s);
@@ -30,12 +30,9 @@ TEST(WorkspaceTest, ListsBundleProcessesInProcessOrder) {
     EXPECT_EQ(processes[1].bundlePath, u"/X/Late.app/Contents/Helpers/In.app"_s);
     for (const qint64 pid : {0, -1}) // never a process group
         EXPECT_FALSE(workspace::terminate(pid) || workspace::kill(pid));
-}
 
-// Helpers run with argument vectors, never through a shell; a missing or
-// failing one is a failure.
-TEST(WorkspaceTest, HelpersGetArgumentVectorsAndRecycling) {
-    test::Sandbox sandbox;
+    // Helpers run with argument vectors, never through a shell; a missing or
+    // failing one is a failure.
     const auto program = [&](const QString& name, int status) {
         return sandbox.writeExecutable(u"bin/"_s + name,
                                        "#!/bin/sh\nprintf '%s\\n' \"$@\" >> \"$0.log\"\nexit " +
