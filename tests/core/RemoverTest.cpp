@@ -126,7 +126,7 @@ TEST(RemoverTest, RepeatedItemsLaunchAgentsAndFinderScript) {
     QList<FoundFile> files = {
         found(sandbox.writeFile(u"home/Library/Preferences/com.foo.plist"_s), 7),
         found(agent, 1, FileCategory::launch),
-        found(sandbox.writeFile(u"home2/Library/LaunchAgents/com.foo.plist"_s), 1,
+        found(sandbox.writeFile(u"x/Library/LaunchAgents/com.foo.plist"_s), 1,
               FileCategory::launch),
         found(sandbox.writeFile(units + u"-foo.timer"_s), 1, FileCategory::launch),
         found(sandbox.writeFile(units + u"bar.service"_s), 1, FileCategory::other),

@@ -32,11 +32,11 @@ void require(bool condition) {
 void checkCandidate(const Matcher& matcher, const QString& candidate) {
     const std::optional<Matcher::Strength> byId = matcher.strength(candidate, false);
     const std::optional<Matcher::Strength> byName = matcher.strength(candidate, true);
-    require(byId.has_value() == matcher.matchesIdentifier(candidate));
-    require(!byId || byId == Matcher::Strength::strong);
-    require(!byId || byName == Matcher::Strength::strong);
-    require(matcher.matchesIdentifier(candidate) == (matcher.identifierMatchLength(candidate) > 0));
-    require(!matcher.hasStrongNameMatch(candidate) || !byId);
+    const bool matches = matcher.matchesIdentifier(candidate);
+    require(byId.has_value() == matches &&
+            matches == (matcher.identifierMatchLength(candidate) > 0));
+    require(!byId || (byId == Matcher::Strength::strong && byName == Matcher::Strength::strong &&
+                      !matcher.hasStrongNameMatch(candidate)));
     matcher.exactIdentifierMatchLength(candidate);
     matcher.matchesName(candidate);
     matcher.groupContainerStrength(candidate);

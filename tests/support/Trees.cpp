@@ -16,10 +16,6 @@ namespace {
 
 using namespace Qt::StringLiterals;
 
-QByteArray encoded(const QString& path) {
-    return fs::encodePath(path);
-}
-
 QString attributes(const QByteArray& path) {
     QByteArray names(4096, '\0'), value(4096, '\0');
     names.truncate(qMax<ssize_t>(::llistxattr(path.constData(), names.data(), 4096), 0));
@@ -36,7 +32,7 @@ QString attributes(const QByteArray& path) {
 // `links` numbers the files with more than one name in the order met.
 QString fingerprintOf(const QString& path, Detail detail, QMap<ino_t, qsizetype>& links) {
     struct stat st {};
-    if (::lstat(encoded(path).constData(), &st) != 0)
+    if (::lstat(fs::encodePath(path).constData(), &st) != 0)
         return u"missing"_s;
     QString out = S_ISFIFO(st.st_mode) ? u"fifo"_s : u"other"_s;
     if (S_ISDIR(st.st_mode)) {
@@ -52,7 +48,7 @@ QString fingerprintOf(const QString& path, Detail detail, QMap<ino_t, qsizetype>
         // Read on its own, not through the code under test.
         QFile file;
         QCryptographicHash hash(QCryptographicHash::Sha256);
-        const int fd = ::open(encoded(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        const int fd = ::open(fs::encodePath(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
         const bool read = fd >= 0 && file.open(fd, QIODevice::ReadOnly, QFile::AutoCloseHandle) &&
                           hash.addData(&file);
         out = u"file:"_s + (read ? QString::fromLatin1(hash.result().toHex()) : u"?"_s);
@@ -66,7 +62,7 @@ QString fingerprintOf(const QString& path, Detail detail, QMap<ino_t, qsizetype>
         out += u" link#%1"_s.arg(*links.insert(st.st_ino, links.value(st.st_ino, links.size())));
     if (S_ISREG(st.st_mode) && st.st_blocks * 512 < st.st_size)
         out += u" holes"_s;
-    return out + u' ' + attributes(encoded(path)) + u']';
+    return out + u' ' + attributes(fs::encodePath(path)) + u']';
 }
 
 void writeFile(const QByteArray& path, const QByteArray& contents, off_t offset = 0) {
@@ -86,7 +82,7 @@ QString fingerprint(const QString& path, Detail detail) {
 
 void makeRichTree(const QString& path) {
     fs::makePath(path);
-    const QByteArray root = encoded(path), acl = root + "/acl", shared = root + "/shared";
+    const QByteArray root = fs::encodePath(path), acl = root + "/acl", shared = root + "/shared";
     // A POSIX ACL as the kernel keeps it: the owner reads and writes, user
     // 65534, the group and the mask read.
     const QByteArray readableByNobody = QByteArray::fromHex(
