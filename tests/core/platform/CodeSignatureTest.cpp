@@ -67,7 +67,6 @@ TEST(CodeSignatureTest, ImagesFilesAndBundles) {
              {slice(kCpuTypeI386, {}), slice(kCpuTypeArm64, kArm, 0x20100), kIntelSlice}),
          kIntel},
         {"unsigned arm64", universalMachO({slice(kCpuTypeArm64, {}), kIntelSlice}, true), kIntel},
-        {"64 slices", universalMachO(many), kArm},
         {"65 slices", universalMachO(many + QList{kIntelSlice}), std::nullopt},
         {"version 0x201ff", thinMachO(slice(kCpuTypeArm64, kArm, 0x201ff)), std::nullopt},
         {"alternate", thinMachO(alternate), kIntel},

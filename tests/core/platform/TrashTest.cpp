@@ -219,8 +219,7 @@ TEST(TrashTest, ASecondUserSwappingFoldersMeanwhileLosesNothing) {
 class SecondFileSystem : public ::testing::Test {
 protected:
     void SetUp() override {
-        struct stat shm {
-        }, home{};
+        struct stat shm = {}, home = {};
         if (::stat("/dev/shm", &shm) != 0 || ::access("/dev/shm", W_OK) != 0 ||
             ::stat(encoded(sandbox.home()).constData(), &home) != 0 || shm.st_dev == home.st_dev ||
             !elsewhere.isValid())
