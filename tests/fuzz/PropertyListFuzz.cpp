@@ -40,7 +40,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
 
     const QByteArray data(reinterpret_cast<const char*>(bytes), qsizetype(size));
     if (const std::optional<QVariantMap> dict = plist::dictionaryFromData(data)) {
-        plist::stringValue(*dict, u"CFBundleIdentifier"_s);
         for (const plist::Format format : {plist::Format::xml, plist::Format::binary}) {
             const QByteArray back = plist::dataFromDictionary(*dict, format);
             if (!back.isEmpty() && !plist::dictionaryFromData(back))
