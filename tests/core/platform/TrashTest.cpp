@@ -144,17 +144,17 @@ TEST(TrashTest, RefusesBeforeCopyingWhatCannotGoAsAWhole) {
     using enum test::ChildSetup;
     // The item, the error, whether the rename into the Trash refuses it too,
     // and who tries (by default this process).
-    std::vector<std::tuple<QString, std::error_code, bool, std::optional<test::ChildSetup>>> rows =
-        {
-            {homeTrash(), Error::isTheTrash, true, {}},
-            {trashed, Error::insideTheTrash, true, {}},
-            {sandbox.home() + u"/.local"_s, Error::containsTheTrash, true, {}},
-            {foreign, Error::foreignInStickyFolder, true, asNobody},
-            {mounted, Error::mountPointInside, false, ownMounts},
-        };
-    if (flagged)
-        rows.emplace(rows.begin(), immutable, Error::immutable, false, std::nullopt);
+    const std::tuple<QString, std::error_code, bool, std::optional<test::ChildSetup>> rows[] = {
+        {immutable, Error::immutable, false, {}},
+        {homeTrash(), Error::isTheTrash, true, {}},
+        {trashed, Error::insideTheTrash, true, {}},
+        {sandbox.home() + u"/.local"_s, Error::containsTheTrash, true, {}},
+        {foreign, Error::foreignInStickyFolder, true, asNobody},
+        {mounted, Error::mountPointInside, false, ownMounts},
+    };
     for (const auto& [item, error, renameRefused, child] : rows) {
+        if (item == immutable && !flagged) // no such flags on this file system
+            continue;
         SCOPED_TRACE(item.toStdString());
         if (child) // the child's home, Trash included
             test::handOver(sandbox.home(), test::kNobody);
