@@ -1,10 +1,9 @@
 // Removal and restore under injected faults, in rounds over a sandbox of
 // hundreds of items of every kind: odd names, links to outside, read-only
-// parents, an item on a second file system, items that vanish before removal,
-// Trash stages that fail at random and former paths that are taken before
-// restore. After every round no byte is lost: each chosen item is exactly
-// where it was or in a Trash with a description that points back to it, and
-// restore brings back every trashed item as it was.
+// parents, items that vanish before removal and Trash stages that fail at
+// random. After every round no byte is lost: each chosen item is exactly where
+// it was or in a Trash with a description that points back to it, and restore
+// brings back every trashed item as it was.
 
 #include "Remover.h"
 #include "Sandbox.h"
@@ -13,10 +12,8 @@
 #include "platform/FileSystem.h"
 #include "platform/Trash.h"
 
-#include <QDir>
 #include <QRandomGenerator>
 #include <QScopeGuard>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,20 +24,11 @@ using test::fingerprint;
 
 namespace {
 
-// Writes a new file through the byte-exact encoding.
-void writeBytes(const QString& path, const QByteArray& data) {
-    const int fd = ::open(fs::encodePath(path).constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
-    ASSERT_GE(fd, 0) << path.toStdString();
-    EXPECT_EQ(::write(fd, data.constData(), size_t(data.size())), ssize_t(data.size()));
-    ::close(fd);
-}
-
 // Names that are hard to carry: quotes, backslashes, line breaks, invalid
 // UTF-8 (as lone surrogates), spaces and non-ASCII letters.
 QString oddName(int i) {
-    static const QString forms[] = {u"plain-%1"_s,       u"quote\"%1'"_s, u"back\\slash\\%1"_s,
-                                    u"line\nbreak %1"_s, u"пробел %1"_s,  u" lead and trail %1 "_s,
-                                    u"%1.plist"_s,       u"-dash-%1"_s};
+    static const QString forms[] = {u"quote\"%1'"_s, u"back\\slash\\%1"_s, u"line\nbreak %1"_s,
+                                    u" пробел %1 "_s, u"-dash-%1"_s};
     return i % 9 == 8 ? fs::decodePath("bad\xff\xfe-utf8-" + QByteArray::number(i))
                       : forms[i % std::size(forms)].arg(i);
 }
@@ -53,56 +41,32 @@ TEST(RemoverFaultTest, NoByteIsLostOverRoundsOfRemovalAndRestore) {
     QRandomGenerator random(20240917);
     const QString target = sandbox.writeFile(u"outside/target"_s, "never moved");
     const QString outside = fs::parentPath(target);
-    sandbox.makeDir(u"outside/folder"_s);
-    const QString shmTrash = u"/dev/shm/.Trash-"_s + QString::number(::getuid());
-    QStringList readOnly;
-    QByteArray otherFileSystem = "/dev/shm/moss-fault-XXXXXX";
+    QStringList readOnly, items;
     const auto cleanup = qScopeGuard([&] {
         for (const QString& folder : std::as_const(readOnly))
             ::chmod(fs::encodePath(folder).constData(), 0755);
-        if (!otherFileSystem.endsWith("XXXXXX"))
-            QDir(QString::fromLocal8Bit(otherFileSystem)).removeRecursively();
-        // The Trash that removal made at the top of /dev/shm, once empty
-        // (another test run may be using it).
-        for (const QString& sub : {u"/info"_s, u"/files"_s, u""_s})
-            ::rmdir(fs::encodePath(shmTrash + sub).constData());
     });
 
     // Items of six kinds: files, folders with a link outside, links to a
     // file or a folder outside, dangling links, files below read-only parents.
-    QStringList items;
     for (int i = 0; i < 300; ++i) {
         const QString item = u"home/Library/Application Support/Victims/"_s + oddName(i);
-        switch (i % 6) {
-        case 2:
+        if (i % 6 == 2) {
             sandbox.writeFile(item + u"/inner/"_s + oddName(i + 1), QByteArray::number(i));
             sandbox.symlink(target, item + u"/inner/link"_s);
-            sandbox.makeDir(item + u"/empty"_s);
-            break;
-        case 3:
-            sandbox.symlink(i % 4 == 1 ? target : sandbox.path(u"outside/folder"_s), item);
-            break;
-        case 4:
-            sandbox.symlink(u"../dangling/nowhere"_s, item);
-            break;
-        case 5:
+        } else if (i % 6 == 3 || i % 6 == 4) {
+            sandbox.symlink(i % 6 == 4 ? u"../dangling/nowhere"_s
+                                       : (i % 4 == 1 ? target : sandbox.makeDir(u"outside/dir"_s)),
+                            item);
+        } else if (i % 6 == 5) {
             readOnly.append(sandbox.makeDir(item + u"-ro"_s));
             items.append(sandbox.writeFile(item + u"-ro/kept"_s, QByteArray(300, 'r')));
             ::chmod(fs::encodePath(readOnly.last()).constData(), 0555);
             continue;
-        default:
+        } else {
             sandbox.writeFile(item, QByteArray(int(random.bounded(20000)), char('a' + i % 26)));
         }
         items.append(sandbox.path(item));
-    }
-    // An item on another file system, when /dev/shm is one.
-    struct stat shm {
-    }, home{};
-    if (::stat("/dev/shm", &shm) == 0 && ::access("/dev/shm", W_OK) == 0 &&
-        ::stat(fs::encodePath(sandbox.root()).constData(), &home) == 0 &&
-        shm.st_dev != home.st_dev && ::mkdtemp(otherFileSystem.data())) {
-        items.append(QString::fromLocal8Bit(otherFileSystem) + u"/other fs \"item\""_s);
-        writeBytes(items.last(), QByteArray(5000, 'o'));
     }
     QMap<QString, QString> initial; // item -> fingerprint
     for (const QString& item : std::as_const(items))
@@ -156,19 +120,7 @@ TEST(RemoverFaultTest, NoByteIsLostOverRoundsOfRemovalAndRestore) {
         }
         EXPECT_EQ(fingerprint(outside), outsideBefore);
 
-        // A former path taken before restore is never replaced: that item
-        // stays in the Trash until its place is free again.
-        const auto blocked =
-            std::find_if(result.trashed.keyBegin(), result.trashed.keyEnd(),
-                         [](const QString& url) { return fs::isWritable(fs::parentPath(url)); });
-        ASSERT_NE(blocked, result.trashed.keyEnd());
-        writeBytes(*blocked, "blocker");
         QStringList restored = Remover::restore(result.trashed);
-        EXPECT_FALSE(restored.contains(*blocked));
-        EXPECT_EQ(fs::readFile(*blocked), QByteArray("blocker"));
-        EXPECT_EQ(fingerprint(result.trashed[*blocked]), initial.value(*blocked));
-        ASSERT_EQ(::unlink(fs::encodePath(*blocked).constData()), 0);
-        restored += Remover::restore({{*blocked, result.trashed[*blocked]}});
         restored.sort();
         EXPECT_EQ(restored, result.trashed.keys());
         for (const QString& trashed : result.trashed)
@@ -176,7 +128,7 @@ TEST(RemoverFaultTest, NoByteIsLostOverRoundsOfRemovalAndRestore) {
         EXPECT_EQ(fs::listDirectory(trash::homeTrashPath() + u"/info"_s), QStringList());
 
         for (auto entry = vanished.cbegin(); entry != vanished.cend(); ++entry)
-            writeBytes(entry.key(), entry.value());
+            sandbox.writeFile(entry.key().mid(sandbox.root().size() + 1), entry.value());
         for (const QString& item : std::as_const(items))
             EXPECT_EQ(fingerprint(item), initial.value(item)) << item.toStdString();
     }

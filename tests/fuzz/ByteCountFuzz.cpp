@@ -22,9 +22,7 @@ void check(qint64 bytes) {
     const QString text = moss::formatByteCount(bytes);
     const qsizetype space = text.indexOf(u' ');
     const auto unit = units.constFind(text.mid(space + 1));
-    QString number = text.left(space);
-    if (number.startsWith(u'-'))
-        number.remove(0, 1);
+    const QString number = text.left(space).remove(0, text.startsWith(u'-') ? 1 : 0);
     bool ok = false;
     const double value = QString(number).replace(u',', u'.').toDouble(&ok);
     if (space <= 0 || unit == units.cend() || number.startsWith(u',') || number.endsWith(u',') ||

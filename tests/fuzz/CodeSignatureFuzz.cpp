@@ -1,5 +1,6 @@
 // The Mach-O team-identifier reader over arbitrary bytes: as a whole image and
-// as a bare CodeDirectory. Any answer is a short, non-empty identifier.
+// as a bare CodeDirectory. Any answer is a short, non-empty identifier without
+// NUL, taken from the input's own bytes.
 #include "platform/CodeSignature.h"
 
 #include <cstddef>
@@ -11,7 +12,11 @@ namespace {
 void check(const std::optional<QString>& team, QByteArrayView data) {
     if (!team)
         return;
-    if (team->isEmpty() || team->size() > data.size())
+    const QByteArray bytes = team->toUtf8();
+    if (bytes.isEmpty() || bytes.contains('\0') || bytes.size() > 1024 ||
+        team->size() > data.size())
+        std::abort();
+    if (!team->contains(QChar::ReplacementCharacter) && !data.contains(bytes))
         std::abort();
 }
 

@@ -39,8 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
             require(value.has_value() && !value->contains(u'\n'));
             require(data.contains(fs::encodePath(*value)));
             require(DesktopEntry::unescaped(*value).size() <= value->size());
-            const QStringList list = DesktopEntry::splitList(*value);
-            require(list.isEmpty() == value->isEmpty());
+            require(DesktopEntry::splitList(*value).isEmpty() == value->isEmpty());
             entry->boolean(name, keyBytes);
             entry->localeString(name, keyBytes);
             DesktopEntry::execArguments(DesktopEntry::unescaped(*value), {});

@@ -8,38 +8,31 @@
 
 using namespace moss::tools;
 
-namespace {
-
-bool write(const QString& folder, const char* name, const QByteArray& data) {
-    QFile file(folder + u'/' + QString::fromLatin1(name));
-    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
-}
-
-} // namespace
-
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fputs("usage: MachOSeeds FOLDER\n", stderr);
         return 2;
     }
-    const QString folder = QString::fromLocal8Bit(argv[1]);
-    const MachOSlice arm;
+    const MachOSlice arm, noTeam{.codeDirectory = {.teamIdentifier = {}}};
     const MachOSlice intel{.cpuType = kCpuTypeX86_64,
                            .codeDirectory = {.teamIdentifier = "INTEL00001"}};
-    const MachOSlice old32{.cpuType = kCpuTypeI386, .is64Bit = false};
-    const MachOSlice unsignedSlice{.sign = false};
-    const MachOSlice noTeam{.codeDirectory = {.teamIdentifier = {}}};
-    const MachOSlice oldDirectory{.codeDirectory = {.version = 0x20100}};
     const MachOSlice alternate{.codeDirectory = {.teamIdentifier = {}},
                                .alternate = CodeDirectoryOptions{.teamIdentifier = "ALT0000001"}};
-    const bool ok = write(folder, "thin-arm64", thinMachO(arm)) &&
-                    write(folder, "thin-i386", thinMachO(old32)) &&
-                    write(folder, "thin-unsigned", thinMachO(unsignedSlice)) &&
-                    write(folder, "thin-no-team", thinMachO(noTeam)) &&
-                    write(folder, "thin-old-directory", thinMachO(oldDirectory)) &&
-                    write(folder, "thin-alternate", thinMachO(alternate)) &&
-                    write(folder, "fat32", universalMachO({intel, arm})) &&
-                    write(folder, "fat64", universalMachO({intel, noTeam}, true)) &&
-                    write(folder, "code-directory", codeDirectory({}));
-    return ok ? 0 : 1;
+    const std::pair<const char*, QByteArray> seeds[] = {
+        {"thin-arm64", thinMachO(arm)},
+        {"thin-i386", thinMachO({.cpuType = kCpuTypeI386, .is64Bit = false})},
+        {"thin-unsigned", thinMachO({.sign = false})},
+        {"thin-no-team", thinMachO(noTeam)},
+        {"thin-old-directory", thinMachO({.codeDirectory = {.version = 0x20100}})},
+        {"thin-alternate", thinMachO(alternate)},
+        {"fat32", universalMachO({intel, arm})},
+        {"fat64", universalMachO({intel, noTeam}, true)},
+        {"code-directory", codeDirectory({})},
+    };
+    for (const auto& [name, data] : seeds) {
+        QFile file(QString::fromLocal8Bit(argv[1]) + u'/' + QString::fromLatin1(name));
+        if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size())
+            return 1;
+    }
+    return 0;
 }

@@ -29,21 +29,14 @@ void require(bool condition) {
         std::abort();
 }
 
-// Fields of the input are separated by U+0000; the first code unit says how
-// often each candidate is repeated, at most.
-QList<QString> fields(const uint8_t* data, size_t size) {
-    const QString text(reinterpret_cast<const QChar*>(data), qsizetype(size / 2));
-    return text.split(QChar(0));
-}
-
 void checkCandidate(const Matcher& matcher, const QString& candidate) {
     const std::optional<Matcher::Strength> byId = matcher.strength(candidate, false);
     const std::optional<Matcher::Strength> byName = matcher.strength(candidate, true);
-    require(byId.has_value() == matcher.matchesIdentifier(candidate));
-    require(!byId || byId == Matcher::Strength::strong);
-    require(!byId || byName == Matcher::Strength::strong);
-    require(matcher.matchesIdentifier(candidate) == (matcher.identifierMatchLength(candidate) > 0));
-    require(!matcher.hasStrongNameMatch(candidate) || !byId);
+    const bool matches = matcher.matchesIdentifier(candidate);
+    require(byId.has_value() == matches &&
+            matches == (matcher.identifierMatchLength(candidate) > 0));
+    require(!byId || (byId == Matcher::Strength::strong && byName == Matcher::Strength::strong &&
+                      !matcher.hasStrongNameMatch(candidate)));
     matcher.exactIdentifierMatchLength(candidate);
     matcher.matchesName(candidate);
     matcher.groupContainerStrength(candidate);
@@ -57,14 +50,16 @@ void checkCandidate(const Matcher& matcher, const QString& candidate) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2)
         return 0;
+    // Fields of the input are separated by U+0000; the first code unit says
+    // how often each candidate is repeated, at most.
     const int repeats = 1 + data[0] % 64;
-    const QList<QString> parts = fields(data + 2, size - 2);
+    const QList<QString> parts =
+        QString(reinterpret_cast<const QChar*>(data + 2), qsizetype((size - 2) / 2))
+            .split(QChar(0));
     const QStringList identifiers = parts.value(0).split(QChar(1));
     const QStringList names = parts.value(1).split(QChar(1));
-    const std::optional<QString> team =
-        parts.size() > 2 ? std::optional<QString>(parts.at(2)) : std::nullopt;
-
-    const Matcher matcher(identifiers, names, team);
+    const Matcher matcher(identifiers, names,
+                          parts.size() > 2 ? std::optional(parts.at(2)) : std::nullopt);
     for (const QString& identifier : matcher.identifiers())
         require(identifier.size() >= 3);
     for (const QString& name : identifiers + names)

@@ -19,24 +19,7 @@ QString fingerprint(const QString& path, Detail detail = Detail::contents);
 
 // Makes the folder `path` with what a copy easily loses: a set-user-id file
 // of user 65534 with a user attribute and a POSIX ACL, a folder with a
-// default ACL and a fixed time, two names of one file, a file with holes, a
-// link and a FIFO. The fixed time of the folder "shared" is kSharedTime.
+// default ACL, two names of one file, a file with holes, a link and a FIFO.
 void makeRichTree(const QString& path);
-inline constexpr qint64 kSharedTime = 1200000000;
-
-// An inode flag (FS_IMMUTABLE_FL, FS_APPEND_FL) set on a file while the guard
-// lives; isSet() is false where the file system has no such flags.
-class FileFlag {
-public:
-    FileFlag(const QString& path, int flag);
-    ~FileFlag();
-    FileFlag(const FileFlag&) = delete;
-    FileFlag& operator=(const FileFlag&) = delete;
-    bool isSet() const { return set_; }
-
-private:
-    int fd_;
-    bool set_ = false;
-};
 
 } // namespace moss::test

@@ -3,8 +3,6 @@
 #include "Sandbox.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace fs = moss::fs;
 using namespace Qt::StringLiterals;
@@ -12,49 +10,30 @@ using moss::test::Sandbox;
 
 namespace {
 
-qint64 ownBlocks(const QString& path) {
-    struct stat st {};
-    return ::lstat(fs::encodePath(path).constData(), &st) == 0 ? qint64(st.st_blocks) * 512 : -1;
-}
-
-// UTF-8 of a code point of the first plane; lone surrogates (which
-// QString::toUtf8 replaces) in the same three-byte form as any other.
-QByteArray utf8Of(char16_t c) {
-    if (c < 0xD800 || c > 0xDFFF)
-        return QString(QChar(c)).toUtf8();
-    return "\xED" + QByteArray(1, char(0x80 | ((c >> 6) & 0x3F))) + char(0x80 | (c & 0x3F));
-}
-
 // Bytes that are not UTF-8 become lone surrogates U+DC80..U+DCFF and back;
 // the fast paths (ASCII, no surrogates) agree with the careful one.
-TEST(FileSystemTest, PathsRoundTripBytesThroughUtf16) {
+TEST(FileSystemTest, PathsRoundTripBytesAndSplitIntoParts) {
     for (const QByteArray& bytes :
          {"plain"_ba, "\xD0\x9F\xD1\x80"_ba, "\xF0\x9F\x98\x80"_ba, "\xFF\xFE"_ba, "caf\xE9"_ba,
           "\xC0\xAF"_ba, "\xED\xA0\x80"_ba, "\xED\xB2\x80"_ba, "\xF4\x90\x80\x80"_ba, "\xE2\x82"_ba,
           "a\x80z"_ba, "\xDF\xBF\xEF\xBF\xBF\xF4\x8F\xBF\xBF"_ba})
         EXPECT_EQ(fs::encodePath(fs::decodePath(bytes)), bytes) << bytes.toHex().toStdString();
     EXPECT_EQ(fs::decodePath("caf\xE9"), u"caf"_s + QChar(0xDCE9));
-    EXPECT_EQ(fs::decodePath("\xC3\xA9\xF0\x9F\x98\x80/x"), u"é\U0001F600/x"_s);
-    for (char32_t c = 0; c < 0x10000; ++c) {
-        if (c >= 0xDC80 && c <= 0xDCFF)
-            continue; // raw bytes
-        const QString text = u"a/"_s + QChar(char16_t(c));
-        ASSERT_EQ(fs::encodePath(text), "a/" + utf8Of(char16_t(c))) << std::hex << quint32(c);
-        // A surrogate elsewhere in the path takes the careful way for the whole.
-        ASSERT_EQ(fs::encodePath(QChar(0xDCFF) + text + u"\U0001F600"_s),
-                  "\xFF" + fs::encodePath(text) + "\xF0\x9F\x98\x80")
-            << std::hex << quint32(c);
+    // Boundary code points, plain and beside a surrogate (the careful way).
+    for (const auto& [c, utf8] : {std::pair<char16_t, QByteArray>{0x7F, "\x7F"},
+                                  {0x80, "\xC2\x80"},
+                                  {0xDC7F, "\xED\xB1\xBF"},
+                                  {0xDD00, "\xED\xB4\x80"},
+                                  {0xFFFF, "\xEF\xBF\xBF"}}) {
+        EXPECT_EQ(fs::encodePath(u"a/"_s + QChar(c)), "a/" + utf8) << std::hex << int(c);
+        EXPECT_EQ(fs::encodePath(QString(QChar(0xDCFF)) + QChar(c)), "\xFF" + utf8)
+            << std::hex << int(c);
     }
-}
 
-TEST(FileSystemTest, PathArithmetic) {
     const std::pair<QString, QString> standardized[] = {
         {u"/a/./b/../c"_s, u"/a/c"_s},
-        {u"/a//b///"_s, u"/a/b"_s},
-        {u"/"_s, u"/"_s},
         {u"/../a/.."_s, u"/"_s},
         {u"//x"_s, u"/x"_s},
-        {u"/a/.hidden/"_s, u"/a/.hidden"_s},
     };
     for (const auto& [input, expected] : standardized)
         EXPECT_EQ(fs::standardized(input), expected) << input.toStdString();
@@ -62,10 +41,7 @@ TEST(FileSystemTest, PathArithmetic) {
         // path, lastComponent, parentPath, pathExtension
         {u"/A/Foo.app/"_s, u"Foo.app"_s, u"/A"_s, u"app"_s},
         {u"/"_s, u"/"_s, u"/"_s, QString()},
-        {u"/x"_s, u"x"_s, u"/"_s, QString()},
-        {u"/A/Foo.tar.gz"_s, u"Foo.tar.gz"_s, u"/A"_s, u"gz"_s},
         {u"/A/.hidden"_s, u".hidden"_s, u"/A"_s, QString()},
-        {u"/A/trailing."_s, u"trailing."_s, u"/A"_s, QString()},
     };
     for (const auto& [path, last, parent, extension] : parts) {
         EXPECT_EQ(fs::lastComponent(path), last) << path.toStdString();
@@ -73,60 +49,33 @@ TEST(FileSystemTest, PathArithmetic) {
         EXPECT_EQ(fs::pathExtension(path), extension) << path.toStdString();
     }
     EXPECT_EQ(fs::deletingExtension(u"Foo Bar.app"_s), u"Foo Bar"_s);
-    EXPECT_EQ(fs::deletingExtension(u".hidden"_s), u".hidden"_s);
     EXPECT_EQ(fs::appending(u"/"_s, u"x"_s), u"/x"_s);
-    EXPECT_EQ(fs::appending(u"/a"_s, u"x"_s), u"/a/x"_s);
-
-    // Relative paths are taken from the current folder, byte-exactly.
-    Sandbox sandbox;
-    const QString odd = sandbox.makeDir(fs::decodePath("cwd-\xFF\"q\""));
-    char saved[PATH_MAX];
-    ASSERT_NE(::getcwd(saved, sizeof saved), nullptr);
-    ASSERT_EQ(::chdir(fs::encodePath(odd).constData()), 0);
-    const QString relative = fs::standardized(u"x/../y"_s);
-    ASSERT_EQ(::chdir(saved), 0);
-    EXPECT_EQ(relative, odd + u"/y"_s);
 }
 
-TEST(FileSystemTest, SymbolicLinks) {
+TEST(FileSystemTest, LinksOddNamesBoundedReadsAndFileUrls) {
     Sandbox sandbox;
     const QString real = sandbox.makeDir(u"real/inner"_s);
     for (const auto& [target, link] : {std::pair{sandbox.path(u"real"_s), u"absolute"_s},
                                        {u"real/inner"_s, u"relative"_s},
-                                       {u"../absolute/inner"_s, u"sub/up"_s},
                                        {sandbox.path(u"relative"_s), u"chain"_s},
                                        {sandbox.path(u"b"_s), u"a"_s},
                                        {sandbox.path(u"a"_s), u"b"_s},
-                                       {u"self"_s, u"self"_s},
                                        {sandbox.path(u"gone/x"_s), u"dangling"_s}})
         sandbox.symlink(target, link);
     const std::pair<QString, QString> resolved[] = {
-        {u"absolute/inner/"_s, real},
         {u"relative"_s, real},
-        {u"sub/up"_s, real},
         {u"chain/missing"_s, real + u"/missing"_s},
         // ".." goes before links are looked at: it takes back the link's own name.
         {u"relative/.."_s, sandbox.root()},
         {u"a/x"_s, sandbox.path(u"a/x"_s)}, // a loop
-        {u"self"_s, sandbox.path(u"self"_s)},
         {u"dangling"_s, sandbox.path(u"gone/x"_s)},
     };
     for (const auto& [relative, path] : resolved)
         EXPECT_EQ(fs::resolvingSymlinks(sandbox.path(relative)), path) << relative.toStdString();
     EXPECT_EQ(fs::entryType(sandbox.path(u"dangling"_s)), fs::EntryType::symlink);
-    EXPECT_TRUE(fs::exists(sandbox.path(u"dangling"_s)));
     EXPECT_EQ(fs::symlinkTarget(sandbox.path(u"relative"_s)), u"real/inner"_s);
-    EXPECT_FALSE(fs::symlinkTarget(real));
-    EXPECT_FALSE(fs::isDirectory(sandbox.path(u"a"_s)));
-    EXPECT_TRUE(fs::isDirectory(sandbox.path(u"absolute"_s)));
     EXPECT_FALSE(fs::isRealDirectory(sandbox.path(u"absolute"_s)));
-    EXPECT_TRUE(fs::isRealDirectory(real));
-    EXPECT_EQ(fs::entryType(sandbox.makeFifo(u"fifo"_s)), fs::EntryType::other);
-    EXPECT_EQ(fs::entryType(sandbox.path(u"none"_s)), fs::EntryType::missing);
-}
 
-TEST(FileSystemTest, OddNamesAreListedReadAndMovedWithoutReplacing) {
-    Sandbox sandbox;
     const QString dir = sandbox.makeDir(u"odd"_s);
     const QByteArray rawNames[] = {"caf\xE9", "line\nbreak", "quote\"'\\", "\xFF\xFE", ".hidden"};
     for (const QByteArray& raw : rawNames)
@@ -137,38 +86,26 @@ TEST(FileSystemTest, OddNamesAreListedReadAndMovedWithoutReplacing) {
     EXPECT_EQ(fs::listDirectory(dir, false)->size(), std::size(rawNames) - 1);
     for (const QString& name : *listed) {
         const QString path = fs::appending(dir, name);
-        EXPECT_EQ(fs::entryType(path), fs::EntryType::file);
         EXPECT_EQ(fs::readFile(path), fs::encodePath(name));
         EXPECT_TRUE(fs::moveNoReplace(path, path + u".moved"_s));
         EXPECT_EQ(fs::readFile(path + u".moved"_s), fs::encodePath(name));
     }
-    EXPECT_FALSE(fs::listDirectory(sandbox.path(u"missing"_s)));
-    EXPECT_FALSE(fs::listDirectory(sandbox.writeFile(u"file"_s)));
 
     const QString from = sandbox.writeFile(u"from"_s, "new");
     for (const QString& target : {sandbox.writeFile(u"taken"_s, "old"), sandbox.makeDir(u"empty"_s),
                                   sandbox.symlink(sandbox.path(u"nowhere"_s), u"link"_s)})
         EXPECT_FALSE(fs::moveNoReplace(from, target)) << target.toStdString();
     EXPECT_EQ(fs::readFile(sandbox.path(u"taken"_s)), QByteArray("old"));
-    EXPECT_FALSE(fs::moveNoReplace(sandbox.path(u"absent"_s), sandbox.path(u"x"_s)));
     EXPECT_TRUE(fs::moveNoReplace(from, sandbox.path(u"free"_s)));
-}
 
-// Reads are bounded, refuse what is not a regular file, and leave no file
-// open behind them.
-TEST(FileSystemTest, ReadingIsBoundedAndRefusesSpecialFiles) {
-    Sandbox sandbox;
+    // Reads are bounded, refuse what is not a regular file, and leave no file
+    // open behind them.
     const auto openFiles = [] { return fs::listDirectory(u"/proc/self/fd"_s).value().size(); };
     const qsizetype open = openFiles();
     const QString path = sandbox.writeFile(u"data"_s, "0123456789");
     EXPECT_EQ(fs::readFile(path, 4), QByteArray("0123"));
-    EXPECT_EQ(fs::readFile(sandbox.writeFile(u"big"_s, QByteArray(200000, 'b'))),
-              QByteArray(200000, 'b'));
     for (const auto& [offset, length, expected] :
-         {std::tuple<quint64, quint64, QByteArray>{3, 4, "3456"},
-          {10, 0, ""},
-          {0, 10, "0123456789"},
-          {9, 1, "9"}})
+         {std::tuple<quint64, quint64, QByteArray>{3, 4, "3456"}, {10, 0, ""}, {9, 1, "9"}})
         EXPECT_EQ(fs::readFileRange(path, offset, length), expected) << offset << ' ' << length;
     for (const auto& [offset, length] :
          {std::pair<quint64, quint64>{8, 3}, {11, 0}, {~quint64(0), 2}, {2, ~quint64(0)}})
@@ -178,61 +115,14 @@ TEST(FileSystemTest, ReadingIsBoundedAndRefusesSpecialFiles) {
     EXPECT_FALSE(fs::readFileRange(fifo, 0, 1));
     EXPECT_FALSE(fs::readFile(sandbox.makeDir(u"dir"_s)));
     EXPECT_EQ(openFiles(), open);
-}
-
-// Every entry below a folder counts (links as links, never followed), the
-// folder's own entry does not; the bottom of a tree deeper than the walk
-// keeps folders open is reached by path.
-TEST(FileSystemTest, AllocatedSize) {
-    Sandbox sandbox;
-    const QString big = sandbox.writeFile(u"big"_s, QByteArray(100000, 'x'));
-    const QString link = sandbox.symlink(big, u"link"_s);
-    EXPECT_GT(fs::allocatedSize(big), 0);
-    EXPECT_EQ(fs::allocatedSize(big), ownBlocks(big));
-    EXPECT_EQ(fs::allocatedSize(link), ownBlocks(link));
-    EXPECT_LT(fs::allocatedSize(link), fs::allocatedSize(big));
-    EXPECT_EQ(fs::allocatedSize(sandbox.makeDir(u"empty"_s)), 0);
-    EXPECT_EQ(fs::allocatedSize(sandbox.path(u"missing"_s)), 0);
-
-    QString relative = fs::decodePath("deep-\xFF");
-    qint64 expected = 0;
-    for (int level = 0; level < 80; ++level) {
-        relative += u"/d"_s;
-        const QString file =
-            sandbox.writeFile(relative + u'/' + fs::decodePath("\xFE\n"), QByteArray(3000, 'z'));
-        expected += ownBlocks(sandbox.path(relative)) + ownBlocks(file);
-        if (level == 70)
-            expected += ownBlocks(sandbox.symlink(sandbox.root(), relative + u"/up"_s));
-    }
-    expected += ownBlocks(sandbox.makeFifo(relative + u"/fifo"_s));
-    EXPECT_EQ(fs::allocatedSize(sandbox.path(fs::decodePath("deep-\xFF"))), expected);
-}
-
-TEST(FileSystemTest, FoldersUrlsAndTheEnvironment) {
-    Sandbox sandbox;
-    EXPECT_TRUE(fs::makePath(sandbox.path(u"x/y/z"_s)));
-    EXPECT_TRUE(fs::isRealDirectory(sandbox.path(u"x/y/z"_s)));
-    EXPECT_TRUE(fs::makePath(sandbox.path(u"x/y/z"_s)));
-    EXPECT_FALSE(fs::makePath(sandbox.writeFile(u"file"_s) + u"/sub"_s));
-
-    sandbox.activate();
-    EXPECT_EQ(fs::homePath(), sandbox.home());
-    qputenv("TMPDIR", fs::encodePath(sandbox.symlink(sandbox.path(u"tmp"_s), u"tmplink"_s) + u'/'));
-    EXPECT_EQ(fs::tempPath(), sandbox.path(u"tmp"_s));
 
     // File URLs, as drops deliver them, back into paths without losing a byte.
-    for (const QString& path :
-         {u"/Applications/Foo Bar.app"_s, u"/tmp/Звук 100%.app"_s, u"/tmp/a#b?c.app"_s, u"/"_s})
-        EXPECT_EQ(fs::pathFromFileUrl(QUrl::fromLocalFile(path)), path);
-    const QString odd = sandbox.makeDir(fs::decodePath("odd\xfe\"name\\.app"));
-    EXPECT_EQ(fs::pathFromFileUrl(
-                  QUrl::fromEncoded("file://" + fs::encodePath(odd).toPercentEncoding("/"))),
-              odd);
+    EXPECT_EQ(fs::pathFromFileUrl(QUrl::fromLocalFile(u"/tmp/Звук 100%#?.app"_s)),
+              u"/tmp/Звук 100%#?.app"_s);
     EXPECT_EQ(fs::encodePath(fs::pathFromFileUrl(QUrl::fromEncoded("file:///tmp/a%FFb%C3%A9.app"))),
               "/tmp/a\xff"
               "b\xc3\xa9.app"_ba);
     EXPECT_TRUE(fs::pathFromFileUrl(QUrl(u"https://example.org/Foo.app"_s)).isEmpty());
-    EXPECT_TRUE(fs::pathFromFileUrl(QUrl()).isEmpty());
 }
 
 } // namespace

@@ -23,7 +23,6 @@ QVariantMap sample() {
     return {
         {u"CFBundleIdentifier"_s, u"com.vendor.Ünïcode"_s},
         {u"count"_s, qint64(42)},
-        {u"negative"_s, qint64(-7)},
         {u"ratio"_s, 0.5},
         {u"enabled"_s, true},
         {u"when"_s, QDateTime(QDate(2024, 3, 1), QTime(12, 30), QTimeZone::utc())},
@@ -76,21 +75,14 @@ QList<QByteArray> keyA(const QList<QByteArray>& rest) {
     return QList<QByteArray>{entry(1, 2), "Qa"} + rest;
 }
 
-// {a: [[...[]...]]} with `levels` containers in all, each array an object.
-QByteArray nestedBinary(int levels) {
+// {a: x} where x is the first of `count` arrays, each holding the next one
+// `refs` times, the last holding `leaf`: nesting, or with two references
+// 2^count leaves once expanded, from a few hundred bytes.
+QByteArray arraysBinary(int count, int refs, const QByteArray& leaf) {
     QList<QByteArray> arrays;
-    for (int i = 1; i < levels - 1; ++i)
-        arrays.append("\xA1" + bigEndian(arrays.size() + 3));
-    return binaryPlist(keyA(arrays + QList<QByteArray>{"\xA0"}));
-}
-
-// {a: x} where every array holds the next one twice: 2^levels leaves once
-// expanded, from a few hundred bytes.
-QByteArray sharedBinary(int levels) {
-    QList<QByteArray> arrays;
-    for (int i = 0; i < levels; ++i)
-        arrays.append("\xA2" + bigEndian(arrays.size() + 3).repeated(2));
-    return binaryPlist(keyA(arrays + QList<QByteArray>{"\x09"}));
+    for (int i = 0; i < count; ++i)
+        arrays.append(char(0xA0 + refs) + bigEndian(arrays.size() + 3).repeated(refs));
+    return binaryPlist(keyA(arrays + QList<QByteArray>{leaf}));
 }
 
 int arrayLevels(QVariant value) {
@@ -100,100 +92,45 @@ int arrayLevels(QVariant value) {
     return levels;
 }
 
-TEST(PropertyListTest, EveryTypeInEveryFormEncodingAndFile) {
-    const QString text = QString::fromUtf8(kXml).replace(u"UTF-8"_s, u"UTF-16"_s);
-    const auto utf16 = [&](QStringEncoder::Encoding encoding, bool bom) {
-        QStringEncoder encoder(encoding, bom ? QStringEncoder::Flag::WriteBom
-                                             : QStringEncoder::Flag::Default);
-        return QByteArray(encoder(text));
-    };
+TEST(PropertyListTest, EveryFormEdgesAndHostileInput) {
+    QStringEncoder utf16(QStringEncoder::Utf16BE, QStringEncoder::Flag::WriteBom);
+    const QByteArray utf16Xml = utf16(QString::fromUtf8(kXml).replace(u"UTF-8"_s, u"UTF-16"_s));
     const std::pair<const char*, QByteArray> forms[] = {
         {"xml", kXml},
         {"binary", kBinary},
-        {"utf-8 with mark", "\xEF\xBB\xBF" + kXml},
-        {"utf-16le with mark", utf16(QStringEncoder::Utf16LE, true)},
-        {"utf-16be with mark", utf16(QStringEncoder::Utf16BE, true)},
-        {"utf-16le", utf16(QStringEncoder::Utf16LE, false)},
-        {"utf-16be", utf16(QStringEncoder::Utf16BE, false)},
+        {"utf-16be with mark", utf16Xml},
     };
     for (const auto& [what, data] : forms)
         EXPECT_EQ(plist::dictionaryFromData(data), sample()) << what;
-    EXPECT_TRUE(kBinary.startsWith("bplist"));
     EXPECT_EQ(plist::stringValue(sample(), u"CFBundleIdentifier"_s), u"com.vendor.Ünïcode"_s);
-    for (const QString& key : {u"count"_s, u"enabled"_s, u"list"_s, u"blob"_s, u"missing"_s})
+    for (const QString& key : {u"count"_s, u"blob"_s, u"missing"_s})
         EXPECT_FALSE(plist::stringValue(sample(), key)) << key.toStdString();
 
     // Files with odd names are read; what is not a regular file is refused.
     moss::test::Sandbox sandbox;
-    EXPECT_EQ(plist::dictionaryFromFile(
-                  sandbox.writeFile(moss::fs::decodePath("\xFF\"\\\n.plist"), kBinary)),
-              sample());
-    for (const QString& path : {sandbox.path(u"missing.plist"_s), sandbox.makeDir(u"dir.plist"_s),
-                                sandbox.makeFifo(u"fifo.plist"_s)})
-        EXPECT_FALSE(plist::dictionaryFromFile(path)) << path.toStdString();
-}
+    EXPECT_EQ(plist::dictionaryFromFile(sandbox.writeFile(u"odd\n.plist"_s, kBinary)), sample());
+    EXPECT_FALSE(plist::dictionaryFromFile(sandbox.makeFifo(u"fifo.plist"_s)));
 
-// Hostile input that libplist reads is read: nesting to the limit, markup
-// that is not an element, shared objects of a small expansion, UTF-16 and
-// strings with a NUL (kept up to it).
-TEST(PropertyListTest, EdgesThatAreRead) {
-    for (const QByteArray& data : {nestedXml(128), nestedBinary(128)})
+    // Hostile input that is still read: nesting to the limit, and strings with a
+    // NUL (kept up to it).
+    for (const QByteArray& data : {nestedXml(128), arraysBinary(126, 1, "\xA0")})
         EXPECT_EQ(arrayLevels(plist::dictionaryFromData(data).value_or(QVariantMap())[u"a"_s]),
                   127);
-    const auto dict = plist::dictionaryFromData(
-        xmlDocument("<dict><key>a</key><string><![CDATA[" + QByteArray("<array>").repeated(200) +
-                    "]]></string><!-- " + QByteArray("<dict>").repeated(200) +
-                    " --><key>b</key><array/><key>c</key><dict/></dict>"));
-    ASSERT_TRUE(dict);
-    EXPECT_TRUE(dict->value(u"a"_s).toString().startsWith(u"<array>"_s));
-    EXPECT_EQ(dict->value(u"b"_s), QVariantList());
-    EXPECT_EQ(
-        arrayLevels(plist::dictionaryFromData(sharedBinary(4)).value_or(QVariantMap())[u"a"_s]), 4);
-    EXPECT_EQ(plist::dictionaryFromData(binaryPlist(keyA({"\x62\x04\x1f\x00x"_ba}))),
-              QVariantMap({{u"a"_s, u"\u041fx"_s}}));
     const auto nulInside = plist::dictionaryFromData(binaryPlist(keyA({"Sa\0b"_ba})));
     EXPECT_TRUE(plist::stringValue(nulInside.value_or(QVariantMap()), u"a"_s)
                     .value_or(QString())
                     .startsWith(u'a'));
-    EXPECT_EQ(plist::dictionaryFromData(xmlDocument("<dict/>")), QVariantMap());
-}
 
-TEST(PropertyListTest, MalformedAndHostileInputGivesNothing) {
-    QByteArray lyingTrailer = kBinary;
-    lyingTrailer[lyingTrailer.size() - 1] = char(0xff); // offset table beyond the end
-    QByteArray badRoot = binaryPlist(keyA({"\x08"}));
-    badRoot[badRoot.size() - 9] = 5; // root index beyond the objects
     QFile finding(QStringLiteral(MOSS_SOURCE_DIR) +
                   u"/tests/fuzz/corpus/PropertyListFuzz/regression-utf16-nul"_s);
     ASSERT_TRUE(finding.open(QIODevice::ReadOnly));
     const QString nulText = u"<plist><dict><key>L</key><string>a\0b</string></dict></plist>"_s;
     const std::pair<const char*, QByteArray> inputs[] = {
-        {"empty", {}},
-        {"only a mark", "\xEF\xBB\xBF"},
-        {"only a UTF-16 mark", "\xFF\xFE"},
-        {"text", "plain text"},
-        {"NULs", QByteArray(100, '\0')},
-        {"only a header", "bplist00"},
-        {"unterminated", xmlDocument("<dict><key>a</key>")},
-        {"unbalanced", xmlDocument("<dict><key>a</key><string>x</dict>")},
-        {"unterminated comment", "<!-- never closed"},
-        {"array root", xmlDocument("<array><string>x</string></array>")},
-        {"string root", xmlDocument("<string>x</string>")},
-        {"binary string root", binaryPlist({"Qx"})},
-        {"binary array root", binaryPlist({"\xA1" + bigEndian(1), "\x08"})},
-        {"oversized", kXml + QByteArray(16 * 1024 * 1024, ' ')},
         {"129 levels", nestedXml(129)},
-        {"129 binary levels", nestedBinary(129)},
-        {"a million levels", nestedXml(1000000)},
-        {"300000 binary levels", nestedBinary(300000)},
-        {"2^40 values", sharedBinary(40)}, // from 300 bytes
+        {"oversized", kXml + QByteArray(16 * 1024 * 1024, ' ')},
+        {"300000 binary levels", arraysBinary(300000, 1, "\xA0")},
+        {"2^40 values", arraysBinary(40, 2, "\x09")}, // from 300 bytes
         {"refers to itself", binaryPlist({entry(1, 0), "Qa"})},
-        {"stray reference", binaryPlist({entry(1, 9), "Qa"})},
-        {"root beyond the objects", badRoot},
-        {"lying trailer", lyingTrailer},
-        {"UTF-16 key with a NUL", binaryPlist({entry(1, 2), "\x62\x00x\x00\x00"_ba, "\x08"})},
-        {"ASCII key with a NUL", binaryPlist({entry(1, 2), "Sa\0b"_ba, "Qx"})},
-        {"UTF-8 text with a NUL", nulText.toUtf8()},
         {"UTF-16 text with a NUL",
          "\xff\xfe" +
              QByteArray(reinterpret_cast<const char*>(nulText.utf16()), nulText.size() * 2)},
@@ -202,20 +139,6 @@ TEST(PropertyListTest, MalformedAndHostileInputGivesNothing) {
     for (const auto& [what, data] : inputs)
         EXPECT_FALSE(plist::dictionaryFromData(data)) << what;
     EXPECT_TRUE(plist::dictionaryFromData(QString(nulText).remove(QChar(0)).toUtf8()));
-    EXPECT_TRUE(plist::dictionaryFromData(binaryPlist({entry(1, 2), "Sa-b", "Qx"})));
-}
-
-// Random bytes are the fuzz target's job; here, every cut of both forms gives
-// nothing or the whole: a binary list ends with its trailer, an XML one reads
-// once the root's end tag is in.
-TEST(PropertyListTest, TruncationsGiveNothingOrTheWhole) {
-    for (const QByteArray& whole : {kXml, kBinary}) {
-        const qsizetype rootEnd = whole.lastIndexOf("</dict>") + 7;
-        for (qsizetype length = 0; length < whole.size(); ++length)
-            EXPECT_EQ(plist::dictionaryFromData(whole.left(length)),
-                      whole == kXml && length >= rootEnd ? std::optional(sample()) : std::nullopt)
-                << length;
-    }
 }
 
 } // namespace

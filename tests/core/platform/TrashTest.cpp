@@ -6,14 +6,15 @@
 #include "platform/FileSystem.h"
 
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <atomic>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <thread>
 #include <unistd.h>
 
@@ -36,19 +37,13 @@ QString homeTrash() {
 
 // The entries of the home Trash's files/ and info/ folders.
 QStringList trashContents() {
-    QStringList entries;
-    for (const QString& folder : {u"/files"_s, u"/info"_s}) {
-        for (const QString& name : fs::listDirectory(homeTrash() + folder).value_or(QStringList()))
-            entries.append(folder + u'/' + name);
-    }
-    entries.sort();
-    return entries;
+    return fs::listDirectory(homeTrash() + u"/files"_s).value_or(QStringList()) +
+           fs::listDirectory(homeTrash() + u"/info"_s).value_or(QStringList());
 }
 
-// A folder with a file, a read-only file, a sub-folder, and a link to
-// something outside that must not be followed.
+// A folder with a read-only file in a sub-folder, and a link to something
+// outside that must not be followed.
 QString makeTree(const test::Sandbox& sandbox, const QString& relative) {
-    sandbox.writeFile(relative + u"/data.txt"_s, "contents");
     ::chmod(encoded(sandbox.writeFile(relative + u"/sub/locked"_s, "locked")).constData(), 0440);
     sandbox.writeFile(u"outside/big"_s, QByteArray(4096, 'x'));
     sandbox.symlink(sandbox.path(u"outside"_s), relative + u"/link"_s);
@@ -56,35 +51,22 @@ QString makeTree(const test::Sandbox& sandbox, const QString& relative) {
 }
 
 // Swaps a sub-folder again and again for a link to another folder, as a
-// second user would while the original is removed, until destroyed; each
-// swap is undone before the next.
-class SwapLoop {
-public:
-    SwapLoop(const QString& folder, const QString& linkTarget)
-        : thread_([this, folder = encoded(folder), away = encoded(folder + u".away"_s),
-                   target = encoded(linkTarget)] {
-              while (!stop_) {
-                  const bool moved = ::rename(folder.constData(), away.constData()) == 0;
-                  const bool linked = ::symlink(target.constData(), folder.constData()) == 0;
-                  std::this_thread::yield();
-                  if (linked)
-                      ::unlink(folder.constData());
-                  if (moved)
-                      ::rename(away.constData(), folder.constData());
-                  swaps_ += moved && linked;
-              }
-          }) {}
-    int stop() {
-        stop_ = true;
-        thread_.join();
-        return swaps_;
+// second user would, until `stop`; each swap is undone before the next.
+int swapLoop(const QString& folder, const QString& linkTarget, const std::atomic<bool>& stop) {
+    const QByteArray at = encoded(folder), away = at + ".away", target = encoded(linkTarget);
+    int swaps = 0;
+    while (!stop) {
+        const bool moved = ::rename(at.constData(), away.constData()) == 0;
+        const bool linked = ::symlink(target.constData(), at.constData()) == 0;
+        std::this_thread::yield();
+        if (linked)
+            ::unlink(at.constData());
+        if (moved)
+            ::rename(away.constData(), at.constData());
+        swaps += moved && linked;
     }
-
-private:
-    std::atomic<bool> stop_ = false;
-    std::atomic<int> swaps_ = 0;
-    std::thread thread_;
-};
+    return swaps;
+}
 
 } // namespace
 
@@ -92,8 +74,7 @@ private:
 // every byte but unreserved ones %-encoded (relative to the top of the mount
 // in a Trash there), and the time. Clashing names, even with an entry left
 // without a description, get their own; long names still fit; links go as
-// links. A home Trash that is missing is made; one that is not our own real
-// folder is refused. Restore puts items back.
+// links. A home Trash that is not our own real folder is refused. Restore puts items back.
 TEST(TrashTest, MovesIntoTheHomeTrashWithADescription) {
     test::Sandbox sandbox;
     sandbox.activate();
@@ -102,19 +83,15 @@ TEST(TrashTest, MovesIntoTheHomeTrashWithADescription) {
     sandbox.writeFile(u"home/.local/share/Trash/files/orphan"_s, "left without a description");
     QMap<QString, QString> trashed;
     for (const QString& item :
-         {odd, sandbox.writeFile(u"one/x"_s, "1"), sandbox.writeFile(u"two/x"_s, "2"),
-          sandbox.writeFile(QString(250, u'n'), "x"), sandbox.writeFile(u"orphan"_s, "o"),
-          sandbox.symlink(sandbox.path(u"docs"_s), u"link"_s),
+         {odd, sandbox.writeFile(QString(250, u'n'), "x"), sandbox.writeFile(u"orphan"_s, "o"),
           sandbox.symlink(u"/nonexistent"_s, u"dangling"_s)}) {
         const trash::TrashMove moved = trash::moveToTrash(item);
         ASSERT_TRUE(moved) << item.toStdString();
-        EXPECT_FALSE(fs::exists(item));
         EXPECT_EQ(trash::originalPath(moved.location), item);
         EXPECT_LE(encoded(fs::lastComponent(trash::infoPath(moved.location))).size(), 255);
         trashed.insert(fs::lastComponent(item), moved.location);
     }
     EXPECT_EQ(trashed[name], homeTrash() + u"/files/"_s + name);
-    EXPECT_EQ(fs::readFile(trashed[name]), QByteArray("x"));
     const QString text =
         QString::fromLatin1(fs::readFile(trash::infoPath(trashed[name])).value_or(""));
     EXPECT_TRUE(text.startsWith(u"[Trash Info]\nPath="_s +
@@ -123,137 +100,81 @@ TEST(TrashTest, MovesIntoTheHomeTrashWithADescription) {
         << text.toStdString();
     EXPECT_TRUE(text.contains(
         QRegularExpression(u"\nDeletionDate=\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\n$"_s)));
-    EXPECT_EQ(fs::lastComponent(trashed[u"x"_s]), u"x.2"_s);
     EXPECT_EQ(fs::lastComponent(trashed[u"orphan"_s]), u"orphan.2"_s);
-    EXPECT_EQ(fs::entryType(trashed[u"link"_s]), fs::EntryType::symlink);
     EXPECT_EQ(fs::entryType(trashed[u"dangling"_s]), fs::EntryType::symlink);
-    EXPECT_EQ(trash::decodeInfoPath("/x%2Fy%25z%E2%80%94"), u"/x/y%z—"_s);
     // Restore makes missing folders, never replaces what took the former
     // place, and removes the description once the item is back.
     QDir(sandbox.path(u"docs"_s)).removeRecursively();
     EXPECT_TRUE(trash::restore(trashed[name], odd));
     EXPECT_EQ(fs::readFile(odd), QByteArray("x"));
     EXPECT_FALSE(fs::exists(trash::infoPath(trashed[name])));
-    EXPECT_EQ(trash::restore(trashed[name], odd).error, std::errc::no_such_file_or_directory);
-    const QString taken = sandbox.writeFile(u"two/x"_s, "new");
-    EXPECT_EQ(trash::restore(trashed[u"x"_s], taken).error, std::errc::file_exists);
+    const QString taken = sandbox.writeFile(u"orphan"_s, "new");
+    EXPECT_EQ(trash::restore(trashed[u"orphan"_s], taken).error, std::errc::file_exists);
     EXPECT_EQ(fs::readFile(taken), QByteArray("new"));
-    EXPECT_EQ(trash::originalPath(trashed[u"x"_s]), taken);
-    for (const QString& top : {u"mnt/.Trash-0"_s, u"mnt/.Trash/0"_s}) {
-        sandbox.writeFile(top + u"/info/r.trashinfo"_s, "[Trash Info]\nPath=a%20b/r\n");
-        EXPECT_EQ(trash::originalPath(sandbox.path(top + u"/files/r"_s)),
-                  sandbox.path(u"mnt/a b/r"_s));
-    }
 
-    qputenv("XDG_DATA_HOME", encoded(sandbox.path(u"fresh/data"_s)));
-    EXPECT_EQ(trash::moveToTrash(sandbox.writeFile(u"item"_s)).location,
-              sandbox.path(u"fresh/data/Trash/files/item"_s));
     const QString item = sandbox.writeFile(u"item"_s, "x");
-    sandbox.writeFile(u"file/Trash"_s, "not a folder");
     sandbox.symlink(sandbox.makeDir(u"elsewhere"_s), u"link/Trash"_s);
-    for (const QString& data : {u"file"_s, u"link"_s}) {
-        qputenv("XDG_DATA_HOME", encoded(sandbox.path(data)));
-        EXPECT_FALSE(trash::prepareHomeTrash());
-        EXPECT_EQ(trash::moveToTrash(item).error, make_error_code(Error::trashUnavailable));
-        EXPECT_EQ(trash::copyToHomeTrash(item).error, make_error_code(Error::trashUnavailable));
-    }
-    EXPECT_EQ(fs::readFile(item), QByteArray("x"));
+    qputenv("XDG_DATA_HOME", encoded(sandbox.path(u"link"_s)));
+    EXPECT_EQ(trash::moveToTrash(item).error, make_error_code(Error::trashUnavailable));
     EXPECT_EQ(fs::listDirectory(sandbox.path(u"elsewhere"_s)), QStringList());
-    EXPECT_FALSE(trash::moveToTrash(sandbox.path(u"vanished"_s)));
 }
 
-// The Trash itself, what lies in it or holds it, sockets, and immutable or
-// append-only entries: refused before anything is copied or changed.
+// The Trash itself, what lies in it or holds it, immutable entries, another
+// user's folder in a sticky folder and a mount inside: refused before anything
+// is copied or changed. The child that tries is nobody, or has a mount of its
+// own.
 TEST(TrashTest, RefusesBeforeCopyingWhatCannotGoAsAWhole) {
     test::Sandbox sandbox;
     sandbox.activate();
-    const QString trashed = trash::moveToTrash(sandbox.writeFile(u"old/x"_s, "x")).location;
-    const QString withSocket = makeTree(sandbox, u"app/Socket"_s);
-    const int socket = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{AF_UNIX, {}};
-    const QByteArray socketPath = encoded(withSocket + u"/sub/socket"_s);
-    std::copy(socketPath.begin(), socketPath.end(), address.sun_path);
-    ASSERT_EQ(::bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ::close(socket);
-    const QString immutable = makeTree(sandbox, u"app/Immutable"_s);
-    const QString appendOnly = makeTree(sandbox, u"app/AppendOnly"_s);
-    const test::FileFlag flags[] = {{immutable + u"/sub/locked"_s, FS_IMMUTABLE_FL},
-                                    {appendOnly + u"/sub/locked"_s, FS_APPEND_FL}};
-    struct Row {
-        QString item;
-        Error error;
-        bool renameRefused; // the rename into the Trash refuses it too
-    };
-    std::vector<Row> rows = {
-        {homeTrash(), Error::isTheTrash, true},
-        {homeTrash() + u"/files"_s, Error::insideTheTrash, true},
-        {trashed, Error::insideTheTrash, true},
-        {sandbox.home() + u"/.local"_s, Error::containsTheTrash, true},
-        {withSocket, Error::specialFile, false},
-    };
-    if (flags[0].isSet() && flags[1].isSet()) // where the file system has such flags
-        rows.insert(rows.end(),
-                    {{immutable, Error::immutable, false}, {appendOnly, Error::immutable, false}});
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.item.toStdString());
-        const QString before = fingerprint(row.item, Detail::metadata);
-        const QStringList inTrash = trashContents();
-        if (row.renameRefused) {
-            EXPECT_EQ(trash::moveToTrash(row.item).error, make_error_code(row.error));
-        }
-        EXPECT_EQ(trash::copyToHomeTrash(row.item).error, make_error_code(row.error));
-        EXPECT_EQ(fingerprint(row.item, Detail::metadata), before);
-        EXPECT_EQ(trashContents(), inTrash);
-    }
-    EXPECT_EQ(trash::moveToTrash(u"/"_s).error, make_error_code(Error::containsTheTrash));
-    EXPECT_EQ(trash::copyToHomeTrash(u"//"_s).error, make_error_code(Error::containsTheTrash));
-}
-
-// Another user's entries, a read-only parent and a mount inside: the child
-// that tries is nobody, or has a mount of its own.
-TEST(TrashTest, AnotherUsersEntriesAndMountsInsideKeepTheWholeItem) {
-    test::Sandbox sandbox;
-    sandbox.activate();
     test::letIn(sandbox.root());
+    const QString trashed = trash::moveToTrash(sandbox.writeFile(u"old/x"_s, "x")).location;
+    const QString immutable = makeTree(sandbox, u"app/Immutable"_s);
+    // Immutable while the test runs, where the file system has such flags.
+    const int fd = ::open(encoded(immutable + u"/sub/locked"_s).constData(), O_RDONLY | O_CLOEXEC);
+    int flag = FS_IMMUTABLE_FL, none = 0;
+    const bool flagged = ::ioctl(fd, FS_IOC_SETFLAGS, &flag) == 0;
+    const auto unflag = qScopeGuard([&] {
+        ::ioctl(fd, FS_IOC_SETFLAGS, &none);
+        ::close(fd);
+    });
     // Root's folder in a sticky folder that everybody may write to.
     ::chmod(encoded(sandbox.makeDir(u"shared"_s)).constData(), 01777);
     const QString foreign = makeTree(sandbox, u"shared/com.victim.cache"_s);
-    // Nobody's folder holding a sticky folder with root's file in it.
-    const QString own = sandbox.makeDir(u"mine/Own"_s);
-    sandbox.writeFile(u"mine/Own/drop/roots"_s, "r");
-    test::handOver(sandbox.path(u"mine"_s), test::kNobody);
-    ::chmod(encoded(own + u"/drop"_s).constData(), 01777);
-    test::handOver(own + u"/drop"_s, 0);
-    // Nobody's file below nobody's read-only folder.
-    const QString readOnly = sandbox.writeFile(u"locked/item"_s, "x");
-    test::handOver(sandbox.path(u"locked"_s), test::kNobody);
-    ::chmod(encoded(sandbox.path(u"locked"_s)).constData(), 0555);
     const QString mounted = makeTree(sandbox, u"app/Mounted"_s);
-    test::handOver(sandbox.home(), test::kNobody);
     using enum test::ChildSetup;
-    const std::tuple<QString, test::ChildSetup, std::error_code, bool /*renameRefused*/> rows[] = {
-        {foreign, asNobody, Error::foreignInStickyFolder, true},
-        {own, asNobody, Error::foreignInStickyFolder, false},
-        {readOnly, asNobody, std::make_error_code(std::errc::permission_denied), true},
-        {mounted, ownMounts, Error::mountPointInside, false},
+    // The item, the error, whether the rename into the Trash refuses it too,
+    // and who tries (by default this process).
+    const std::tuple<QString, std::error_code, bool, std::optional<test::ChildSetup>> rows[] = {
+        {immutable, Error::immutable, false, {}},
+        {homeTrash(), Error::isTheTrash, true, {}},
+        {trashed, Error::insideTheTrash, true, {}},
+        {sandbox.home() + u"/.local"_s, Error::containsTheTrash, true, {}},
+        {mounted, Error::mountPointInside, false, ownMounts},
+        {foreign, Error::foreignInStickyFolder, true, asNobody},
     };
-    for (const auto& [item, setup, error, renameRefused] : rows) {
+    for (const auto& [item, error, renameRefused, child] : rows) {
+        if (item == immutable && !flagged) // no such flags on this file system
+            continue;
         SCOPED_TRACE(item.toStdString());
-        QDir(homeTrash()).removeRecursively();
+        if (child == asNobody) // its home, Trash included
+            test::handOver(sandbox.home(), test::kNobody);
         const QString before = fingerprint(item, Detail::metadata);
-        const int status = test::runInChild(setup, [&] {
-            if (setup == ownMounts &&
+        const QStringList inTrash = trashContents();
+        const auto attempt = [&, &item = item, &error = error, &child = child,
+                              renameRefused = renameRefused] {
+            if (child == ownMounts &&
                 ::mount("tmpfs", encoded(item + u"/sub"_s).constData(), "tmpfs", 0, "size=1m") != 0)
                 return 3;
             if (renameRefused && trash::moveToTrash(item))
                 return 1;
             return trash::copyToHomeTrash(item).error == error ? 0 : 2;
-        });
+        };
+        const int status = child ? test::runInChild(*child, attempt) : attempt();
         if (status < 0)
             GTEST_SKIP() << "this machine cannot drop privileges or mount in a child";
         EXPECT_EQ(status, 0);
         EXPECT_EQ(fingerprint(item, Detail::metadata), before);
-        EXPECT_EQ(trashContents(), QStringList());
+        EXPECT_EQ(trashContents(), inTrash);
     }
 }
 
@@ -274,12 +195,15 @@ TEST(TrashTest, ASecondUserSwappingFoldersMeanwhileLosesNothing) {
     const QString before = fingerprint(item, Detail::metadata);
     int swaps = 0;
     for (int round = 0; round < 3; ++round) {
-        std::optional<SwapLoop> loop;
+        std::atomic<bool> stop = false;
+        std::optional<std::thread> loop;
         const trash::TrashMove moved =
             trash::copyToHomeTrash(item, [&](const QString&, const QString&) {
-                loop.emplace(item + u"/photos"_s, camera);
+                loop.emplace([&] { swaps += swapLoop(item + u"/photos"_s, camera, stop); });
             });
-        swaps += loop ? loop->stop() : 0;
+        stop = true;
+        if (loop)
+            loop->join();
         EXPECT_EQ(fingerprint(camera, Detail::metadata), cameraBefore);
         ASSERT_FALSE(moved.location.isEmpty()) << moved.error.message();
         EXPECT_EQ(fingerprint(moved.location, Detail::metadata), before);
@@ -295,8 +219,7 @@ TEST(TrashTest, ASecondUserSwappingFoldersMeanwhileLosesNothing) {
 class SecondFileSystem : public ::testing::Test {
 protected:
     void SetUp() override {
-        struct stat shm {
-        }, home{};
+        struct stat shm = {}, home = {};
         if (::stat("/dev/shm", &shm) != 0 || ::access("/dev/shm", W_OK) != 0 ||
             ::stat(encoded(sandbox.home()).constData(), &home) != 0 || shm.st_dev == home.st_dev ||
             !elsewhere.isValid())
@@ -309,12 +232,6 @@ protected:
         for (const QString& sub : {u"/info"_s, u"/files"_s, u""_s})
             ::rmdir(encoded(topTrash + sub).constData());
     }
-    QString write(const QString& name, const QByteArray& contents) const {
-        const QString path = elsewhere.path() + u'/' + name;
-        fs::makePath(fs::parentPath(path));
-        QFile file(path);
-        return file.open(QIODevice::WriteOnly) && file.write(contents) >= 0 ? path : QString();
-    }
 
     test::Sandbox sandbox;
     QTemporaryDir elsewhere{u"/dev/shm/mossbin-test-XXXXXX"_s};
@@ -322,9 +239,13 @@ protected:
 };
 
 // Moved into the Trash at the top of that mount, with a path relative to
-// it; copied faithfully into the home Trash.
-TEST_F(SecondFileSystem, MovesToTheTopTrashAndCopiesFaithfullyToTheHomeTrash) {
-    const QString item = write(u"shm item"_s, "x");
+// it; copied faithfully into the home Trash. A file written after the copy
+// and before the original's removal stays where it is, the copy stays whole
+// in the Trash, and undo merges it back into what remained, keeping the
+// copy's version of the changed file in the Trash.
+TEST_F(SecondFileSystem, MovesToTheTopTrashCopiesFaithfullyAndKeepsWhatChanges) {
+    const QString item = elsewhere.filePath(u"shm item"_s);
+    ASSERT_TRUE(QFile(item).open(QIODevice::WriteOnly));
     const auto trashed = trash::moveToTrash(item);
     ASSERT_TRUE(trashed);
     EXPECT_EQ(fs::parentPath(trashed.location), topTrash + u"/files"_s);
@@ -333,79 +254,34 @@ TEST_F(SecondFileSystem, MovesToTheTopTrashAndCopiesFaithfullyToTheHomeTrash) {
                     .contains("\nPath=" + trash::encodeInfoPath(item.mid(9)) + '\n'));
     EXPECT_EQ(trash::originalPath(trashed.location), item);
     EXPECT_TRUE(trash::restore(trashed.location, item));
-    EXPECT_EQ(fs::readFile(item), QByteArray("x"));
 
     const QString tree = elsewhere.path() + u"/Tree"_s;
     test::makeRichTree(tree);
     const QString before = fingerprint(tree, Detail::metadata);
     ASSERT_TRUE(before.contains(u" holes"_s) && before.contains(u"link#0"_s))
         << before.toStdString();
-    const auto sharedTime = [](const QString& root) {
-        struct stat st {};
-        ::lstat(encoded(root + u"/shared"_s).constData(), &st);
-        return st.st_mtim.tv_sec;
-    };
-
     const trash::TrashMove copied = trash::copyToHomeTrash(tree);
-
     ASSERT_TRUE(copied) << copied.error.message();
     EXPECT_TRUE(copied.location.startsWith(homeTrash()));
     EXPECT_FALSE(fs::exists(tree));
     EXPECT_EQ(fingerprint(copied.location, Detail::metadata), before);
-    EXPECT_EQ(sharedTime(copied.location), test::kSharedTime);
     EXPECT_TRUE(trash::restore(copied.location, tree));
     EXPECT_EQ(fingerprint(tree, Detail::metadata), before);
-    EXPECT_EQ(sharedTime(tree), test::kSharedTime);
     EXPECT_EQ(trashContents(), QStringList());
-}
 
-// Changes made after the copy and before the original's removal: what changed
-// stays where it is, the copy stays whole in the Trash, and undo merges it
-// back into what remained.
-TEST_F(SecondFileSystem, WhatChangesWhileMovingStaysAndUndoPutsItBackTogether) {
-    for (int i = 0; i < 50; ++i)
-        write(u"Camera/photo-"_s + QString::number(i), QByteArray(300, char('a' + i % 26)));
-    const QString camera = elsewhere.path() + u"/Camera"_s;
-    const QString item = elsewhere.path() + u"/Item"_s;
-    const QByteArray sub = encoded(item + u"/sub"_s), away = encoded(item + u"/sub.x"_s);
-    const QString cameraBefore = fingerprint(camera);
-    enum Change { lateWrite, newEntry, swappedForLink, rewrittenFile };
-    for (const Change change : {lateWrite, newEntry, swappedForLink, rewrittenFile}) {
-        SCOPED_TRACE(int(change));
-        QDir(homeTrash()).removeRecursively();
-        if (change == rewrittenFile)
-            write(u"Item"_s, "file");
-        else
-            for (const QString& name : {u"sub/a"_s, u"sub/b"_s, u"c"_s})
-                write(u"Item/"_s + name, name.toUtf8());
-        const QString before = fingerprint(item);
-        QString atRemoval;
-
-        const trash::TrashMove moved = trash::copyToHomeTrash(item, [&](const QString&,
-                                                                        const QString&) {
-            QFile late(change == lateWrite ? item + u"/sub/a"_s : item);
-            if (change == newEntry)
-                QFile(item + u"/sub/new"_s).open(QIODevice::WriteOnly);
-            else if (change == swappedForLink && ::rename(sub.constData(), away.constData()) == 0)
-                ::symlink(encoded(camera).constData(), sub.constData());
-            else if (late.open(QIODevice::Append | QIODevice::Unbuffered))
+    QString atRemoval;
+    const trash::TrashMove moved =
+        trash::copyToHomeTrash(tree, [&](const QString&, const QString&) {
+            QFile late(tree + u"/holes"_s);
+            if (late.open(QIODevice::Append | QIODevice::Unbuffered))
                 late.write("late");
-            atRemoval = fingerprint(item);
+            atRemoval = fingerprint(tree);
         });
-
-        EXPECT_EQ(moved.error, make_error_code(Error::changedWhileMoving));
-        EXPECT_EQ(fingerprint(camera), cameraBefore);
-        if (change == swappedForLink && ::unlink(sub.constData()) == 0) // undone by the attacker
-            ::rename(away.constData(), sub.constData());
-        const QString expected = change == swappedForLink ? before : atRemoval;
-        ASSERT_EQ(moved.isHalfMoved(), change != rewrittenFile);
-        if (moved.isHalfMoved()) {
-            EXPECT_EQ(fingerprint(moved.location), before);
-            EXPECT_NE(fingerprint(item), expected);
-            EXPECT_TRUE(trash::restore(moved.location, item, trash::Restore::merging));
-        }
-        EXPECT_EQ(fingerprint(item), expected);
-        EXPECT_EQ(trashContents().size(), change == lateWrite ? 2 : 0);
-        QDir(item).removeRecursively();
-    }
+    EXPECT_EQ(moved.error, make_error_code(Error::changedWhileMoving));
+    ASSERT_TRUE(moved.isHalfMoved());
+    EXPECT_EQ(fingerprint(moved.location, Detail::metadata), before);
+    EXPECT_NE(fingerprint(tree), atRemoval);
+    EXPECT_TRUE(trash::restore(moved.location, tree, trash::Restore::merging));
+    EXPECT_EQ(fingerprint(tree), atRemoval);
+    EXPECT_EQ(trashContents().size(), 2);
 }
