@@ -1,6 +1,7 @@
 // The store driven through the event loop in a sandbox home with a few
 // applications and their leftovers.
 
+#include "MachOWriter.h"
 #include "StoreSandbox.h"
 #include "platform/ByteCount.h"
 #include "platform/Workspace.h"
@@ -84,6 +85,13 @@ TEST_F(StoreTest, RemovalShowsAToastReloadsTheListAndUndoes) {
     store.setToast(std::nullopt);
     store.undoLastRemoval(); // nothing left to undo: no toast either
     EXPECT_FALSE(store.toast());
+
+    // Opened from the list, a bundle is searched with its team, as if dropped.
+    sandbox.writeFile(u"home/Applications/Foo.app/Contents/_CodeSignature/CodeDirectory"_s,
+                      tools::codeDirectory({}));
+    store.openInstalled(foo);
+    ASSERT_NE(store.session(), nullptr);
+    EXPECT_EQ(store.session()->bundle().teamIdentifier, u"TEAM012345"_s);
 }
 
 // Items vanish between the search and the removal, and the caches go through
