@@ -109,6 +109,10 @@ TEST(LinuxLocationsTest, mentions) {
     const LinuxRoots roots = sandbox.linuxRoots();
     EXPECT_TRUE(fileMentions(unit, Rule::userUnit, keys, roots));
     EXPECT_FALSE(fileMentions(unit, Rule::idOrName, keys, roots));
+    // A file over 1 MiB is not read at all.
+    const QByteArray huge = "[Service]\nExecStart=/opt/foo/foo\n#" + QByteArray(1 << 20, 'x');
+    EXPECT_FALSE(fileMentions(sandbox.writeFile(u"big.service"_s, huge.left((1 << 20) + 1)),
+                              Rule::userUnit, keys, roots));
 }
 
 } // namespace
