@@ -5,6 +5,7 @@
 #include "Sandbox.h"
 #include "platform/FileSystem.h"
 
+#include <QImage>
 #include <QUrl>
 #include <gtest/gtest.h>
 
@@ -33,6 +34,13 @@ TEST(FileIconProvider, IconsOutsideTheBundleOrBrokenFallBackToAnImage) {
         sandbox.makeBundle(u"Broken.app"_s, {{u"CFBundleIconFile"_s, u"AppIcon"_s}});
     EXPECT_TRUE(ui::FileIconProvider::bundleIcon(lying, 32).isNull());
     EXPECT_TRUE(ui::FileIconProvider::bundleIcon(broken, 32).isNull());
+    // A readable icon comes back at the side asked for.
+    QImage picture(64, 64, QImage::Format_ARGB32);
+    picture.fill(Qt::red);
+    picture.save(sandbox.makeDir(u"Good.app/Contents/Resources"_s) + u"/Icon.png"_s);
+    const QString good =
+        sandbox.makeBundle(u"Good.app"_s, {{u"CFBundleIconFile"_s, u"Icon.png"_s}});
+    EXPECT_EQ(ui::FileIconProvider::bundleIcon(good, 32).width(), 32);
     for (const QString& path : {lying, broken, sandbox.path(u"missing"_s)})
         EXPECT_FALSE(ui::FileIconProvider::icon(path, 32).isNull()) << qPrintable(path);
 }

@@ -29,6 +29,8 @@ QVariantMap sample() {
         {u"blob"_s, QByteArray("\x00\x01\xff", 3)},
         {u"list"_s, QVariantList{u"a"_s, qint64(1)}},
         {u"nested"_s, QVariantMap{{u"k"_s, u"v"_s}}},
+        // Long enough that the binary form's offsets are wider than its references.
+        {u"long"_s, QString(300, u'x')},
     };
 }
 const QByteArray kXml = plist::dataFromDictionary(sample(), plist::Format::xml);
