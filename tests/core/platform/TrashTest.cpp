@@ -205,7 +205,11 @@ TEST(TrashTest, ASecondUserSwappingFoldersMeanwhileLosesNothing) {
         if (loop)
             loop->join();
         EXPECT_EQ(fingerprint(camera, Detail::metadata), cameraBefore);
-        ASSERT_FALSE(moved.location.isEmpty()) << moved.error.message();
+        if (moved.location.isEmpty()) {
+            // Swapped before anything went: the copy went again, the item stays whole.
+            EXPECT_EQ(fingerprint(item, Detail::metadata), before) << moved.error.message();
+            continue;
+        }
         EXPECT_EQ(fingerprint(moved.location, Detail::metadata), before);
         EXPECT_TRUE(trash::restore(moved.location, item,
                                    moved ? trash::Restore::whole : trash::Restore::merging));
