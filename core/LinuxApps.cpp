@@ -633,6 +633,29 @@ std::optional<AppBundle> load(const QString& path, const LinuxRoots& roots) {
     return apps.first();
 }
 
+QString programFile(const AppBundle& app, const LinuxRoots& roots) {
+    QString program;
+    if (app.source == AppSource::appImage) {
+        program = app.url;
+    } else if (app.source != AppSource::bundle) {
+        const std::optional<DesktopEntry> entry = DesktopEntry::read(app.url);
+        const std::optional<QStringList> arguments =
+            entry ? entry->commandLine(app.url) : std::nullopt;
+        program = arguments ? launchedProgram(*arguments).value_or(QString()) : QString();
+    }
+    if (!program.isEmpty() && !program.contains(u'/')) {
+        const auto folder = std::find_if(
+            roots.executablePath.cbegin(), roots.executablePath.cend(),
+            [&](const QString& dir) { return isExecutableFile(fs::appending(dir, program)); });
+        program =
+            folder == roots.executablePath.cend() ? QString() : fs::appending(*folder, program);
+    }
+    if (!program.startsWith(u'/') || !isExecutableFile(program))
+        return {};
+    const QString file = fs::resolvingSymlinks(program);
+    return app.source == AppSource::appImage || launchedProgram({file}) ? file : QString();
+}
+
 LinuxLocations::MentionKeys mentionKeys(const AppBundle& app) {
     LinuxLocations::MentionKeys keys;
     keys.identifiers = app.allIdentifiers();

@@ -77,6 +77,13 @@ std::pair<QString, std::optional<QString>> appImageName(const QString& fileName)
 // application.
 std::optional<QString> launchedProgram(const QStringList& arguments);
 
+// The file of the program the application runs, symbolic links resolved: an
+// AppImage itself; for a desktop entry, the program its Exec starts
+// (launchedProgram), looked up in roots.executablePath as a launch would.
+// Empty when the entry starts a launcher, when the program is missing or not
+// executable, and when it leads to a launcher (a /snap/bin command is snap).
+QString programFile(const AppBundle& app, const LinuxRoots& roots);
+
 // What an autostart entry, user unit or manifest must name to belong to the
 // application: its identifiers, the program its entry runs and its TryExec,
 // or the AppImage itself.

@@ -1,5 +1,7 @@
 #include "Protection.h"
 
+#include "DesktopEntry.h"
+#include "LinuxApps.h"
 #include "SystemPaths.h"
 #include "platform/FileSystem.h"
 #include "platform/Workspace.h"
@@ -24,14 +26,14 @@ bool isAtOrBelow(const QString& path, const QString& folder) {
 }
 
 // A running process described as an application, from its bundle.
-RunningApplication applicationFor(const workspace::BundleProcess& process,
+RunningApplication applicationFor(const workspace::UserProcess& process, const QString& bundlePath,
                                   QHash<QString, std::optional<AppBundle>>& bundles) {
-    auto bundle = bundles.constFind(process.bundlePath);
+    auto bundle = bundles.constFind(bundlePath);
     if (bundle == bundles.cend())
-        bundle = bundles.insert(process.bundlePath, AppBundle::load(process.bundlePath, false));
+        bundle = bundles.insert(bundlePath, AppBundle::load(bundlePath, false));
     RunningApplication application;
     application.processIdentifier = process.pid;
-    application.bundleURL = process.bundlePath;
+    application.bundleURL = bundlePath;
     application.localizedName = fs::lastComponent(process.executable);
     if (*bundle) {
         application.bundleIdentifier = (*bundle)->bundleIdentifier;
@@ -49,14 +51,110 @@ bool belongsTo(const RunningApplication& application, const QSet<QString>& ident
            isAtOrBelow(fs::standardized(*application.bundleURL), bundlePath);
 }
 
+QList<RunningApplication> bundleApplications(const AppBundle& bundle, const QString& procRoot) {
+    QSet<QString> identifiers;
+    for (const QString& identifier : bundle.allIdentifiers())
+        identifiers.insert(identifier.toLower());
+    const QString bundlePath = fs::standardized(bundle.url);
+
+    QHash<QString, std::optional<AppBundle>> bundles;
+    QList<RunningApplication> applications;
+    for (const workspace::UserProcess& process : workspace::userProcesses(procRoot)) {
+        const std::optional<QString> inBundle = workspace::bundleOfExecutable(process.executable);
+        if (!inBundle)
+            continue;
+        RunningApplication application = applicationFor(process, *inBundle, bundles);
+        if (belongsTo(application, identifiers, bundlePath)) {
+            application.startTime = workspace::startTime(process.pid, procRoot).value_or(0);
+            applications.append(application);
+        }
+    }
+    return applications;
+}
+
+// What tells a Linux application's processes apart; each test is made only
+// where the application has what it asks for.
+class LinuxProcessTest {
+public:
+    LinuxProcessTest(const AppBundle& app, const LinuxRoots& roots, const QString& procRoot)
+        : procRoot_(procRoot), program_(LinuxApps::programFile(app, roots)) {
+        if (!program_.isEmpty()) {
+            programStatus_ = fs::entryStatus(program_, true);
+            if (app.source == AppSource::appImage || LinuxApps::isAppImage(program_))
+                appImage_ = program_;
+        }
+        const QStringList ref = app.package.split(u'/');
+        if ((app.source == AppSource::flatpakUser || app.source == AppSource::flatpakSystem) &&
+            ref.size() >= 2 && ref[0] == u"app" && !ref[1].isEmpty())
+            flatpakId_ = ref[1];
+        if (app.source == AppSource::snap && !app.package.isEmpty() &&
+            !app.package.contains(u'/') && !app.package.startsWith(u'.'))
+            snapFolder_ = fs::appending(roots.snapMounts, app.package) + u'/';
+    }
+
+    bool matches(const workspace::UserProcess& process) const {
+        if (!program_.isEmpty() && process.executable == program_)
+            return true;
+        if (!snapFolder_.isEmpty() && process.executable.startsWith(snapFolder_))
+            return true;
+        if (programStatus_) {
+            const auto executable = workspace::executableStatus(procRoot_, process.pid);
+            if (executable && executable->isSameObject(*programStatus_))
+                return true;
+        }
+        if (!appImage_.isEmpty()) {
+            const std::optional<QString> started =
+                workspace::environmentVariable(procRoot_, process.pid, "APPIMAGE");
+            if (started && started->startsWith(u'/') &&
+                fs::resolvingSymlinks(*started) == appImage_)
+                return true;
+        }
+        return !flatpakId_.isEmpty() && flatpakOf(process.pid) == flatpakId_;
+    }
+
+private:
+    // The application whose sandbox the process runs in; empty for none.
+    QString flatpakOf(qint64 pid) const {
+        const std::optional<QByteArray> info = workspace::sandboxInfo(procRoot_, pid);
+        const std::optional<DesktopEntry> keys =
+            info ? DesktopEntry::fromData(*info) : std::nullopt;
+        return keys ? keys->string("Application", "name").value_or(QString()).trimmed() : QString();
+    }
+
+    QString procRoot_;
+    QString program_;
+    std::optional<fs::EntryStatus> programStatus_;
+    QString appImage_;
+    QString flatpakId_;
+    QString snapFolder_;
+};
+
+QList<RunningApplication> linuxApplications(const AppBundle& app, const LinuxRoots& roots,
+                                            const QString& procRoot) {
+    const LinuxProcessTest test(app, roots, procRoot);
+    QList<RunningApplication> applications;
+    for (const workspace::UserProcess& process : workspace::userProcesses(procRoot)) {
+        if (!test.matches(process))
+            continue;
+        RunningApplication application;
+        application.bundleIdentifier = app.bundleIdentifier;
+        application.bundleURL = app.url;
+        application.processIdentifier = process.pid;
+        application.startTime = workspace::startTime(process.pid, procRoot).value_or(0);
+        application.localizedName = app.displayName;
+        applications.append(application);
+    }
+    return applications;
+}
+
 } // namespace
 
 bool RunningApplication::terminate() const {
-    return workspace::terminate(processIdentifier);
+    return workspace::terminate(processIdentifier, startTime);
 }
 
 bool RunningApplication::kill() const {
-    return workspace::kill(processIdentifier);
+    return workspace::kill(processIdentifier, startTime);
 }
 
 const QStringList& Protection::defaultProtected() {
@@ -94,20 +192,12 @@ bool Protection::isOnSealedVolume(const QString& url) {
     return (volume.f_flag & ST_RDONLY) != 0;
 }
 
-QList<RunningApplication> Protection::runningApplications(const AppBundle& bundle) {
-    QSet<QString> identifiers;
-    for (const QString& identifier : bundle.allIdentifiers())
-        identifiers.insert(identifier.toLower());
-    const QString bundlePath = fs::standardized(bundle.url);
-
-    QHash<QString, std::optional<AppBundle>> bundles;
-    QList<RunningApplication> applications;
-    for (const workspace::BundleProcess& process : workspace::bundleProcesses()) {
-        const RunningApplication application = applicationFor(process, bundles);
-        if (belongsTo(application, identifiers, bundlePath))
-            applications.append(application);
-    }
-    return applications;
+QList<RunningApplication> Protection::runningApplications(const AppBundle& bundle,
+                                                          const LinuxRoots& roots,
+                                                          const QString& procRoot) {
+    if (bundle.source == AppSource::bundle)
+        return bundleApplications(bundle, procRoot);
+    return linuxApplications(bundle, roots, procRoot);
 }
 
 } // namespace moss

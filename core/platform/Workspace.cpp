@@ -7,6 +7,8 @@
 #include <QStandardPaths>
 #include <algorithm>
 #include <csignal>
+#include <limits>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace moss::workspace {
@@ -31,9 +33,34 @@ bool runQuietly(const QString& program, const QStringList& arguments) {
     return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
+QString procPath(const QString& procRoot, qint64 pid, QStringView file) {
+    return procRoot + u'/' + QString::number(pid) + u'/' + file.toString();
+}
+
+// Whether the process is the current user's and started at `started`.
+bool isSameUserProcess(qint64 pid, quint64 started) {
+    const std::optional<fs::EntryStatus> status =
+        fs::entryStatus(u"/proc/"_s + QString::number(pid), true);
+    return status && status->owner == fs::currentUser() && startTime(pid) == started;
+}
+
 // Ids below 1 would signal a process group, or every process we may signal.
-bool sendSignal(qint64 pid, int signal) {
-    return pid > 0 && ::kill(pid_t(pid), signal) == 0;
+// The process is checked through a handle on it (pidfd), which stays with the
+// process it was opened for: its id cannot pass to another process between
+// the check and the signal.
+bool sendSignal(qint64 pid, quint64 started, int signal) {
+    if (pid <= 0 || pid > std::numeric_limits<pid_t>::max())
+        return false;
+    const int handle = int(::syscall(SYS_pidfd_open, pid_t(pid), 0));
+    if (handle < 0) {
+        // Kernels before 5.3: checked just before the signal.
+        return errno == ENOSYS && isSameUserProcess(pid, started) &&
+               ::kill(pid_t(pid), signal) == 0;
+    }
+    const bool sent = isSameUserProcess(pid, started) &&
+                      ::syscall(SYS_pidfd_send_signal, handle, signal, nullptr, 0) == 0;
+    ::close(handle);
+    return sent;
 }
 
 } // namespace
@@ -91,7 +118,7 @@ std::optional<QString> bundleOfExecutable(const QString& executable) {
     return executable.left(at + 4);
 }
 
-QList<BundleProcess> bundleProcesses(const QString& procRoot) {
+QList<UserProcess> userProcesses(const QString& procRoot) {
     QList<qint64> pids;
     for (const QString& name : fs::listDirectory(procRoot).value_or(QStringList())) {
         bool number = false;
@@ -101,22 +128,70 @@ QList<BundleProcess> bundleProcesses(const QString& procRoot) {
     }
     std::sort(pids.begin(), pids.end());
 
-    QList<BundleProcess> processes;
+    static const QString deleted = u" (deleted)"_s;
+    const uint user = fs::currentUser();
+    QList<UserProcess> processes;
     for (const qint64 pid : std::as_const(pids)) {
-        const QString link = procRoot + u'/' + QString::number(pid) + u"/exe"_s;
-        const QString executable = fs::symlinkTarget(link).value_or(QString());
-        if (const std::optional<QString> bundle = bundleOfExecutable(executable))
-            processes.append({pid, executable, *bundle});
+        const QString entry = procRoot + u'/' + QString::number(pid);
+        const std::optional<fs::EntryStatus> status = fs::entryStatus(entry, true);
+        if (!status || status->owner != user)
+            continue;
+        QString executable = fs::symlinkTarget(entry + u"/exe"_s).value_or(QString());
+        if (executable.endsWith(deleted))
+            executable.chop(deleted.size());
+        processes.append({pid, executable});
     }
     return processes;
 }
 
-bool terminate(qint64 pid) {
-    return sendSignal(pid, SIGTERM);
+std::optional<fs::EntryStatus> executableStatus(const QString& procRoot, qint64 pid) {
+    return fs::entryStatus(procPath(procRoot, pid, u"exe"), true);
 }
 
-bool kill(qint64 pid) {
-    return sendSignal(pid, SIGKILL);
+std::optional<QString> environmentVariable(const QString& procRoot, qint64 pid,
+                                           QByteArrayView name) {
+    const std::optional<QByteArray> environment =
+        fs::readFile(procPath(procRoot, pid, u"environ"), maxEnvironmentBytes);
+    if (!environment)
+        return std::nullopt;
+    const QByteArrayView all(*environment);
+    // Each variable ends in a NUL; one without it was cut short by the limit.
+    for (qsizetype start = 0, end = 0; (end = all.indexOf('\0', start)) >= 0; start = end + 1) {
+        const QByteArrayView variable = all.sliced(start, end - start);
+        if (variable.size() > name.size() && variable.startsWith(name) &&
+            variable.at(name.size()) == '=')
+            return fs::decodePath(variable.sliced(name.size() + 1).toByteArray());
+    }
+    return std::nullopt;
+}
+
+std::optional<QByteArray> sandboxInfo(const QString& procRoot, qint64 pid) {
+    std::optional<QByteArray> info =
+        fs::readFile(procPath(procRoot, pid, u"root/.flatpak-info"), maxSandboxInfoBytes + 1);
+    if (info && info->size() > maxSandboxInfoBytes)
+        return std::nullopt;
+    return info;
+}
+
+std::optional<quint64> startTime(qint64 pid, const QString& procRoot) {
+    const std::optional<QByteArray> stat = fs::readFile(procPath(procRoot, pid, u"stat"), 4096);
+    // PID (NAME) STATE PPID ...: the name may hold blanks and parentheses, so
+    // the fields are counted from the last ")"; the start time is the 20th.
+    const qsizetype nameEnd = stat ? stat->lastIndexOf(')') : -1;
+    if (nameEnd < 0)
+        return std::nullopt;
+    const QList<QByteArray> fields = stat->mid(nameEnd + 1).split(' ');
+    bool number = false;
+    const quint64 started = fields.value(20).toULongLong(&number);
+    return number ? std::optional(started) : std::nullopt;
+}
+
+bool terminate(qint64 pid, quint64 started) {
+    return sendSignal(pid, started, SIGTERM);
+}
+
+bool kill(qint64 pid, quint64 started) {
+    return sendSignal(pid, started, SIGKILL);
 }
 
 } // namespace moss::workspace

@@ -10,26 +10,32 @@
 using namespace Qt::StringLiterals;
 using namespace moss;
 
-// The innermost bundle of each process's executable, in process order.
+// The current user's processes in id order, and the innermost bundle of each
+// process's executable.
 TEST(WorkspaceTest, ProcessesHelpersAndRecycling) {
     test::Sandbox sandbox;
     sandbox.symlink(u"/X/Late.app/Contents/Helpers/In.app/Contents/MacOS/late"_s,
                     u"proc/900/exe"_s);
-    sandbox.symlink(u"/X/Early.app/Contents/MacOS/early"_s, u"proc/42/exe"_s);
+    sandbox.symlink(u"/X/Early.app/Contents/MacOS/early (deleted)"_s, u"proc/42/exe"_s);
     sandbox.symlink(u"/X/Foo.app/Contents/Resources/tool"_s, u"proc/43/exe"_s);
     sandbox.makeDir(u"proc/44"_s); // a process whose executable cannot be read
     sandbox.symlink(u"/X/Bogus.app/Contents/MacOS/b"_s, u"proc/self/exe"_s);
+    sandbox.symlink(u"/X/Other.app/Contents/MacOS/o"_s, u"proc/45/exe"_s);
+    // Another user's process, where this user may give it away.
+    const bool given =
+        ::chown(fs::encodePath(sandbox.path(u"proc/45"_s)).constData(), 65534, 65534) == 0;
 
-    const QList<workspace::BundleProcess> processes =
-        workspace::bundleProcesses(sandbox.path(u"proc"_s));
-
-    ASSERT_EQ(processes.size(), 2);
-    EXPECT_EQ(processes[0].pid, 42);
-    EXPECT_EQ(processes[0].bundlePath, u"/X/Early.app"_s);
-    EXPECT_EQ(processes[1].pid, 900);
-    EXPECT_EQ(processes[1].bundlePath, u"/X/Late.app/Contents/Helpers/In.app"_s);
+    QStringList processes;
+    for (const workspace::UserProcess& process : workspace::userProcesses(sandbox.path(u"proc"_s)))
+        processes.append(QString::number(process.pid) + u' ' +
+                         workspace::bundleOfExecutable(process.executable).value_or(u"-"_s));
+    QStringList expected = {u"42 /X/Early.app"_s, u"43 -"_s, u"44 -"_s, u"45 /X/Other.app"_s,
+                            u"900 /X/Late.app/Contents/Helpers/In.app"_s};
+    if (given)
+        expected.removeAt(3);
+    EXPECT_EQ(processes, expected);
     for (const qint64 pid : {0, -1}) // never a process group
-        EXPECT_FALSE(workspace::terminate(pid) || workspace::kill(pid));
+        EXPECT_FALSE(workspace::terminate(pid, 0) || workspace::kill(pid, 0));
 
     // Helpers run with argument vectors, never through a shell.
     const auto program = [&](const QString& name, int status) {
