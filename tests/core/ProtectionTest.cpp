@@ -60,7 +60,7 @@ TEST(ProtectionTest, StatusOfABundle) {
 }
 
 // Real processes started from copies of a system program placed inside a
-// sandbox application bundle and a helper bundle nested in it.
+// sandbox application bundle, a helper bundle nested in it, and an AppImage.
 TEST(RunningApplicationsTest, FoundByIdentifierOrLocationAndTerminated) {
     test::Sandbox sandbox;
     // Unique to this test process: test runs may overlap.
@@ -81,6 +81,9 @@ TEST(RunningApplicationsTest, FoundByIdentifierOrLocationAndTerminated) {
     };
     const std::unique_ptr<QProcess> main = start(app + u"/Contents/MacOS/foo"_s);
     const std::unique_ptr<QProcess> other = start(helper + u"/Contents/MacOS/helper"_s);
+    const AppBundle image =
+        bundleAt(sandbox.path(u"Foo-1.0-x86_64.AppImage"_s), std::nullopt, AppSource::appImage);
+    const std::unique_ptr<QProcess> running = start(image.url);
     const auto pids = [](const AppBundle& bundle) {
         return pidsOf(Protection::runningApplications(bundle));
     };
@@ -99,89 +102,65 @@ TEST(RunningApplicationsTest, FoundByIdentifierOrLocationAndTerminated) {
     other->waitForFinished(-1);
     EXPECT_EQ(other->exitStatus(), QProcess::CrashExit);
     EXPECT_EQ(main->state(), QProcess::Running); // QProcess ends it on destruction
+
+    // A Linux application's, and a signal only to the process that was found.
+    const QList<RunningApplication> images = Protection::runningApplications(image);
+    ASSERT_EQ(pidsOf(images), QSet<qint64>{running->processId()});
+    EXPECT_EQ(images[0].localizedName, u"Foo"_s);
+    RunningApplication later = images[0];
+    later.startTime += 1; // as if the id had passed to another process
+    EXPECT_FALSE(later.terminate() || later.kill());
+    EXPECT_TRUE(images[0].kill());
+    running->waitForFinished(-1);
+    EXPECT_TRUE(Protection::runningApplications(image).isEmpty());
 }
 
 // A Linux application's processes on a made-up process table: its entry's
 // program as a file (not a name; never a launcher it leads to), its AppImage
 // run or named in APPIMAGE, its Flatpak's sandbox, its Snap's files. Hostile
-// entries count for nothing; another user's processes never count.
+// entries count for nothing.
 TEST(RunningApplicationsTest, LinuxApplicationsOnAProcessTable) {
     test::Sandbox sandbox;
     const LinuxRoots roots = sandbox.linuxRoots();
     const QString foo = sandbox.writeExecutable(u"bin/foo"_s, "#!/bin/sh\n");
-    sandbox.makeDir(u"opt"_s);
-    ::link(fs::encodePath(foo).constData(), fs::encodePath(sandbox.path(u"opt/f"_s)).constData());
-    sandbox.writeExecutable(u"bin/snap"_s, "#!/bin/sh\n");
-    sandbox.symlink(sandbox.path(u"bin/snap"_s), u"bin/bar"_s);
-    const QString image = sandbox.writeExecutable(u"home/Applications/Foo.AppImage"_s, "x");
-    const QString entry = u"home/.local/share/applications/"_s;
-    const QByteArray head = "[Desktop Entry]\nType=Application\nName=Foo\nExec=";
-    const AppBundle rows[] = {
-        *LinuxApps::load(sandbox.writeFile(entry + u"foo.desktop"_s, head + "env A=1 foo %U"),
-                         roots),
-        *LinuxApps::load(sandbox.writeFile(entry + u"bar.desktop"_s, head + "bar"), roots),
-        bundleAt(image, std::nullopt, AppSource::appImage),
-        bundleAt(u"/x.desktop"_s, std::nullopt, AppSource::flatpakUser, u"app/org.x.Foo/a/b"_s),
-        bundleAt(u"/y.desktop"_s, std::nullopt, AppSource::snap, u"foo"_s)};
-    const QSet<qint64> expected[] = {{10, 11}, {}, {13, 14}, {16}, {21}};
-
-    const auto process = [&](int pid, const QString& file, const QByteArray& contents) {
-        return sandbox.writeFile(u"proc/%1/"_s.arg(pid) + file, contents);
+    const QString snap = sandbox.symlink(sandbox.writeExecutable(u"bin/snap"_s, ""), u"bin/bar"_s);
+    const QString image = sandbox.writeExecutable(u"Foo.AppImage"_s, "x");
+    const QByteArray imagePath = fs::encodePath(image), flatpak = "[Application]\nname=org.x.Foo\n";
+    ::link(fs::encodePath(foo).constData(), fs::encodePath(sandbox.path(u"f"_s)).constData());
+    const auto entry = [&](const QString& name, const QByteArray& exec) {
+        return *LinuxApps::load(
+            sandbox.writeFile(u"home/.local/share/applications/"_s + name,
+                              "[Desktop Entry]\nType=Application\nExec=" + exec),
+            roots);
     };
+    const std::pair<AppBundle, QSet<qint64>> rows[] = {
+        {entry(u"foo.desktop"_s, "env A=1 foo %U"), {10, 11}},
+        {entry(u"bar.desktop"_s, "bar"), {}}, // bar is snap, a launcher
+        {bundleAt(image, {}, AppSource::appImage), {13, 14}},
+        {bundleAt({}, {}, AppSource::flatpakUser, u"app/org.x.Foo/a/b"_s), {16}},
+        {bundleAt({}, {}, AppSource::snap, u"foo"_s), {21}}};
     for (const auto& [pid, target] : {std::pair(10, foo),
-                                      {11, sandbox.path(u"opt/f"_s)},
-                                      {12, sandbox.writeExecutable(u"opt/foo"_s, "")},
-                                      {13, image + u" (deleted)"_s},
+                                      {11, sandbox.path(u"f"_s)},
+                                      {12, sandbox.writeFile(u"a/foo"_s)},
+                                      {13, image},
                                       {15, foo + u"x"_s},
                                       {21, sandbox.path(u"snap/foo/1/foo"_s)},
-                                      {22, sandbox.path(u"bin/snap"_s)}})
+                                      {22, snap}})
         sandbox.symlink(target, u"proc/%1/exe"_s.arg(pid));
-    process(14, u"environ"_s,
-            QByteArray("A=1") + '\0' + "APPIMAGE=" + fs::encodePath(image) + '\0');
-    process(15, u"environ"_s,
-            "XAPPIMAGE=" + fs::encodePath(image) + '\0' +
-                QByteArray(workspace::maxEnvironmentBytes, 'x') + '\0' +
-                "APPIMAGE=" + fs::encodePath(image));
-    const QByteArray flatpak = "[Application]\nname=org.x.Foo\n";
-    for (const auto& [pid, info] :
-         {std::pair(16, flatpak),
-          {17, "[Instance]\nname=org.x.Foo\n"},
-          {18, flatpak + '\0'},
-          {19, flatpak + QByteArray(workspace::maxSandboxInfoBytes, '#')}})
-        process(pid, u"root/.flatpak-info"_s, info);
+    for (const auto& [path, contents] :
+         {std::pair(u"14/environ"_s, QByteArray("A=1") + '\0' + "APPIMAGE=" + imagePath + '\0'),
+          {u"15/environ"_s, "XAPPIMAGE=" + imagePath + '\0' +
+                                QByteArray(workspace::maxEnvironmentBytes, 'x') + '\0' +
+                                "APPIMAGE=" + imagePath},
+          {u"16/root/.flatpak-info"_s, flatpak},
+          {u"17/root/.flatpak-info"_s, "[Instance]\nname=org.x.Foo\n"},
+          {u"18/root/.flatpak-info"_s, flatpak + '\0'},
+          {u"19/root/.flatpak-info"_s, flatpak + QByteArray(workspace::maxSandboxInfoBytes, '#')}})
+        sandbox.writeFile(u"proc/"_s + path, contents);
     sandbox.makeFifo(u"proc/20/root/.flatpak-info"_s);
-    if (::geteuid() == 0) { // a process of another user, running the program
-        sandbox.symlink(foo, u"proc/23/exe"_s);
-        ASSERT_EQ(::chown(fs::encodePath(sandbox.path(u"proc/23"_s)).constData(), 65534, 65534), 0);
-    }
 
-    for (size_t i = 0; i < std::size(rows); ++i) {
-        const QList<RunningApplication> found =
-            Protection::runningApplications(rows[i], roots, sandbox.path(u"proc"_s));
-        EXPECT_EQ(pidsOf(found), expected[i]) << i;
-        for (const RunningApplication& application : found)
-            EXPECT_EQ(application.localizedName, u"Foo"_s);
-    }
-}
-
-// A copy of a system program run as an AppImage is found while it runs, and
-// only the process that was found receives the signal.
-TEST(RunningApplicationsTest, RunningAppImageQuits) {
-    test::Sandbox sandbox;
-    const QString image = sandbox.path(u"home/Applications/Foo-1.0-x86_64.AppImage"_s);
-    fs::makePath(fs::parentPath(image));
-    QFile::copy(u"/bin/sleep"_s, image);
-    QFile::setPermissions(image, QFile::ReadOwner | QFile::ExeOwner);
-    QProcess process;
-    process.start(image, {u"1000"_s});
-    ASSERT_TRUE(process.waitForStarted(-1));
-    const AppBundle app = bundleAt(image, std::nullopt, AppSource::appImage);
-    const QList<RunningApplication> found = Protection::runningApplications(app);
-    ASSERT_EQ(pidsOf(found), QSet<qint64>{process.processId()});
-    RunningApplication later = found[0];
-    later.startTime += 1; // as if the id had passed to another process
-    EXPECT_FALSE(later.terminate() || later.kill());
-    EXPECT_TRUE(found[0].terminate());
-    EXPECT_TRUE(process.waitForFinished(-1));
-    EXPECT_TRUE(Protection::runningApplications(app).isEmpty());
+    for (const auto& [app, pids] : rows)
+        EXPECT_EQ(pidsOf(Protection::runningApplications(app, roots, sandbox.path(u"proc"_s))),
+                  pids)
+            << app.url.toStdString();
 }
