@@ -13,9 +13,11 @@
 #include "Catalog.h"
 #include "LinuxApps.h"
 #include "Matcher.h"
+#include "Protection.h"
 #include "Scanner.h"
 #include "platform/DebianPackages.h"
 #include "platform/FileSystem.h"
+#include "platform/Workspace.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -433,6 +435,30 @@ void debianOwners(benchmark::State& state) {
     state.counters["owned"] = double(owned);
 }
 BENCHMARK(debianOwners)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// One look for a Linux application's processes on this machine's /proc: an
+// AppImage's (the executable of every process of the user compared, every
+// environment read) and a Flatpak's (every sandbox file tried). This program,
+// which runs, stands in for the AppImage: the one process found.
+void runningApplications(benchmark::State& state, AppSource source) {
+    AppBundle app;
+    app.source = source;
+    if (source == AppSource::appImage)
+        app.url = QCoreApplication::applicationFilePath();
+    app.package = u"app/org.example.Bench/x86_64/stable"_s;
+    const LinuxRoots roots = LinuxRoots::live();
+    qsizetype found = 0;
+    for (auto _ : state)
+        found = Protection::runningApplications(app, roots).size();
+    state.counters["found"] = double(found);
+    state.counters["processes"] = double(workspace::userProcesses().size());
+}
+BENCHMARK_CAPTURE(runningApplications, appImage, AppSource::appImage)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(runningApplications, flatpak, AppSource::flatpakUser)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
 
 // mossbin --scan on the small home, as a whole process.
 void scanProcess(benchmark::State& state) {
