@@ -26,14 +26,14 @@ bool isAtOrBelow(const QString& path, const QString& folder) {
 }
 
 // A running process described as an application, from its bundle.
-RunningApplication applicationFor(const workspace::UserProcess& process, const QString& bundlePath,
+RunningApplication applicationFor(const workspace::BundleProcess& process,
                                   QHash<QString, std::optional<AppBundle>>& bundles) {
-    auto bundle = bundles.constFind(bundlePath);
+    auto bundle = bundles.constFind(process.bundlePath);
     if (bundle == bundles.cend())
-        bundle = bundles.insert(bundlePath, AppBundle::load(bundlePath, false));
+        bundle = bundles.insert(process.bundlePath, AppBundle::load(process.bundlePath, false));
     RunningApplication application;
     application.processIdentifier = process.pid;
-    application.bundleURL = bundlePath;
+    application.bundleURL = process.bundlePath;
     application.localizedName = fs::lastComponent(process.executable);
     if (*bundle) {
         application.bundleIdentifier = (*bundle)->bundleIdentifier;
@@ -59,11 +59,8 @@ QList<RunningApplication> bundleApplications(const AppBundle& bundle, const QStr
 
     QHash<QString, std::optional<AppBundle>> bundles;
     QList<RunningApplication> applications;
-    for (const workspace::UserProcess& process : workspace::userProcesses(procRoot)) {
-        const std::optional<QString> inBundle = workspace::bundleOfExecutable(process.executable);
-        if (!inBundle)
-            continue;
-        RunningApplication application = applicationFor(process, *inBundle, bundles);
+    for (const workspace::BundleProcess& process : workspace::bundleProcesses(procRoot)) {
+        RunningApplication application = applicationFor(process, bundles);
         if (belongsTo(application, identifiers, bundlePath)) {
             application.startTime = workspace::startTime(process.pid, procRoot).value_or(0);
             applications.append(application);

@@ -144,6 +144,15 @@ QList<UserProcess> userProcesses(const QString& procRoot) {
     return processes;
 }
 
+QList<BundleProcess> bundleProcesses(const QString& procRoot) {
+    QList<BundleProcess> processes;
+    for (const UserProcess& process : userProcesses(procRoot)) {
+        if (const std::optional<QString> bundle = bundleOfExecutable(process.executable))
+            processes.append({process.pid, process.executable, *bundle});
+    }
+    return processes;
+}
+
 std::optional<fs::EntryStatus> executableStatus(const QString& procRoot, qint64 pid) {
     return fs::entryStatus(procPath(procRoot, pid, u"exe"), true);
 }

@@ -59,10 +59,6 @@ bool runFinderScript(const QString& script, const QString& osascript = kOsascrip
 // waits and never fails.
 void playTrashSound();
 
-// The application bundle of an executable at …/X.app/Contents/MacOS/…, the
-// innermost one when bundles are nested; nullopt for any other path.
-std::optional<QString> bundleOfExecutable(const QString& executable);
-
 // One of the current user's processes.
 struct UserProcess {
     qint64 pid = 0;
@@ -75,6 +71,21 @@ struct UserProcess {
 // belongs to the current user, by ascending process id. Processes of other
 // users are left out even where they could be read.
 QList<UserProcess> userProcesses(const QString& procRoot = QStringLiteral("/proc"));
+
+// A running process whose executable lies inside an application bundle.
+struct BundleProcess {
+    qint64 pid = 0;
+    QString executable; // the executable's path
+    QString bundlePath; // the X.app that holds it in X.app/Contents/MacOS/
+};
+
+// The application bundle of an executable at …/X.app/Contents/MacOS/…, the
+// innermost one when bundles are nested; nullopt for any other path.
+std::optional<QString> bundleOfExecutable(const QString& executable);
+
+// The current user's processes whose executable lies in an application
+// bundle, by ascending process id.
+QList<BundleProcess> bundleProcesses(const QString& procRoot = QStringLiteral("/proc"));
 
 // The device and inode of the process's executable, the file itself even when
 // the process sees it at another path (its own mount namespace) or it was

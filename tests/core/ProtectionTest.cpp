@@ -25,15 +25,7 @@ AppBundle bundleAt(const QString& url, std::optional<QString> identifier,
     bundle.bundleIdentifier = std::move(identifier);
     bundle.source = source;
     bundle.package = package;
-    bundle.displayName = u"Foo"_s;
     return bundle;
-}
-
-QSet<qint64> pidsOf(const QList<RunningApplication>& applications) {
-    QSet<qint64> pids;
-    for (const RunningApplication& application : applications)
-        pids.insert(application.processIdentifier);
-    return pids;
 }
 
 } // namespace
@@ -85,7 +77,10 @@ TEST(RunningApplicationsTest, FoundByIdentifierOrLocationAndTerminated) {
         bundleAt(sandbox.path(u"Foo-1.0-x86_64.AppImage"_s), std::nullopt, AppSource::appImage);
     const std::unique_ptr<QProcess> running = start(image.url);
     const auto pids = [](const AppBundle& bundle) {
-        return pidsOf(Protection::runningApplications(bundle));
+        QSet<qint64> found;
+        for (const RunningApplication& application : Protection::runningApplications(bundle))
+            found.insert(application.processIdentifier);
+        return found;
     };
     AppBundle suite = bundleAt(u"/elsewhere/Suite.app"_s, u"org.suite"_s);
     suite.nestedIdentifiers = {identifier.toUpper()};
@@ -98,21 +93,19 @@ TEST(RunningApplicationsTest, FoundByIdentifierOrLocationAndTerminated) {
     const QList<RunningApplication> helpers =
         Protection::runningApplications(bundleAt(helper, std::nullopt));
     ASSERT_EQ(helpers.size(), 1);
+    RunningApplication later = helpers[0];
+    later.startTime += 1; // as if the id had passed to another process
+    EXPECT_FALSE(later.terminate() || later.kill());
     EXPECT_TRUE(helpers[0].terminate());
     other->waitForFinished(-1);
     EXPECT_EQ(other->exitStatus(), QProcess::CrashExit);
     EXPECT_EQ(main->state(), QProcess::Running); // QProcess ends it on destruction
 
-    // A Linux application's, and a signal only to the process that was found.
-    const QList<RunningApplication> images = Protection::runningApplications(image);
-    ASSERT_EQ(pidsOf(images), QSet<qint64>{running->processId()});
-    EXPECT_EQ(images[0].localizedName, u"Foo"_s);
-    RunningApplication later = images[0];
-    later.startTime += 1; // as if the id had passed to another process
-    EXPECT_FALSE(later.terminate() || later.kill());
-    EXPECT_TRUE(images[0].kill());
+    // A Linux application's, found while it runs only.
+    EXPECT_EQ(pids(image), QSet<qint64>{running->processId()});
+    running->kill();
     running->waitForFinished(-1);
-    EXPECT_TRUE(Protection::runningApplications(image).isEmpty());
+    EXPECT_TRUE(pids(image).isEmpty());
 }
 
 // A Linux application's processes on a made-up process table: its entry's
@@ -149,9 +142,9 @@ TEST(RunningApplicationsTest, LinuxApplicationsOnAProcessTable) {
         sandbox.symlink(target, u"proc/%1/exe"_s.arg(pid));
     for (const auto& [path, contents] :
          {std::pair(u"14/environ"_s, QByteArray("A=1") + '\0' + "APPIMAGE=" + imagePath + '\0'),
-          {u"15/environ"_s, "XAPPIMAGE=" + imagePath + '\0' +
-                                QByteArray(workspace::maxEnvironmentBytes, 'x') + '\0' +
-                                "APPIMAGE=" + imagePath},
+          {u"15/environ"_s, "XAPPIMAGE=" + imagePath +
+                                QByteArray(workspace::maxEnvironmentBytes, '\0') +
+                                "APPIMAGE=" + imagePath + '\0'},
           {u"16/root/.flatpak-info"_s, flatpak},
           {u"17/root/.flatpak-info"_s, "[Instance]\nname=org.x.Foo\n"},
           {u"18/root/.flatpak-info"_s, flatpak + '\0'},
@@ -159,8 +152,11 @@ TEST(RunningApplicationsTest, LinuxApplicationsOnAProcessTable) {
         sandbox.writeFile(u"proc/"_s + path, contents);
     sandbox.makeFifo(u"proc/20/root/.flatpak-info"_s);
 
-    for (const auto& [app, pids] : rows)
-        EXPECT_EQ(pidsOf(Protection::runningApplications(app, roots, sandbox.path(u"proc"_s))),
-                  pids)
-            << app.url.toStdString();
+    for (const auto& [app, pids] : rows) {
+        QSet<qint64> found;
+        for (const RunningApplication& running :
+             Protection::runningApplications(app, roots, sandbox.path(u"proc"_s)))
+            found.insert(running.processIdentifier);
+        EXPECT_EQ(found, pids) << app.url.toStdString();
+    }
 }

@@ -10,8 +10,8 @@
 using namespace Qt::StringLiterals;
 using namespace moss;
 
-// The current user's processes in id order (a deleted executable by its
-// path), and the innermost bundle of each executable.
+// The innermost bundle of each process's executable, in process order; the
+// current user's processes only.
 TEST(WorkspaceTest, ProcessesHelpersAndRecycling) {
     test::Sandbox sandbox;
     sandbox.symlink(u"/X/Late.app/Contents/Helpers/In.app/Contents/MacOS/late"_s,
@@ -20,20 +20,19 @@ TEST(WorkspaceTest, ProcessesHelpersAndRecycling) {
     sandbox.symlink(u"/X/Foo.app/Contents/Resources/tool"_s, u"proc/43/exe"_s);
     sandbox.makeDir(u"proc/44"_s); // a process whose executable cannot be read
     sandbox.symlink(u"/X/Bogus.app/Contents/MacOS/b"_s, u"proc/self/exe"_s);
+    sandbox.symlink(u"/X/Other.app/Contents/MacOS/o"_s, u"proc/45/exe"_s);
     // Another user's process, where this user may give it away.
-    const bool given =
-        ::chown(fs::encodePath(sandbox.makeDir(u"proc/45"_s)).constData(), 1, 1) == 0;
+    const bool given = ::chown(fs::encodePath(sandbox.path(u"proc/45"_s)).constData(), 1, 1) == 0;
 
-    const QList<workspace::UserProcess> processes =
-        workspace::userProcesses(sandbox.path(u"proc"_s));
+    const QList<workspace::BundleProcess> processes =
+        workspace::bundleProcesses(sandbox.path(u"proc"_s));
 
-    ASSERT_EQ(processes.size(), given ? 4 : 5);
+    ASSERT_EQ(processes.size(), given ? 2 : 3);
     EXPECT_EQ(processes[0].pid, 42);
-    EXPECT_EQ(workspace::bundleOfExecutable(processes[0].executable), u"/X/Early.app"_s);
-    EXPECT_EQ(workspace::bundleOfExecutable(processes[1].executable), std::nullopt);
+    EXPECT_EQ(processes[0].executable, u"/X/Early.app/Contents/MacOS/early"_s);
+    EXPECT_EQ(processes[0].bundlePath, u"/X/Early.app"_s);
     EXPECT_EQ(processes.last().pid, 900);
-    EXPECT_EQ(workspace::bundleOfExecutable(processes.last().executable),
-              u"/X/Late.app/Contents/Helpers/In.app"_s);
+    EXPECT_EQ(processes.last().bundlePath, u"/X/Late.app/Contents/Helpers/In.app"_s);
     for (const qint64 pid : {0, -1}) // never a process group
         EXPECT_FALSE(workspace::terminate(pid, 0) || workspace::kill(pid, 0));
 
