@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <limits>
 #include <sys/syscall.h>
@@ -132,11 +133,11 @@ QList<UserProcess> userProcesses(const QString& procRoot) {
     const uint user = fs::currentUser();
     QList<UserProcess> processes;
     for (const qint64 pid : std::as_const(pids)) {
-        const QString entry = procRoot + u'/' + QString::number(pid);
-        const std::optional<fs::EntryStatus> status = fs::entryStatus(entry, true);
+        const std::optional<fs::EntryStatus> status =
+            fs::entryStatus(procRoot + u'/' + QString::number(pid), true);
         if (!status || status->owner != user)
             continue;
-        QString executable = fs::symlinkTarget(entry + u"/exe"_s).value_or(QString());
+        QString executable = fs::symlinkTarget(procPath(procRoot, pid, u"exe")).value_or(QString());
         if (executable.endsWith(deleted))
             executable.chop(deleted.size());
         processes.append({pid, executable});

@@ -94,15 +94,15 @@ std::optional<fs::EntryStatus> executableStatus(const QString& procRoot, qint64 
 
 // A variable of the environment the process was started with; nullopt when it
 // is not set or the environment cannot be read. Only its first
-// maxEnvironmentBytes are read.
+// maxEnvironmentBytes are read: a variable beyond them is not found.
 inline constexpr qint64 maxEnvironmentBytes = 1024 * 1024;
 std::optional<QString> environmentVariable(const QString& procRoot, qint64 pid,
                                            QByteArrayView name);
 
 // What Flatpak writes at the root of a sandbox: ROOT/.flatpak-info, ROOT the
-// root of the process's file system as the process sees it. nullopt
-// when it is missing, cannot be read (another user's process), is not a regular
-// file or is larger than maxSandboxInfoBytes.
+// root of the process's file system as the process sees it. nullopt when it is
+// missing, cannot be read (another user's process), is not a regular file or
+// is larger than maxSandboxInfoBytes.
 inline constexpr qint64 maxSandboxInfoBytes = 64 * 1024;
 std::optional<QByteArray> sandboxInfo(const QString& procRoot, qint64 pid);
 
