@@ -27,7 +27,7 @@ TEST_F(StoreTest, OpeningAlertsAndProtection) {
     calculator.url = u"/System/Applications/Calculator.app"_s;
     calculator.kind = BundleKind::Application;
     calculator.bundleIdentifier = u"com.apple.calculator"_s;
-    store.open(calculator, false, true);
+    store.open(calculator, SessionSubject::installed, true);
     ASSERT_TRUE(store.alert());
     EXPECT_EQ(store.alert()->title, u"Это приложение защищено"_s);
     EXPECT_EQ(store.alert()->message, u"Оно встроено в систему, удалить его нельзя."_s);
