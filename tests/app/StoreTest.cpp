@@ -2,6 +2,7 @@
 // applications and their leftovers.
 
 #include "MachOWriter.h"
+#include "RemovedApps.h"
 #include "StoreSandbox.h"
 #include "platform/ByteCount.h"
 #include "platform/Workspace.h"
@@ -43,6 +44,52 @@ TEST_F(StoreTest, OpeningAlertsAndProtection) {
     EXPECT_FALSE(store.alert());
     ASSERT_NE(store.session(), nullptr);
     EXPECT_EQ(store.session()->bundle().url, foo); // only the first path opens
+}
+
+// An application of the removed ones' section opens without its row, says it
+// is gone, and ticks only what one of its identifiers names.
+TEST_F(StoreTest, ARemovedApplicationsSheetTicksOnlyIdentifierMatches) {
+    using Match = FoundReason::Match;
+    const QString data = sandbox.makeDir(u"home/.var/app/org.gnome.Maps"_s);
+    const QString home = sandbox.home();
+    const auto item = [](const QString& url, FileCategory category, Match match,
+                         FoundReason::Doubt doubt = FoundReason::Doubt::none) {
+        return FoundFile{url,
+                         category,
+                         0,
+                         false,
+                         doubt == FoundReason::Doubt::none,
+                         FoundReason{match, {}, doubt, {}}};
+    };
+    QList<FoundFile> found{
+        item(u"/nowhere/Maps"_s, FileCategory::bundle, Match::application),
+        item(data, FileCategory::containers, Match::identifier),
+        item(home + u"/.config/maps"_s, FileCategory::preferences, Match::name),
+        item(home + u"/.cache/org.gnome.Maps.Tiles"_s, FileCategory::caches, Match::identifier,
+             FoundReason::Doubt::otherClaim),
+        item(home + u"/.config/autostart/m.desktop"_s, FileCategory::launch, Match::launchProgram),
+    };
+    AppBundle scanned;
+    store.setSessionScan([&](const AppBundle& bundle, const QList<AppBundle>&,
+                             const ScanObserver& observer, const std::stop_token&) {
+        scanned = bundle;
+        for (const FoundFile& file : found)
+            observer.admitted(file);
+        return found;
+    });
+    store.loadList();
+    ASSERT_TRUE(runUntil([&] { return !store.isLoadingList(); }));
+    ASSERT_EQ(store.sections().last().title, RemovedApps::sectionTitle());
+    store.openInstalled(store.sections().last().bundles.value(0).url);
+    Session* session = store.session();
+    ASSERT_NE(session, nullptr);
+    ASSERT_TRUE(runUntil([session] { return !session->isSearching(); }));
+    EXPECT_EQ(scanned.bundleIdentifier, u"org.gnome.Maps"_s);
+    EXPECT_EQ(session->property("subtitle").toString(),
+              u"Приложение удалено — остались его файлы"_s);
+    found.removeFirst();
+    EXPECT_EQ(session->files(), found);
+    EXPECT_EQ(session->selected(), QSet<QString>{data});
 }
 
 TEST_F(StoreTest, ADroppedSessionsSearchStopsAndChangesNothingShown) {
