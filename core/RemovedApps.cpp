@@ -9,9 +9,6 @@
 #include "platform/FileSystem.h"
 
 #include <QHash>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QMap>
 #include <QRegularExpression>
 #include <QSaveFile>
@@ -58,16 +55,23 @@ std::optional<bool> presence(const QString& path) {
     return std::nullopt;
 }
 
+// Not empty, not too long, and free of control characters (the memory's
+// separators among them) and of lone surrogates.
 bool isPlainText(const QString& text) {
     return !text.isEmpty() && text.size() <= maxTextLength &&
            std::none_of(text.cbegin(), text.cend(), [](QChar c) {
-               return c.category() == QChar::Other_Control || c.isSurrogate();
+               return c.unicode() < 0x20 || (c.unicode() >= 0x7f && c.unicode() < 0xa0) ||
+                      c.isSurrogate();
            });
 }
 
+// As Debian's policy spells package names.
 bool isPackageName(const QString& name) {
-    static const QRegularExpression shape(u"^[a-z0-9][a-z0-9+.-]+$"_s);
-    return name.size() <= maxTextLength && shape.match(name).hasMatch();
+    return name.size() >= 2 && name.size() <= maxTextLength && name.front().isLetterOrNumber() &&
+           std::all_of(name.cbegin(), name.cend(), [](QChar c) {
+               return (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') || c == u'+' ||
+                      c == u'.' || c == u'-';
+           });
 }
 
 bool isValid(const Remembered& r) {
@@ -111,80 +115,91 @@ AppBundle recordOf(const Remembered& r) {
     return app;
 }
 
-std::optional<QStringList> stringsOf(const QJsonValue& value) {
-    if (!value.isArray())
-        return std::nullopt;
-    QStringList strings;
-    for (const QJsonValue& item : value.toArray()) {
-        if (!item.isString())
-            return std::nullopt;
-        strings.append(item.toString());
-    }
-    return strings;
+// The memory's lines: package, desktop-file ID, path, display name, names
+// and identifiers, separated by tabs; the names and the identifiers by the
+// unit separator. No value holds a control character.
+const QByteArray memoryHeader = "mossbin removed applications 1\n";
+constexpr char fieldSeparator = '\t';
+constexpr char16_t itemSeparator = u'\x1f';
+
+QByteArray lineOf(const Remembered& r) {
+    return QStringList{r.package,
+                       r.id,
+                       r.url,
+                       r.displayName,
+                       r.names.join(itemSeparator),
+                       r.identifiers.join(itemSeparator)}
+        .join(QChar::fromLatin1(fieldSeparator))
+        .toUtf8();
 }
 
-std::optional<Remembered> rememberedFrom(const QJsonValue& value) {
-    const QJsonObject object = value.toObject();
-    const std::optional<QStringList> names = stringsOf(object.value(u"names"_s));
-    const std::optional<QStringList> identifiers = stringsOf(object.value(u"identifiers"_s));
-    if (!names || !identifiers)
+std::optional<Remembered> parseLine(const QByteArray& line) {
+    const QList<QByteArray> fields = line.split(fieldSeparator);
+    if (fields.size() != 6)
         return std::nullopt;
-    Remembered r{object.value(u"package"_s).toString(),
-                 object.value(u"id"_s).toString(),
-                 object.value(u"url"_s).toString(),
-                 object.value(u"displayName"_s).toString(),
-                 *names,
-                 *identifiers};
+    const auto items = [](const QByteArray& field) {
+        return field.isEmpty() ? QStringList() : QString::fromUtf8(field).split(itemSeparator);
+    };
+    Remembered r{QString::fromUtf8(fields[0]),
+                 QString::fromUtf8(fields[1]),
+                 QString::fromUtf8(fields[2]),
+                 QString::fromUtf8(fields[3]),
+                 items(fields[4]),
+                 items(fields[5])};
     return isValid(r) ? std::optional(std::move(r)) : std::nullopt;
 }
 
-// The memory as written; empty when there is none or it does not parse.
-QList<Remembered> parseMemory(const QByteArray& data) {
-    const QJsonDocument document = QJsonDocument::fromJson(data);
-    const QJsonValue entries = document.object().value(u"applications"_s);
-    QList<Remembered> memory;
-    for (const QJsonValue& entry : entries.toArray()) {
-        if (memory.size() == maxRemembered)
-            break;
-        if (std::optional<Remembered> r = rememberedFrom(entry))
-            memory.append(std::move(*r));
-    }
-    return memory;
+// The line's package and its key (package and ID); nullopt for a line of
+// another shape.
+std::optional<std::pair<QByteArray, QByteArray>> keyOf(const QByteArray& line) {
+    const qsizetype first = line.indexOf(fieldSeparator);
+    const qsizetype second = first < 0 ? -1 : line.indexOf(fieldSeparator, first + 1);
+    if (second < 0)
+        return std::nullopt;
+    return std::pair(line.left(first), line.left(second));
 }
 
-QByteArray serialized(const QList<Remembered>& memory) {
-    QJsonArray entries;
-    for (const Remembered& r : memory)
-        entries.append(QJsonObject{{u"package"_s, r.package},
-                                   {u"id"_s, r.id},
-                                   {u"url"_s, r.url},
-                                   {u"displayName"_s, r.displayName},
-                                   {u"names"_s, QJsonArray::fromStringList(r.names)},
-                                   {u"identifiers"_s, QJsonArray::fromStringList(r.identifiers)}});
-    return QJsonDocument(QJsonObject{{u"applications"_s, entries}}).toJson(QJsonDocument::Compact);
-}
+void writeMemory(const QString& file, const QByteArray& data);
 
-// The memory after this catalogue: its Debian-package applications, then
-// those remembered of the packages dpkg still knows, by package and ID.
-QList<Remembered> updated(const QList<Remembered>& memory, const QList<AppBundle>& catalogue,
-                          const QSet<QString>& packages) {
-    QMap<std::pair<QString, QString>, Remembered> kept;
-    const auto keep = [&kept](Remembered r) {
-        if (kept.size() < maxRemembered)
-            kept.insert({r.package, r.id}, std::move(r)); // the first one stays
-    };
+// Rewrites the memory, when that changes it, with the Debian-package
+// applications of the catalogue, then those remembered of other packages
+// that dpkg still knows (`packages`), which it returns. A memory without its
+// header line is not read; a line that does not hold together is dropped.
+QList<Remembered> remember(const QList<AppBundle>& catalogue, const QSet<QByteArray>& packages,
+                           const QString& file) {
+    const QByteArray before = fs::readFile(file, maxMemorySize + 1).value_or(QByteArray());
+    QByteArrayList lines;
+    QSet<QByteArray> keys;
     for (const AppBundle& app : catalogue) {
-        if (app.source != AppSource::debianPackage)
+        const Remembered r = rememberedOf(app);
+        if (app.source != AppSource::debianPackage || !isValid(r) || lines.size() == maxRemembered)
             continue;
-        Remembered r = rememberedOf(app);
-        if (isValid(r) && !kept.contains({r.package, r.id}))
-            keep(std::move(r));
+        QByteArray line = lineOf(r);
+        if (const auto key = keyOf(line); key && !keys.contains(key->second)) {
+            keys.insert(key->second);
+            lines.append(std::move(line));
+        }
     }
-    for (const Remembered& r : memory) {
-        if (packages.contains(r.package) && !kept.contains({r.package, r.id}))
-            keep(r);
+    QList<Remembered> others;
+    const bool readable = before.size() <= maxMemorySize && before.startsWith(memoryHeader);
+    for (const QByteArray& line : readable ? before.split('\n') : QByteArrayList()) {
+        const auto key = keyOf(line);
+        if (!key || !packages.contains(key->first) || keys.contains(key->second) ||
+            lines.size() == maxRemembered)
+            continue;
+        if (std::optional<Remembered> r = parseLine(line)) {
+            keys.insert(key->second);
+            lines.append(line);
+            others.append(std::move(*r));
+        }
     }
-    return kept.values();
+    std::sort(lines.begin(), lines.end());
+    QByteArray after = memoryHeader;
+    for (const QByteArray& line : std::as_const(lines))
+        after += line + '\n';
+    if (after != before)
+        writeMemory(file, after);
+    return others;
 }
 
 void writeMemory(const QString& file, const QByteArray& data) {
@@ -368,7 +383,7 @@ QString sectionTitle() {
 }
 
 QString memoryFile(const LinuxRoots& roots) {
-    return fs::appending(roots.stateHome, u"mossbin/removed-apps.json"_s);
+    return fs::appending(roots.stateHome, u"mossbin/removed-apps"_s);
 }
 
 QList<AppBundle> applications(const QList<AppBundle>& catalogue, const LinuxRoots& roots) {
@@ -378,22 +393,20 @@ QList<AppBundle> applications(const QList<AppBundle>& catalogue, const LinuxRoot
     // Without dpkg's status nothing is known of packages, and the memory
     // stays as it is.
     if (const std::optional<QList<dpkg::Record>> records = dpkg::records(roots.dpkgDatabase)) {
-        const QString file = memoryFile(roots);
-        const QByteArray before = fs::readFile(file, maxMemorySize).value_or(QByteArray());
-        QSet<QString> packages;
+        QSet<QByteArray> packages;
         for (const dpkg::Record& record : *records) {
             if (record.state != u"not-installed")
-                packages.insert(record.name);
+                packages.insert(record.name.toUtf8());
         }
-        const QList<Remembered> memory = updated(parseMemory(before), catalogue, packages);
-        if (const QByteArray after = serialized(memory); after != before)
-            writeMemory(file, after);
+        const QList<Remembered> memory = remember(catalogue, packages, memoryFile(roots));
         UserFolders folders(roots);
         for (AppBundle& app : debianApplications(*records, memory, roots)) {
             if (folders.bearKeysOf(app))
                 apps.append(std::move(app));
         }
     }
+    if (apps.isEmpty())
+        return apps;
     const Installed installed(catalogue);
     apps.removeIf([&installed](const AppBundle& app) { return installed.holds(app); });
     std::stable_sort(apps.begin(), apps.end(), [](const AppBundle& a, const AppBundle& b) {

@@ -38,7 +38,7 @@ namespace moss::RemovedApps {
 // "Остатки удалённых приложений".
 QString sectionTitle();
 
-// Where the memory is: stateHome/mossbin/removed-apps.json.
+// Where the memory is: stateHome/mossbin/removed-apps.
 QString memoryFile(const LinuxRoots& roots);
 
 // Remembers the Debian-package applications of the catalogue, then finds the

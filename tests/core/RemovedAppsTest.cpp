@@ -8,9 +8,6 @@
 #include "Sandbox.h"
 #include "platform/FileSystem.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -180,54 +177,43 @@ TEST(RemovedAppsTest, TheMemoryKnowsWhatDpkgForgot) {
     EXPECT_FALSE(fs::readFile(RemovedApps::memoryFile(roots))->contains("acme-editor"));
 }
 
-// A memory that does not parse is ignored; an entry that does not hold
+// A memory without its header is ignored; a line that does not hold
 // together is dropped, its sound neighbours kept.
 TEST(RemovedAppsTest, AMalformedMemoryIsNotTrusted) {
-    const QJsonObject sound{{u"package"_s, u"acme-editor"_s},
-                            {u"id"_s, u"org.acme.Editor.desktop"_s},
-                            {u"url"_s, u"/usr/share/applications/org.acme.Editor.desktop"_s},
-                            {u"displayName"_s, u"Acme Editor"_s},
-                            {u"names"_s, QJsonArray{u"Acme Editor"_s}},
-                            {u"identifiers"_s, QJsonArray{}}};
-    const auto with = [&sound](const QString& field, const QJsonValue& value) {
-        QJsonObject entry = sound;
-        entry.insert(field, value);
-        return entry;
+    const QByteArray header = "mossbin removed applications 1\n";
+    const QByteArray sound = "acme-editor\torg.acme.Editor.desktop\t"
+                             "/usr/share/applications/org.acme.Editor.desktop\tAcme Editor\t"
+                             "Acme Editor\x1f"
+                             "acme-editor\t\n";
+    const auto with = [&sound](int field, const QByteArray& value) {
+        QByteArrayList fields = sound.chopped(1).split('\t');
+        fields[field] = value;
+        return fields.join('\t') + '\n';
     };
-    const auto memory = [](const QJsonValue& applications) {
-        return QJsonDocument(QJsonObject{{u"applications"_s, applications}}).toJson();
-    };
-    const QJsonArray hostile{1,
-                             u"x"_s,
-                             QJsonObject{},
-                             with(u"url"_s, u"../x.desktop"_s),
-                             with(u"url"_s, u"/usr/share/applications/../x.desktop"_s),
-                             with(u"url"_s, u"/etc/passwd"_s),
-                             with(u"package"_s, u"Acme Editor"_s),
-                             with(u"names"_s, QJsonArray{u"a\u0001b"_s}),
-                             with(u"names"_s, u"Acme"_s),
-                             with(u"identifiers"_s, QJsonArray{u"word"_s}),
-                             with(u"id"_s, u"a/b.desktop"_s),
-                             with(u"displayName"_s, QString(2000, u'x'))};
+    const QByteArray hostile =
+        "acme-editor\n" + with(0, "Acme Editor") + with(0, "acme\xff") + with(1, "a/b.desktop") +
+        with(1, "acme.txt") + with(2, "../x.desktop") +
+        with(2, "/usr/share/applications/../x.desktop") + with(2, "/etc/passwd") + with(3, "") +
+        with(3, QByteArray(2000, 'x')) + with(4, "a\x01z") + with(4, "a\x1f\x1f") +
+        with(5, "word") + sound.chopped(1) + "\textra\n";
     const struct {
         QByteArray memory;
         bool found;
     } cases[] = {
-        {memory(QJsonArray{sound}), true},
-        {memory(hostile), false},
-        {memory(QJsonArray(hostile) << sound), true},
-        {memory(QJsonArray{sound}).chopped(3), false},
-        {memory(sound), false},
-        {QJsonDocument(QJsonArray{sound}).toJson(), false},
-        {QByteArray(5 * 1024 * 1024, ' ') + memory(QJsonArray{sound}), false},
+        {header + sound, true},
+        {header + hostile, false},
+        {header + hostile + sound, true},
+        {sound, false},
+        {"mossbin removed applications 2\n" + sound, false},
+        {header + sound + QByteArray(5 * 1024 * 1024, '\n'), false},
     };
     for (const auto& c : cases) {
         Sandbox sandbox;
-        sandbox.writeFile(u"home/.local/state/mossbin/removed-apps.json"_s, c.memory);
+        sandbox.writeFile(u"home/.local/state/mossbin/removed-apps"_s, c.memory);
         status(sandbox, "deinstall ok config-files");
         sandbox.makeDir(u"home/.config/acme-editor"_s);
         EXPECT_EQ(RemovedApps::applications({}, sandbox.linuxRoots()).size(), c.found ? 1 : 0)
-            << c.memory.left(400).toStdString();
+            << c.memory.left(300).toStdString();
     }
 }
 
