@@ -159,7 +159,12 @@ std::optional<std::pair<QByteArray, QByteArray>> keyOf(const QByteArray& line) {
     return std::pair(line.left(first), line.left(second));
 }
 
-void writeMemory(const QString& file, const QByteArray& data);
+void writeMemory(const QString& file, const QByteArray& data) {
+    QSaveFile out(file);
+    if (!fs::makePath(fs::parentPath(file)) || !out.open(QIODevice::WriteOnly) ||
+        out.write(data) != data.size() || !out.commit())
+        qCWarning(lcCatalog).noquote() << "Cannot write" << file << out.errorString();
+}
 
 // Rewrites the memory, when that changes it, with the Debian-package
 // applications of the catalogue, then those remembered of other packages
@@ -171,8 +176,10 @@ QList<Remembered> remember(const QList<AppBundle>& catalogue, const QSet<QByteAr
     QByteArrayList lines;
     QSet<QByteArray> keys;
     for (const AppBundle& app : catalogue) {
+        if (app.source != AppSource::debianPackage || lines.size() == maxRemembered)
+            continue;
         const Remembered r = rememberedOf(app);
-        if (app.source != AppSource::debianPackage || !isValid(r) || lines.size() == maxRemembered)
+        if (!isValid(r))
             continue;
         QByteArray line = lineOf(r);
         if (const auto key = keyOf(line); key && !keys.contains(key->second)) {
@@ -200,13 +207,6 @@ QList<Remembered> remember(const QList<AppBundle>& catalogue, const QSet<QByteAr
     if (after != before)
         writeMemory(file, after);
     return others;
-}
-
-void writeMemory(const QString& file, const QByteArray& data) {
-    QSaveFile out(file);
-    if (!fs::makePath(fs::parentPath(file)) || !out.open(QIODevice::WriteOnly) ||
-        out.write(data) != data.size() || !out.commit())
-        qCWarning(lcCatalog).noquote() << "Cannot write" << file << out.errorString();
 }
 
 // What the catalogue holds, which no removed application can be.
