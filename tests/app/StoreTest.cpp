@@ -52,27 +52,16 @@ TEST_F(StoreTest, ARemovedApplicationsSheetTicksOnlyIdentifierMatches) {
     using Match = FoundReason::Match;
     const QString data = sandbox.makeDir(u"home/.var/app/org.gnome.Maps"_s);
     const QString home = sandbox.home();
-    const auto item = [](const QString& url, FileCategory category, Match match,
-                         FoundReason::Doubt doubt = FoundReason::Doubt::none) {
-        return FoundFile{url,
-                         category,
-                         0,
-                         false,
-                         doubt == FoundReason::Doubt::none,
-                         FoundReason{match, {}, doubt, {}}};
+    const auto item = [](const QString& url, FileCategory category, Match match, bool ticked) {
+        return FoundFile{url, category, 0, false, ticked, {match, {}, {}, {}}};
     };
     QList<FoundFile> found{
-        item(u"/nowhere/Maps"_s, FileCategory::bundle, Match::application),
-        item(data, FileCategory::containers, Match::identifier),
-        item(home + u"/.config/maps"_s, FileCategory::preferences, Match::name),
-        item(home + u"/.cache/org.gnome.Maps.Tiles"_s, FileCategory::caches, Match::identifier,
-             FoundReason::Doubt::otherClaim),
-        item(home + u"/.config/autostart/m.desktop"_s, FileCategory::launch, Match::launchProgram),
-    };
-    AppBundle scanned;
-    store.setSessionScan([&](const AppBundle& bundle, const QList<AppBundle>&,
+        item(u"/nowhere/Maps"_s, FileCategory::bundle, Match::application, true),
+        item(data, FileCategory::containers, Match::identifier, true),
+        item(home + u"/.config/maps"_s, FileCategory::preferences, Match::name, true),
+        item(home + u"/.cache/org.gnome.Maps.T"_s, FileCategory::caches, Match::identifier, false)};
+    store.setSessionScan([&](const AppBundle&, const QList<AppBundle>&,
                              const ScanObserver& observer, const std::stop_token&) {
-        scanned = bundle;
         for (const FoundFile& file : found)
             observer.admitted(file);
         return found;
@@ -84,7 +73,7 @@ TEST_F(StoreTest, ARemovedApplicationsSheetTicksOnlyIdentifierMatches) {
     Session* session = store.session();
     ASSERT_NE(session, nullptr);
     ASSERT_TRUE(runUntil([session] { return !session->isSearching(); }));
-    EXPECT_EQ(scanned.bundleIdentifier, u"org.gnome.Maps"_s);
+    EXPECT_EQ(session->bundle().bundleIdentifier, u"org.gnome.Maps"_s);
     EXPECT_EQ(session->property("subtitle").toString(),
               u"Приложение удалено — остались его файлы"_s);
     found.removeFirst();
