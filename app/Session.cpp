@@ -2,7 +2,6 @@
 
 #include "AppLogging.h"
 #include "Handoff.h"
-#include "LinuxApps.h"
 #include "Published.h"
 #include "SearchFeed.h"
 #include "StoreModels.h"
@@ -36,6 +35,8 @@ QStringList urlsOf(const QList<FoundFile>& files) {
 
 Session::Session(const AppBundle& bundle, SessionSubject subject, QObject* parent, SessionScan scan)
     : QObject(parent), bundle_(bundle), subject_(subject),
+      removal_(subject == SessionSubject::installed ? PackageRemoval::of(bundle, LinuxRoots::live())
+                                                    : ApplicationRemoval{}),
       scan_(scan ? std::move(scan) : SessionScan(liveScan)), recheck_(new QTimer(this)),
       groupedFiles_(new SessionFilesModel(this)) {
     recheck_->setSingleShot(true);
@@ -226,8 +227,12 @@ void Session::refreshRunning() {
                                 : QList<RunningApplication>());
 }
 
+bool Session::isCheckable(const QString& path) const {
+    return removal_.way != ApplicationRemoval::Way::elsewhere || path != removal_.item;
+}
+
 void Session::setChecked(const QString& path, bool checked) {
-    if (checked && isStopped_)
+    if ((checked && isStopped_) || !isCheckable(path))
         return;
     QSet<QString> selected = selected_;
     if (checked)
@@ -285,10 +290,19 @@ QString Session::subtitle() const {
         return QStringLiteral("Приложение уже в Корзине — остались его файлы");
     if (subject_ == SessionSubject::removed)
         return QStringLiteral("Приложение удалено — остались его файлы");
-    // A packaged Linux application: how its package goes; here go its files.
-    if (const QString hint = LinuxApps::removalHint(bundle_); !hint.isEmpty())
-        return hint;
+    // Its package system removes it; here go the user's files.
+    if (removal_.way == ApplicationRemoval::Way::elsewhere)
+        return removal_.command.isEmpty()
+                   ? u"Установлено для всех пользователей: удалить его может администратор"_s
+                   : u"Пакет «%1» удаляют командой %2"_s.arg(bundle_.package, removal_.command);
     return bundleSubtitle(bundle_);
+}
+
+QString Session::footnote() const {
+    if (removal_.way == ApplicationRemoval::Way::tool && selected_.contains(removal_.item))
+        return u"Файлы уходят в Корзину · "_s + removal_.toolName +
+               u" удалит приложение насовсем"_s;
+    return u"Всё уходит в Корзину · Ctrl+Z вернёт обратно"_s;
 }
 
 bool Session::canRemove() const {

@@ -6,6 +6,7 @@
 // Every property belongs to the main thread.
 
 #include "AppBundle.h"
+#include "PackageRemoval.h"
 #include "Protection.h"
 #include "Scanner.h"
 #include "SearchFeed.h"
@@ -62,10 +63,13 @@ class Session : public QObject {
     // "Выбрано 3 файла · 1,2 МБ"
     Q_PROPERTY(QString countText READ countText NOTIFY selectionChanged)
     // "Приложение уже в Корзине — остались его файлы" for a session from the
-    // Trash, "Приложение удалено — остались его файлы" for a removed one, how
-    // its package system removes a packaged Linux application
-    // (LinuxApps::removalHint), else bundleSubtitle.
+    // Trash, "Приложение удалено — остались его файлы" for a removed one, who
+    // removes an application that its package system removes, else
+    // bundleSubtitle.
     Q_PROPERTY(QString subtitle READ subtitle CONSTANT)
+    // What the removal does: "Всё уходит в Корзину · Ctrl+Z вернёт обратно",
+    // unless a package tool removes the ticked application.
+    Q_PROPERTY(QString footnote READ footnote NOTIFY selectionChanged)
     // Something is ticked, and nothing is searching, removing or running.
     Q_PROPERTY(bool canRemove READ canRemove NOTIFY canRemoveChanged)
     Q_PROPERTY(moss::SessionFilesModel* groupedFiles READ groupedFiles CONSTANT)
@@ -80,6 +84,12 @@ public:
     SessionSubject subject() const { return subject_; }
     // The application is installed: the sheet has its row, and it may run.
     bool hasApplication() const { return subject_ == SessionSubject::installed; }
+    // How the application itself goes (its row, when the session shows one);
+    // nothing when there is no application.
+    const ApplicationRemoval& applicationRemoval() const { return removal_; }
+    // Whether the file's tick can change: not the row of an application
+    // that its package system removes.
+    bool isCheckable(const QString& path) const;
     // The bundle first, then its leftovers, in the scanner's order; without
     // the bundle when there is no application. Grows while the search runs.
     const QList<FoundFile>& files() const { return files_; }
@@ -148,6 +158,7 @@ private:
     QVariantMap bundleData() const;
     QString countText() const;
     QString subtitle() const;
+    QString footnote() const;
     bool canRemove() const;
 
     void setSearching(bool searching);
@@ -163,6 +174,7 @@ private:
 
     const AppBundle bundle_;
     const SessionSubject subject_;
+    const ApplicationRemoval removal_;
     const SessionScan scan_;
     QList<FoundFile> files_;
     QSet<QString> selected_;
