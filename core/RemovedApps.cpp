@@ -408,7 +408,13 @@ QList<AppBundle> applications(const QList<AppBundle>& catalogue, const LinuxRoot
     if (apps.isEmpty())
         return apps;
     const Installed installed(catalogue);
-    apps.removeIf([&installed](const AppBundle& app) { return installed.holds(app); });
+    QSet<QString> listed; // each path once: the list opens an application by its path
+    apps.removeIf([&](const AppBundle& app) {
+        if (installed.holds(app) || listed.contains(app.url))
+            return true;
+        listed.insert(app.url);
+        return false;
+    });
     std::stable_sort(apps.begin(), apps.end(), [](const AppBundle& a, const AppBundle& b) {
         return localizedCaseInsensitiveCompare(a.displayName, b.displayName) < 0;
     });
