@@ -45,10 +45,11 @@ AlertInfo userProtected(const QString& displayName, std::function<void()> remove
 AlertInfo removalFailed(const RemovalResult& result) {
     QStringList lines;
     // The map's keys come in plain string order.
+    // A Trash failure says its cause; a package tool's, what the tool said.
     for (const QString& path : result.failed.keys().mid(0, 6))
-        lines.append(
-            path + u" — "_s +
-            trash::reasonText(result.reasons.value(path, make_error_code(trash::Error::unknown))));
+        lines.append(path + u" — "_s +
+                     (result.reasons.contains(path) ? trash::reasonText(result.reasons.value(path))
+                                                    : result.failed.value(path)));
     QString message = lines.join(u'\n');
     if (!result.halfMoved.isEmpty())
         message += u"\n\nЧасть файлов перенесена не полностью: недостающее лежит в Корзине, "

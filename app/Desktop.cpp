@@ -3,10 +3,12 @@
 #include "BrandLogo.h"
 #include "platform/FileSystem.h"
 
+#include <QClipboard>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDesktopServices>
+#include <QGuiApplication>
 #include <QUrl>
 
 namespace moss::ui {
@@ -42,6 +44,13 @@ QString Desktop::brandLogo() const {
 void Desktop::reveal(const QString& path) const {
     if (!showInFileManager(path))
         QDesktopServices::openUrl(QUrl(fileUri(fs::parentPath(path)), QUrl::StrictMode));
+}
+
+void Desktop::copyText(const QString& text) const {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->setText(text);
+    if (clipboard->supportsSelection())
+        clipboard->setText(text, QClipboard::Selection);
 }
 
 } // namespace moss::ui

@@ -1,7 +1,7 @@
 #pragma once
 
 // What the window asks of the desktop, as the QML singleton Desktop: the
-// logo, and revealing an item in the file browser. It holds no state; QML
+// logo, revealing an item in the file browser, and the clipboard. It holds no state; QML
 // makes one per engine.
 
 #include <QObject>
@@ -25,6 +25,8 @@ public:
     // Shows the item selected in the file browser: the FileManager1 D-Bus
     // service, else the folder that holds it.
     Q_INVOKABLE void reveal(const QString& path) const;
+    // Puts the text on the clipboard (and the selection, where there is one).
+    Q_INVOKABLE void copyText(const QString& text) const;
 };
 
 } // namespace moss::ui

@@ -186,6 +186,13 @@ int killAndUndo(const QString& path) {
     const std::optional<AppBundle> bundle = loadApplication(fs::standardized(path), true);
     if (!bundle)
         return 1;
+    // What a package tool removes would not come back: nothing is touched.
+    const ApplicationRemoval removal = PackageRemoval::of(*bundle, LinuxRoots::live());
+    if (removal.way == ApplicationRemoval::Way::tool) {
+        writeLine(stderr, u"Отказ: "_s + reportPath(bundle->url) + u" удаляется через "_s +
+                              removal.toolName + u" и из Корзины не вернётся"_s);
+        return 3;
+    }
 
     const Scanner scanner(SearchRoots::live());
     const QList<FoundFile> chosen = chosenByDefault(scanner.relatedFiles(*bundle, {}, true));

@@ -2,7 +2,6 @@
 
 #include "AppLogging.h"
 #include "Handoff.h"
-#include "LinuxApps.h"
 #include "Published.h"
 #include "SearchFeed.h"
 #include "StoreModels.h"
@@ -36,6 +35,7 @@ QStringList urlsOf(const QList<FoundFile>& files) {
 
 Session::Session(const AppBundle& bundle, bool fromTrash, QObject* parent, SessionScan scan)
     : QObject(parent), bundle_(bundle), fromTrash_(fromTrash),
+      removal_(PackageRemoval::of(bundle, LinuxRoots::live())),
       scan_(scan ? std::move(scan) : SessionScan(liveScan)), recheck_(new QTimer(this)),
       groupedFiles_(new SessionFilesModel(this)) {
     recheck_->setSingleShot(true);
@@ -220,8 +220,12 @@ void Session::refreshRunning() {
     setRunning(fromTrash_ ? QList<RunningApplication>() : Protection::runningApplications(bundle_));
 }
 
+bool Session::isCheckable(const QString& path) const {
+    return removal_.way != ApplicationRemoval::Way::elsewhere || path != removal_.item;
+}
+
 void Session::setChecked(const QString& path, bool checked) {
-    if (checked && isStopped_)
+    if ((checked && isStopped_) || !isCheckable(path))
         return;
     QSet<QString> selected = selected_;
     if (checked)
@@ -277,9 +281,11 @@ QString Session::countText() const {
 QString Session::subtitle() const {
     if (fromTrash_)
         return QStringLiteral("Приложение уже в Корзине — остались его файлы");
-    // A packaged Linux application: how its package goes; here go its files.
-    if (const QString hint = LinuxApps::removalHint(bundle_); !hint.isEmpty())
-        return hint;
+    // Its package system removes it; here go the user's files.
+    if (removal_.way == ApplicationRemoval::Way::elsewhere)
+        return removal_.command.isEmpty()
+                   ? u"Установлено для всех пользователей: удалить его может администратор"_s
+                   : u"Пакет «%1» удаляют командой %2"_s.arg(bundle_.package, removal_.command);
     return bundleSubtitle(bundle_);
 }
 

@@ -6,6 +6,7 @@
 // Every property belongs to the main thread.
 
 #include "AppBundle.h"
+#include "PackageRemoval.h"
 #include "Protection.h"
 #include "Scanner.h"
 #include "SearchFeed.h"
@@ -57,8 +58,8 @@ class Session : public QObject {
     // "Выбрано 3 файла · 1,2 МБ"
     Q_PROPERTY(QString countText READ countText NOTIFY selectionChanged)
     // "Приложение уже в Корзине — остались его файлы" for a session from the
-    // Trash, how its package system removes a packaged Linux application
-    // (LinuxApps::removalHint), else bundleSubtitle.
+    // Trash, who removes an application that its package system removes,
+    // else bundleSubtitle.
     Q_PROPERTY(QString subtitle READ subtitle CONSTANT)
     // Something is ticked, and nothing is searching, removing or running.
     Q_PROPERTY(bool canRemove READ canRemove NOTIFY canRemoveChanged)
@@ -72,6 +73,11 @@ public:
 
     const AppBundle& bundle() const { return bundle_; }
     bool fromTrash() const { return fromTrash_; }
+    // How the application itself goes (its row, when the session shows one).
+    const ApplicationRemoval& applicationRemoval() const { return removal_; }
+    // Whether the file's tick can change: not the row of an application
+    // that its package system removes.
+    bool isCheckable(const QString& path) const;
     // The bundle first, then its leftovers, in the scanner's order; without
     // the bundle for a session from the Trash. Grows while the search runs.
     const QList<FoundFile>& files() const { return files_; }
@@ -151,6 +157,7 @@ private:
 
     const AppBundle bundle_;
     const bool fromTrash_;
+    const ApplicationRemoval removal_;
     const SessionScan scan_;
     QList<FoundFile> files_;
     QSet<QString> selected_;

@@ -132,7 +132,7 @@ void Store::remove(Session* session) {
     // The removal starts in a later turn of the event loop, so that the
     // removing state is shown first.
     QTimer::singleShot(0, session, [this, session, files] {
-        Remover::moveToTrash(files, removalServices_)
+        Remover::remove(files, session->applicationRemoval(), removalServices_)
             .then(session, [this, session](const RemovalResult& result) {
                 finishRemoval(*session, result);
             });
@@ -178,6 +178,9 @@ void Store::keepForUndo(const QString& name, const RemovalResult& result) {
         entry.trashed.insert(item.key(), entry.trashed.value(item.key(), item.value()));
     for (auto item = result.halfMoved.cbegin(); item != result.halfMoved.cend(); ++item)
         entry.halfMoved.insert(item.key(), entry.halfMoved.value(item.key(), item.value()));
+    for (const QString& command : result.uninstalled)
+        if (!command.isEmpty() && !entry.reinstall.contains(command))
+            entry.reinstall.append(command);
     entry.incomplete = !result.failed.isEmpty();
     setLastRemoval(std::move(entry));
 }
@@ -189,8 +192,13 @@ void Store::undoLastRemoval() {
     // A half-moved item counts as one item, back when it is whole again.
     const QStringList restored = Remover::restore(entry.trashed, entry.halfMoved);
     setLastRemoval(std::nullopt);
-    setToast(u"Возвращено из Корзины: "_s + QString::number(restored.size()) + u" из "_s +
-             QString::number(entry.size()));
+    QString toast = u"Возвращено из Корзины: "_s + QString::number(restored.size()) + u" из "_s +
+                    QString::number(entry.size());
+    // What a package tool removed came back as its files only.
+    if (!entry.reinstall.isEmpty())
+        toast += u". Файлы вернулись, а само приложение установите снова командой "_s +
+                 entry.reinstall.join(u"; "_s);
+    setToast(toast);
     // Restored applications compete in the next leftover search again.
     installedChanged();
 }

@@ -48,6 +48,9 @@ struct UndoEntry {
     QMap<QString, QString> halfMoved;
     // Some item of the removal was not moved: the next removal joins this entry.
     bool incomplete = false;
+    // The commands that install again what a package tool removed with it:
+    // undo cannot bring those back, and says how.
+    QStringList reinstall;
 
     // The number of items undo puts back: trashed and half-moved ones.
     qsizetype size() const { return trashed.size() + halfMoved.size(); }

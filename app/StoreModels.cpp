@@ -209,6 +209,15 @@ QVariant SessionFilesModel::data(const QModelIndex& index, int role) const {
         return matchText(file.reason);
     case doubtRole:
         return doubtText(file.reason);
+    case checkableRole:
+        return session_->isCheckable(file.url);
+    case noteRole:
+    case commandRole: {
+        const ApplicationRemoval& removal = session_->applicationRemoval();
+        if (file.category != FileCategory::bundle || file.url != removal.item)
+            return QString();
+        return role == noteRole ? PackageRemoval::toolNote(removal) : removal.command;
+    }
     default:
         return {};
     }
@@ -237,7 +246,10 @@ QHash<int, QByteArray> SessionFilesModel::roleNames() const {
             {checkedRole, "checked"},
             {needsAdminRole, "needsAdmin"},
             {reasonRole, "reason"},
-            {doubtRole, "doubt"}};
+            {doubtRole, "doubt"},
+            {checkableRole, "checkable"},
+            {noteRole, "note"},
+            {commandRole, "command"}};
 }
 
 } // namespace moss

@@ -107,8 +107,11 @@ public:
         categoryTitleRole, // the category's title
         checkedRole,       // the path is in Session::selected; writable
         needsAdminRole,
-        reasonRole, // why the file is listed (matchText)
-        doubtRole,  // why it is unticked by default (doubtText), or empty
+        reasonRole,    // why the file is listed (matchText)
+        doubtRole,     // why it is unticked by default (doubtText), or empty
+        checkableRole, // the tick can change (Session::isCheckable)
+        noteRole,      // how the application row goes when not to the Trash, or empty
+        commandRole,   // the command that removes it, for the user to copy, or empty
     };
 
     explicit SessionFilesModel(Session* session);

@@ -709,26 +709,4 @@ QString iconFile(const QString& icon, const LinuxRoots& roots) {
     return {};
 }
 
-QString removalHint(const AppBundle& app) {
-    switch (app.source) {
-    case AppSource::debianPackage:
-        return u"Пакет «%1» удаляют командой sudo apt remove %1"_s.arg(app.package);
-    case AppSource::flatpakSystem: {
-        const QStringList ref = app.package.split(u'/');
-        return u"Flatpak для всех пользователей удаляют командой "
-               "flatpak uninstall --system %1"_s.arg(ref.value(1, app.package));
-    }
-    case AppSource::snap:
-        return u"Snap удаляют командой sudo snap remove %1"_s.arg(app.package);
-    case AppSource::systemEntry:
-        return u"Ярлык установлен для всех пользователей: убрать его может администратор"_s;
-    case AppSource::bundle:
-    case AppSource::flatpakUser:
-    case AppSource::appImage:
-    case AppSource::localEntry:
-        break;
-    }
-    return {};
-}
-
 } // namespace moss::LinuxApps

@@ -94,9 +94,4 @@ QStringList snapNames(const AppBundle& app);
 // the window's business (QIcon::fromTheme).
 QString iconFile(const QString& icon, const LinuxRoots& roots);
 
-// How the package system that installed the application removes it, in a
-// short sentence for the window; empty for the sources Mossbin removes
-// itself (AppImages, the user's own entries and Flatpaks).
-QString removalHint(const AppBundle& app);
-
 } // namespace moss::LinuxApps

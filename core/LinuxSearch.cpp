@@ -1,6 +1,7 @@
 #include "LinuxSearch.h"
 
 #include "LinuxApps.h"
+#include "PackageRemoval.h"
 #include "platform/FileSystem.h"
 
 #include <QSet>
@@ -13,37 +14,11 @@ using Rule = LinuxLocation::Rule;
 
 namespace {
 
-// Flatpak's exports are a few folders deep: share/icons/hicolor/SIZE/apps.
-constexpr int maxExportDepth = 6;
 constexpr qint64 maxUnitSize = 1024 * 1024;
 
 bool isUnitTrigger(const QString& name) {
     const QString extension = fs::pathExtension(name);
     return extension == u"timer" || extension == u"socket";
-}
-
-// The links below folder (not followed) whose target lies in the app folder
-// of the Flatpak `id`: ../../app/ID/current/active/export/...
-void collectExports(const QString& folder, const QString& id, int depth, QStringList& links) {
-    const std::optional<QStringList> entries = fs::listDirectory(folder);
-    if (!entries)
-        return;
-    const QString marker = u"/app/"_s + id + u'/';
-    for (const QString& name : *entries) {
-        const QString path = fs::appending(folder, name);
-        if (const std::optional<QString> target = fs::symlinkTarget(path)) {
-            if ((u'/' + *target).contains(marker))
-                links.append(path);
-        } else if (depth < maxExportDepth && fs::isRealDirectory(path)) {
-            collectExports(path, id, depth + 1, links);
-        }
-    }
-}
-
-// The Flatpak ID of a user installation's application: app/ID/ARCH/BRANCH.
-QString flatpakId(const AppBundle& app) {
-    const QStringList parts = app.package.split(u'/');
-    return parts.size() >= 2 && parts[0] == u"app" ? parts[1] : QString();
 }
 
 } // namespace
@@ -53,32 +28,11 @@ LinuxSearch::LinuxSearch(const AppBundle& app, const Matcher& own, const LinuxRo
       mentionKeys_(LinuxApps::mentionKeys(app)), snapNames_(LinuxApps::snapNames(app)) {}
 
 FoundFile LinuxSearch::applicationItemOf(const AppBundle& app, const LinuxRoots& roots) {
-    const FoundFile own{app.url, FileCategory::bundle, 0, !fs::isWritable(fs::parentPath(app.url)),
-                        true};
-    // An entry in the user's own folder is the user's, whatever it starts.
-    if (fs::parentPath(app.url) == fs::appending(roots.dataHome, u"applications"_s) &&
-        app.source != AppSource::flatpakUser)
-        return own;
-    switch (app.source) {
-    case AppSource::flatpakUser: {
-        const QString id = flatpakId(app);
-        const QString folder = fs::appending(roots.flatpakUser(), u"app/"_s + id);
-        if (!id.isEmpty() && !id.contains(u'/') && fs::isRealDirectory(folder))
-            return {folder, FileCategory::bundle, 0, !fs::isWritable(fs::parentPath(folder)), true};
-        break; // no app folder: the entry is all there is
-    }
-    case AppSource::flatpakSystem:
-    case AppSource::snap:
-    case AppSource::debianPackage:
-    case AppSource::systemEntry:
-        // Its package system owns the entry and removes it with the package.
-        return {app.url, FileCategory::bundle, 0, true, false};
-    case AppSource::appImage:
-    case AppSource::localEntry:
-    case AppSource::bundle:
-        break;
-    }
-    return own;
+    const ApplicationRemoval removal = PackageRemoval::of(app, roots);
+    // What its package system removes stays unticked and cannot be ticked.
+    const bool ours = removal.way != ApplicationRemoval::Way::elsewhere;
+    const bool needsAdmin = !ours || !fs::isWritable(fs::parentPath(removal.item));
+    return {removal.item, FileCategory::bundle, 0, needsAdmin, ours};
 }
 
 void LinuxSearch::run(const Host& host, bool includeInstallers) const {
@@ -96,8 +50,6 @@ void LinuxSearch::run(const Host& host, bool includeInstallers) const {
                 searchFolder(folder, row, never, host);
         }
     }
-    if (app_.source == AppSource::flatpakUser && !host.stopped())
-        admitFlatpakExports(host);
 }
 
 void LinuxSearch::searchFolder(const QString& folder, const LinuxLocation& row,
@@ -181,17 +133,6 @@ std::optional<QString> LinuxSearch::installerKey(const QString& stem) const {
             return *name;
     }
     return std::nullopt;
-}
-
-void LinuxSearch::admitFlatpakExports(const Host& host) const {
-    const QString id = flatpakId(app_);
-    if (id.isEmpty() || applicationItem_.url == app_.url)
-        return;
-    QStringList links;
-    collectExports(fs::appending(roots_.flatpakUser(), u"exports"_s), id, 0, links);
-    for (const QString& link : std::as_const(links))
-        host.admit(link, FileCategory::other, false,
-                   FoundReason{FoundReason::Match::identifier, id, FoundReason::Doubt::none, {}});
 }
 
 std::optional<Claim> LinuxSearch::claimOf(const LinuxLocation& row, const QString& judged,

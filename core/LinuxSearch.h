@@ -7,10 +7,10 @@
 // this step (Scanner), as the library walk of a bundle is.
 //
 // What the application itself is in the result depends on where it came
-// from: an AppImage, the user's own desktop entry and the app folder of a
-// Flatpak of the user's installation are moved with the leftovers; the entry
-// of a system-wide Flatpak, a Snap, a Debian package or any other system
-// entry is shown but belongs to its package system, which removes it.
+// from (PackageRemoval.h): an AppImage and the user's own desktop entry are
+// moved with the leftovers; a Flatpak's folder and a Snap's are ticked but
+// removed by their tool; the entry of a Debian package or of another system
+// entry is shown, unticked, for its package system to remove.
 
 #include "AppBundle.h"
 #include "Claim.h"
@@ -52,7 +52,7 @@ public:
     const FoundFile& applicationItem() const { return applicationItem_; }
 
     // Lists and judges every row of the table (the installers in Downloads
-    // only when asked), then the links a user's Flatpak exported.
+    // only when asked). A Flatpak's exported links are its tool's to remove.
     void run(const Host& host, bool includeInstallers) const;
 
     // The first item of a Linux application's result, by source (see above).
@@ -62,7 +62,6 @@ private:
     void searchFolder(const QString& folder, const LinuxLocation& row,
                       const LinuxLocations::NeverOffered& never, const Host& host) const;
     void searchInstallers(const QString& folder, const Host& host) const;
-    void admitFlatpakExports(const Host& host) const;
     std::optional<Claim> claimOf(const LinuxLocation& row, const QString& judged,
                                  const QString& path) const;
     // The name an installer file is named by, when it is this application's.

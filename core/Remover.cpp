@@ -86,6 +86,24 @@ void finishStages(RemovalResult& result, const QList<FoundFile>& pending,
     }
 }
 
+// The package tool's turn, once the leftovers have gone.
+RemovalResult uninstall(RemovalResult result, const FoundFile& item,
+                        const ApplicationRemoval& application, const RemovalServices& services) {
+    if (!result.failed.isEmpty()) {
+        result.failed.insert(item.url, u"Не удалено: сначала в Корзину должны уйти все "
+                                       "выбранные файлы приложения"_s);
+        return result;
+    }
+    const tools::ToolRun run = services.runTool(application.program, application.arguments);
+    if (run.ok()) {
+        result.uninstalled.insert(item.url, application.reinstall);
+        result.freedBytes += item.size;
+    } else {
+        result.failed.insert(item.url, tools::describe(application.program, run));
+    }
+    return result;
+}
+
 RemovalResult finished(RemovalResult result, const RemovalServices& services) {
     if (!result.trashed.isEmpty())
         services.playTrashSound();
@@ -105,6 +123,10 @@ RemovalServices RemovalServices::live() {
         .bootoutLaunchAgent = [](const QString& plist) { workspace::bootoutLaunchAgent(plist); },
         .stopUserUnit = [](const QString& unit) { workspace::stopUserUnit(unit); },
         .playTrashSound = [] { workspace::playTrashSound(); },
+        .runTool =
+            [](const QString& program, const QStringList& arguments) {
+                return tools::run(program, arguments, PackageRemoval::toolLimit);
+            },
     };
 }
 
@@ -141,6 +163,42 @@ QFuture<RemovalResult> Remover::moveToTrash(const QList<FoundFile>& files,
         return QtFuture::makeReadyFuture(finish(services.recycle(urls)));
     return QtConcurrent::run([recycle = services.recycle, urls] { return recycle(urls); })
         .then(thisThread, finish);
+}
+
+QFuture<RemovalResult> Remover::remove(const QList<FoundFile>& files,
+                                       const ApplicationRemoval& application,
+                                       const RemovalServices& services) {
+    using Way = ApplicationRemoval::Way;
+    QList<FoundFile> leftovers = files;
+    std::optional<FoundFile> item;
+    if (application.way != Way::trash) {
+        const auto row =
+            std::find_if(leftovers.cbegin(), leftovers.cend(),
+                         [&](const FoundFile& f) { return f.url == application.item; });
+        if (row != leftovers.cend()) {
+            item = *row;
+            leftovers.removeIf([&](const FoundFile& f) { return f.url == application.item; });
+        }
+    }
+    QFuture<RemovalResult> trashed = moveToTrash(leftovers, services);
+    if (!item)
+        return trashed;
+    if (application.way == Way::elsewhere) {
+        return trashed.then([url = item->url](RemovalResult result) {
+            result.failed.insert(url, u"Его удаляет пакетный менеджер системы"_s);
+            return result;
+        });
+    }
+    const auto step = [item = *item, application, services](const RemovalResult& result) {
+        return uninstall(result, item, application, services);
+    };
+    QObject* const thisThread = QAbstractEventDispatcher::instance(QThread::currentThread());
+    if (!thisThread) // no event loop to come back to: the caller waits
+        return QtFuture::makeReadyFuture(step(trashed.result()));
+    // The tool may wait minutes for the user's authorisation: on a worker.
+    return trashed.then(QtFuture::Launch::Async, step).then(thisThread, [](RemovalResult result) {
+        return result;
+    });
 }
 
 QStringList Remover::restore(const QMap<QString, QString>& trashed) {

@@ -3,6 +3,8 @@
 // Moves chosen items to the Trash, and puts them back.
 
 #include "FoundFile.h"
+#include "PackageRemoval.h"
+#include "platform/ToolRun.h"
 #include "platform/Workspace.h"
 
 #include <QFuture>
@@ -26,6 +28,9 @@ struct RemovalResult {
     // Former location -> why it was not removed, for every item in `failed`
     // (trash::reasonText gives the phrase to show).
     QMap<QString, std::error_code> reasons;
+    // Applications that their package tool removed: their row's location ->
+    // the command that installs them again. Nothing of them is in the Trash.
+    QMap<QString, QString> uninstalled{};
 
     friend bool operator==(const RemovalResult&, const RemovalResult&) = default;
 };
@@ -44,6 +49,9 @@ struct RemovalServices {
     // name (foo.service).
     std::function<void(const QString& unit)> stopUserUnit;
     std::function<void()> playTrashSound;
+    // Runs a package tool and waits for it (at most PackageRemoval::toolLimit);
+    // called on a worker thread.
+    std::function<tools::ToolRun(const QString& program, const QStringList& arguments)> runTool;
 
     static RemovalServices live();
 };
@@ -57,6 +65,16 @@ namespace Remover {
 // moved everything). Never fails as a whole.
 QFuture<RemovalResult> moveToTrash(const QList<FoundFile>& files,
                                    const RemovalServices& services = RemovalServices::live());
+
+// The same, and the application itself as `application` says: its row goes
+// to the Trash with the rest, or, when its package tool removes it, the tool
+// runs once every other chosen item is in the Trash (on a worker thread).
+// When some item could not be moved, the tool does not run and the
+// application stays installed; when the tool is missing, refuses, fails or
+// is stopped at its time limit, the row fails with what it printed. A row
+// that its package system removes is never touched and fails.
+QFuture<RemovalResult> remove(const QList<FoundFile>& files, const ApplicationRemoval& application,
+                              const RemovalServices& services = RemovalServices::live());
 
 // Puts trashed items back; returns the former locations that were restored.
 QStringList restore(const QMap<QString, QString>& trashed);

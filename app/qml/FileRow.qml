@@ -22,10 +22,19 @@ Item {
     required property bool needsAdmin
     required property string reason
     required property string doubt
+    // The application row of a package system's application: whether it can
+    // be ticked, how it goes when not to the Trash, and the command that
+    // removes it for the user to copy.
+    required property bool checkable
+    required property string note
+    required property string command
 
     // Why the item is listed, and, while it is unticked, why the search did
     // not tick it.
-    readonly property string reasonText: doubt !== "" && !checked ? reason + "\n" + doubt : reason
+    readonly property string reasonText: {
+        const why = doubt !== "" && !checked ? reason + "\n" + doubt : reason
+        return note !== "" ? note + "\n" + why : why
+    }
 
     readonly property bool isCurrent: ListView.isCurrentItem
 
@@ -37,7 +46,8 @@ Item {
     Component.onCompleted: if (isCurrent) focus = true
 
     function setChecked(on) {
-        session.setChecked(path, on)
+        if (checkable)
+            session.setChecked(path, on)
     }
     // Flips the tick of the focused row, never out of sight.
     function toggle() {
@@ -48,7 +58,7 @@ Item {
     Accessible.role: Accessible.CheckBox
     Accessible.name: name
     Accessible.description: folder + ", " + sizeText + ". " + reasonText
-    Accessible.checkable: true
+    Accessible.checkable: checkable
     Accessible.checked: checked
     Accessible.focusable: true
     Accessible.onToggleAction: row.toggle()
@@ -61,7 +71,7 @@ Item {
 
     ToolTip {
         id: reasonTip
-        readonly property bool pointed: hover.hovered && !lockHover.hovered && !revealButton.hovered
+        readonly property bool pointed: hover.hovered && !lockHover.hovered && !revealButton.hovered && !copyButton.hovered
         visible: pointed || (row.activeFocus && KeyboardFocus.inUse)
         delay: pointed ? 800 : 0
         text: row.reasonText
@@ -118,6 +128,8 @@ Item {
             objectName: "checkBox"
             checked: row.checked
             padding: 0
+            enabled: row.checkable
+            opacity: enabled ? 1.0 : 0.4
             focusPolicy: Qt.NoFocus
             Accessible.ignored: true
             onToggled: {
@@ -172,6 +184,32 @@ Item {
                 color: Theme.muted
                 Accessible.ignored: true
             }
+            Text {
+                objectName: "note"
+                visible: row.note !== "" || row.command !== ""
+                Layout.fillWidth: true
+                text: row.note !== "" ? row.note : row.command
+                wrapMode: Text.Wrap
+                font.family: row.note !== "" ? Theme.fontFamily : Theme.monoFamily
+                font.pixelSize: 10
+                color: row.note !== "" ? Theme.accent : Theme.text
+                Accessible.ignored: true
+            }
+        }
+        PillButton {
+            id: copyButton
+            objectName: "copyCommand"
+            visible: row.command !== ""
+            implicitHeight: 24
+            text: copied.running ? "Скопировано" : "Скопировать команду"
+            // Only the current row's button is a stop of the Tab chain.
+            focusPolicy: row.isCurrent ? Qt.TabFocus : Qt.NoFocus
+            onClicked: {
+                Desktop.copyText(row.command)
+                copied.restart()
+            }
+            onActiveFocusChanged: if (!activeFocus && row.isCurrent) row.focus = true
+            Timer { id: copied; interval: 2000 }
         }
         Item { Layout.minimumWidth: 6 }
         Symbol {

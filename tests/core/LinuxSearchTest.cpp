@@ -104,43 +104,19 @@ TEST_F(LinuxSearchTest, aCommonNameClaimsOnlyTheWholeName) {
     EXPECT_EQ(config->reason.doubt, FoundReason::Doubt::commonName);
 }
 
-// What stands for the application: the user's own files go, a package
-// system's entry stays for it, a user's Flatpak takes its exported links.
-TEST_F(LinuxSearchTest, theApplicationItemBySource) {
+// A Flatpak stands as its folder, ticked for its tool to remove, which takes
+// its exported links too: they are not offered.
+TEST_F(LinuxSearchTest, aFlatpakIsItsFolder) {
     const QString app = u"home/.local/share/flatpak/app/org.acme.Draw/"_s;
     sandbox.writeFile(app + u"current/active/export/share/applications/org.acme.Draw.desktop"_s,
                       "[Desktop Entry]\nType=Application\nName=Draw\nX-Flatpak=org.acme.Draw\n");
-    const QString exports = u"home/.local/share/flatpak/exports/share/"_s;
     const QString link = sandbox.symlink(
         u"../../../app/org.acme.Draw/current/active/export/share/applications/org.acme.Draw.desktop"_s,
-        exports + u"applications/org.acme.Draw.desktop"_s);
-    const QString icon =
-        sandbox.symlink(u"../../../../../../app/org.acme.Draw/current/active/export/icon.png"_s,
-                        exports + u"icons/hicolor/64x64/apps/org.acme.Draw.png"_s);
-    sandbox.symlink(u"../../../app/org.acme.Other/x.desktop"_s,
-                    exports + u"applications/org.acme.Other.desktop"_s);
+        u"home/.local/share/flatpak/exports/share/applications/org.acme.Draw.desktop"_s);
     const QList<FoundFile> flatpak = search(link);
-    ASSERT_GE(flatpak.size(), 3);
+    ASSERT_EQ(flatpak.size(), 1);
     EXPECT_EQ(flatpak[0].url, sandbox.path(app.chopped(1)));
     EXPECT_TRUE(flatpak[0].selectedByDefault);
-    QStringList others;
-    for (const FoundFile& file : flatpak.mid(1))
-        others.append(file.url);
-    EXPECT_EQ(others, (QStringList{link, icon}));
-
-    // Ticked and needing the administrator, as "ticked|admin".
-    const auto item = [&](AppSource source, const QString& url) {
-        AppBundle bundle;
-        bundle.url = url;
-        bundle.source = source;
-        const FoundFile found = LinuxSearch::applicationItemOf(bundle, roots);
-        return QString::number(found.selectedByDefault) + u'|' + QString::number(found.needsAdmin);
-    };
-    const QString system = sandbox.writeFile(u"usr/share/applications/x.desktop"_s);
-    EXPECT_EQ(item(AppSource::debianPackage, system), u"0|1"_s);
-    EXPECT_EQ(item(AppSource::snap, system), u"0|1"_s);
-    EXPECT_EQ(item(AppSource::appImage, sandbox.writeFile(u"home/Applications/X.AppImage"_s)),
-              u"1|0"_s);
 }
 
 } // namespace
