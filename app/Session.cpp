@@ -289,6 +289,13 @@ QString Session::subtitle() const {
     return bundleSubtitle(bundle_);
 }
 
+QString Session::footnote() const {
+    if (removal_.way == ApplicationRemoval::Way::tool && selected_.contains(removal_.item))
+        return u"Файлы уходят в Корзину · "_s + removal_.toolName +
+               u" удалит приложение насовсем"_s;
+    return u"Всё уходит в Корзину · Ctrl+Z вернёт обратно"_s;
+}
+
 bool Session::canRemove() const {
     return !selected_.isEmpty() && !isSearching_ && !isStopped_ && !isRemoving_ &&
            running_.isEmpty();

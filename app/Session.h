@@ -61,6 +61,9 @@ class Session : public QObject {
     // Trash, who removes an application that its package system removes,
     // else bundleSubtitle.
     Q_PROPERTY(QString subtitle READ subtitle CONSTANT)
+    // What the removal does: "Всё уходит в Корзину · Ctrl+Z вернёт обратно",
+    // unless a package tool removes the ticked application.
+    Q_PROPERTY(QString footnote READ footnote NOTIFY selectionChanged)
     // Something is ticked, and nothing is searching, removing or running.
     Q_PROPERTY(bool canRemove READ canRemove NOTIFY canRemoveChanged)
     Q_PROPERTY(moss::SessionFilesModel* groupedFiles READ groupedFiles CONSTANT)
@@ -142,6 +145,7 @@ private:
     QVariantMap bundleData() const;
     QString countText() const;
     QString subtitle() const;
+    QString footnote() const;
     bool canRemove() const;
 
     void setSearching(bool searching);

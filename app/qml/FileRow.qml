@@ -24,7 +24,7 @@ Item {
     required property string doubt
     // The application row of a package system's application: whether it can
     // be ticked, how it goes when not to the Trash, and the command that
-    // removes it for the user to copy.
+    // removes it, which its button copies.
     required property bool checkable
     required property string note
     required property string command
@@ -186,13 +186,13 @@ Item {
             }
             Text {
                 objectName: "note"
-                visible: row.note !== "" || row.command !== ""
+                visible: row.note !== ""
                 Layout.fillWidth: true
-                text: row.note !== "" ? row.note : row.command
+                text: row.note
                 wrapMode: Text.Wrap
-                font.family: row.note !== "" ? Theme.fontFamily : Theme.monoFamily
+                font.family: Theme.fontFamily
                 font.pixelSize: 10
-                color: row.note !== "" ? Theme.accent : Theme.text
+                color: Theme.accent
                 Accessible.ignored: true
             }
         }
@@ -200,8 +200,10 @@ Item {
             id: copyButton
             objectName: "copyCommand"
             visible: row.command !== ""
-            implicitHeight: 24
+            implicitHeight: 22
+            fontSize: 10
             text: copied.running ? "Скопировано" : "Скопировать команду"
+            Accessible.description: row.command
             // Only the current row's button is a stop of the Tab chain.
             focusPolicy: row.isCurrent ? Qt.TabFocus : Qt.NoFocus
             onClicked: {

@@ -9,6 +9,7 @@ T.Button {
 
     property bool filled: false
     property string symbol: ""
+    property int fontSize: 13
 
     implicitWidth: label.implicitWidth + 36
     implicitHeight: 34
@@ -60,14 +61,14 @@ T.Button {
             id: labelText
             text: control.text
             font.family: Theme.fontFamily
-            font.pixelSize: 13
+            font.pixelSize: control.fontSize
             font.weight: Theme.Semibold
             color: control.filled ? "white" : Theme.text
             anchors.verticalCenter: parent.verticalCenter
         }
     }
-    leftPadding: 18
-    rightPadding: 18
+    leftPadding: fontSize + 5
+    rightPadding: fontSize + 5
     topPadding: 0
     bottomPadding: 0
 }

@@ -307,7 +307,7 @@ ModalScope {
                         }
                         Text {
                             Layout.fillWidth: true
-                            text: "Всё уходит в Корзину · Ctrl+Z вернёт обратно"
+                            text: sheet.session ? sheet.session.footnote : ""
                             elide: Text.ElideRight
                             font.family: Theme.fontFamily
                             font.pixelSize: 10

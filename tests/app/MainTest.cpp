@@ -219,22 +219,39 @@ TEST_F(DemoHome, ScanGoldens) {
     }
 }
 
-// Kill-and-undo of the demo's main application: whatever it moved comes back,
-// nothing is lost and the Trash is left empty.
-TEST_F(DemoHome, KillAndUndoGolden) {
-    const QStringList before = files();
-    const Outcome outcome =
-        run({u"--kill-and-undo"_s, u"Applications/Quillstone.app"_s}, env, home);
-    EXPECT_EQ(outcome.status, 0);
-    EXPECT_EQ(outcome.err, QByteArray());
-    EXPECT_EQ(files(), before);
-    const QStringList out = QString::fromUtf8(outcome.out).split(u'\n', Qt::SkipEmptyParts);
-    const qsizetype moved =
-        out.filter(QRegularExpression(u"^В Корзину: .+ → .+; на месте: false$"_s)).size();
-    EXPECT_GE(moved, 5) << outcome.out.toStdString();
-    EXPECT_EQ(out.value(out.size() - 1), u"Возвращено: %1 из %1; всё на месте: true"_s.arg(moved));
-    EXPECT_TRUE(
-        fs::listDirectory(home + u"/.local/share/Trash/files"_s).value_or(QStringList{}).isEmpty());
+// Kill-and-undo of the demo's bundle, AppImage and own entry: whatever it
+// moved comes back, nothing is lost and the Trash is left empty. A Flatpak,
+// which its tool would remove for good, is refused untouched.
+TEST_F(DemoHome, KillAndUndoGoldens) {
+    const QString flatpak =
+        u".local/share/flatpak/exports/share/applications/org.lumen.Palette.desktop"_s;
+    for (const QString& opened :
+         {u"Applications/Quillstone.app"_s, u"Applications/Cartographer-1.4.2-x86_64.AppImage"_s,
+          u".local/share/applications/net.driftwood.Reader.desktop"_s, flatpak}) {
+        SCOPED_TRACE(opened.toStdString());
+        const QStringList before = files();
+        const Outcome outcome = run({u"--kill-and-undo"_s, opened}, env, home);
+        EXPECT_EQ(files(), before);
+        EXPECT_TRUE(fs::listDirectory(home + u"/.local/share/Trash/files"_s)
+                        .value_or(QStringList{})
+                        .isEmpty());
+        if (opened == flatpak) {
+            EXPECT_EQ(outcome.status, 3);
+            EXPECT_EQ(outcome.err, (u"Отказ: "_s + home + u'/' + flatpak +
+                                    u" удаляется через Flatpak и из Корзины не вернётся\n"_s)
+                                       .toUtf8());
+            EXPECT_EQ(outcome.out, QByteArray());
+            continue;
+        }
+        EXPECT_EQ(outcome.status, 0);
+        EXPECT_EQ(outcome.err, QByteArray());
+        const QStringList out = QString::fromUtf8(outcome.out).split(u'\n', Qt::SkipEmptyParts);
+        const qsizetype moved =
+            out.filter(QRegularExpression(u"^В Корзину: .+ → .+; на месте: false$"_s)).size();
+        EXPECT_GE(moved, 3) << outcome.out.toStdString();
+        EXPECT_EQ(out.value(out.size() - 1),
+                  u"Возвращено: %1 из %1; всё на месте: true"_s.arg(moved));
+    }
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include "MachOWriter.h"
 #include "StoreSandbox.h"
+#include "Trees.h"
 #include "platform/ByteCount.h"
 #include "platform/Workspace.h"
 
@@ -149,6 +150,73 @@ TEST_F(StoreTest, PartlyFailedRemovalsAlertAndStayUndoableTogether) {
     EXPECT_TRUE(fs::exists(fooPreferences));
     EXPECT_EQ(fs::readFile(index), QByteArray("i"));
     EXPECT_EQ(fs::readFile(cacheFile), QByteArray("cache late"));
+}
+
+// A Flatpak goes through its tool once its leftovers are in the Trash: the
+// tool refusing leaves it installed and says why, its leftovers undoable;
+// undo after it went brings the leftovers back, byte for byte, and says how
+// to install it again.
+TEST_F(StoreTest, AFlatpakGoesThroughItsToolAfterItsLeftovers) {
+    const QString app = u"home/.local/share/flatpak/app/org.acme.Paint"_s;
+    const QString entry = u"export/share/applications/org.acme.Paint.desktop"_s;
+    sandbox.writeFile(app + u"/x86_64/stable/abc/deploy"_s, "flathub\0"_ba);
+    sandbox.writeFile(app + u"/x86_64/stable/abc/"_s + entry,
+                      "[Desktop Entry]\nType=Application\nName=Paint\nX-Flatpak=org.acme.Paint\n");
+    sandbox.symlink(u"abc"_s, app + u"/x86_64/stable/active"_s);
+    sandbox.symlink(u"x86_64/stable"_s, app + u"/current"_s);
+    const QString link = sandbox.symlink(u"../../../app/org.acme.Paint/current/active/"_s + entry,
+                                         u"home/.local/share/flatpak/exports/share/applications/"
+                                         "org.acme.Paint.desktop"_s);
+    const QString leftover = sandbox.writeFile(u"home/.var/app/org.acme.Paint/config/a"_s, "a");
+    const QString before = fingerprint(fs::parentPath(fs::parentPath(leftover)));
+    sandbox.writeExecutable(u"bin/flatpak"_s, "#!/bin/sh\necho \"$@\" >> \"$0.log\"\n"
+                                              "[ -e \"$0.refuse\" ] && echo 'error: no' && exit 1\n"
+                                              "rm -r \"$HOME/.local/share/flatpak/app\"\n");
+    RemovalServices services = RemovalServices::live();
+    services.runTool = [this](const QString& program, const QStringList& arguments) {
+        return tools::run(program, arguments, std::chrono::seconds(30), {sandbox.path(u"bin"_s)});
+    };
+    store.setRemovalServices(services);
+    const QString folder = sandbox.path(app);
+    for (const bool refuses : {true, false}) {
+        if (!refuses)
+            QFile::remove(sandbox.path(u"bin/flatpak.refuse"_s));
+        else
+            sandbox.writeFile(u"bin/flatpak.refuse"_s);
+        Session* session = refuses ? openAndSearch(link) : store.session();
+        ASSERT_NE(session, nullptr);
+        EXPECT_EQ(session->selected(),
+                  (QSet<QString>{folder, fs::parentPath(fs::parentPath(leftover))}));
+        store.remove(session);
+        ASSERT_TRUE(runUntil([&] { return !session->isRemoving() && !session->isSearching(); }));
+        if (refuses) {
+            ASSERT_TRUE(store.alert());
+            EXPECT_EQ(store.alert()->message,
+                      folder + u" — flatpak завершился с кодом 1: error: no"_s);
+            EXPECT_TRUE(fs::exists(folder));
+            store.undoLastRemoval();
+            EXPECT_EQ(fingerprint(fs::parentPath(fs::parentPath(leftover))), before);
+            store.dismissAlert();
+            session->search(store.installedApps());
+            ASSERT_TRUE(runUntil([&] { return !session->isSearching(); }));
+        }
+    }
+    EXPECT_EQ(fs::readFile(sandbox.path(u"bin/flatpak.log"_s)),
+              QByteArray("uninstall --noninteractive --user org.acme.Paint\n").repeated(2));
+    EXPECT_FALSE(fs::exists(folder));
+    store.undoLastRemoval();
+    EXPECT_EQ(store.toast(), u"Возвращено из Корзины: 1 из 1. Файлы вернулись, а само приложение "
+                             "установите снова командой flatpak install --user flathub "
+                             "org.acme.Paint"_s);
+    EXPECT_EQ(fingerprint(fs::parentPath(fs::parentPath(leftover))), before);
+
+    // A Debian package's entry stays for apt: its row cannot be ticked.
+    Session* debian =
+        openAndSearch(sandbox.writeFile(u"usr/share/applications/org.acme.Ink.desktop"_s,
+                                        "[Desktop Entry]\nType=Application\nName=Ink\n"));
+    ASSERT_NE(debian, nullptr);
+    debian->setChecked(debian->files().value(0).url, true);
+    EXPECT_TRUE(debian->selected().isEmpty());
 }
 
 } // namespace
