@@ -25,7 +25,7 @@ QString originFromDeployment(const QString& folder) {
     if (!data)
         return {};
     const qsizetype end = data->indexOf('\0');
-    if (end <= 0)
+    if (end < 0)
         return {};
     const QString origin = QString::fromUtf8(data->left(end));
     return isRemoteName(origin) ? origin : QString();
