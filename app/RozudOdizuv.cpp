@@ -90,7 +90,7 @@ RozudOdizuv::RozudOdizuv(Store& store, QObject* parent)
     : QObject(parent), store_(store), installedApps_([&store] { return store.installedApps(); }),
       relatedFiles_(liveRelatedFiles), offer_([this, &store](const AppBundle& bundle) {
           emit raiseMainWindowRequested();
-          store.open(bundle, true, false);
+          store.open(bundle, SessionSubject::inTrash, false);
       }) {
     connect(&store.settings(), &Settings::rozudOdizuvChanged, this, &RozudOdizuv::applySetting);
     connect(&store, &Store::removalFinished, this, &RozudOdizuv::removalFinished);

@@ -33,9 +33,10 @@ QStringList urlsOf(const QList<FoundFile>& files) {
 
 } // namespace
 
-Session::Session(const AppBundle& bundle, bool fromTrash, QObject* parent, SessionScan scan)
-    : QObject(parent), bundle_(bundle), fromTrash_(fromTrash),
-      removal_(PackageRemoval::of(bundle, LinuxRoots::live())),
+Session::Session(const AppBundle& bundle, SessionSubject subject, QObject* parent, SessionScan scan)
+    : QObject(parent), bundle_(bundle), subject_(subject),
+      removal_(subject == SessionSubject::installed ? PackageRemoval::of(bundle, LinuxRoots::live())
+                                                    : ApplicationRemoval{}),
       scan_(scan ? std::move(scan) : SessionScan(liveScan)), recheck_(new QTimer(this)),
       groupedFiles_(new SessionFilesModel(this)) {
     recheck_->setSingleShot(true);
@@ -140,6 +141,11 @@ void Session::search(QFuture<QList<AppBundle>> competitors) {
     });
 }
 
+bool Session::ticksByDefault(const FoundFile& file) const {
+    return file.selectedByDefault && (subject_ != SessionSubject::removed ||
+                                      file.reason.match == FoundReason::Match::identifier);
+}
+
 void Session::stopSearch() {
     if (!isSearching_)
         return;
@@ -157,11 +163,11 @@ void Session::take(SearchBatch batch) {
     requireMainThread();
     QSet<QString> selected = selected_;
     for (FoundFile& file : batch.admitted) {
-        if (fromTrash_ && file.category == FileCategory::bundle)
+        if (!hasApplication() && file.category == FileCategory::bundle)
             continue;
         const auto place = std::upper_bound(files_.cbegin(), files_.cend(), file, resultOrderLess);
         const int row = int(place - files_.cbegin());
-        if (file.selectedByDefault && !isStopped_)
+        if (ticksByDefault(file) && !isStopped_)
             selected.insert(file.url);
         unmeasured_.insert(file.url);
         if (file.category != FileCategory::bundle && !firstLeftoverMs_)
@@ -191,7 +197,7 @@ void Session::publish(QList<FoundFile> files) {
     requireMainThread();
     take(feed_->take());
     feed_->close();
-    if (fromTrash_)
+    if (!hasApplication())
         files.removeIf([](const FoundFile& file) { return file.category == FileCategory::bundle; });
     const bool sameFiles = urlsOf(files) == urlsOf(files_);
     files_ = std::move(files);
@@ -203,7 +209,7 @@ void Session::publish(QList<FoundFile> files) {
         emit filesChanged();
         QSet<QString> defaults;
         for (const FoundFile& file : files_)
-            if (file.selectedByDefault && !isStopped_)
+            if (ticksByDefault(file) && !isStopped_)
                 defaults.insert(file.url);
         setSelected(std::move(defaults));
     }
@@ -217,7 +223,8 @@ void Session::publish(QList<FoundFile> files) {
 }
 
 void Session::refreshRunning() {
-    setRunning(fromTrash_ ? QList<RunningApplication>() : Protection::runningApplications(bundle_));
+    setRunning(hasApplication() ? Protection::runningApplications(bundle_)
+                                : QList<RunningApplication>());
 }
 
 bool Session::isCheckable(const QString& path) const {
@@ -279,8 +286,10 @@ QString Session::countText() const {
 }
 
 QString Session::subtitle() const {
-    if (fromTrash_)
+    if (subject_ == SessionSubject::inTrash)
         return QStringLiteral("Приложение уже в Корзине — остались его файлы");
+    if (subject_ == SessionSubject::removed)
+        return QStringLiteral("Приложение удалено — остались его файлы");
     // Its package system removes it; here go the user's files.
     if (removal_.way == ApplicationRemoval::Way::elsewhere)
         return removal_.command.isEmpty()

@@ -36,6 +36,11 @@ using SessionScan =
     std::function<QList<FoundFile>(const AppBundle& bundle, const QList<AppBundle>& competitors,
                                    const ScanObserver& observer, const std::stop_token& stop)>;
 
+// What a session's sheet is about: an installed application, or one that is
+// gone, already in the Trash or removed by its package system, of which only
+// the files are left (the sheet has no application row).
+enum class SessionSubject { installed, inTrash, removed };
+
 class Session : public QObject {
     Q_OBJECT
     QML_ELEMENT
@@ -58,8 +63,9 @@ class Session : public QObject {
     // "Выбрано 3 файла · 1,2 МБ"
     Q_PROPERTY(QString countText READ countText NOTIFY selectionChanged)
     // "Приложение уже в Корзине — остались его файлы" for a session from the
-    // Trash, who removes an application that its package system removes,
-    // else bundleSubtitle.
+    // Trash, "Приложение удалено — остались его файлы" for a removed one, who
+    // removes an application that its package system removes, else
+    // bundleSubtitle.
     Q_PROPERTY(QString subtitle READ subtitle CONSTANT)
     // What the removal does: "Всё уходит в Корзину · Ctrl+Z вернёт обратно",
     // unless a package tool removes the ticked application.
@@ -70,19 +76,22 @@ class Session : public QObject {
 
 public:
     // A session starts searching; search() starts the search itself.
-    Session(const AppBundle& bundle, bool fromTrash, QObject* parent = nullptr,
+    Session(const AppBundle& bundle, SessionSubject subject, QObject* parent = nullptr,
             SessionScan scan = {});
     ~Session() override;
 
     const AppBundle& bundle() const { return bundle_; }
-    bool fromTrash() const { return fromTrash_; }
-    // How the application itself goes (its row, when the session shows one).
+    SessionSubject subject() const { return subject_; }
+    // The application is installed: the sheet has its row, and it may run.
+    bool hasApplication() const { return subject_ == SessionSubject::installed; }
+    // How the application itself goes (its row, when the session shows one);
+    // nothing when there is no application.
     const ApplicationRemoval& applicationRemoval() const { return removal_; }
     // Whether the file's tick can change: not the row of an application
     // that its package system removes.
     bool isCheckable(const QString& path) const;
     // The bundle first, then its leftovers, in the scanner's order; without
-    // the bundle for a session from the Trash. Grows while the search runs.
+    // the bundle when there is no application. Grows while the search runs.
     const QList<FoundFile>& files() const { return files_; }
     // Whether the running search has yet to measure the file's size.
     bool isSizePending(const QString& path) const { return unmeasured_.contains(path); }
@@ -110,6 +119,10 @@ public:
     // settles the list in a later turn of the event loop. Returns at once;
     // a search still running is stopped and nothing more of it arrives.
     void search(QFuture<QList<AppBundle>> competitors);
+    // Whether the sheet ticks the file by default: when the search does; for
+    // a removed application only what one of its identifiers names, since
+    // nothing else is certain to have been its.
+    bool ticksByDefault(const FoundFile& file) const;
     // Stops the running search, in its worker threads too: it ends at its
     // next entry, keeping what it found; its ticks are dropped and nothing
     // of it can be ticked or removed.
@@ -160,7 +173,7 @@ private:
     void recheckRunning(int delay, QDeadlineTimer deadline, bool onDeadline);
 
     const AppBundle bundle_;
-    const bool fromTrash_;
+    const SessionSubject subject_;
     const ApplicationRemoval removal_;
     const SessionScan scan_;
     QList<FoundFile> files_;

@@ -3,6 +3,7 @@
 #include "AppLoader.h"
 #include "Handoff.h"
 #include "Published.h"
+#include "RemovedApps.h"
 #include "platform/ByteCount.h"
 #include "platform/Collation.h"
 #include "platform/FileSystem.h"
@@ -92,30 +93,31 @@ void Store::open(const QStringList& urls) {
         return;
     const QString& url = urls.first();
     if (const std::optional<AppBundle> bundle = loadApplication(url, /*readSignature=*/true))
-        open(*bundle, false, false);
+        open(*bundle, SessionSubject::installed, false);
     else
         setAlert(Alerts::notABundle(url));
 }
 
-void Store::open(const AppBundle& bundle, bool fromTrash, bool force) {
+void Store::open(const AppBundle& bundle, SessionSubject subject, bool force) {
+    const bool gone = subject != SessionSubject::installed;
     switch (Protection::status(bundle, settings_.protectedIDs())) {
     case ProtectionStatus::System:
-        if (fromTrash)
+        if (gone)
             break;
         setAlert(Alerts::systemComponent());
         return;
     case ProtectionStatus::UserProtected:
-        if (force || fromTrash)
+        if (force || gone)
             break;
         setAlert(Alerts::userProtected(bundle.displayName, [store = QPointer<Store>(this), bundle] {
             if (store)
-                store->open(bundle, false, true);
+                store->open(bundle, SessionSubject::installed, true);
         }));
         return;
     case ProtectionStatus::None:
         break;
     }
-    auto* session = new Session(bundle, fromTrash, this, sessionScan_);
+    auto* session = new Session(bundle, subject, this, sessionScan_);
     setSession(session);
     session->search(installedApps());
     emit activationRequested();
@@ -261,7 +263,9 @@ void Store::openInstalled(const QString& path) {
                 AppBundle withTeam = bundle;
                 if (bundle.source == AppSource::bundle)
                     withTeam.teamIdentifier = AppBundle::teamIdentifierOf(bundle.url);
-                return open(withTeam, false, false);
+                const bool removed = section.title == RemovedApps::sectionTitle();
+                return open(withTeam, removed ? SessionSubject::removed : SessionSubject::installed,
+                            false);
             }
 }
 

@@ -108,10 +108,10 @@ public:
     // Opens the first path as a bundle or a Linux application
     // (loadApplication); an alert when it is neither.
     void open(const QStringList& urls);
-    // Refuses a protected bundle with an alert (a bundle from the Trash never;
-    // a user-protected one not when forced), else opens a session for it and
+    // Refuses a protected bundle with an alert (one that is gone never; a
+    // user-protected one not when forced), else opens a session for it and
     // starts its search.
-    void open(const AppBundle& bundle, bool fromTrash, bool force);
+    void open(const AppBundle& bundle, SessionSubject subject, bool force);
     // Moves the session's ticked files to the Trash: a toast and the session
     // closed, or an alert and the session searched again when some failed.
     Q_INVOKABLE void remove(moss::Session* session);
@@ -141,9 +141,9 @@ public:
 
     // For QML.
     Q_INVOKABLE void openUrls(const QList<QUrl>& urls);
-    // Opens a bundle of the installed list (not from the Trash, not forced),
-    // with its team identifier read as for a dropped bundle: the list is
-    // loaded without signatures.
+    // Opens a bundle of the installed list (not forced), with its team
+    // identifier read as for a dropped bundle: the list is loaded without
+    // signatures. One of the section of removed applications opens as such.
     Q_INVOKABLE void openInstalled(const QString& path);
     // Closes the session, unless it is removing.
     Q_INVOKABLE void closeSession();

@@ -2,6 +2,7 @@
 
 #include "LinuxApps.h"
 #include "Logging.h"
+#include "RemovedApps.h"
 #include "platform/Collation.h"
 #include "platform/FileSystem.h"
 
@@ -110,8 +111,13 @@ QList<AppBundle> installedApplications() {
 
 QList<CatalogSection> listSections(BundleKind kind) {
     QList<CatalogSection> result = sections(kind);
-    if (kind == BundleKind::Application)
-        result += LinuxApps::sections(LinuxRoots::live());
+    if (kind != BundleKind::Application)
+        return result;
+    const LinuxRoots roots = LinuxRoots::live();
+    const QList<AppBundle> linux = LinuxApps::catalogue(roots);
+    result += LinuxApps::sections(linux);
+    if (std::optional<CatalogSection> removed = RemovedApps::section(linux, roots))
+        result.append(std::move(*removed));
     return result;
 }
 

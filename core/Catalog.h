@@ -34,7 +34,8 @@ QList<AppBundle> installedApplications();
 
 // The installed list the window shows: sections(kind), and for applications
 // the running user's Linux applications by source after the bundles
-// (LinuxApps::sections).
+// (LinuxApps::sections), then what removed ones left behind
+// (RemovedApps::section).
 QList<CatalogSection> listSections(BundleKind kind);
 // installedApplications() and every Linux application installed for the
 // running user (LinuxApps::installed): the competitors of a Linux

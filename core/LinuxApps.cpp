@@ -582,10 +582,13 @@ QString sectionTitle(AppSource source) {
 }
 
 QList<CatalogSection> sections(const LinuxRoots& roots) {
+    return sections(catalogue(roots));
+}
+
+QList<CatalogSection> sections(const QList<AppBundle>& apps) {
     static const AppSource order[] = {AppSource::flatpakUser, AppSource::snap,
                                       AppSource::appImage,    AppSource::debianPackage,
                                       AppSource::localEntry,  AppSource::systemEntry};
-    const QList<AppBundle> apps = catalogue(roots);
     QList<CatalogSection> result;
     for (const AppSource source : order) {
         CatalogSection section{sectionTitle(source),
@@ -602,6 +605,16 @@ QList<CatalogSection> sections(const LinuxRoots& roots) {
 }
 
 std::optional<AppBundle> load(const QString& path, const LinuxRoots& roots) {
+    std::optional<AppBundle> app = loadWithoutPackage(path, roots);
+    if (app && app->source == AppSource::systemEntry) {
+        QList<AppBundle> apps{std::move(*app)};
+        applyDebianPackages(apps, roots);
+        app = std::move(apps.first());
+    }
+    return app;
+}
+
+std::optional<AppBundle> loadWithoutPackage(const QString& path, const LinuxRoots& roots) {
     const QStringList folders = roots.applicationFolders();
     const auto folderOf = [&folders](const QString& file) {
         const auto it = std::find_if(folders.cbegin(), folders.cend(), [&](const QString& folder) {
@@ -627,10 +640,7 @@ std::optional<AppBundle> load(const QString& path, const LinuxRoots& roots) {
     const Found found{
         file, folder.isEmpty() ? fileName(file) : desktopFileId(file.mid(folder.size() + 1)),
         folder};
-    QList<AppBundle> apps{
-        entryRecord(found, *entry, originOf(file, folder, found.id, *entry, roots), roots)};
-    applyDebianPackages(apps, roots);
-    return apps.first();
+    return entryRecord(found, *entry, originOf(file, folder, found.id, *entry, roots), roots);
 }
 
 LinuxLocations::MentionKeys mentionKeys(const AppBundle& app) {

@@ -53,6 +53,8 @@ QList<AppBundle> installed(const LinuxRoots& roots);
 // Debian packages, the user's own entries, other entries; empty sections
 // left out.
 QList<CatalogSection> sections(const LinuxRoots& roots);
+// The same sections of a catalogue already read.
+QList<CatalogSection> sections(const QList<AppBundle>& catalogue);
 QString sectionTitle(AppSource source);
 
 // The application at path: a desktop entry of Type=Application (hidden or
@@ -60,6 +62,9 @@ QString sectionTitle(AppSource source);
 // application folders keeps its path; one elsewhere (a link on the desktop)
 // is read where its links lead.
 std::optional<AppBundle> load(const QString& path, const LinuxRoots& roots);
+// The same without asking dpkg which package installed the entry: a system
+// entry stays one.
+std::optional<AppBundle> loadWithoutPackage(const QString& path, const LinuxRoots& roots);
 
 // "kde/foo.desktop" below an application folder is "kde-foo.desktop".
 QString desktopFileId(const QString& relativePath);

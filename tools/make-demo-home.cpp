@@ -4,7 +4,8 @@
 // Linux applications of every source (the user's own desktop entry, Flatpaks
 // of the user's and of the system installation, a Snap, an AppImage, a
 // Debian package's entry and an entry no package owns) with what they leave
-// in the XDG folders, beside look-alikes that are not theirs.
+// in the XDG folders, beside look-alikes that are not theirs; and the data of
+// a Flatpak that is no longer installed.
 //
 //     make-demo-home FOLDER
 //
@@ -496,6 +497,15 @@ void addTally(const DemoHome& home) {
     home.stateFolder(u".var/app/io.github.tally.Counter/data"_s, 6'000);
 }
 
+// What a Flatpak uninstalled long ago left in ~/.var/app: neither
+// installation holds it any more.
+void addRemovedFlatpak(const DemoHome& home) {
+    home.file(u".var/app/net.inkwell.Journal/config/journal/settings.ini"_s,
+              "[Editor]\nspellcheck=true\n");
+    home.stateFolder(u".var/app/net.inkwell.Journal/data/journal"_s, 48'000);
+    home.stateFolder(u".var/app/net.inkwell.Journal/cache/thumbnails"_s, 15'000);
+}
+
 // A Snap: its entry belongs to snapd, its folder in ~/snap goes.
 void addKestrel(const DemoHome& home) {
     home.desktopEntry(system(u"snapd/desktop/applications/kestrel_kestrel.desktop"_s),
@@ -571,6 +581,7 @@ void addLinuxApplications(const DemoHome& home) {
     addDriftwood(home);
     addPalette(home);
     addTally(home);
+    addRemovedFlatpak(home);
     addKestrel(home);
     addCartographer(home);
     addBasalt(home);

@@ -78,6 +78,33 @@ QHash<QString, QString> installedVersions(const QString& database, const QSet<QS
 
 } // namespace
 
+std::optional<QList<Record>> records(const QString& database) {
+    const std::optional<QByteArray> status =
+        fs::readFile(fs::appending(database, QStringLiteral("status")), maxStatusSize);
+    if (!status)
+        return std::nullopt;
+    QList<Record> result;
+    Record record;
+    const auto finishStanza = [&] {
+        if (!record.name.isEmpty())
+            result.append(std::move(record));
+        record = {};
+    };
+    forEachLine(*status, [&](QByteArrayView line) {
+        if (line.isEmpty())
+            finishStanza();
+        else if (line.startsWith("Package:"))
+            record.name = QString::fromUtf8(line.sliced(8).trimmed());
+        else if (line.startsWith("Architecture:"))
+            record.architecture = QString::fromUtf8(line.sliced(13).trimmed());
+        else if (const QByteArrayView value = line.trimmed(); line.startsWith("Status:"))
+            record.state = QString::fromUtf8(value.sliced(value.lastIndexOf(' ') + 1));
+        return true;
+    });
+    finishStanza();
+    return result;
+}
+
 QHash<QString, Package> owners(const QStringList& paths, const QString& database) {
     // The wanted paths as bytes, looked up by view while the lists are read.
     QList<QByteArray> encoded;

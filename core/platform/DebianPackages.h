@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace moss::dpkg {
 
@@ -22,5 +23,17 @@ struct Package {
 // (normally /var/lib/dpkg). Paths that no installed package lists are left
 // out; so is everything when the database cannot be read.
 QHash<QString, Package> owners(const QStringList& paths, const QString& database);
+
+// A package the status file holds, in the state its Status field ends with
+// ("installed", "config-files", "half-installed"...).
+struct Record {
+    QString name;
+    QString architecture;
+    QString state;
+};
+
+// Every package of the status file, in its order; nullopt when the status
+// cannot be read.
+std::optional<QList<Record>> records(const QString& database);
 
 } // namespace moss::dpkg

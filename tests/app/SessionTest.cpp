@@ -34,7 +34,7 @@ TEST_F(SessionTest, FilesAppearWhileTheSearchRunsAndAStopReachesIt) {
     const FoundFile preferences{fooPreferences, FileCategory::preferences, 0, false, false, {}};
     const FoundFile caches{fooCaches, FileCategory::caches, 0, false, true, {}};
     Session session(
-        *AppBundle::load(foo), false, nullptr,
+        *AppBundle::load(foo), SessionSubject::installed, nullptr,
         [&](const AppBundle& scanned, const QList<AppBundle>&, const ScanObserver& observer,
             const std::stop_token& stop) {
             const FoundFile item{scanned.url, FileCategory::bundle, 0, false, true, {}};

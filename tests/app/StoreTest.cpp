@@ -2,6 +2,7 @@
 // applications and their leftovers.
 
 #include "MachOWriter.h"
+#include "RemovedApps.h"
 #include "StoreSandbox.h"
 #include "Trees.h"
 #include "platform/ByteCount.h"
@@ -28,7 +29,7 @@ TEST_F(StoreTest, OpeningAlertsAndProtection) {
     calculator.url = u"/System/Applications/Calculator.app"_s;
     calculator.kind = BundleKind::Application;
     calculator.bundleIdentifier = u"com.apple.calculator"_s;
-    store.open(calculator, false, true);
+    store.open(calculator, SessionSubject::installed, true);
     ASSERT_TRUE(store.alert());
     EXPECT_EQ(store.alert()->title, u"Это приложение защищено"_s);
     EXPECT_EQ(store.alert()->message, u"Оно встроено в систему, удалить его нельзя."_s);
@@ -44,6 +45,41 @@ TEST_F(StoreTest, OpeningAlertsAndProtection) {
     EXPECT_FALSE(store.alert());
     ASSERT_NE(store.session(), nullptr);
     EXPECT_EQ(store.session()->bundle().url, foo); // only the first path opens
+}
+
+// An application of the removed ones' section opens without its row, says it
+// is gone, and ticks only what one of its identifiers names.
+TEST_F(StoreTest, ARemovedApplicationsSheetTicksOnlyIdentifierMatches) {
+    using Match = FoundReason::Match;
+    const QString data = sandbox.makeDir(u"home/.var/app/org.gnome.Maps"_s);
+    const QString home = sandbox.home();
+    const auto item = [](const QString& url, FileCategory category, Match match, bool ticked) {
+        return FoundFile{url, category, 0, false, ticked, {match, {}, {}, {}}};
+    };
+    QList<FoundFile> found{
+        item(u"/nowhere/Maps"_s, FileCategory::bundle, Match::application, true),
+        item(data, FileCategory::containers, Match::identifier, true),
+        item(home + u"/.config/maps"_s, FileCategory::preferences, Match::name, true),
+        item(home + u"/.cache/org.gnome.Maps.T"_s, FileCategory::caches, Match::identifier, false)};
+    store.setSessionScan([&](const AppBundle&, const QList<AppBundle>&,
+                             const ScanObserver& observer, const std::stop_token&) {
+        for (const FoundFile& file : found)
+            observer.admitted(file);
+        return found;
+    });
+    store.loadList();
+    ASSERT_TRUE(runUntil([&] { return !store.isLoadingList(); }));
+    ASSERT_EQ(store.sections().last().title, RemovedApps::sectionTitle());
+    store.openInstalled(store.sections().last().bundles.value(0).url);
+    Session* session = store.session();
+    ASSERT_NE(session, nullptr);
+    ASSERT_TRUE(runUntil([session] { return !session->isSearching(); }));
+    EXPECT_EQ(session->bundle().bundleIdentifier, u"org.gnome.Maps"_s);
+    EXPECT_EQ(session->property("subtitle").toString(),
+              u"Приложение удалено — остались его файлы"_s);
+    found.removeFirst();
+    EXPECT_EQ(session->files(), found);
+    EXPECT_EQ(session->selected(), QSet<QString>{data});
 }
 
 TEST_F(StoreTest, ADroppedSessionsSearchStopsAndChangesNothingShown) {

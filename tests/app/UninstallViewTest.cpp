@@ -67,7 +67,7 @@ TEST_F(UninstallViewTest, OpenShowsTheSubtitleAndHeadingsClosesExceptWhileRemovi
 
     ASSERT_TRUE(waitFor([&] { return !find("sheet"); }));
     QDir(sandbox.path(u"home/Library"_s)).removeRecursively();
-    store.open(*AppBundle::load(app.path), true, false); // from the Trash
+    store.open(*AppBundle::load(app.path), SessionSubject::inTrash, false);
     ASSERT_TRUE(waitFor([&] { return !store.session()->isSearching(); }));
     ViewHarness::settle();
     EXPECT_EQ(visibleText("subtitle"), u"Приложение уже в Корзине — остались его файлы"_s);
