@@ -34,6 +34,7 @@ build: configure
 # so that their summary stays the last thing printed.
 test: PRESET = $(if $(CI),ci,default)
 test: build
+	@tools/install-deps.sh test
 	@$(if $(CI),$(MAKE) --no-print-directory package-check,echo "Package check skipped outside CI (make package-check installs the package)")
 	@$(MAKE) --no-print-directory sanitize
 	@$(MAKE) --no-print-directory sanitize-thread

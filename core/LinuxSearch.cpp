@@ -145,9 +145,10 @@ std::optional<Claim> LinuxSearch::claimOf(const LinuxLocation& row, const QStrin
     case Rule::idOnly:
         return claimFrom(own_.explain(judged, false), own_);
     case Rule::snapName:
+        // A Snap's instance name is its identity, as an identifier is.
         if (!snapNames_.contains(judged))
             return std::nullopt;
-        return Claim{Strength::strong, FoundReason{Match::name, judged, {}, {}}};
+        return Claim{Strength::strong, FoundReason{Match::identifier, judged, {}, {}}};
     case Rule::autostart:
     case Rule::userUnit:
     case Rule::nativeMessaging:

@@ -3,6 +3,7 @@
 # any is missing. Safe to run again: it does nothing when all are present.
 #
 #     tools/install-deps.sh            what building and testing need
+#     tools/install-deps.sh test       what `make test` needs besides
 #     tools/install-deps.sh ui-check   what `make ui-check` needs besides
 set -euo pipefail
 
@@ -22,6 +23,13 @@ packages=(
     adwaita-icon-theme
     dpkg-dev file appstream desktop-file-utils
 )
+
+# `make test` only: the flatpak tool, for the test that installs a tiny
+# application from a local repository into a sandboxed user installation and
+# removes it again (it skips where flatpak is missing).
+if [[ "${1:-}" == test ]]; then
+    packages=(flatpak)
+fi
 
 # `make ui-check` only: a virtual X server, a window manager, a session bus,
 # the accessibility bus and Python's bindings to it and to the X server.

@@ -23,10 +23,7 @@ protected:
 
     QQuickItem* find(const char* name) { return harness.find(QString::fromUtf8(name)); }
     QString visibleText(const char* name) { return ViewHarness::text(find(name)); }
-    bool removeEnabled() {
-        QQuickItem* button = find("removeButton");
-        return button && button->isEnabled();
-    }
+    bool removeEnabled() { return find("removeButton") && find("removeButton")->isEnabled(); }
     QString focusedName() const { return ViewHarness::accessible(harness.focused()).first; }
     // Clicks rows until exactly `count` files are ticked.
     void tickExactly(Session& session, int count) {
@@ -109,12 +106,9 @@ TEST_F(UninstallViewTest, TheSheetKeepsTheKeyboardTicksFlipTheCountFollowsAndRem
     harness.key(Qt::Key_Return);
     EXPECT_FALSE(session->isRemoving());
     ASSERT_GE(session->files().size(), 5);
-    for (const auto& [count, noun] : {std::pair(5, "файлов"), std::pair(2, "файла")}) {
-        tickExactly(*session, count);
-        EXPECT_EQ(visibleText("countText"),
-                  u"Выбрано %1 %2 · %3"_s.arg(count).arg(QString::fromUtf8(noun),
-                                                         formatByteCount(session->selectedSize())));
-    }
+    tickExactly(*session, 2);
+    EXPECT_EQ(visibleText("countText"),
+              u"Выбрано 2 файла · "_s + formatByteCount(session->selectedSize()));
     harness.key(Qt::Key_Return);
     ASSERT_TRUE(waitFor([&] { return store.session() == nullptr; }));
     ASSERT_TRUE(store.toast().has_value());

@@ -8,14 +8,11 @@
 using namespace Qt::StringLiterals;
 using moss::AppBundle;
 using moss::BundleKind;
+using moss::test::info;
 using moss::test::Sandbox;
 namespace fs = moss::fs;
 
 namespace {
-
-QVariantMap identified(const QString& identifier) {
-    return moss::test::info(identifier);
-}
 
 TEST(AppBundleTest, WhatLoadsAndOfWhichKind) {
     for (BundleKind kind : moss::allBundleKinds())
@@ -26,7 +23,7 @@ TEST(AppBundleTest, WhatLoadsAndOfWhichKind) {
     // the names of links to it; an application needs a readable, non-empty Info.
     Sandbox sandbox;
     for (const QString& name : {u"Loud.APP"_s, u"Clock.wdgt"_s, u"NoExtension"_s})
-        sandbox.makeBundle(name, identified(u"com.vendor.x"_s));
+        sandbox.makeBundle(name, info(u"com.vendor.x"_s));
     sandbox.makeBundle(u"Pane.prefpane"_s, {});
     sandbox.makeBundle(u"Bare.app"_s, {});
     sandbox.writeFile(u"Broken.app/Contents/Info.plist"_s, "<plist><dict><key>");
@@ -65,11 +62,11 @@ TEST(AppBundleTest, IdentityAddressAndInfoLocations) {
           {u"CFBundleExecutable"_s, u"FooApp"_s},
           {u"CFBundleShortVersionString"_s, u"1.2"_s}},
          u"com.vendor.foo|Foo,FooApp|foo|1.2"_s},
-        {odd + u".app"_s, identified(u"x"_s), u"x|"_s + odd + u'|' + odd + u"|-"_s},
+        {odd + u".app"_s, info(u"x"_s), u"x|"_s + odd + u'|' + odd + u"|-"_s},
     };
-    for (const auto& [folder, info, record] : rows) {
+    for (const auto& [folder, keys, record] : rows) {
         const AppBundle bundle =
-            AppBundle::load(sandbox.makeBundle(u"d/"_s + folder, info), false).value();
+            AppBundle::load(sandbox.makeBundle(u"d/"_s + folder, keys), false).value();
         EXPECT_EQ(u"%1|%2|%3|%4"_s.arg(bundle.bundleIdentifier.value_or(u"-"_s),
                                        bundle.names.join(u','), bundle.displayName,
                                        bundle.version.value_or(u"-"_s)),
@@ -77,7 +74,7 @@ TEST(AppBundleTest, IdentityAddressAndInfoLocations) {
     }
 
     // The address has its links resolved.
-    const QString real = sandbox.makeBundle(u"Applications/Foo.app"_s, identified(u"c.v.f"_s));
+    const QString real = sandbox.makeBundle(u"Applications/Foo.app"_s, info(u"c.v.f"_s));
     sandbox.symlink(real, u"Links/Foo.app"_s);
     sandbox.symlink(sandbox.path(u"Applications"_s), u"Apps"_s);
     for (const QString& input :
@@ -87,9 +84,9 @@ TEST(AppBundleTest, IdentityAddressAndInfoLocations) {
     // first that exists counts, even when it cannot be read.
     const QString widget = sandbox.makeDir(u"Weather.wdgt"_s);
     const auto identifier = [&] { return AppBundle::load(widget, false)->bundleIdentifier; };
-    sandbox.writePlist(u"Weather.wdgt/Info.plist"_s, identified(u"root"_s));
+    sandbox.writePlist(u"Weather.wdgt/Info.plist"_s, info(u"root"_s));
     EXPECT_EQ(identifier(), u"root"_s);
-    sandbox.writePlist(u"Weather.wdgt/Resources/Info.plist"_s, identified(u"resources"_s));
+    sandbox.writePlist(u"Weather.wdgt/Resources/Info.plist"_s, info(u"resources"_s));
     EXPECT_EQ(identifier(), u"resources"_s);
     sandbox.writeFile(u"Weather.wdgt/Contents/Info.plist"_s, "garbage");
     EXPECT_EQ(identifier(), std::nullopt);
@@ -101,9 +98,9 @@ TEST(AppBundleTest, IdentityAddressAndInfoLocations) {
 // shared frameworks' and resource bundles'; sorted by code point.
 TEST(AppBundleTest, NestedIdentifiers) {
     Sandbox sandbox;
-    const QString host = sandbox.makeBundle(u"Host.app"_s, identified(u"com.vendor.host"_s));
+    const QString host = sandbox.makeBundle(u"Host.app"_s, info(u"com.vendor.host"_s));
     const auto nest = [&](const QString& relative, const QString& identifier) {
-        sandbox.makeBundle(u"Host.app/Contents/"_s + relative, identified(identifier));
+        sandbox.makeBundle(u"Host.app/Contents/"_s + relative, info(identifier));
     };
     nest(u"PlugIns/C.appex"_s, u"n.plugins"_s);
     nest(u"Helpers/E.APP"_s, u"n.helpers"_s);
@@ -117,7 +114,7 @@ TEST(AppBundleTest, NestedIdentifiers) {
     nest(u"PlugIns/Case.appex"_s, u"com.Vendor.Host"_s);
     nest(u"Resources/Res.bundle"_s, u"com.vendor.host.resources"_s);
     nest(u"Helpers/Update.app"_s, u"COM.Squirrel.Update"_s);
-    sandbox.symlink(sandbox.makeBundle(u"Elsewhere.xpc"_s, identified(u"n.linked"_s)),
+    sandbox.symlink(sandbox.makeBundle(u"Elsewhere.xpc"_s, info(u"n.linked"_s)),
                     u"Host.app/Contents/XPCServices/Linked.xpc"_s);
     const QString services = u"Host.app/Contents/Library/LaunchServices/"_s;
     for (const QString& name : {u"com.vendor.tool"_s, u"a..b"_s})

@@ -26,53 +26,45 @@ bool agreed(const KeyPattern& pattern, const QString& candidate) {
     return expected;
 }
 
-const std::vector<QString>& keys() {
-    static const std::vector<QString> all = [] {
-        std::vector<QString> list;
-        for (const QString& key :
-             s(u"com.acme.Sketcher|Квиллстоун|ßtraße|İstanbul|Σίσυφος|kit.kelvin|"
-               u"a+b(c)[d]{e}*?^$\\|\U00010400\U00010428")
-                 .split(u'|'))
-            list.push_back(key);
-        list.push_back(s(u"Caf") + units({0xDCC3}) + s(u" Tool"));
-        list.push_back(s(u"org.x") + QString(2000, u'y'));
-        return list;
-    }();
-    return all;
+std::vector<QString> keys() {
+    std::vector<QString> list;
+    for (const QString& key : s(u"com.acme.Sketcher|Квиллстоун|ßtraße|İstanbul|Σίσυφος|kit.kelvin|"
+                                u"a+b(c)[d]{e}*?^$\\|\U00010400\U00010428")
+                                  .split(u'|'))
+        list.push_back(key);
+    list.push_back(s(u"Caf") + units({0xDCC3}) + s(u" Tool"));
+    list.push_back(s(u"org.x") + QString(2000, u'y'));
+    return list;
 }
 
 // Characters a hostile or just international name may hold: the letters of
 // the keys in both cases, their special case variants (Kelvin sign, long s,
 // dotless i, final sigma, old Cyrillic forms), digits of other scripts,
 // separators, line breaks, NUL, surrogates alone and paired.
-const std::vector<QString>& pieces() {
-    static const std::vector<QString> all = [] {
-        std::vector<QString> list;
-        const QString letters =
-            s(u"acekmoprstACEKMOPRSTквилКВИЛßẞſıİσςΣΩΩkKKµÅå\u1C80\u1C81\u1E9B");
-        for (const QChar letter : letters)
-            list.push_back(QString(letter));
-        for (const QString& piece :
-             {s(u"."), s(u"-"), s(u" "), s(u"\n"), s(u"0"), s(u"٣"), s(u"７"), s(u"\u3000"),
-              s(u"beta"), s(u"Bet"), s(u"\uFFFD"), s(u"\U0001F600"), units({0xDCC3}),
-              units({0xD83D}), units({0x0000})})
-            list.push_back(piece);
-        return list;
-    }();
-    return all;
+std::vector<QString> pieces() {
+    std::vector<QString> list;
+    for (const QChar letter : s(u"acekmoprstACEKMOPRSTквилКВИЛßẞſıİσςΣΩΩkKKµÅå\u1C80\u1C81\u1E9B"))
+        list.push_back(QString(letter));
+    for (const QString& piece :
+         {s(u"."), s(u"-"), s(u" "), s(u"\n"), s(u"0"), s(u"٣"), s(u"７"), s(u"\u3000"), s(u"beta"),
+          s(u"Bet"), s(u"\uFFFD"), s(u"\U0001F600"), units({0xDCC3}), units({0xD83D}),
+          units({0x0000})})
+        list.push_back(piece);
+    return list;
 }
 
 // The key, its case variants, each with a rest that may or may not be
 // permitted, and random mutations of all of them.
 std::vector<QString> candidatesFor(const QString& key, std::mt19937& random) {
     std::vector<QString> seeds = {key, key.toUpper(), key.toCaseFolded(), key.chopped(1)};
+    const std::vector<QString> all = pieces();
     std::vector<QString> candidates;
     for (const QString& seed : seeds) {
         candidates.push_back(seed);
-        for (const QString& piece : pieces())
+        for (const QString& piece : all)
             candidates.push_back(seed + piece + s(u"tail"));
     }
-    std::uniform_int_distribution<size_t> pick(0, pieces().size() - 1);
+    std::uniform_int_distribution<size_t> pick(0, all.size() - 1);
     for (int round = 0; round < 400; ++round) {
         QString candidate = seeds.at(size_t(round) % seeds.size());
         const int edits = 1 + round % 3;
@@ -80,7 +72,7 @@ std::vector<QString> candidatesFor(const QString& key, std::mt19937& random) {
             const qsizetype at = qsizetype(random() % size_t(candidate.size() + 1));
             // Insert, replace or remove one unit.
             const size_t op = random() % 3;
-            candidate.replace(at, op == 0 ? 0 : 1, op == 2 ? QString() : pieces().at(pick(random)));
+            candidate.replace(at, op == 0 ? 0 : 1, op == 2 ? QString() : all.at(pick(random)));
         }
         candidates.push_back(candidate);
     }

@@ -92,14 +92,10 @@ TEST(MatcherStrength, keyThenTailAndIdentifierLengths) {
     // not six code units.
     const QString combining = s(u"a\u0303b\u0303c\u0303n\u0303o\u0303t\u0303");
     const Matcher marks({}, {combining}, none);
-    const Matcher literal({s(u"com.a+b.(x)*")}, {s(u"C++ [Tool]")}, none);
     expectStrengths({{matcher, s(u"com.acme.SketcherBeta"), S},
                      {matcher, s(u"sketcherpro.savedState"), S},
                      {twoKeys, s(u"Sketcher Pro helper"), S},
-                     {marks, combining + s(u" helper"), S},
-                     // Keys are literal text, never patterns.
-                     {literal, s(u"com.a+b.(x)*.plist"), S},
-                     {literal, s(u"com.aab.x.plist"), none}});
+                     {marks, combining + s(u" helper"), S}});
     // Without names only identifiers count.
     EXPECT_EQ(matcher.strength(s(u"Sketcher Helper"), false), none);
     EXPECT_EQ(matcher.strength(s(u"com.acme.Sketcher.plist"), false), S);

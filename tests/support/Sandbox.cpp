@@ -22,7 +22,8 @@ const char* const kVariables[] = {"HOME",
                                   "XDG_STATE_HOME",
                                   "XDG_DATA_DIRS",
                                   "DPKG_ADMINDIR",
-                                  "FLATPAK_SYSTEM_DIR"};
+                                  "FLATPAK_SYSTEM_DIR",
+                                  "FLATPAK_USER_DIR"};
 
 int allowOwner(const char* path, const struct stat* st, int type, FTW*) {
     if (type == FTW_D || type == FTW_DNR)
@@ -81,6 +82,8 @@ QProcessEnvironment Sandbox::environment() const {
                path(QStringLiteral("usr/local/share")) + u':' + path(QStringLiteral("usr/share")));
     env.insert(QStringLiteral("DPKG_ADMINDIR"), path(QStringLiteral("dpkg")));
     env.insert(QStringLiteral("FLATPAK_SYSTEM_DIR"), path(QStringLiteral("flatpak")));
+    env.insert(QStringLiteral("FLATPAK_USER_DIR"),
+               home() + QStringLiteral("/.local/share/flatpak"));
     env.insert(QStringLiteral("QML_DISABLE_DISK_CACHE"), QStringLiteral("1"));
     return env;
 }

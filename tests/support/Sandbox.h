@@ -30,8 +30,8 @@ public:
     QString home() const { return path(QStringLiteral("home")); }
 
     // Points HOME, TMPDIR, XDG_DATA_HOME, XDG_CACHE_HOME, XDG_CONFIG_HOME and
-    // XDG_RUNTIME_DIR (and the XDG state and data folders, dpkg's and the
-    // system Flatpak's databases) into this sandbox until it is destroyed.
+    // XDG_RUNTIME_DIR (and the XDG state and data folders, dpkg's database and
+    // both Flatpak installations) into this sandbox until it is destroyed.
     void activate();
     // The environment activate() sets, for child processes.
     QProcessEnvironment environment() const;

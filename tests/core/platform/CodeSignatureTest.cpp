@@ -31,27 +31,6 @@ const MachOSlice kIntelSlice = slice(kCpuTypeX86_64, kIntel);
 quint32 big32(const QByteArray& data, qsizetype at) {
     return qFromBigEndian<quint32>(data.constData() + at);
 }
-void setLittle32(QByteArray& data, qsizetype at, quint32 value) {
-    qToLittleEndian(value, data.data() + at);
-}
-void setBig32(QByteArray& data, qsizetype at, quint32 value) {
-    qToBigEndian(value, data.data() + at);
-}
-
-// Offsets inside a thin 64-bit image from thinMachO(): the header is 32
-// bytes, LC_UUID 24, then LC_CODE_SIGNATURE.
-struct ThinLayout {
-    static constexpr qsizetype uuidSize = 36;
-    static constexpr qsizetype signatureCommand = 56;
-    qsizetype superBlob = 0;
-    qsizetype codeDirectory = 0;
-
-    explicit ThinLayout(const QByteArray& image) {
-        superBlob = qFromLittleEndian<quint32>(image.constData() + signatureCommand + 8);
-        // Index entry 1 is the CodeDirectory (entry 0: requirements).
-        codeDirectory = superBlob + big32(image, superBlob + 12 + 8 + 4);
-    }
-};
 
 // Which slice's team counts (arm64 first, else the first with a team), which
 // CodeDirectory (the primary, else an alternate), from which version on.
@@ -81,24 +60,25 @@ TEST(CodeSignatureTest, ImagesFilesAndBundles) {
 
     const QByteArray thin = thinMachO(kArmSlice);
     const QByteArray fat32 = universalMachO({kArmSlice});
-    const ThinLayout at(thin);
-    const qsizetype command = ThinLayout::signatureCommand;
+    // In thinMachO()'s image: the header is 32 bytes, LC_UUID 24, then
+    // LC_CODE_SIGNATURE; entry 1 of the SuperBlob's index is the CodeDirectory.
+    const qsizetype command = 56;
+    const qsizetype superBlob = qFromLittleEndian<quint32>(thin.constData() + command + 8);
+    const qsizetype directory = superBlob + big32(thin, superBlob + 12 + 8 + 4);
     // A 32-bit field of the thin image (little-endian in the load commands,
     // big-endian in the signature) or, at a negative offset, of the fat
     // header set to a lie.
     const std::tuple<const char*, bool, qsizetype, quint32> fields[] = {
-        {"command past the end", false, ThinLayout::uuidSize, 0xfffffff8},
+        {"command past the end", false, 32 + 4, 0xfffffff8},
         {"signature beyond the file", false, command + 8, 0xfffffff0},
-        {"CodeDirectory longer than the SuperBlob", true, at.codeDirectory + 4, 0x7fffffff},
-        {"team offset inside the header", true, at.codeDirectory + 48, 8},
+        {"CodeDirectory longer than the SuperBlob", true, directory + 4, 0x7fffffff},
+        {"team offset inside the header", true, directory + 48, 8},
         {"slice outside", true, -16, 0xfffff000},
     };
     for (const auto& [what, big, offset, value] : fields) {
         QByteArray data = offset < 0 ? fat32 : thin;
-        if (big)
-            setBig32(data, std::abs(offset), value);
-        else
-            setLittle32(data, offset, value);
+        big ? qToBigEndian(value, data.data() + std::abs(offset))
+            : qToLittleEndian(value, data.data() + offset);
         EXPECT_FALSE(codesign::teamIdentifierFromMachO(data)) << what;
     }
     QByteArray wrapping = universalMachO({kArmSlice}, true);
@@ -108,7 +88,7 @@ TEST(CodeSignatureTest, ImagesFilesAndBundles) {
 
     // An index of blobs may fill the whole SuperBlob.
     QByteArray fullIndex = thin;
-    setBig32(fullIndex, at.superBlob + 8, (big32(thin, at.superBlob + 4) - 12) / 8);
+    qToBigEndian((big32(thin, superBlob + 4) - 12) / 8, fullIndex.data() + superBlob + 8);
     EXPECT_EQ(codesign::teamIdentifierFromMachO(fullIndex), kArm);
 
     // The bundle's main executable, else (without one) the CodeDirectory file;

@@ -30,12 +30,8 @@ TEST(FileSystemTest, PathsRoundTripBytesAndSplitIntoParts) {
             << std::hex << int(c);
     }
 
-    const std::pair<QString, QString> standardized[] = {
-        {u"/a/./b/../c"_s, u"/a/c"_s},
-        {u"/../a/.."_s, u"/"_s},
-        {u"//x"_s, u"/x"_s},
-    };
-    for (const auto& [input, expected] : standardized)
+    for (const auto& [input, expected] :
+         {std::pair{u"/a/./b/../c"_s, u"/a/c"_s}, {u"/../a/.."_s, u"/"_s}, {u"//x"_s, u"/x"_s}})
         EXPECT_EQ(fs::standardized(input), expected) << input.toStdString();
     const std::tuple<QString, QString, QString, QString> parts[] = {
         // path, lastComponent, parentPath, pathExtension

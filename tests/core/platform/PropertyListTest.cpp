@@ -36,15 +36,11 @@ QVariantMap sample() {
 const QByteArray kXml = plist::dataFromDictionary(sample(), plist::Format::xml);
 const QByteArray kBinary = plist::dataFromDictionary(sample(), plist::Format::binary);
 
-QByteArray xmlDocument(const QByteArray& body) {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">" + body +
-           "</plist>";
-}
-
 // An XML dictionary {a: [[...[]...]]} with `levels` containers in all.
 QByteArray nestedXml(int levels) {
-    return xmlDocument("<dict><key>a</key>" + QByteArray("<array>").repeated(levels - 1) +
-                       QByteArray("</array>").repeated(levels - 1) + "</dict>");
+    return "<?xml version=\"1.0\"?><plist><dict><key>a</key>" +
+           QByteArray("<array>").repeated(levels - 1) +
+           QByteArray("</array>").repeated(levels - 1) + "</dict></plist>";
 }
 
 QByteArray bigEndian(quint64 value, int width = 4) {

@@ -26,9 +26,7 @@ using trash::Error;
 
 namespace {
 
-QByteArray encoded(const QString& path) {
-    return fs::encodePath(path);
-}
+constexpr auto encoded = &fs::encodePath;
 
 // The home Trash of the active sandbox, found without the code under test.
 QString homeTrash() {
