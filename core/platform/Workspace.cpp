@@ -131,8 +131,12 @@ QList<UserProcess> userProcesses(const QString& procRoot) {
 
     static const QString deleted = u" (deleted)"_s;
     const uint user = fs::currentUser();
+    // Mossbin itself never blocks a removal, nor is asked to quit.
+    const qint64 self = ::getpid();
     QList<UserProcess> processes;
     for (const qint64 pid : std::as_const(pids)) {
+        if (pid == self)
+            continue;
         const std::optional<fs::EntryStatus> status =
             fs::entryStatus(procRoot + u'/' + QString::number(pid), true);
         if (!status || status->owner != user)

@@ -69,7 +69,7 @@ struct UserProcess {
 
 // The processes of this machine (read from `procRoot`) whose entry there
 // belongs to the current user, by ascending process id. Processes of other
-// users are left out even where they could be read.
+// users are left out even where they could be read, and so is this process.
 QList<UserProcess> userProcesses(const QString& procRoot = QStringLiteral("/proc"));
 
 // A running process whose executable lies inside an application bundle.
