@@ -104,20 +104,5 @@ TEST_F(LinuxSearchTest, aCommonNameClaimsOnlyTheWholeName) {
     EXPECT_EQ(config->reason.doubt, FoundReason::Doubt::commonName);
 }
 
-// A Flatpak stands as its folder, ticked for its tool to remove, which takes
-// its exported links too: they are not offered.
-TEST_F(LinuxSearchTest, aFlatpakIsItsFolder) {
-    const QString app = u"home/.local/share/flatpak/app/org.acme.Draw/"_s;
-    sandbox.writeFile(app + u"current/active/export/share/applications/org.acme.Draw.desktop"_s,
-                      "[Desktop Entry]\nType=Application\nName=Draw\nX-Flatpak=org.acme.Draw\n");
-    const QString link = sandbox.symlink(
-        u"../../../app/org.acme.Draw/current/active/export/share/applications/org.acme.Draw.desktop"_s,
-        u"home/.local/share/flatpak/exports/share/applications/org.acme.Draw.desktop"_s);
-    const QList<FoundFile> flatpak = search(link);
-    ASSERT_EQ(flatpak.size(), 1);
-    EXPECT_EQ(flatpak[0].url, sandbox.path(app.chopped(1)));
-    EXPECT_TRUE(flatpak[0].selectedByDefault);
-}
-
 } // namespace
 } // namespace moss

@@ -157,36 +157,29 @@ TEST(RemoverTest, RepeatedItemsLaunchAgentsAndFinderScript) {
               u"alias)"_s);
 }
 
-// A package tool removes its application once every chosen leftover is in the
-// Trash, on a worker thread; it never runs after a leftover failed, and its
-// failure fails the application's row with what it said.
+// A package tool runs on a worker thread once every chosen leftover is in
+// the Trash, never after one failed; its failure fails the application's row
+// with what it said. A row that its package system removes fails untouched.
 TEST(RemoverTest, PackageToolAfterTheLeftovers) {
     test::Sandbox sandbox;
     sandbox.activate();
     const QString folder = sandbox.makeDir(u"flatpak/app/org.acme.Paint"_s);
     const QList<FoundFile> files = {found(folder, 50, FileCategory::bundle),
                                     found(sandbox.writeFile(u"home/.var/app/org.acme.Paint"_s), 5)};
-    const ApplicationRemoval tool{.way = ApplicationRemoval::Way::tool,
-                                  .item = folder,
-                                  .program = u"flatpak"_s,
-                                  .arguments = {u"uninstall"_s},
-                                  .reinstall = u"flatpak install x"_s};
-    struct Row {
-        bool leftoverMoves, toolSucceeds;
-        ApplicationRemoval::Way way;
+    using Way = ApplicationRemoval::Way;
+    const struct {
+        bool leftoverMoves;
+        Way way;
         int toolRuns;
-        QString outcome; // the row's failure, or "-" when its tool removed it
-    };
-    const Row rows[] = {
-        {true, true, ApplicationRemoval::Way::tool, 1, u"-"_s},
-        {true, false, ApplicationRemoval::Way::tool, 1, u"flatpak завершился с кодом 1: нет"_s},
-        {false, true, ApplicationRemoval::Way::tool, 0,
+        QString failure;
+    } rows[] = {
+        {true, Way::tool, 1, u"flatpak завершился с кодом 1: нет"_s},
+        {false, Way::tool, 0,
          u"Не удалено: сначала в Корзину должны уйти все выбранные файлы приложения"_s},
-        {true, true, ApplicationRemoval::Way::elsewhere, 0,
-         u"Его удаляет пакетный менеджер системы"_s},
+        {true, Way::elsewhere, 0, u"Его удаляет пакетный менеджер системы"_s},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(&row - rows);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.toolRuns + int(row.way));
         RemovalServices services = RemovalServices::live();
         services.trashItem = [&](const QString&) -> std::optional<QString> {
             return row.leftoverMoves ? std::optional(u"/trash/x"_s) : std::nullopt;
@@ -197,19 +190,16 @@ TEST(RemoverTest, PackageToolAfterTheLeftovers) {
         services.runTool = [&](const QString& program, const QStringList& arguments) {
             toolThreads.append(QThread::currentThread());
             EXPECT_EQ(program + arguments.join(u' '), u"flatpakuninstall"_s);
-            return row.toolSucceeds ? tools::ToolRun{tools::ToolRun::Outcome::succeeded, 0, {}}
-                                    : tools::ToolRun{tools::ToolRun::Outcome::failed, 1, u"нет"_s};
+            return tools::ToolRun{tools::ToolRun::Outcome::failed, 1, u"нет"_s};
         };
-        ApplicationRemoval removal = tool;
-        removal.way = row.way;
+        const ApplicationRemoval removal{
+            .way = row.way, .item = folder, .program = u"flatpak"_s, .arguments = {u"uninstall"_s}};
         const RemovalResult result = test::await(Remover::remove(files, removal, services));
         EXPECT_EQ(toolThreads.size(), row.toolRuns);
         EXPECT_NE(toolThreads.value(0), QThread::currentThread());
         EXPECT_EQ(result.trashed.keys(),
                   row.leftoverMoves ? QStringList{files[1].url} : QStringList());
-        EXPECT_FALSE(result.trashed.contains(folder));
-        EXPECT_EQ(result.failed.value(folder, u"-"_s), row.outcome);
-        EXPECT_EQ(result.uninstalled.value(folder),
-                  row.outcome == u"-" ? tool.reinstall : QString());
+        EXPECT_EQ(result.failed.value(folder), row.failure);
+        EXPECT_TRUE(result.uninstalled.isEmpty());
     }
 }
