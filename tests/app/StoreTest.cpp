@@ -8,6 +8,7 @@
 #include "platform/ByteCount.h"
 #include "platform/Workspace.h"
 
+#include <QDir>
 #include <QFile>
 
 namespace moss::test {
@@ -205,20 +206,22 @@ TEST_F(StoreTest, AFlatpakGoesThroughItsToolAfterItsLeftovers) {
                                          "org.acme.Paint.desktop"_s);
     const QString leftover = sandbox.writeFile(u"home/.var/app/org.acme.Paint/config/a"_s, "a");
     const QString before = fingerprint(fs::parentPath(fs::parentPath(leftover)));
-    sandbox.writeExecutable(u"bin/flatpak"_s, "#!/bin/sh\necho \"$@\" >> \"$0.log\"\n"
-                                              "[ -e \"$0.refuse\" ] && echo 'error: no' && exit 1\n"
-                                              "rm -r \"$HOME/.local/share/flatpak/app\"\n");
+    // The tool as the store sees it (ToolRunTest runs real programs): it
+    // records its command and refuses, then removes the application.
+    QStringList commands;
+    bool refuses = true;
     RemovalServices services = RemovalServices::live();
-    services.runTool = [this](const QString& program, const QStringList& arguments) {
-        return tools::run(program, arguments, std::chrono::seconds(30), {sandbox.path(u"bin"_s)});
+    services.runTool = [&](const QString& program, const QStringList& arguments) {
+        commands.append(program + u' ' + arguments.join(u' '));
+        if (refuses)
+            return tools::ToolRun{tools::ToolRun::Outcome::failed, 1, u"error: no"_s};
+        QDir(sandbox.path(app)).removeRecursively();
+        return tools::ToolRun{tools::ToolRun::Outcome::succeeded, 0, {}};
     };
     store.setRemovalServices(services);
     const QString folder = sandbox.path(app);
-    for (const bool refuses : {true, false}) {
-        if (!refuses)
-            QFile::remove(sandbox.path(u"bin/flatpak.refuse"_s));
-        else
-            sandbox.writeFile(u"bin/flatpak.refuse"_s);
+    for (const bool refusing : {true, false}) {
+        refuses = refusing;
         Session* session = refuses ? openAndSearch(link) : store.session();
         ASSERT_NE(session, nullptr);
         EXPECT_EQ(session->selected(),
@@ -240,8 +243,8 @@ TEST_F(StoreTest, AFlatpakGoesThroughItsToolAfterItsLeftovers) {
             ASSERT_TRUE(runUntil([&] { return !session->isSearching(); }));
         }
     }
-    EXPECT_EQ(fs::readFile(sandbox.path(u"bin/flatpak.log"_s)),
-              QByteArray("uninstall --noninteractive --user org.acme.Paint\n").repeated(2));
+    EXPECT_EQ(commands,
+              QStringList(2, u"flatpak uninstall --noninteractive --user org.acme.Paint"_s));
     EXPECT_FALSE(fs::exists(folder));
     store.undoLastRemoval();
     EXPECT_EQ(store.toast(), u"Возвращено из Корзины: 1 из 1. Файлы вернулись, а само приложение "
