@@ -445,6 +445,19 @@ bool isIdentifier(const QString& text) {
     return text.split(u'.', Qt::SkipEmptyParts).size() >= 2;
 }
 
+QString flatpakId(const QString& package) {
+    const QStringList parts = package.split(u'/');
+    if ((parts.size() != 4 && parts.size() != 2) || parts[0] != u"app" ||
+        parts.contains(QString()) || parts.contains(u".."_s) || parts.contains(u"."_s))
+        return {};
+    return parts[1];
+}
+
+bool isSnapInstanceName(const QString& name) {
+    static const QRegularExpression instance(u"^[a-z0-9][a-z0-9-]*(_[a-z0-9]{1,10})?$"_s);
+    return name.size() <= 64 && instance.match(name).hasMatch();
+}
+
 bool isAppImage(const QString& path) {
     if (fs::entryType(fs::resolvingSymlinks(path)) != fs::EntryType::file)
         return false;

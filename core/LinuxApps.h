@@ -70,6 +70,13 @@ std::optional<AppBundle> loadWithoutPackage(const QString& path, const LinuxRoot
 QString desktopFileId(const QString& relativePath);
 // At least two non-empty parts separated by dots, and no blank or slash.
 bool isIdentifier(const QString& text);
+// The Flatpak ID in a Flatpak's package, app/ID/ARCH/BRANCH or app/ID;
+// empty when the package does not have that shape (no empty, "." or ".."
+// part).
+QString flatpakId(const QString& package);
+// A Snap's instance name: NAME, or NAME_KEY for a parallel installation, in
+// lower-case letters, digits and dashes, at most 64 characters.
+bool isSnapInstanceName(const QString& name);
 // A regular file that starts as an AppImage: ELF with "AI" and 1 or 2 at
 // offset 8.
 bool isAppImage(const QString& path);

@@ -1,5 +1,6 @@
 #include "PackageRemoval.h"
 
+#include "LinuxApps.h"
 #include "platform/FileSystem.h"
 
 #include <QRegularExpression>
@@ -43,20 +44,9 @@ QString originFromRemoteRefs(const QString& installation, const QString& ref) {
     return {};
 }
 
-// The parts of app/ID/ARCH/BRANCH (or app/ID when the branch is not known);
-// empty unless it has that shape.
-QStringList refParts(const QString& ref) {
-    const QStringList parts = ref.split(u'/');
-    if ((parts.size() != 4 && parts.size() != 2) || parts[0] != u"app" ||
-        parts.contains(QString()) || parts.contains(u".."_s) || parts.contains(u"."_s))
-        return {};
-    return parts;
-}
-
 ApplicationRemoval flatpak(const AppBundle& app, const QString& installation, bool user) {
-    const QStringList ref = refParts(app.package);
-    const QString folder =
-        ref.isEmpty() ? QString() : fs::appending(installation, u"app/"_s + ref[1]);
+    const QString id = LinuxApps::flatpakId(app.package);
+    const QString folder = id.isEmpty() ? QString() : fs::appending(installation, u"app/"_s + id);
     if (folder.isEmpty() || !fs::isRealDirectory(folder)) // only its entry is left
         return {.way = user ? ApplicationRemoval::Way::trash : ApplicationRemoval::Way::elsewhere,
                 .item = app.url};
@@ -65,18 +55,17 @@ ApplicationRemoval flatpak(const AppBundle& app, const QString& installation, bo
     QStringList install{u"flatpak"_s, u"install"_s, scope};
     if (!origin.isEmpty())
         install.append(origin);
-    install.append(ref[1]);
+    install.append(id);
     return {.way = ApplicationRemoval::Way::tool,
             .item = folder,
             .program = u"flatpak"_s,
-            .arguments = {u"uninstall"_s, u"--noninteractive"_s, scope, ref[1]},
+            .arguments = {u"uninstall"_s, u"--noninteractive"_s, scope, id},
             .toolName = u"Flatpak"_s,
             .reinstall = install.join(u' ')};
 }
 
 ApplicationRemoval snap(const AppBundle& app, const LinuxRoots& roots) {
-    static const QRegularExpression instance(u"^[a-z0-9][a-z0-9-]*(_[a-z0-9]{1,10})?$"_s);
-    if (!instance.match(app.package).hasMatch())
+    if (!LinuxApps::isSnapInstanceName(app.package))
         return {.way = ApplicationRemoval::Way::elsewhere, .item = app.url};
     const QString mount = fs::appending(roots.snapMounts, app.package);
     return {.way = ApplicationRemoval::Way::tool,
@@ -116,12 +105,12 @@ ApplicationRemoval of(const AppBundle& app, const LinuxRoots& roots) {
 }
 
 QString flatpakOrigin(const QString& installation, const QString& ref) {
-    const QStringList parts = refParts(ref);
-    if (parts.isEmpty())
+    if (LinuxApps::flatpakId(ref).isEmpty())
         return {};
-    const QString deployed = parts.size() == 4 ? ref : ref + u"/current"_s;
+    const bool whole = ref.count(u'/') == 3; // the branch is known
+    const QString deployed = whole ? ref : ref + u"/current"_s;
     const QString origin = originFromDeployment(fs::appending(installation, deployed));
-    return origin.isEmpty() && parts.size() == 4 ? originFromRemoteRefs(installation, ref) : origin;
+    return origin.isEmpty() && whole ? originFromRemoteRefs(installation, ref) : origin;
 }
 
 QString toolNote(const ApplicationRemoval& removal) {

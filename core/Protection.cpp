@@ -80,12 +80,9 @@ public:
             if (app.source == AppSource::appImage || LinuxApps::isAppImage(program_))
                 appImage_ = program_;
         }
-        const QStringList ref = app.package.split(u'/');
-        if ((app.source == AppSource::flatpakUser || app.source == AppSource::flatpakSystem) &&
-            ref.size() >= 2 && ref[0] == u"app" && !ref[1].isEmpty())
-            flatpakId_ = ref[1];
-        if (app.source == AppSource::snap && !app.package.isEmpty() &&
-            !app.package.contains(u'/') && !app.package.startsWith(u'.'))
+        if (app.source == AppSource::flatpakUser || app.source == AppSource::flatpakSystem)
+            flatpakId_ = LinuxApps::flatpakId(app.package);
+        if (app.source == AppSource::snap && LinuxApps::isSnapInstanceName(app.package))
             snapFolder_ = fs::appending(roots.snapMounts, app.package) + u'/';
     }
 

@@ -10,7 +10,6 @@
 
 #include <QHash>
 #include <QMap>
-#include <QRegularExpression>
 #include <QSaveFile>
 #include <QSet>
 #include <algorithm>
@@ -273,11 +272,9 @@ void addFlatpaks(const LinuxRoots& roots, QList<AppBundle>& apps) {
 }
 
 void addSnaps(const LinuxRoots& roots, QList<AppBundle>& apps) {
-    // A Snap's instance name: NAME, or NAME_KEY for a parallel installation.
-    static const QRegularExpression instance(u"^[a-z0-9][a-z0-9-]*(_[a-z0-9]{1,10})?$"_s);
     const QString data = fs::appending(roots.home, u"snap"_s);
     for (const QString& name : fs::listDirectory(data, false).value_or(QStringList())) {
-        if (name.size() > 64 || !instance.match(name).hasMatch() ||
+        if (!LinuxApps::isSnapInstanceName(name) ||
             !fs::isRealDirectory(fs::appending(data, name)) ||
             presence(fs::appending(roots.snapMounts, name)).value_or(true))
             continue;

@@ -17,33 +17,8 @@ cmake --build "$build" --target mossbin make-demo-home >/dev/null
 shots="$build/ui-check"
 rm -rf -- "$shots"
 mkdir -p "$shots"
-work=$(mktemp -d "${TMPDIR:-/tmp}/mossbin-ui-check.XXXXXX")
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf -- "$work"
-}
-trap cleanup EXIT
-
-mkdir -p "$work/runtime"
-chmod 700 "$work/runtime"
-"$build/make-demo-home" "$work/home" >/dev/null
-export XDG_RUNTIME_DIR="$work/runtime"
-
-# A display number nobody uses.
-number=90
-while [[ -e /tmp/.X11-unix/X$number || -e /tmp/.X$number-lock ]]; do number=$((number + 1)); done
-Xvfb ":$number" -screen 0 1280x900x24 -nolisten tcp >"$shots/xvfb.log" 2>&1 &
-pids+=($!)
-export DISPLAY=":$number"
-for _ in $(seq 50); do [[ -e /tmp/.X11-unix/X$number ]] && break; sleep 0.1; done
-unset WAYLAND_DISPLAY XAUTHORITY
-
-source "$root/tools/common/use-home.sh"
-use_home "$work/home"
-mkdir -p "$TMPDIR"
-export QML_DISABLE_DISK_CACHE=1
+source "$root/tools/common/demo-desktop.sh"
+start_demo_desktop "$build" ui-check "$shots/xvfb.log"
 
 # The window manager and the checks share one session bus, on which the
 # accessibility bus starts when asked for.
